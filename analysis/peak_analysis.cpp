@@ -1,0 +1,62 @@
+// The analysis thread's work: peaks of the newest block, scaled for the
+// meters. Every frame is examined, so a single full-scale sample anywhere in
+// a block reaches its meter.
+#include "analysis/peak_analysis.h"
+
+#include <cmath>
+
+#include "capture/block_exchange.h"
+#include "capture/capture_state.h"
+#include "meter/needle.h"
+
+SemaphoreRecord* AnalysisSemaphore = nullptr;
+
+namespace {
+
+constexpr int64_t LEFT_METER = 3;
+constexpr int64_t RIGHT_METER = 4;
+
+int32_t Magnitude(const uint8_t* sample) {
+    auto value = static_cast<int16_t>(static_cast<uint16_t>(sample[0] | sample[1] << 8));
+    return value < 0 ? -static_cast<int32_t>(value) : value;
+}
+
+}  // namespace
+
+ChannelPeaks ComputePeaks(const uint8_t* samples, uint32_t length, int32_t frameBytes) {
+    ChannelPeaks peaks;
+    if (!samples || frameBytes < 2) return peaks;
+    const uint32_t frame = static_cast<uint32_t>(frameBytes);
+    const bool stereo = frameBytes >= 4;
+    for (uint32_t p = 0; p + frame <= length; p += frame) {
+        int32_t left = Magnitude(samples + p);
+        if (left > peaks.PeakLeft) peaks.PeakLeft = left;
+        if (stereo) {
+            int32_t right = Magnitude(samples + p + 2);
+            if (right > peaks.PeakRight) peaks.PeakRight = right;
+        }
+    }
+    if (!stereo) peaks.PeakRight = peaks.PeakLeft;
+    return peaks;
+}
+
+int32_t PeakToReading(int32_t peak) {
+    return static_cast<int32_t>(std::nearbyint(peak / 32767.0 * 101.0));
+}
+
+void AnalyseNewestBlock() {
+    const CapturedBlock& block = CaptureWorkBuffer().Latest();
+    // After start-up's rescale the channel count field holds twice the
+    // channels: the frame size in bytes of 16-bit audio.
+    int32_t frameBytes = static_cast<int16_t>(Capture().WaveFormat.nChannels);
+    ChannelPeaks peaks = ComputePeaks(block.bytes, block.length, frameBytes);
+    SetMeterValue(LEFT_METER, static_cast<float>(PeakToReading(peaks.PeakLeft)));
+    SetMeterValue(RIGHT_METER, static_cast<float>(PeakToReading(peaks.PeakRight)));
+}
+
+void AnalysisThread(void*) {
+    for (;;) {
+        SemaphoreWait(AnalysisSemaphore);
+        AnalyseNewestBlock();
+    }
+}

@@ -1,0 +1,23 @@
+// The program's only window: window 1962 with the donation button (control
+// 1962) and the two needle meters, control 3 (left) and control 4 (right).
+#pragma once
+
+#include <cstdint>
+
+constexpr int64_t MAIN_WINDOW = 1962;
+constexpr int64_t DONATION_BUTTON = 1962;
+constexpr int64_t LEFT_METER = 3;
+constexpr int64_t RIGHT_METER = 4;
+constexpr const char* DONATION_BUTTON_TEXT = "Please, donate for support Vellumtone";
+constexpr int32_t MAIN_WINDOW_BACKGROUND = 15780301;  // red 205, green 201, blue 240
+
+// The main window's native handle once created (the capture device's
+// callback window).
+void* MainWindowHandle();
+
+// Builds the window, button and meters and installs the message hook. A
+// failed window or meter ends the program through the fatal path. Returns 0.
+int CreateMainWindow();
+
+// Resets both meters' smoothing with 16 values. Returns 0.
+int InitMeterSmoothing();

@@ -1,0 +1,97 @@
+// The program's main thread. Start-up keeps the order in which each part
+// finds what it needs already there: the main window before the capture
+// device (its callback window), the device before the worker threads, the
+// threads before the first analysis tick.
+#include "app/startup.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "analysis/peak_analysis.h"
+#include "app/app_identity.h"
+#include "app/main_window.h"
+#include "app/settings.h"
+#include "capture/capture_state.h"
+#include "capture/handoff.h"
+#include "capture/threads.h"
+#include "meter/meter_table.h"
+#include "ui/event_queue.h"
+#include "ui/launch.h"
+#include "ui/platform_ui.h"
+
+namespace {
+
+constexpr int EXIT_CODE = 0;
+
+// Discards every queued event; platform messages are still dispatched, so
+// the message hook keeps taking finished capture blocks.
+void DrainEvents() {
+    while (PollEvent() != 0) {
+    }
+}
+
+}  // namespace
+
+int64_t FatalIfZero(int64_t value, const char* label) {
+    if (value != 0) return value;
+    std::string text = std::string("Unable to execute --> ") + label;
+    ShowMessageBox("Fatal Error!", text.c_str(), 0);
+    ShutDown();
+}
+
+void* FatalIfZero(void* value, const char* label) {
+    if (value) return value;
+    FatalIfZero(int64_t{0}, label);
+    return nullptr;
+}
+
+void StartUp() {
+    // A missing display is reported by the window creation below.
+    UiLayerInit();
+    ThreadLayerInit();
+    CreateMeterTable();
+    SetDefaultMeterColours(0, 0x999999, 0x00FF00, 0);
+    PresetCaptureState();
+    CreateMainWindow();
+    ReadCaptureSettings();
+    OpenCapture(MainWindowHandle(), MAIN_WINDOW);
+    CaptureSemaphore = SemaphoreCreate(0);
+    AnalysisSemaphore = SemaphoreCreate(0);
+    ThreadStart(CaptureThread, nullptr);
+    ThreadStart(AnalysisThread, nullptr);
+    InitMeterSmoothing();
+    RescaleChannelCount();
+}
+
+void RunEventLoop() {
+    for (;;) {
+        int64_t code = WaitEvent();
+        if (code == EVENT_CLOSE_WINDOW) return;
+        if (code == EVENT_CONTROL) {
+            if (EventControl() == DONATION_BUTTON) {
+                DrainEvents();
+                OpenAddress(DONATION_ADDRESS);
+                DrainEvents();
+            }
+        } else if (code == EVENT_TIMER) {
+            if (EventTimerId() == static_cast<int64_t>(ANALYSIS_TIMER)) {
+                SemaphorePost(AnalysisSemaphore);
+            }
+        }
+    }
+}
+
+void ShutDown() {
+    // The worker threads and the capture device may still be running: the
+    // capture blocks, the work buffer, the meters and their canvases stay
+    // untouched until the process ends, which ends the threads with it.
+    ThreadLayerClose();
+    UiLayerClose();
+    std::_Exit(EXIT_CODE);
+}
+
+void RunVellumtone() {
+    StartUp();
+    RunEventLoop();
+    ShutDown();
+}

@@ -1,0 +1,35 @@
+// What a platform's capture service provides (capture_winmm.cpp over wave-in,
+// capture_pulse.cpp over PulseAudio, capture_null.cpp where there is none).
+//
+// The contract is wave-in's: blocks are queued with AddCaptureBlock and
+// filled in queue order; each finished block gets dwBytesRecorded and
+// WHDR_DONE and is announced to the callback window as the message
+// MM_WIM_DATA with wParam = the device handle and lParam = the header's
+// address, on the thread that owns the window, through the window layer's
+// message hook. A header given back with AddCaptureBlock goes to the end of
+// the queue.
+#pragma once
+
+#include <cstdint>
+
+#include "capture/wave_format.h"
+
+constexpr uint32_t WAVE_MAPPER = 0xFFFFFFFFu;
+
+// Opens device `deviceId` (WAVE_MAPPER = the default capture device) in the
+// given format, without conversion, announcing blocks to `callbackWindow` (a
+// native window handle). The device handle, or nullptr on failure.
+void* OpenCaptureDevice(uint32_t deviceId, const WaveFormatRecord& format, void* callbackWindow);
+
+// Prepares the header for the device (first use) and queues it.
+bool PrepareCaptureBlock(void* device, WaveHeader* header);
+
+// Queues a header (again); false if the device refused it.
+bool AddCaptureBlock(void* device, WaveHeader* header);
+
+// Starts recording into the queued blocks.
+bool StartCaptureDevice(void* device);
+
+// Stops recording and returns every queued block to the program; after it
+// the device touches no block. Used at shutdown.
+void StopCaptureDevice(void* device);

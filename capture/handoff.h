@@ -1,0 +1,31 @@
+// The hand-off of finished capture blocks: the message hook on the main
+// thread queues each finished header and wakes the capture thread, which
+// copies the block into the capture work buffer and gives it back to the
+// device.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "capture/threads.h"
+
+// Posted once per finished block; the capture thread waits on it.
+extern SemaphoreRecord* CaptureSemaphore;
+
+// Sizes the queue of finished headers for a ring of this many blocks. Called
+// before the device may announce any block.
+void PrepareHandoff(size_t ringSize);
+
+// The main window's message hook: takes MM_WIM_DATA (wParam = device,
+// lParam = header), queues the header and posts CaptureSemaphore. Always
+// returns HOOK_PASS_THROUGH.
+int64_t WaveMessageHook(void* window, uint32_t message, uint64_t wParam, int64_t lParam);
+
+// Thread procedure: once per post, takes the oldest finished header, copies
+// its recorded bytes into the capture work buffer and gives it back to the
+// device. Never returns.
+void CaptureThread(void* argument);
+
+// One round of CaptureThread after its wait (tests drive it directly).
+// Returns false when no finished header was waiting.
+bool HandOffOneBlock();

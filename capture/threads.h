@@ -1,0 +1,26 @@
+// The process-wide thread layer: threads are known by numbers counted from 1
+// (never reused), semaphores by the address of their record.
+#pragma once
+
+#include <cstdint>
+
+#include "capture/native_threads.h"
+
+struct SemaphoreRecord {
+    SemaphoreRecord* next = nullptr;
+    SemaphoreRecord* previous = nullptr;
+    void* handle = nullptr;
+};
+
+void ThreadLayerInit();
+// Thread number, or 0 if the system refused the thread. Prunes the records of
+// threads that have ended.
+int64_t ThreadStart(ThreadProcedure procedure, void* argument);
+// Releases every thread handle; waits for and terminates nothing.
+void ThreadLayerClose();
+// Number of thread records currently kept (tests).
+int64_t ThreadRecordCount();
+
+SemaphoreRecord* SemaphoreCreate(int32_t initialCount);
+void SemaphorePost(SemaphoreRecord* semaphore);
+void SemaphoreWait(SemaphoreRecord* semaphore);

@@ -1,0 +1,34 @@
+// The capture format and block header records. Their fields keep the names
+// of the Windows records they mirror; the wave-in layer checks at compile
+// time that WaveHeader has WAVEHDR's layout, so a header can be handed to
+// the driver as it is.
+#pragma once
+
+#include <cstdint>
+
+constexpr uint16_t WAVE_FORMAT_PCM = 1;
+
+struct WaveFormatRecord {
+    uint16_t wFormatTag = 0;
+    uint16_t nChannels = 0;
+    uint32_t nSamplesPerSec = 0;
+    uint32_t nAvgBytesPerSec = 0;
+    uint16_t nBlockAlign = 0;
+    uint16_t wBitsPerSample = 0;
+    uint16_t cbSize = 0;
+};
+
+struct WaveHeader {
+    char* lpData;              // block memory
+    uint32_t dwBufferLength;   // block length in bytes
+    uint32_t dwBytesRecorded;  // set by the device when the block is finished
+    uintptr_t dwUser;
+    uint32_t dwFlags;  // WHDR_DONE (1) once finished
+    uint32_t dwLoops;
+    WaveHeader* lpNext;
+    uintptr_t reserved;
+};
+
+constexpr uint32_t WHDR_DONE = 0x1;
+constexpr uint32_t WHDR_PREPARED = 0x2;
+constexpr uint32_t WHDR_INQUEUE = 0x10;

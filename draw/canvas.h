@@ -1,0 +1,30 @@
+// The canvas control: a child window that shows a persistent 24-bit picture.
+// Declared here, implemented once per platform (canvas_win32.cpp,
+// canvas_x11.cpp, canvas_memory.cpp for headless builds).
+#pragma once
+
+#include <cstdint>
+
+#include "draw/pixels.h"
+
+// Canvas flags.
+constexpr int CANVAS_BORDER = 1;       // sunken 2-pixel edge; picture 4 px smaller than the window
+constexpr int CANVAS_KEYBOARD = 4;     // takes the keyboard focus
+constexpr int CANVAS_FOCUS_FRAME = 8;  // focus rectangle while focused
+constexpr int CANVAS_CONTAINER = 32;   // later controls are created inside it
+
+// Creates a canvas control in the thread's control list target. Coordinates
+// are unscaled (96-DPI) pixels. Returns the new control's identifier for
+// number -1, otherwise a non-zero window handle value; 0 on failure.
+int64_t CanvasControl(int64_t number, int x, int y, int width, int height, int flags);
+
+// Gives the drawing thread the canvas picture's pixel memory and holds the
+// picture's guard until ReleaseCanvasPicture, so that a repaint never shows a
+// half-drawn picture. Returns false (and holds nothing) if `control` is not a
+// canvas with a backing picture.
+bool AcquireCanvasPicture(int64_t control, PixelView* picture);
+
+// Releases the guard taken by AcquireCanvasPicture and, with show set, puts
+// the picture on the screen at once (no wait for a repaint). Nothing is shown
+// if the control no longer exists.
+void ReleaseCanvasPicture(int64_t control, bool show);

@@ -1,0 +1,51 @@
+// Needle meters: their records, the table that holds them (slot 0 is never
+// used, so slot 0 means "no such meter") and the map from control number to
+// slot.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct MeterRecord {
+    int64_t imageWidth = 0;    // width of the meter's images: control width - 4
+    int64_t imageHeight = 0;   // dial image height; also the y of the needle pivot
+    int64_t flags = 0;         // option bits 0..15: 2 overload disc, 4 or 8 hide tip and track
+    float value = 0;           // last input after clamping, before averaging
+    int64_t colour0 = 0;       // unused by drawing
+    int64_t colour1 = 0;       // scale colour
+    std::string caption;       // kept, not drawn
+    int64_t colour2 = 0;       // needle colour: tip disc and track arc
+    int64_t colour3 = 0;       // unused by drawing
+    int64_t overloadHold = 0;  // updates left that show the overload disc
+    int64_t sizeUnit = 0;      // round(imageWidth / 40)
+    int64_t auxX = 0;          // round(imageWidth - 3 * sizeUnit - 13)
+    int64_t auxY = 0;          // round(imageHeight - 0.35 * imageHeight - 2 * sizeUnit)
+    int64_t averageCount = 0;  // ring entries averaged (a power of two <= 128)
+    float ring[128] = {};      // smoothing ring
+    uint8_t ringIndex = 0;     // ring write counter, wraps 255 -> 0
+    float ringSum = 0;         // running sum of the averaged entries
+    int64_t pivotX = 0;        // x of the needle pivot in the dial image
+    int64_t needleRadius = 0;  // pivot to scale arc and needle tip
+    int64_t dialImage = 0;     // image holding the dial face
+    int64_t spareImage = 0;    // second image, opened and closed once
+};
+
+// Creates the meter table (slots 0 and 1, zero-filled) and the index map, and
+// sets the next slot to 1. Start-up calls it once; tests call it to start over.
+void CreateMeterTable();
+
+// Sets the four default colours that every new meter copies.
+void SetDefaultMeterColours(int64_t c0, int64_t c1, int64_t c2, int64_t c3);
+
+// Builds a meter as a canvas control; 0 on failure. See the meter docs.
+int64_t CreateMeter(int64_t number, int x, int y, int width, const std::string& caption,
+                    int64_t flags);
+
+// Slot of the meter with this control number, 0 if there is none.
+int64_t MeterSlot(int64_t number);
+
+// The record in a slot (slot must be valid: 1 .. MeterCount()).
+MeterRecord& MeterAt(int64_t slot);
+
+// Number of records in the table, slot 0 included.
+int64_t MeterTableSize();

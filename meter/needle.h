@@ -1,0 +1,15 @@
+// Needle update: clamp, overload, moving average and redraw of one meter.
+#pragma once
+
+#include <cstdint>
+
+#include "meter/dial_face.h"
+
+constexpr uint32_t OVERLOAD_COLOUR = 0x0A0AFF;  // RGB(255, 10, 10)
+
+int SetMeterValue(int64_t number, float value);
+int ResetMeterSmoothing(int64_t number, int64_t count);
+
+// Where the needle tip of the meter in a slot stands for an averaged reading
+// (0..100 over -45..+45 degrees).
+ScalePoint NeedleTip(int64_t slot, float average);

@@ -1,0 +1,118 @@
+// Readings from peaks: every frame counts, each channel is its own meter's,
+// and a reading only ever comes from the newest whole block.
+#include "analysis/peak_analysis.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "capture/block_exchange.h"
+
+namespace {
+
+std::vector<uint8_t> Silence(int frames, int channels) {
+    return std::vector<uint8_t>(static_cast<size_t>(frames * channels * 2), 0);
+}
+
+void Put(std::vector<uint8_t>& block, int frame, int channel, int channels, int16_t value) {
+    size_t at = static_cast<size_t>((frame * channels + channel) * 2);
+    block[at] = static_cast<uint8_t>(value & 0xFF);
+    block[at + 1] = static_cast<uint8_t>((value >> 8) & 0xFF);
+}
+
+TEST(PeakToReading, ScalesToZeroToOneHundredAndOneWithTiesToEven) {
+    EXPECT_EQ(PeakToReading(32767), 101);
+    EXPECT_EQ(PeakToReading(32768), 101);
+    EXPECT_EQ(PeakToReading(16384), 51);
+    EXPECT_EQ(PeakToReading(16383), 50);
+    EXPECT_EQ(PeakToReading(163), 1);
+    EXPECT_EQ(PeakToReading(162), 0);
+    EXPECT_EQ(PeakToReading(0), 0);
+}
+
+TEST(ComputePeaks, AFullScaleSampleInAnyFrameReachesItsOwnChannel) {
+    for (int frame : {0, 1, 2, 3, 1001, 2047}) {
+        auto block = Silence(2048, 2);
+        Put(block, frame, 0, 2, 32767);
+        ChannelPeaks peaks = ComputePeaks(block.data(), 8192, 4);
+        EXPECT_EQ(peaks.PeakLeft, 32767) << "frame " << frame;
+        EXPECT_EQ(peaks.PeakRight, 0) << "frame " << frame;
+
+        block = Silence(2048, 2);
+        Put(block, frame, 1, 2, -32768);
+        peaks = ComputePeaks(block.data(), 8192, 4);
+        EXPECT_EQ(peaks.PeakLeft, 0);
+        EXPECT_EQ(peaks.PeakRight, 32768);
+        EXPECT_EQ(PeakToReading(peaks.PeakRight), 101);
+    }
+    auto silence = Silence(2048, 2);
+    ChannelPeaks quiet = ComputePeaks(silence.data(), 8192, 4);
+    EXPECT_EQ(quiet.PeakLeft, 0);
+    EXPECT_EQ(quiet.PeakRight, 0);
+}
+
+TEST(ComputePeaks, MonoShowsTheOneChannelOnBothMeters) {
+    auto block = Silence(2048, 1);
+    Put(block, 7, 0, 1, -20000);  // an odd sample
+    Put(block, 8, 0, 1, 12000);
+    ChannelPeaks peaks = ComputePeaks(block.data(), 4096, 2);
+    EXPECT_EQ(peaks.PeakLeft, 20000);
+    EXPECT_EQ(peaks.PeakRight, 20000);
+}
+
+TEST(ComputePeaks, ReadsOnlyWholeFramesOfTheRecordedBytes) {
+    auto block = Silence(100, 2);
+    Put(block, 50, 0, 2, 30000);  // beyond the recorded length
+    ChannelPeaks peaks = ComputePeaks(block.data(), 200, 4);
+    EXPECT_EQ(peaks.PeakLeft, 0);
+    // A partial frame at the end is not read either.
+    Put(block, 49, 1, 2, 30000);
+    EXPECT_EQ(ComputePeaks(block.data(), 198, 4).PeakRight, 0);
+    EXPECT_EQ(ComputePeaks(block.data(), 200, 4).PeakRight, 30000);
+    // Nonsense frame sizes read nothing.
+    EXPECT_EQ(ComputePeaks(block.data(), 200, 0).PeakLeft, 0);
+    EXPECT_EQ(ComputePeaks(nullptr, 200, 4).PeakLeft, 0);
+}
+
+TEST(BlockExchange, TheReaderSeesTheNewestWholeBlockNeverAStaleTail) {
+    BlockExchange exchange;
+    EXPECT_EQ(exchange.Latest().length, 0u);  // before the first block: silence
+
+    auto loud = Silence(2048, 2);
+    for (int frame = 0; frame < 2048; ++frame) Put(loud, frame, 0, 2, 32000);
+    std::copy(loud.begin(), loud.end(), exchange.WriteBlock().bytes);
+    exchange.Publish(8192);
+    const CapturedBlock& first = exchange.Latest();
+    EXPECT_EQ(ComputePeaks(first.bytes, first.length, 4).PeakLeft, 32000);
+
+    // A short, quiet block follows: its peak must not come from the loud
+    // block's tail, even though a single work buffer would still hold it.
+    auto quiet = Silence(10, 2);
+    Put(quiet, 3, 0, 2, 100);
+    std::copy(quiet.begin(), quiet.end(), exchange.WriteBlock().bytes);
+    exchange.Publish(40);
+    const CapturedBlock& second = exchange.Latest();
+    EXPECT_EQ(second.length, 40u);
+    EXPECT_EQ(ComputePeaks(second.bytes, second.length, 4).PeakLeft, 100);
+    EXPECT_EQ(second.sequence, 2u);
+
+    // Without a new block the reader keeps the newest one.
+    EXPECT_EQ(&exchange.Latest(), &second);
+}
+
+TEST(BlockExchange, AWriterFasterThanTheReaderNeverTouchesTheBlockBeingRead) {
+    BlockExchange exchange;
+    exchange.WriteBlock().bytes[0] = 1;
+    exchange.Publish(4);
+    const CapturedBlock& reading = exchange.Latest();
+    for (uint8_t i = 2; i < 20; ++i) {
+        CapturedBlock& writing = exchange.WriteBlock();
+        EXPECT_NE(&writing, &reading);
+        writing.bytes[0] = i;
+        exchange.Publish(4);
+    }
+    EXPECT_EQ(reading.bytes[0], 1);
+    EXPECT_EQ(exchange.Latest().bytes[0], 19);
+}
+
+}  // namespace

@@ -1,0 +1,92 @@
+#!/bin/bash
+# Runs a command with a private virtual display and a private PulseAudio
+# server whose default capture source is the monitor of a null sink named
+# "meter", then stops both. Options before the command:
+#   --no-pulse     start no sound server (PULSE_SERVER points at nothing)
+#   --wine         also provide a Wine prefix (WINEPREFIX), made once per
+#                  prefix directory and reused (VELLUMTONE_WINEPREFIX or
+#                  $TMPDIR/vellumtone-wineprefix)
+#   --dpi N        start the X server with Xft.dpi N in its resource database
+# The command sees DISPLAY, PULSE_SERVER, XDG_RUNTIME_DIR and, with --wine,
+# WINEPREFIX; PULSE_SINK=meter names the sink that plays the test signal.
+set -u
+want_pulse=1
+want_wine=0
+dpi=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --no-pulse) want_pulse=0; shift ;;
+    --wine) want_wine=1; shift ;;
+    --dpi) dpi="$2"; shift 2 ;;
+    --) shift; break ;;
+    *) break ;;
+  esac
+done
+
+runtime=$(mktemp -d "${TMPDIR:-/tmp}/vellumtone-svc.XXXXXX")
+xvfb_pid=""
+pulse_pid=""
+cleanup() {
+  [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null && wait "$pulse_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  rm -rf "$runtime"
+}
+trap cleanup EXIT
+
+# A display number that nobody uses: the lock file tells.
+display=""
+for n in $(seq $((100 + RANDOM % 300)) 499); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+done
+[ -n "$display" ] || { echo "with_services: no free display number" >&2; exit 1; }
+Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp -dpi "${dpi:-96}" >"$runtime/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 100); do
+  [ -e "/tmp/.X11-unix/X$display" ] && break
+  sleep 0.1
+done
+if [ -n "$dpi" ]; then
+  echo "Xft.dpi: $dpi" | xrdb -merge 2>/dev/null || true
+fi
+
+export XDG_RUNTIME_DIR="$runtime"
+export PULSE_SERVER="unix:$runtime/pulse/native"
+export PULSE_SINK=meter
+if [ "$want_pulse" = 1 ]; then
+  mkdir -p "$runtime/pulse"
+  HOME="$runtime" pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
+    --use-pid-file=no --system=false \
+    --load=module-native-protocol-unix \
+    --load="module-null-sink sink_name=meter rate=44100 channels=2" \
+    >"$runtime/pulse.log" 2>&1 &
+  pulse_pid=$!
+  ok=0
+  for _ in $(seq 100); do
+    if pactl info >/dev/null 2>&1; then ok=1; break; fi
+    sleep 0.1
+  done
+  [ "$ok" = 1 ] || { echo "with_services: PulseAudio did not start" >&2; cat "$runtime/pulse.log" >&2; exit 1; }
+  pactl set-default-source meter.monitor
+  pactl set-default-sink meter
+fi
+
+if [ "$want_wine" = 1 ]; then
+  export WINEDEBUG=-all
+  export WINEPREFIX="${VELLUMTONE_WINEPREFIX:-${TMPDIR:-/tmp}/vellumtone-wineprefix}"
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/.vellumtone-ready" ]; then
+      rm -rf "$WINEPREFIX"
+      wineboot -i >/dev/null 2>&1
+      wineserver -w
+      touch "$WINEPREFIX/.vellumtone-ready"
+    fi
+  ) 9>"${WINEPREFIX%/}.lock"
+fi
+
+"$@"
+status=$?
+if [ "$want_wine" = 1 ]; then wineserver -k >/dev/null 2>&1 || true; fi
+exit $status

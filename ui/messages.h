@@ -1,0 +1,28 @@
+// Message numbers and hook results shared by the window layer of every
+// platform. The numbers are the Windows ones; the X11 layer produces the same
+// numbers for the messages it synthesises, so the application sees one order
+// of events everywhere.
+#pragma once
+
+#include <cstdint>
+
+constexpr uint32_t MESSAGE_CLOSE = 0x0010;      // WM_CLOSE
+constexpr uint32_t MESSAGE_PAINT = 0x000F;      // WM_PAINT
+constexpr uint32_t MESSAGE_COMMAND = 0x0111;    // WM_COMMAND
+constexpr uint32_t MESSAGE_TIMER = 0x0113;      // WM_TIMER (275)
+constexpr uint32_t MESSAGE_LBUTTONUP = 0x0202;  // WM_LBUTTONUP
+constexpr uint32_t MM_WIM_OPEN = 0x3BE;
+constexpr uint32_t MM_WIM_CLOSE = 0x3BF;
+constexpr uint32_t MM_WIM_DATA = 0x3C0;  // a capture block is finished (960)
+constexpr uint32_t BN_CLICKED = 0;
+
+// A message hook's result that lets the layer go on with its own processing.
+constexpr int64_t HOOK_PASS_THROUGH = -522133279;  // low 32 bits 0xE0E0E0E1
+// Inside the layer: the message goes on to the system's default processing.
+constexpr int64_t NOT_HANDLED = -791621423;  // low 32 bits 0xD0D0D0D1
+
+// Called with (native window handle, message number, wParam, lParam) for
+// every message that reaches a window of the layer, before the layer's own
+// processing. Any result other than HOOK_PASS_THROUGH is the message's result
+// and the layer then queues no event for it.
+using MessageHook = int64_t (*)(void* window, uint32_t message, uint64_t wParam, int64_t lParam);

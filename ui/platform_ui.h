@@ -1,0 +1,48 @@
+// What the window layer of a platform provides (ui_win32.cpp, ui_x11.cpp).
+// Coordinates and sizes are unscaled 96-DPI pixels; texts are UTF-8.
+#pragma once
+
+#include <cstdint>
+
+#include "ui/messages.h"
+
+// Brings the window and event layer up (scaling, registries, hidden message
+// window, control font) and takes it down again. UiLayerInit returns false if
+// no display can be reached.
+bool UiLayerInit();
+void UiLayerClose();
+
+// A top-level window whose client area is width x height; returns the native
+// window handle, nullptr on failure. It becomes the thread's control list
+// target unless flags has bit 3.
+void* CreateTopWindow(int64_t number, int x, int y, int width, int height, const char* title,
+                      uint32_t flags, void* parent);
+
+// A push button in the control list target; flags are button style bits
+// (0x1003: push-like toggle). Native handle, nullptr on failure.
+void* CreatePushButton(int64_t number, int x, int y, int width, int height, const char* text,
+                       uint32_t flags);
+
+// Colour 0xBBGGRR, -1 for none.
+void SetWindowBackground(int64_t window, int32_t colour);
+
+int GetOsVersionCode();
+
+// A modal message box; returns when the user closes it.
+int ShowMessageBox(const char* title, const char* text, uint32_t flags);
+
+// window -1: the hook for every window of the calling thread.
+void SetMessageHook(MessageHook hook, int64_t window = -1);
+
+// Starts a timer whose ticks become EVENT_TIMER with the timer id as object;
+// intervals below 10 ms give 10 ms. 0 if the window number is unknown.
+uint64_t StartWindowTimer(int64_t window, uint64_t timerId, uint32_t intervalMs);
+
+// The message side of FetchEvent: takes one platform message (waiting up to
+// timeoutMs, -1 = infinite), dispatches it (which may queue events) and
+// returns its message number; 0 if none came.
+int64_t FetchPlatformMessage(int32_t timeoutMs);
+
+// Horizontal and vertical display scale factors (DPI / 96).
+double ScaleFactorX();
+double ScaleFactorY();

@@ -1,0 +1,33 @@
+// The headless window layer: no display, windows and controls are records
+// only, and "platform messages" are whatever a test posts. It lets the event
+// loop and the hand-off run without a window system.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct NullTimer {
+    int64_t window;
+    uint64_t id;
+    uint32_t intervalMs;
+};
+
+// Queues a platform message for the window with this number; the next
+// FetchPlatformMessage dispatches it: the thread's message hook first, then
+// MESSAGE_TIMER -> EVENT_TIMER (object wParam), MESSAGE_CLOSE ->
+// EVENT_CLOSE_WINDOW, MESSAGE_COMMAND -> EVENT_CONTROL (object lParam, data
+// = high word of wParam). Other messages queue nothing.
+void NullPostMessage(int64_t window, uint32_t message, uint64_t wParam, int64_t lParam);
+
+// May be called from any thread (the capture device posts from its own).
+void NullPostMessageFromAnyThread(int64_t window, uint32_t message, uint64_t wParam,
+                                  int64_t lParam);
+
+std::vector<NullTimer> NullTimers();
+std::vector<std::string> NullOpenedAddresses();
+std::vector<std::string> NullMessageBoxes();  // "title|text"
+void ResetNullUi();
+
+// The window number behind a handle that CreateTopWindow returned.
+int64_t NullWindowNumber(void* handle);
