@@ -1,0 +1,27 @@
+#!/bin/bash
+# Installs, from the distribution's packages, whatever of the build and test
+# tools is missing. Asks for root through sudo when not run as root.
+set -e
+packages=(
+  build-essential cmake pkg-config git
+  libgtest-dev googletest libbenchmark-dev
+  libx11-dev libxft-dev libxext-dev libfontconfig-dev libpulse-dev
+  g++-mingw-w64-x86-64-posix wine wine64
+  xvfb x11-utils x11-xserver-utils x11-apps xdotool imagemagick
+  pulseaudio pulseaudio-utils fonts-dejavu-core perl
+)
+if [ "${1:-}" = "--packaging" ]; then
+  packages+=(nsis zip desktop-file-utils dpkg-dev)
+fi
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" = 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
