@@ -4,11 +4,16 @@ LINUX_BUILD ?= build/linux
 WIN_BUILD ?= build/win64
 JOBS ?= 2
 
-.PHONY: all deps build linux windows test unit-test run bench clean
+.PHONY: all deps deps-run build linux windows test unit-test run bench package package-test clean
+PACKAGES ?= build/packages
+VERSION := $(shell head -n1 VERSION)
 
 all: build
 
 deps:
+	@tools/install-deps.sh --all
+
+deps-run:
 	@tools/install-deps.sh
 
 linux:
@@ -21,20 +26,29 @@ windows:
 
 build: deps linux windows
 
-# Unit tests (native and under Wine), the Win32 layer under Wine, and the
-# end-to-end tests of both programs.
+# Unit tests (native and under Wine), the Win32 layer under Wine, the
+# end-to-end tests of both programs, and the packages.
 test: build
 	tools/check-portable.sh
 	cd $(WIN_BUILD) && ctest --output-on-failure
+	$(MAKE) --no-print-directory package-test
 	cd $(LINUX_BUILD) && ctest --output-on-failure
 
-unit-test: deps linux
+# The zip, the installer and the .deb.
+package: build
+	tools/package.sh $(LINUX_BUILD) $(WIN_BUILD) $(PACKAGES)
+
+package-test: package
+	tests/packaging/installer_wine_test.sh $(PACKAGES)/vellumtone-$(VERSION)-win64-setup.exe $(LINUX_BUILD)
+	tests/packaging/deb_test.sh $(PACKAGES)/vellumtone_$(VERSION)_amd64.deb $(LINUX_BUILD)
+
+unit-test: deps-run linux
 	cd $(LINUX_BUILD) && ctest --output-on-failure -E "_e2e|wine"
 
-run: deps linux
+run: deps-run linux
 	tools/run.sh $(LINUX_BUILD)
 
-bench: deps linux
+bench: deps-run linux
 	$(LINUX_BUILD)/vellumtone_bench
 
 clean:

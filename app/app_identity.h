@@ -2,7 +2,7 @@
 // kept here and nowhere else.
 #pragma once
 
-#define VELLUMTONE_VERSION "1.1"
+// VELLUMTONE_VERSION comes from the build, which reads the file VERSION.
 
 constexpr const char* WINDOW_TITLE = "Vellumtone by Quorrin V" VELLUMTONE_VERSION;
 constexpr const char* DONATION_ADDRESS =

@@ -2,16 +2,17 @@
 # Installs, from the distribution's packages, whatever of the build and test
 # tools is missing. Asks for root through sudo when not run as root.
 set -e
+# To build and run the Linux program (and show it without a display).
 packages=(
-  build-essential cmake pkg-config git
-  libgtest-dev googletest libbenchmark-dev
+  build-essential cmake pkg-config
   libx11-dev libxft-dev libxext-dev libfontconfig-dev libpulse-dev
-  g++-mingw-w64-x86-64-posix wine wine64
-  xvfb x11-utils x11-xserver-utils x11-apps xdotool imagemagick
+  xvfb x11-utils x11-xserver-utils xdotool imagemagick
   pulseaudio pulseaudio-utils fonts-dejavu-core perl
+  libgtest-dev googletest libbenchmark-dev
 )
-if [ "${1:-}" = "--packaging" ]; then
-  packages+=(nsis zip desktop-file-utils dpkg-dev)
+# To test everything: the Windows cross build under Wine, and the packages.
+if [ "${1:-}" = "--all" ]; then
+  packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis zip desktop-file-utils dpkg-dev)
 fi
 missing=()
 for package in "${packages[@]}"; do
