@@ -9,10 +9,12 @@
 #include <thread>
 #include <vector>
 
+#include "analysis/peak_analysis.h"
 #include "app/app_identity.h"
 #include "app/main_window.h"
 #include "capture/capture_null.h"
 #include "capture/capture_state.h"
+#include "capture/handoff.h"
 #include "meter/meter_table.h"
 #include "ui/event_queue.h"
 #include "ui/messages.h"
@@ -93,6 +95,14 @@ TEST(Program, StartsUpRecordsAnalysesAndAnswersTheButtonAndTheCloseRequest) {
     NullPostMessageFromAnyThread(MAIN_WINDOW, MESSAGE_CLOSE, 0, 0);
     loop.join();
     EXPECT_EQ(NullOpenedAddresses().size(), 2u);
+
+    // Take the ticks the analysis thread has not served yet and leave both
+    // workers blocked for good, so that later tests own the meters.
+    while (NativeSemaphoreWaitFor(AnalysisSemaphore->handle, 0)) {
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    AnalysisSemaphore = SemaphoreCreate(0);
+    CaptureSemaphore = SemaphoreCreate(0);
 }
 
 }  // namespace

@@ -1,0 +1,18 @@
+// The headless canvas: canvas controls that exist only in memory, for unit
+// tests, benchmarks and the tool that renders the pictures the programs are
+// expected to show. These accessors let them read what was drawn.
+#pragma once
+
+#include <cstdint>
+
+#include "draw/pixels.h"
+
+// The control's picture, or nullptr if there is no such canvas.
+const PixelView* MemoryCanvasPicture(int64_t control);
+
+// How many times the picture was shown since the canvas was created.
+int64_t MemoryCanvasPresentCount(int64_t control);
+
+// Forgets every canvas (pictures held by a drawing thread stay valid until
+// that thread gives them back).
+void ResetMemoryCanvases();

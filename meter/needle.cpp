@@ -1,0 +1,114 @@
+// The needle update: a new reading is clamped, flagged as overload, averaged
+// over the last 8 readings and drawn on the meter's canvas as a disc riding
+// along the scale, with the track arc over it and, for 15 updates after an
+// overload, a red disc. Runs on the analysis thread without locks; the record
+// belongs to whichever thread updates the meter.
+#include "meter/needle.h"
+
+#include <cmath>
+
+#include "draw/drawing_target.h"
+#include "draw/image.h"
+#include "draw/primitives.h"
+#include "meter/dial_face.h"
+#include "meter/meter_table.h"
+
+namespace {
+
+constexpr double DEGREES_TO_RADIANS = 0.017453292519943295;
+constexpr float OVERLOAD_SHOWN_AS = 99.9f;  // 99.90000152587890625: just short of full scale
+constexpr int64_t OVERLOAD_UPDATES = 15;    // updates that show the overload disc
+constexpr int64_t AVERAGED_READINGS = 8;
+constexpr int32_t TIP_RADIUS = 20;
+constexpr int32_t OVERLOAD_RADIUS = 21;  // one pixel wider, so it covers the tip disc
+constexpr int OVERLOAD_PAUSE_MS = 4;
+constexpr int RING_ENTRIES = 128;
+
+// The moving average; every result is held in single precision.
+float Smooth(MeterRecord& meter, float v) {
+    const uint8_t mask = static_cast<uint8_t>(meter.averageCount - 1);
+    const unsigned i = meter.ringIndex & mask;
+    meter.ringSum = meter.ringSum - meter.ring[i];
+    meter.ring[i] = v;
+    meter.ringSum = meter.ringSum + v;
+    meter.ringIndex = static_cast<uint8_t>(meter.ringIndex + 1);
+    return static_cast<float>(static_cast<double>(meter.ringSum) /
+                              static_cast<double>(meter.averageCount));
+}
+
+// Powers of two nearest on a logarithmic scale, halves away from zero
+// (3 -> 4, 6 -> 8, 12 -> 16); nothing below 2, at most the whole ring.
+int64_t RingFill(int64_t count) {
+    if (count > RING_ENTRIES) return RING_ENTRIES;
+    if (count < 2) return 0;
+    double k = std::round(std::log(static_cast<double>(count)) / std::log(2.0));
+    return int64_t{1} << static_cast<int>(k);
+}
+
+}  // namespace
+
+ScalePoint NeedleTip(int64_t slot, float average) {
+    if (slot < 1 || slot >= MeterTableSize()) return ScalePoint{0, 0};
+    const MeterRecord& meter = MeterAt(slot);
+    const float angle =
+        static_cast<float>((static_cast<double>(average) * 0.9 - 45.0) * DEGREES_TO_RADIANS);
+    const double radius = static_cast<double>(meter.needleRadius);
+    const double x =
+        std::sin(static_cast<double>(angle)) * radius + static_cast<double>(meter.pivotX);
+    const double y =
+        static_cast<double>(meter.imageHeight) - std::cos(static_cast<double>(angle)) * radius;
+    return ScalePoint{static_cast<int32_t>(std::nearbyint(x)),
+                      static_cast<int32_t>(std::nearbyint(y))};
+}
+
+int SetMeterValue(int64_t number, float value) {
+    const int64_t slot = MeterSlot(number);
+    if (slot == 0) return 0;
+    MeterRecord& meter = MeterAt(slot);
+
+    float v = value;
+    if (v < 0 || std::isnan(v)) v = 0;
+    if (v >= 100) {
+        meter.overloadHold = OVERLOAD_UPDATES;
+        v = OVERLOAD_SHOWN_AS;
+    }
+    meter.value = v;
+    // Whatever a reset chose, updates average the last 8 readings.
+    meter.averageCount = AVERAGED_READINGS;
+    const ScalePoint tip = NeedleTip(slot, Smooth(meter, v));
+
+    BeginDraw(CanvasTarget(number));
+    // The dial image is taller than the picture; its lower rows are dropped.
+    BlitImage(ImageHandle(meter.dialImage), 0, 0);
+    if ((meter.flags & 12) == 0) {
+        FillDisc(tip.x, tip.y, TIP_RADIUS, static_cast<uint32_t>(meter.colour2));
+        DrawScaleTrack(slot);
+    }
+    if ((meter.flags & 2) != 0 && meter.overloadHold != 0) {
+        meter.overloadHold = meter.overloadHold - 1;
+        FillDisc(tip.x, tip.y, OVERLOAD_RADIUS, OVERLOAD_COLOUR);
+        SleepMs(OVERLOAD_PAUSE_MS);
+    }
+    EndDraw();
+    return 0;
+}
+
+int ResetMeterSmoothing(int64_t number, int64_t count) {
+    const int64_t slot = MeterSlot(number);
+    if (slot == 0) return 0;
+    MeterRecord& meter = MeterAt(slot);
+    const int64_t n = RingFill(count);
+    for (int64_t i = 0; i < n; ++i) meter.ring[i] = meter.value;
+    meter.ringIndex = 0;
+    // Keep the sum equal to that of ring[0..7], the entries the next updates
+    // take out again; n x value alone would leave every later average off by
+    // (n - 8) x value / 8. The two agree for n = 8 and, whatever n is, for a
+    // ring of zeros (the start-up reset).
+    float sum =
+        static_cast<float>(static_cast<double>(meter.value) *
+                           static_cast<double>(n < AVERAGED_READINGS ? n : AVERAGED_READINGS));
+    for (int64_t i = n; i < AVERAGED_READINGS; ++i) sum = sum + meter.ring[i];
+    meter.ringSum = sum;
+    meter.averageCount = 16;
+    return 0;
+}

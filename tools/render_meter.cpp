@@ -1,0 +1,111 @@
+// render_meter: draws meter 3 as the program's start-up does, feeds it the
+// given readings in order and writes the canvas picture as a binary PPM. The
+// end-to-end tests compare screenshots of the real programs with its output,
+// so it goes through the very same engine, on the headless canvas.
+//
+//   render_meter [--width N] [--flags F] OUT.ppm READING...
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "draw/canvas_memory.h"
+#include "meter/meter_table.h"
+#include "meter/needle.h"
+
+namespace {
+
+constexpr int64_t METER = 3;
+
+int Usage(const char* problem) {
+    std::fprintf(stderr, "render_meter: %s\n", problem);
+    std::fprintf(stderr, "usage: render_meter [--width N] [--flags F] OUT.ppm READING...\n");
+    return 2;
+}
+
+bool ParseInteger(const char* text, long* value) {
+    errno = 0;
+    char* end = nullptr;
+    *value = std::strtol(text, &end, 10);
+    return errno == 0 && end != text && *end == '\0';
+}
+
+bool ParseReading(const char* text, float* value) {
+    errno = 0;
+    char* end = nullptr;
+    *value = std::strtof(text, &end);
+    return end != text && *end == '\0';
+}
+
+// P6: the top picture row first, red, green and blue bytes per pixel.
+bool WritePpm(const std::string& path, const PixelView& picture) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    std::fprintf(file, "P6\n%d %d\n255\n", picture.width, picture.height);
+    std::vector<uint8_t> row(static_cast<size_t>(picture.width) * 3);
+    for (int y = 0; y < picture.height; ++y) {
+        const uint8_t* pixel = picture.At(0, y);
+        for (int x = 0; x < picture.width; ++x, pixel += picture.BytesPerPixel()) {
+            row[3 * x] = pixel[2];
+            row[3 * x + 1] = pixel[1];
+            row[3 * x + 2] = pixel[0];
+        }
+        std::fwrite(row.data(), 1, row.size(), file);
+    }
+    bool written = std::ferror(file) == 0;
+    return std::fclose(file) == 0 && written;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    long width = 497;
+    long flags = 3;
+    int i = 1;
+    for (; i < argc; ++i) {
+        std::string option = argv[i];
+        if (option == "--") {
+            ++i;
+            break;
+        }
+        if (option.rfind("--", 0) != 0) break;
+        if (option != "--width" && option != "--flags") {
+            return Usage(("unknown option " + option).c_str());
+        }
+        if (i + 1 >= argc) return Usage((option + " needs a value").c_str());
+        long* target = option == "--width" ? &width : &flags;
+        if (!ParseInteger(argv[++i], target)) {
+            return Usage((option + " takes a whole number, not \"" + argv[i] + "\"").c_str());
+        }
+    }
+    if (i >= argc) return Usage("no output file given");
+    const std::string out = argv[i++];
+    std::vector<float> readings;
+    for (; i < argc; ++i) {
+        float reading = 0;
+        if (!ParseReading(argv[i], &reading)) {
+            return Usage((std::string("not a reading: \"") + argv[i] + "\"").c_str());
+        }
+        readings.push_back(reading);
+    }
+    if (width < 1 || width > 32767) return Usage("--width must be from 1 to 32767");
+    if (flags < 0 || flags > 15) return Usage("--flags must be from 0 to 15");
+
+    CreateMeterTable();
+    SetDefaultMeterColours(0, 0x999999, 0x00FF00, 0);
+    if (CreateMeter(METER, 10, 10, static_cast<int>(width), " ", flags) == 0) {
+        std::fprintf(stderr, "render_meter: the meter could not be created at width %ld\n", width);
+        return 1;
+    }
+    ResetMeterSmoothing(METER, 16);
+    for (float reading : readings) SetMeterValue(METER, reading);
+
+    const PixelView* picture = MemoryCanvasPicture(METER);
+    if (picture == nullptr || !WritePpm(out, *picture)) {
+        std::fprintf(stderr, "render_meter: cannot write %s\n", out.c_str());
+        return 1;
+    }
+    return 0;
+}
