@@ -39,7 +39,7 @@ for n in $(seq $((100 + RANDOM % 300)) 499); do
   if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
 done
 [ -n "$display" ] || { echo "with_services: no free display number" >&2; exit 1; }
-Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp -dpi "${dpi:-96}" >"$runtime/xvfb.log" 2>&1 &
+Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp -noreset -dpi "${dpi:-96}" >"$runtime/xvfb.log" 2>&1 &
 xvfb_pid=$!
 export DISPLAY=":$display"
 for _ in $(seq 100); do

@@ -1,0 +1,355 @@
+// The canvas control on X11: a child window that shows a 24-bit picture held
+// in memory laid out as a bottom-up DIB (draw/pixels.h), so the portable
+// drawing code writes the same bytes as on Windows. Presenting converts the
+// picture into a top-down XImage of the display's format and puts it inside
+// the sunken 2-pixel edge that the canvas draws itself (WS_EX_CLIENTEDGE).
+// The image travels through an MIT-SHM segment where the server offers one,
+// with plain XPutImage otherwise.
+//
+// The drawing thread holds the picture's guard from AcquireCanvasPicture to
+// ReleaseCanvasPicture and presents at the release, from its own thread. A
+// repaint on the main thread (Expose) only tries the guard: if the drawing
+// thread holds it, the repaint leaves the picture to the coming release, so
+// a half-drawn picture never reaches the screen and the main thread never
+// waits for drawing.
+#include "draw/canvas_x11.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <shared_mutex>
+#include <vector>
+
+#include "draw/canvas.h"
+#include "ui/controls_x11.h"
+#include "ui/dispatch_x11.h"
+#include "ui/display_x11.h"
+#include "ui/platform_ui.h"
+#include "ui/posted_messages_x11.h"
+#include "ui/scaling.h"
+#include "ui/windows_x11.h"
+
+namespace {
+
+constexpr int CANVAS_TYPE = 33;
+constexpr int EDGE = 2;  // width of the sunken client edge
+
+struct CanvasState {
+    Window window = 0;
+    int flags = 0;
+    int windowWidth = 0, windowHeight = 0;
+    std::vector<uint8_t> pixels;  // bottom-up 24-bit rows
+    PixelView view;
+    std::mutex guard;  // held while a thread draws into the picture, and while presenting
+    // Presentation, used only under the guard.
+    XImage* image = nullptr;
+    XShmSegmentInfo segment = {};
+    bool sharedMemory = false;
+    GC presentGc = nullptr;
+    // The edge is drawn by the main thread alone, with its own GC.
+    GC edgeGc = nullptr;
+    std::atomic<int64_t> presents{0};
+};
+
+struct CanvasExtra : ControlExtra {
+    std::shared_ptr<CanvasState> state;
+};
+
+// Pictures this thread holds, by control number. Keeping the state alive
+// here lets a release find the guard it took even if the control was
+// replaced in the meantime.
+thread_local std::map<int64_t, std::shared_ptr<CanvasState>> heldPictures;
+
+std::shared_ptr<CanvasState> CanvasOf(int64_t control) {
+    ControlRecord* record = ControlTable().Find(control);
+    if (record == nullptr || record->type == nullptr || record->type->typeNumber != CANVAS_TYPE) {
+        return nullptr;
+    }
+    auto* extra = static_cast<CanvasExtra*>(record->extra.get());
+    return extra == nullptr ? nullptr : extra->state;
+}
+
+bool FastLayout(const XImage* image) {
+    return image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
+           image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 && image->blue_mask == 0xFF;
+}
+
+// The picture, bottom-up BGR, into the XImage, top-down in the display's
+// pixel format.
+void ConvertPicture(CanvasState& canvas) {
+    XImage* image = canvas.image;
+    const PixelView& view = canvas.view;
+    bool fast = FastLayout(image);
+    for (int y = 0; y < view.height; ++y) {
+        const uint8_t* source = view.At(0, y);
+        auto* target = reinterpret_cast<uint8_t*>(image->data) +
+                       static_cast<intptr_t>(image->bytes_per_line) * y;
+        if (fast) {
+            for (int x = 0; x < view.width; ++x) {
+                target[4 * x] = source[3 * x];
+                target[4 * x + 1] = source[3 * x + 1];
+                target[4 * x + 2] = source[3 * x + 2];
+                target[4 * x + 3] = 0;
+            }
+        } else {
+            for (int x = 0; x < view.width; ++x) {
+                uint32_t colour = source[3 * x + 2] | (source[3 * x + 1] << 8) |
+                                  (static_cast<uint32_t>(source[3 * x]) << 16);
+                XPutPixel(image, x, y, X11PixelForColour(colour));
+            }
+        }
+    }
+}
+
+// Puts the picture on the screen. The caller holds the canvas guard.
+void Present(CanvasState& canvas) {
+    std::shared_lock<std::shared_mutex> connection(X11ConnectionLock());
+    Display* display = X11().display;
+    if (X11ConnectionClosed() || display == nullptr || canvas.image == nullptr) return;
+    ConvertPicture(canvas);
+    int offset = (canvas.flags & CANVAS_BORDER) ? EDGE : 0;
+    auto width = static_cast<unsigned>(canvas.view.width);
+    auto height = static_cast<unsigned>(canvas.view.height);
+    if (canvas.sharedMemory) {
+        XShmPutImage(display, canvas.window, canvas.presentGc, canvas.image, 0, 0, offset, offset,
+                     width, height, False);
+        // The server reads the segment after the request is sent: wait until
+        // it has, so that the next picture cannot overwrite one still shown.
+        XSync(display, False);
+    } else {
+        XPutImage(display, canvas.window, canvas.presentGc, canvas.image, 0, 0, offset, offset,
+                  width, height);
+        XFlush(display);
+    }
+    ++canvas.presents;
+    // Waiting for the server may have read events meant for the main thread
+    // into Xlib's queue, where its poll on the connection cannot see them.
+    if (XEventsQueued(display, QueuedAlready) > 0) WakeMessageLoop();
+}
+
+void DrawEdge(CanvasState& canvas) {
+    Display* display = X11().display;
+    if (display == nullptr || (canvas.flags & CANVAS_BORDER) == 0) return;
+    int w = canvas.windowWidth, h = canvas.windowHeight;
+    GC gc = canvas.edgeGc;
+    auto line = [&](uint32_t colour, int x0, int y0, int x1, int y1) {
+        XSetForeground(display, gc, X11PixelForColour(colour));
+        XDrawLine(display, canvas.window, gc, x0, y0, x1, y1);
+    };
+    // EDGE_SUNKEN: the outer ring shadow over highlight, the inner ring dark
+    // shadow over light.
+    const uint32_t rings[2][2] = {{COLOUR_BUTTON_SHADOW, COLOUR_BUTTON_HIGHLIGHT},
+                                  {COLOUR_3D_DARK_SHADOW, COLOUR_3D_LIGHT}};
+    for (int i = 0; i < EDGE; ++i) {
+        int left = i, top = i, right = w - 1 - i, bottom = h - 1 - i;
+        if (right < left || bottom < top) break;
+        line(rings[i][0], left, top, right - 1, top);
+        line(rings[i][0], left, top, left, bottom - 1);
+        line(rings[i][1], left, bottom, right, bottom);
+        line(rings[i][1], right, top, right, bottom);
+    }
+}
+
+int64_t HandleCanvasEvent(ControlRecord& control, XEvent& event) {
+    auto* extra = static_cast<CanvasExtra*>(control.extra.get());
+    if (extra == nullptr || extra->state == nullptr) return MESSAGE_X11_OTHER;
+    CanvasState& canvas = *extra->state;
+    switch (event.type) {
+        case Expose:
+            if (event.xexpose.count == 0) {
+                DrawEdge(canvas);
+                if (canvas.guard.try_lock()) {
+                    Present(canvas);
+                    canvas.guard.unlock();
+                }
+                XFlush(X11().display);
+            }
+            return MESSAGE_PAINT;
+        // Clicks on a canvas belong to the canvas, not to the window behind.
+        case ButtonPress:
+            return event.xbutton.button == Button3 ? MESSAGE_RBUTTONDOWN : MESSAGE_LBUTTONDOWN;
+        case ButtonRelease:
+            return event.xbutton.button == Button3 ? MESSAGE_RBUTTONUP : MESSAGE_LBUTTONUP;
+        default:
+            return MESSAGE_X11_OTHER;
+    }
+}
+
+const ControlType CANVAS_CONTROL_TYPE = {CANVAS_TYPE, HandleCanvasEvent, nullptr, nullptr};
+
+bool AttachSharedImage(CanvasState& canvas, Display* display, const X11State& xs) {
+    int width = canvas.view.width, height = canvas.view.height;
+    XImage* image = XShmCreateImage(display, xs.visual, static_cast<unsigned>(xs.depth), ZPixmap,
+                                    nullptr, &canvas.segment, static_cast<unsigned>(width),
+                                    static_cast<unsigned>(height));
+    if (image == nullptr) return false;
+    size_t bytes = static_cast<size_t>(image->bytes_per_line) * static_cast<size_t>(height);
+    canvas.segment.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (canvas.segment.shmid < 0) {
+        XDestroyImage(image);
+        return false;
+    }
+    void* address = shmat(canvas.segment.shmid, nullptr, 0);
+    if (address == reinterpret_cast<void*>(-1)) {
+        shmctl(canvas.segment.shmid, IPC_RMID, nullptr);
+        XDestroyImage(image);
+        return false;
+    }
+    canvas.segment.shmaddr = image->data = static_cast<char*>(address);
+    canvas.segment.readOnly = False;
+    // A server on another machine accepts the extension but cannot reach
+    // the segment: the attach then fails with an error, reported later.
+    X11TrapErrors();
+    Status attached = XShmAttach(display, &canvas.segment);
+    XSync(display, False);
+    bool ok = attached && X11ErrorsSinceTrap() == 0;
+    // Marked for removal now; it goes away when both sides have detached.
+    shmctl(canvas.segment.shmid, IPC_RMID, nullptr);
+    if (!ok) {
+        shmdt(address);
+        image->data = nullptr;
+        XDestroyImage(image);
+        canvas.segment = {};
+        return false;
+    }
+    canvas.image = image;
+    canvas.sharedMemory = true;
+    return true;
+}
+
+bool CreatePlainImage(CanvasState& canvas, Display* display, const X11State& xs) {
+    int width = canvas.view.width, height = canvas.view.height;
+    XImage* image =
+        XCreateImage(display, xs.visual, static_cast<unsigned>(xs.depth), ZPixmap, 0, nullptr,
+                     static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
+    if (image == nullptr) return false;
+    image->data = static_cast<char*>(
+        std::calloc(static_cast<size_t>(image->bytes_per_line), static_cast<size_t>(height)));
+    if (image->data == nullptr) {
+        XDestroyImage(image);
+        return false;
+    }
+    canvas.image = image;
+    return true;
+}
+
+// The backing picture: the window size less the edges, at least 1 x 1,
+// white.
+bool CreatePicture(CanvasState& canvas) {
+    int width = canvas.windowWidth, height = canvas.windowHeight;
+    if (canvas.flags & CANVAS_BORDER) {
+        width -= 2 * EDGE;
+        height -= 2 * EDGE;
+    }
+    width = std::max(width, 1);
+    height = std::max(height, 1);
+    int stride = RowStride(width, 24);
+    try {
+        canvas.pixels.assign(static_cast<size_t>(stride) * static_cast<size_t>(height), 0xFF);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    canvas.view = PixelView{canvas.pixels.data(), width, height, 24, stride};
+    return true;
+}
+
+}  // namespace
+
+int64_t CanvasControl(int64_t number, int x, int y, int width, int height, int flags) {
+    X11State& xs = X11();
+    Display* display = xs.display;
+    Window parent = ControlListTarget();
+    if (display == nullptr || parent == 0 || number < -1) return 0;
+    int left = ScaleValue(x, ScaleFactorX()), top = ScaleValue(y, ScaleFactorY());
+    int w = std::clamp(ScaleValue(width, ScaleFactorX()), 1, 32767);
+    int h = std::clamp(ScaleValue(height, ScaleFactorY()), 1, 32767);
+
+    auto canvas = std::make_shared<CanvasState>();
+    canvas->flags = flags;
+    canvas->windowWidth = w;
+    canvas->windowHeight = h;
+    if (!CreatePicture(*canvas)) return 0;
+
+    XSetWindowAttributes attributes = {};
+    // No background: the canvas paints every pixel, so nothing flickers.
+    attributes.background_pixmap = None;
+    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask;
+    Window window = XCreateWindow(display, parent, left, top, static_cast<unsigned>(w),
+                                  static_cast<unsigned>(h), 0, xs.depth, InputOutput, xs.visual,
+                                  CWBackPixmap | CWEventMask, &attributes);
+    if (window == 0) return 0;
+    canvas->window = window;
+    canvas->presentGc = X11CreateGC(window);
+    canvas->edgeGc = X11CreateGC(window);
+    bool imageReady = (xs.shmAvailable && AttachSharedImage(*canvas, display, xs)) ||
+                      CreatePlainImage(*canvas, display, xs);
+    int64_t identifier = 0;
+    ControlRecord* record =
+        imageReady ? RegisterControl(number, window, parent, &CANVAS_CONTROL_TYPE, &identifier)
+                   : nullptr;
+    if (record == nullptr) {
+        if (canvas->sharedMemory) {
+            XShmDetach(display, &canvas->segment);
+            shmdt(canvas->segment.shmaddr);
+            canvas->image->data = nullptr;
+        }
+        if (canvas->image != nullptr) XDestroyImage(canvas->image);
+        XFreeGC(display, canvas->presentGc);
+        XFreeGC(display, canvas->edgeGc);
+        XDestroyWindow(display, window);
+        return 0;
+    }
+    record->style = flags;
+    record->tabStop = (flags & CANVAS_KEYBOARD) != 0;
+    auto extra = std::make_unique<CanvasExtra>();
+    extra->state = canvas;
+    record->extra = std::move(extra);
+    if (flags & CANVAS_CONTAINER) SetControlListTarget(window);
+    XMapWindow(display, window);
+    XFlush(display);
+    if (number == -1) return identifier;
+    return static_cast<int64_t>(window);
+}
+
+bool AcquireCanvasPicture(int64_t control, PixelView* picture) {
+    std::shared_ptr<CanvasState> canvas = CanvasOf(control);
+    if (canvas == nullptr || picture == nullptr) return false;
+    // The guard is not recursive: a second hold by the same thread would
+    // never return.
+    if (heldPictures.count(control) != 0) return false;
+    canvas->guard.lock();
+    *picture = canvas->view;
+    heldPictures[control] = std::move(canvas);
+    return true;
+}
+
+void ReleaseCanvasPicture(int64_t control, bool show) {
+    auto found = heldPictures.find(control);
+    if (found == heldPictures.end()) return;
+    std::shared_ptr<CanvasState> canvas = std::move(found->second);
+    heldPictures.erase(found);
+    // Shown at once, from this thread, and only if the control still exists.
+    if (show && CanvasOf(control) == canvas) Present(*canvas);
+    canvas->guard.unlock();
+}
+
+bool X11CanvasUsesSharedMemory(int64_t control) {
+    std::shared_ptr<CanvasState> canvas = CanvasOf(control);
+    return canvas != nullptr && canvas->sharedMemory;
+}
+
+int64_t X11CanvasPresentCount(int64_t control) {
+    std::shared_ptr<CanvasState> canvas = CanvasOf(control);
+    return canvas == nullptr ? 0 : canvas->presents.load();
+}

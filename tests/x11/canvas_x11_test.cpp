@@ -1,0 +1,183 @@
+// The X11 canvas: its picture memory, what reaches the screen (pixel by
+// pixel, through the real server), the sunken edge, and the guard between
+// the drawing thread and repaints.
+
+// clang-format off
+#include <gtest/gtest.h>  // before Xlib, whose None macro gtest also uses
+// clang-format on
+
+#include "draw/canvas_x11.h"
+
+#include <thread>
+
+#include "draw/canvas.h"
+#include "tests/x11/x11_test_support.h"
+#include "ui/dispatch_x11.h"
+#include "ui/scaling.h"
+
+namespace {
+
+class CanvasX11 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!UiLayerInit()) GTEST_SKIP() << "no X display to test with";
+        ASSERT_NE(CreateTopWindow(5000, 30, 30, 1024, 220, "canvas", 0xC80000, nullptr), nullptr);
+    }
+
+    // A bordered canvas with its window, shown and settled.
+    Window MakeCanvas(int64_t number, int width, int height) {
+        int64_t handle = CanvasControl(number, 10, 10, width, height, CANVAS_BORDER);
+        EXPECT_NE(handle, 0);
+        Settle();
+        return static_cast<Window>(handle);
+    }
+
+    static void SetPixel(const PixelView& view, int x, int y, uint8_t r, uint8_t g, uint8_t b) {
+        uint8_t* p = view.At(x, y);
+        p[0] = b;
+        p[1] = g;
+        p[2] = r;
+    }
+};
+
+TEST_F(CanvasX11, NewBorderedCanvasHasAWhitePictureFourPixelsSmaller) {
+    MakeCanvas(10, 497, 141);
+    PixelView view;
+    ASSERT_TRUE(AcquireCanvasPicture(10, &view));
+    EXPECT_EQ(view.width, ScaleValue(497, ScaleFactorX()) - 4);
+    EXPECT_EQ(view.height, ScaleValue(141, ScaleFactorY()) - 4);
+    EXPECT_EQ(view.depth, 24);
+    EXPECT_EQ(view.stride, RowStride(view.width, 24));
+    bool white = true;
+    for (int y = 0; y < view.height; ++y) {
+        for (int x = 0; x < view.width; ++x) {
+            const uint8_t* p = view.At(x, y);
+            white &= p[0] == 0xFF && p[1] == 0xFF && p[2] == 0xFF;
+        }
+    }
+    ReleaseCanvasPicture(10, false);
+    EXPECT_TRUE(white);
+}
+
+TEST_F(CanvasX11, TinyCanvasStillHasAOneByOnePicture) {
+    MakeCanvas(11, 3, 3);
+    PixelView view;
+    ASSERT_TRUE(AcquireCanvasPicture(11, &view));
+    EXPECT_EQ(view.width, 1);
+    EXPECT_EQ(view.height, 1);
+    ReleaseCanvasPicture(11, false);
+}
+
+TEST_F(CanvasX11, ReleaseWithShowPutsThePictureInsideTheSunkenEdge) {
+    Window window = MakeCanvas(12, 60, 40);
+    PixelView view;
+    ASSERT_TRUE(AcquireCanvasPicture(12, &view));
+    for (int x = 0; x < view.width; ++x) {
+        SetPixel(view, x, 0, 255, 0, 0);                // top row red
+        SetPixel(view, x, view.height - 1, 0, 0, 255);  // bottom row blue
+    }
+    SetPixel(view, 0, 0, 0, 255, 0);  // top-left green
+    SetPixel(view, view.width - 1, 5, 1, 2, 3);
+    ReleaseCanvasPicture(12, true);
+    XSync(TestDisplay(), False);
+    EXPECT_EQ(PixelAt(window, 2, 2), 0x00FF00u);
+    EXPECT_EQ(PixelAt(window, 12, 2), 0xFF0000u);
+    EXPECT_EQ(PixelAt(window, 12, 2 + view.height - 1), 0x0000FFu);
+    EXPECT_EQ(PixelAt(window, 2 + view.width - 1, 7), 0x010203u);
+    EXPECT_EQ(PixelAt(window, 12, 10), 0xFFFFFFu);
+    // EDGE_SUNKEN: shadow and dark shadow at the top left, highlight and
+    // light at the bottom right.
+    int w = ScaleValue(60, ScaleFactorX()), h = ScaleValue(40, ScaleFactorY());
+    EXPECT_EQ(PixelAt(window, 5, 0), 0xA0A0A0u);
+    EXPECT_EQ(PixelAt(window, 5, 1), 0x696969u);
+    EXPECT_EQ(PixelAt(window, 0, 5), 0xA0A0A0u);
+    EXPECT_EQ(PixelAt(window, 5, h - 1), 0xFFFFFFu);
+    EXPECT_EQ(PixelAt(window, 5, h - 2), 0xE3E3E3u);
+    EXPECT_EQ(PixelAt(window, w - 1, 5), 0xFFFFFFu);
+}
+
+TEST_F(CanvasX11, UsesSharedMemoryWhereTheServerOffersIt) {
+    MakeCanvas(13, 20, 20);
+    if (!X11().shmAvailable) GTEST_SKIP() << "the server has no MIT-SHM";
+    EXPECT_TRUE(X11CanvasUsesSharedMemory(13));
+}
+
+TEST_F(CanvasX11, PlainImagesServeWhereThereIsNoSharedMemory) {
+    bool offered = X11().shmAvailable;
+    X11().shmAvailable = false;  // as on a server elsewhere on the network
+    Window window = MakeCanvas(18, 20, 20);
+    X11().shmAvailable = offered;
+    EXPECT_FALSE(X11CanvasUsesSharedMemory(18));
+    PixelView view;
+    ASSERT_TRUE(AcquireCanvasPicture(18, &view));
+    SetPixel(view, 3, 4, 10, 20, 30);
+    ReleaseCanvasPicture(18, true);
+    XSync(TestDisplay(), False);
+    EXPECT_EQ(PixelAt(window, 5, 6), 0x0A141Eu);
+    EXPECT_EQ(PixelAt(window, 6, 6), 0xFFFFFFu);
+}
+
+TEST_F(CanvasX11, RepaintSkipsWhileTheDrawingThreadHoldsThePicture) {
+    Window window = MakeCanvas(14, 40, 30);
+    PixelView view;
+    ASSERT_TRUE(AcquireCanvasPicture(14, &view));
+    SetPixel(view, 0, 0, 0, 0, 0);  // half-drawn: must not show yet
+    int64_t before = X11CanvasPresentCount(14);
+    XClearArea(TestDisplay(), window, 0, 0, 0, 0, True);
+    ASSERT_TRUE(RepeatUntil([] { return FetchPlatformMessage(50) == MESSAGE_PAINT; }));
+    EXPECT_EQ(X11CanvasPresentCount(14), before);
+    EXPECT_NE(PixelAt(window, 2, 2), 0x000000u);
+    ReleaseCanvasPicture(14, true);
+    EXPECT_EQ(X11CanvasPresentCount(14), before + 1);
+    XSync(TestDisplay(), False);
+    EXPECT_EQ(PixelAt(window, 2, 2), 0x000000u);
+    // Not held: a repaint presents the picture.
+    XClearArea(TestDisplay(), window, 0, 0, 0, 0, True);
+    ASSERT_TRUE(RepeatUntil([] { return FetchPlatformMessage(50) == MESSAGE_PAINT; }));
+    EXPECT_EQ(X11CanvasPresentCount(14), before + 2);
+}
+
+TEST_F(CanvasX11, AnotherThreadPresentsWhileTheMainThreadWaitsForMessages) {
+    Window window = MakeCanvas(15, 40, 30);
+    std::thread drawer([] {
+        for (int round = 0; round < 20; ++round) {
+            PixelView view;
+            if (!AcquireCanvasPicture(15, &view)) return;
+            uint8_t shade = static_cast<uint8_t>(round * 10);
+            for (int y = 0; y < view.height; ++y) {
+                for (int x = 0; x < view.width; ++x) SetPixel(view, x, y, shade, shade, shade);
+            }
+            ReleaseCanvasPicture(15, true);
+        }
+    });
+    while (FetchPlatformMessage(30) != 0 || X11CanvasPresentCount(15) < 20) {
+    }
+    drawer.join();
+    XSync(TestDisplay(), False);
+    EXPECT_EQ(PixelAt(window, 10, 10), 0xBEBEBEu);  // round 19: 190
+}
+
+TEST_F(CanvasX11, OnlyCanvasesHandOutPictures) {
+    MakeCanvas(16, 20, 20);
+    ASSERT_NE(CreatePushButton(17, 0, 0, 20, 20, "b", 0), nullptr);
+    PixelView view;
+    EXPECT_FALSE(AcquireCanvasPicture(17, &view)) << "a button";
+    EXPECT_FALSE(AcquireCanvasPicture(123456, &view)) << "no control";
+    ASSERT_TRUE(AcquireCanvasPicture(16, &view));
+    EXPECT_FALSE(AcquireCanvasPicture(16, &view)) << "the guard is held by this thread already";
+    ReleaseCanvasPicture(16, false);
+    ReleaseCanvasPicture(16, false);  // releasing what is not held does nothing
+    EXPECT_TRUE(AcquireCanvasPicture(16, &view));
+    ReleaseCanvasPicture(16, false);
+}
+
+TEST_F(CanvasX11, NumberMinusOneGivesAnIdentifierThatNamesTheCanvas) {
+    int64_t identifier = CanvasControl(-1, 0, 0, 30, 30, CANVAS_BORDER);
+    ASSERT_NE(identifier, 0);
+    PixelView view;
+    ASSERT_TRUE(AcquireCanvasPicture(identifier, &view));
+    EXPECT_EQ(view.width, ScaleValue(30, ScaleFactorX()) - 4);
+    ReleaseCanvasPicture(identifier, false);
+}
+
+}  // namespace

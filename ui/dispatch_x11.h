@@ -1,0 +1,62 @@
+// Event dispatch on X11: the top-level window procedure (message hook, then
+// the mapping of messages to queued events), and the routing of X events to
+// it, to the controls and to the layer's private windows.
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <cstdint>
+
+#include "ui/messages.h"
+
+// Further Windows message numbers that the X11 layer synthesises or reports.
+constexpr uint32_t MESSAGE_MOVE = 0x0003;           // WM_MOVE
+constexpr uint32_t MESSAGE_SIZE = 0x0005;           // WM_SIZE
+constexpr uint32_t MESSAGE_ACTIVATE = 0x0006;       // WM_ACTIVATE
+constexpr uint32_t MESSAGE_ERASEBKGND = 0x0014;     // WM_ERASEBKGND
+constexpr uint32_t MESSAGE_SHOWWINDOW = 0x0018;     // WM_SHOWWINDOW
+constexpr uint32_t MESSAGE_KEYDOWN = 0x0100;        // WM_KEYDOWN
+constexpr uint32_t MESSAGE_KEYUP = 0x0101;          // WM_KEYUP
+constexpr uint32_t MESSAGE_MOUSEMOVE = 0x0200;      // WM_MOUSEMOVE
+constexpr uint32_t MESSAGE_LBUTTONDOWN = 0x0201;    // WM_LBUTTONDOWN
+constexpr uint32_t MESSAGE_LBUTTONDBLCLK = 0x0203;  // WM_LBUTTONDBLCLK
+constexpr uint32_t MESSAGE_RBUTTONDOWN = 0x0204;    // WM_RBUTTONDOWN
+constexpr uint32_t MESSAGE_RBUTTONUP = 0x0205;      // WM_RBUTTONUP
+constexpr uint32_t MESSAGE_MBUTTONDOWN = 0x0207;    // WM_MBUTTONDOWN
+constexpr uint32_t MESSAGE_MBUTTONUP = 0x0208;      // WM_MBUTTONUP
+constexpr uint32_t MESSAGE_MOUSEWHEEL = 0x020A;     // WM_MOUSEWHEEL
+// Reported for X events that have no Windows counterpart (property changes,
+// reparenting, ...): non-zero and no event code.
+constexpr uint32_t MESSAGE_X11_OTHER = 0x7F00;
+
+constexpr uint32_t SIZE_RESTORED = 0;
+constexpr uint32_t SIZE_MINIMIZED = 1;
+constexpr uint32_t SIZE_MAXIMIZED = 2;
+
+constexpr uint16_t TAB_NEXT_COMMAND = 0xFA01;
+constexpr uint16_t TAB_PREVIOUS_COMMAND = 0xFA02;
+
+inline int64_t MakeLParam(int low, int high) {
+    return static_cast<int64_t>(static_cast<uint32_t>((static_cast<uint32_t>(high) & 0xFFFF) << 16 |
+                                                      (static_cast<uint32_t>(low) & 0xFFFF)));
+}
+
+// The procedure of every top-level window of the layer: the message hook
+// first (per-window, else the thread's), then the layer's mapping, then the
+// default processing for what the mapping leaves. Returns the message's
+// result.
+int64_t TopWindowProcedure(Window window, uint32_t message, uint64_t wParam, int64_t lParam);
+
+// Sends a message to a window of the layer: top-level windows get
+// TopWindowProcedure; other windows ignore it (result 0).
+int64_t SendWindowMessage(Window window, uint32_t message, uint64_t wParam, int64_t lParam);
+
+// Windows the layer draws itself without making them numbered windows (the
+// message box): their X events go to the handler, which returns the message
+// number to report.
+using PrivateWindowHandler = int64_t (*)(XEvent& event, void* context);
+void RegisterPrivateWindow(Window window, PrivateWindowHandler handler, void* context);
+void UnregisterPrivateWindow(Window window);
+
+// Dispatches one X event and returns the message number that stands for it.
+int64_t DispatchXEvent(XEvent& event);

@@ -1,0 +1,79 @@
+// The one X display connection of the process and what every X11 file of the
+// window layer needs from it: the visual, the atoms, colour conversion, the
+// control font and a lock that keeps other threads off the connection once
+// the layer is closed.
+#pragma once
+
+#include <X11/Xft/Xft.h>
+#include <X11/Xlib.h>
+
+#include <cstdint>
+#include <shared_mutex>
+
+struct X11Atoms {
+    Atom wmProtocols;
+    Atom wmDeleteWindow;
+    Atom wmState;
+    Atom netWmName;
+    Atom netWmPid;
+    Atom netWmWindowType;
+    Atom netWmWindowTypeNormal;
+    Atom netWmWindowTypeDialog;
+    Atom netWmWindowTypeUtility;
+    Atom netWmState;
+    Atom netWmStateModal;
+    Atom motifWmHints;
+    Atom utf8String;
+};
+
+struct X11State {
+    Display* display = nullptr;
+    int screen = 0;
+    Window root = 0;
+    Visual* visual = nullptr;
+    int depth = 0;
+    Colormap colormap = 0;
+    X11Atoms atoms = {};
+    bool shmAvailable = false;  // MIT-SHM offered by a server on this machine
+    int shmMajorOpcode = 0;
+    double dpiX = 96.0;  // Xft.dpi, or 96 when the resource is unset
+    double dpiY = 96.0;
+    XftFont* controlFont = nullptr;  // the font new controls receive
+};
+
+// The layer's state; display is nullptr when no display could be opened.
+X11State& X11();
+
+// Held shared by any thread that talks to the server outside the main
+// thread's message processing (the canvas presenting from the drawing
+// thread); UiLayerClose holds it exclusively while it closes the connection.
+std::shared_mutex& X11ConnectionLock();
+// True once UiLayerClose has closed the connection (read under the lock).
+bool X11ConnectionClosed();
+
+// The X pixel value of a 0xBBGGRR colour on the default visual.
+unsigned long X11PixelForColour(uint32_t colour);
+// The same colour for Xft drawing (allocated once per call; free with
+// XftColorFree when not kept).
+XftColor X11XftColour(uint32_t colour);
+
+// Counts X errors from now on (the server reports asynchronously: XSync
+// before X11ErrorsSinceTrap). Used where a request may legitimately fail.
+void X11TrapErrors();
+int X11ErrorsSinceTrap();
+
+// A GC for drawing on `drawable` that asks for no GraphicsExpose or NoExpose
+// events: the layer's copies never come from obscured areas.
+GC X11CreateGC(Drawable drawable);
+
+// Opens a sans font at points * DPI / 72 pixels (0 on failure).
+XftFont* X11OpenSansFont(double points);
+
+// Windows system colours of the classic 3D look, 0xBBGGRR.
+constexpr uint32_t COLOUR_BUTTON_FACE = 0xF0F0F0;       // 240, 240, 240
+constexpr uint32_t COLOUR_BUTTON_SHADOW = 0xA0A0A0;     // 160, 160, 160
+constexpr uint32_t COLOUR_BUTTON_HIGHLIGHT = 0xFFFFFF;  // 255, 255, 255
+constexpr uint32_t COLOUR_3D_DARK_SHADOW = 0x696969;    // 105, 105, 105
+constexpr uint32_t COLOUR_3D_LIGHT = 0xE3E3E3;          // 227, 227, 227
+constexpr uint32_t COLOUR_BUTTON_TEXT = 0x000000;
+constexpr uint32_t COLOUR_WINDOW = 0xFFFFFF;

@@ -1,0 +1,86 @@
+// Window timers. SetTimer's rules carry over: a timer is known by its window
+// and id, starting it again replaces it, intervals below 10 ms
+// (USER_TIMER_MINIMUM) are raised to 10 ms, and ticks are taken only when no
+// other message is waiting (the dispatch asks for them last).
+#include "ui/timers_x11.h"
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <vector>
+
+#include "ui/platform_ui.h"
+#include "ui/windows_x11.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr uint32_t USER_TIMER_MINIMUM = 10;
+constexpr uint32_t USER_TIMER_MAXIMUM = 0x7FFFFFFF;
+
+struct TimerRecord {
+    Window window;
+    uint64_t id;
+    std::chrono::milliseconds interval;
+    Clock::time_point due;
+};
+
+std::mutex& TimerLock() {
+    static std::mutex* lock = new std::mutex();
+    return *lock;
+}
+
+std::vector<TimerRecord>& Timers() {
+    static auto* timers = new std::vector<TimerRecord>();
+    return *timers;
+}
+
+}  // namespace
+
+uint64_t StartWindowTimer(int64_t window, uint64_t timerId, uint32_t intervalMs) {
+    WindowRecord* record = WindowTable().Find(window);
+    if (record == nullptr || record->handle == 0) return 0;
+    uint32_t interval = std::clamp(intervalMs, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM);
+    TimerRecord timer{record->handle, timerId, std::chrono::milliseconds(interval),
+                      Clock::now() + std::chrono::milliseconds(interval)};
+    std::lock_guard<std::mutex> hold(TimerLock());
+    auto& timers = Timers();
+    auto same = std::find_if(timers.begin(), timers.end(), [&](const TimerRecord& t) {
+        return t.window == timer.window && t.id == timerId;
+    });
+    if (same != timers.end()) {
+        *same = timer;
+    } else {
+        timers.push_back(timer);
+    }
+    // SetTimer with a window gives a non-zero result, the id when it has one.
+    return timerId != 0 ? timerId : 1;
+}
+
+bool TakeDueTimer(Window* window, uint64_t* id) {
+    std::lock_guard<std::mutex> hold(TimerLock());
+    auto& timers = Timers();
+    Clock::time_point now = Clock::now();
+    auto earliest =
+        std::min_element(timers.begin(), timers.end(),
+                         [](const TimerRecord& a, const TimerRecord& b) { return a.due < b.due; });
+    if (earliest == timers.end() || earliest->due > now) return false;
+    *window = earliest->window;
+    *id = earliest->id;
+    earliest->due += earliest->interval;
+    if (earliest->due <= now) earliest->due = now + earliest->interval;
+    return true;
+}
+
+int MillisecondsUntilNextTimer() {
+    std::lock_guard<std::mutex> hold(TimerLock());
+    auto& timers = Timers();
+    if (timers.empty()) return -1;
+    Clock::time_point due = timers.front().due;
+    for (const TimerRecord& timer : timers) due = std::min(due, timer.due);
+    auto wait = std::chrono::duration_cast<std::chrono::microseconds>(due - Clock::now()).count();
+    if (wait <= 0) return 0;
+    // Round up so that the wait never ends just before the tick is due.
+    return static_cast<int>(std::min<int64_t>((wait + 999) / 1000, 0x7FFFFFFF));
+}

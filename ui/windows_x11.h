@@ -1,0 +1,66 @@
+// Numbered top-level windows on X11: their records, the window table, and the
+// link from any X window of the layer to the top-level window that holds it
+// (what the window-number property and the parent chain give on Windows).
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <cstdint>
+
+#include "ui/messages.h"
+#include "ui/numbered_table.h"
+
+struct WindowRecord {
+    Window handle = 0;
+    MessageHook hook = nullptr;     // per-window message hook
+    int32_t backgroundColour = -1;  // 0xBBGGRR, -1 = the class colour (button face)
+    uint16_t minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0;  // 0 = unset
+    bool minimisedOrMaximised = false;
+    bool ready = false;          // set once CreateTopWindow has finished
+    bool disabled = false;       // while a modal message box is up
+    bool active = false;         // has the keyboard focus
+    bool keyboardCues = false;   // focus rectangles shown (after keyboard navigation)
+    Window focusControl = 0;     // control holding the focus inside the window
+    Window rememberedFocus = 0;  // focus to give back when the window is activated again
+    bool reparented = false;     // a window manager put a frame around it
+    int x = 0, y = 0, width = 0, height = 0;  // last known position and client size
+    Time lastClickTime = 0;                   // for double clicks
+    int lastClickX = 0, lastClickY = 0;
+    bool lastClickWasDouble = false;
+};
+
+NumberedTable<WindowRecord>& WindowTable();
+
+// What an X window of the layer is: a top-level window (number) or a control
+// (number) with the window it was created in.
+struct WindowLink {
+    Window parent = 0;              // 0 for top-level windows
+    int64_t windowNumberPlus1 = 0;  // top-level windows: window number + 1
+    bool isControl = false;
+    int64_t controlNumber = 0;
+};
+
+void SetWindowLink(Window window, const WindowLink& link);
+bool FindWindowLink(Window window, WindowLink* link);
+void RemoveWindowLink(Window window);
+
+// The window number that holds `window`, walking up through parents; -1 if
+// none. `holder` receives the top-level window that carries the number.
+int64_t FindWindowNumber(Window window, Window* holder);
+
+// The record of the top-level window `window` itself (not of a child), or
+// nullptr.
+WindowRecord* FindTopWindowRecord(Window window);
+
+// Calls visit(record) for every top-level window.
+template <typename Visit>
+void ForEachTopWindow(Visit visit) {
+    WindowTable().ForEach([&](int64_t, WindowRecord& record) { visit(record); });
+}
+
+inline void* HandleOf(Window window) {
+    return reinterpret_cast<void*>(static_cast<uintptr_t>(window));
+}
+inline Window WindowOf(const void* handle) {
+    return static_cast<Window>(reinterpret_cast<uintptr_t>(handle));
+}
