@@ -1,0 +1,69 @@
+// The capture device over wave-in. The device is opened with CALLBACK_WINDOW,
+// so the driver posts MM_WIM_DATA for every finished block to the main
+// window, where the window layer's message hook takes it; and with
+// WAVE_FORMAT_DIRECT, so the system converts nothing and a device that cannot
+// record the format itself refuses to open.
+#include <cstddef>
+
+#include "capture/capture_device.h"
+#include "ui/windows_api_win32.h"
+
+// The program's header record is handed to the driver as it is.
+static_assert(sizeof(WaveHeader) == sizeof(WAVEHDR));
+static_assert(offsetof(WaveHeader, lpData) == offsetof(WAVEHDR, lpData));
+static_assert(offsetof(WaveHeader, dwBufferLength) == offsetof(WAVEHDR, dwBufferLength));
+static_assert(offsetof(WaveHeader, dwBytesRecorded) == offsetof(WAVEHDR, dwBytesRecorded));
+static_assert(offsetof(WaveHeader, dwUser) == offsetof(WAVEHDR, dwUser));
+static_assert(offsetof(WaveHeader, dwFlags) == offsetof(WAVEHDR, dwFlags));
+static_assert(offsetof(WaveHeader, dwLoops) == offsetof(WAVEHDR, dwLoops));
+static_assert(offsetof(WaveHeader, lpNext) == offsetof(WAVEHDR, lpNext));
+static_assert(offsetof(WaveHeader, reserved) == offsetof(WAVEHDR, reserved));
+static_assert(WHDR_DONE == 0x1 && WHDR_PREPARED == 0x2 && WHDR_INQUEUE == 0x10);
+static_assert(WAVE_MAPPER == 0xFFFFFFFFu);
+
+namespace {
+
+WAVEHDR* Native(WaveHeader* header) {
+    return reinterpret_cast<WAVEHDR*>(header);
+}
+HWAVEIN Device(void* device) {
+    return static_cast<HWAVEIN>(device);
+}
+
+}  // namespace
+
+void* OpenCaptureDevice(uint32_t deviceId, const WaveFormatRecord& format, void* callbackWindow) {
+    // WAVEFORMATEX is packed (18 bytes); the program's record is not.
+    WAVEFORMATEX native{};
+    native.wFormatTag = format.wFormatTag;
+    native.nChannels = format.nChannels;
+    native.nSamplesPerSec = format.nSamplesPerSec;
+    native.nAvgBytesPerSec = format.nAvgBytesPerSec;
+    native.nBlockAlign = format.nBlockAlign;
+    native.wBitsPerSample = format.wBitsPerSample;
+    native.cbSize = format.cbSize;
+    HWAVEIN device = nullptr;
+    MMRESULT result =
+        waveInOpen(&device, deviceId, &native, reinterpret_cast<DWORD_PTR>(callbackWindow), 0,
+                   CALLBACK_WINDOW | WAVE_FORMAT_DIRECT);
+    return result == MMSYSERR_NOERROR ? device : nullptr;
+}
+
+bool PrepareCaptureBlock(void* device, WaveHeader* header) {
+    waveInPrepareHeader(Device(device), Native(header), sizeof(WAVEHDR));
+    return waveInAddBuffer(Device(device), Native(header), sizeof(WAVEHDR)) == MMSYSERR_NOERROR;
+}
+
+bool AddCaptureBlock(void* device, WaveHeader* header) {
+    return waveInAddBuffer(Device(device), Native(header), sizeof(WAVEHDR)) == MMSYSERR_NOERROR;
+}
+
+bool StartCaptureDevice(void* device) {
+    return waveInStart(Device(device)) == MMSYSERR_NOERROR;
+}
+
+// waveInReset marks every queued block done and gives it back; the headers
+// stay prepared, which is harmless as the process is about to end.
+void StopCaptureDevice(void* device) {
+    waveInReset(Device(device));
+}

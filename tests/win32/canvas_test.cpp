@@ -1,0 +1,225 @@
+// The canvas control on screen: its white backing picture, presentation
+// straight from a drawing thread, repaints that never show a half-drawn
+// picture and never wait for the drawing thread, and resizing.
+#include "draw/canvas.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "tests/win32/win32_support.h"
+
+namespace {
+
+constexpr int64_t WINDOW = 4301;
+constexpr int64_t CANVAS = 31;
+constexpr uint32_t CAPTION_AND_SYSTEM_MENU = 0xC80000;
+
+class CanvasOnScreen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetLayerState();
+        if (ScaleFactorX() != 1.0 || ScaleFactorY() != 1.0) GTEST_SKIP() << "96 DPI only";
+        window_ = static_cast<HWND>(
+            CreateTopWindow(WINDOW, 20, 20, 620, 240, "canvas", CAPTION_AND_SYSTEM_MENU, nullptr));
+        ASSERT_NE(window_, nullptr);
+    }
+    void TearDown() override {
+        if (window_) DestroyWindow(window_);
+        DrainEvents();
+    }
+    HWND Canvas(int64_t number, int width, int height, int flags) {
+        int64_t result = CanvasControl(number, 10, 10, width, height, flags);
+        return reinterpret_cast<HWND>(static_cast<intptr_t>(result));
+    }
+    HWND window_ = nullptr;
+};
+
+// Fills the whole picture with one colour (red, green, blue bytes).
+void Fill(const PixelView& picture, uint8_t red, uint8_t green, uint8_t blue) {
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            uint8_t* pixel = picture.At(x, y);
+            pixel[0] = blue;
+            pixel[1] = green;
+            pixel[2] = red;
+        }
+    }
+}
+
+// What the screen shows at client point (x, y) of the canvas window.
+COLORREF ScreenPixel(HWND canvas, int x, int y) {
+    HDC dc = GetDC(canvas);
+    COLORREF pixel = GetPixel(dc, x, y);
+    ReleaseDC(canvas, dc);
+    return pixel;
+}
+
+TEST_F(CanvasOnScreen, NewBorderedCanvasHasAWhitePictureFourPixelsSmaller) {
+    HWND canvas = Canvas(CANVAS, 497, 141, CANVAS_BORDER);
+    ASSERT_NE(canvas, nullptr);
+    RECT frame;
+    GetWindowRect(canvas, &frame);
+    EXPECT_EQ(frame.right - frame.left, 497);
+    EXPECT_EQ(frame.bottom - frame.top, 141);
+    EXPECT_TRUE(GetWindowLongPtrW(canvas, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+
+    PixelView picture;
+    ASSERT_TRUE(AcquireCanvasPicture(CANVAS, &picture));
+    EXPECT_EQ(picture.width, 493);
+    EXPECT_EQ(picture.height, 137);
+    EXPECT_EQ(picture.depth, 24);
+    EXPECT_EQ(picture.stride, RowStride(493, 24));
+    int nonWhite = 0;
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const uint8_t* pixel = picture.At(x, y);
+            if (pixel[0] != 255 || pixel[1] != 255 || pixel[2] != 255) ++nonWhite;
+        }
+    }
+    ReleaseCanvasPicture(CANVAS, false);
+    EXPECT_EQ(nonWhite, 0);
+
+    UpdateWindow(window_);
+    UpdateWindow(canvas);
+    EXPECT_EQ(ScreenPixel(canvas, 0, 0), RGB(255, 255, 255));
+    EXPECT_EQ(ScreenPixel(canvas, 492, 136), RGB(255, 255, 255));
+}
+
+TEST_F(CanvasOnScreen, TinyCanvasStillHasAOnePixelPicture) {
+    ASSERT_NE(Canvas(CANVAS, 3, 3, CANVAS_BORDER), nullptr);
+    PixelView picture;
+    ASSERT_TRUE(AcquireCanvasPicture(CANVAS, &picture));
+    EXPECT_EQ(picture.width, 1);
+    EXPECT_EQ(picture.height, 1);
+    ReleaseCanvasPicture(CANVAS, false);
+}
+
+TEST_F(CanvasOnScreen, UnknownControlHasNoPicture) {
+    PixelView picture;
+    EXPECT_FALSE(AcquireCanvasPicture(987, &picture));
+    ReleaseCanvasPicture(987, true);  // nothing held: nothing happens
+}
+
+TEST_F(CanvasOnScreen, ReleaseWithShowPutsThePictureOnScreenAtOnce) {
+    HWND canvas = Canvas(CANVAS, 497, 141, CANVAS_BORDER);
+    ASSERT_NE(canvas, nullptr);
+    DrainEvents();
+    // Drawn and shown from another thread; this thread dispatches nothing
+    // until it has read the screen back.
+    std::thread drawer([] {
+        PixelView picture;
+        if (!AcquireCanvasPicture(CANVAS, &picture)) return;
+        Fill(picture, 10, 200, 30);
+        picture.At(492, 136)[2] = 250;  // bottom-right pixel: red 250
+        ReleaseCanvasPicture(CANVAS, true);
+    });
+    drawer.join();
+    EXPECT_EQ(ScreenPixel(canvas, 0, 0), RGB(10, 200, 30));
+    EXPECT_EQ(ScreenPixel(canvas, 250, 70), RGB(10, 200, 30));
+    EXPECT_EQ(ScreenPixel(canvas, 492, 136), RGB(250, 200, 30));
+}
+
+TEST_F(CanvasOnScreen, RepaintNeverWaitsForTheDrawingThreadNorShowsItsHalfPicture) {
+    HWND canvas = Canvas(CANVAS, 497, 141, CANVAS_BORDER);
+    ASSERT_NE(canvas, nullptr);
+    DrainEvents();
+    HANDLE holding = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE repainted = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> repaintWaited{false};
+    std::thread drawer([&] {
+        PixelView picture;
+        if (!AcquireCanvasPicture(CANVAS, &picture)) {
+            SetEvent(holding);
+            return;
+        }
+        Fill(picture, 200, 0, 0);  // half-way: a picture nobody may see
+        SetEvent(holding);
+        // A repaint that waited for the guard would hold the window's thread
+        // here until this wait gives up.
+        if (WaitForSingleObject(repainted, 5000) != WAIT_OBJECT_0) repaintWaited = true;
+        Fill(picture, 0, 0, 200);  // finished
+        ReleaseCanvasPicture(CANVAS, false);
+    });
+    WaitForSingleObject(holding, 5000);
+    RedrawWindow(canvas, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    COLORREF duringDrawing = ScreenPixel(canvas, 100, 50);
+    SetEvent(repainted);
+    drawer.join();
+    CloseHandle(holding);
+    CloseHandle(repainted);
+    EXPECT_FALSE(repaintWaited.load());
+    EXPECT_NE(duringDrawing, RGB(200, 0, 0));
+    // The repaint that found the picture busy left the showing to the
+    // drawing thread, which showed the finished picture as it let go.
+    EXPECT_EQ(ScreenPixel(canvas, 100, 50), RGB(0, 0, 200));
+}
+
+TEST_F(CanvasOnScreen, RepaintShowsThePicture) {
+    HWND canvas = Canvas(CANVAS, 200, 100, 0);
+    ASSERT_NE(canvas, nullptr);
+    PixelView picture;
+    ASSERT_TRUE(AcquireCanvasPicture(CANVAS, &picture));
+    Fill(picture, 1, 2, 3);
+    ReleaseCanvasPicture(CANVAS, false);
+    RedrawWindow(canvas, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    EXPECT_EQ(ScreenPixel(canvas, 199, 99), RGB(1, 2, 3));
+}
+
+TEST_F(CanvasOnScreen, ResizeKeepsThePictureAtTheTopLeftAndTellsTheApplication) {
+    HWND canvas = Canvas(CANVAS, 100, 60, 0);
+    ASSERT_NE(canvas, nullptr);
+    DrainEvents();
+    ResetEventState();
+    PixelView picture;
+    ASSERT_TRUE(AcquireCanvasPicture(CANVAS, &picture));
+    Fill(picture, 9, 99, 199);
+    ReleaseCanvasPicture(CANVAS, false);
+
+    SetWindowPos(canvas, nullptr, 0, 0, 160, 90, SWP_NOMOVE | SWP_NOZORDER);
+    ASSERT_EQ(PollEvent(), EVENT_CONTROL);
+    EXPECT_EQ(EventControl(), CANVAS);
+    EXPECT_EQ(EventWindow(), WINDOW);
+    EXPECT_EQ(EventData(), 6);
+
+    ASSERT_TRUE(AcquireCanvasPicture(CANVAS, &picture));
+    EXPECT_EQ(picture.width, 160);
+    EXPECT_EQ(picture.height, 90);
+    const uint8_t* kept = picture.At(99, 59);
+    const uint8_t* added = picture.At(100, 60);
+    EXPECT_EQ(kept[2], 9);
+    EXPECT_EQ(kept[1], 99);
+    EXPECT_EQ(kept[0], 199);
+    EXPECT_EQ(added[0] & added[1] & added[2], 255);
+    ReleaseCanvasPicture(CANVAS, false);
+}
+
+TEST_F(CanvasOnScreen, DestroyedCanvasGivesNoPictureAndAHeldOneIsReleasedSafely) {
+    HWND canvas = Canvas(CANVAS, 100, 60, CANVAS_BORDER);
+    ASSERT_NE(canvas, nullptr);
+    HANDLE holding = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE destroyed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread drawer([&] {
+        PixelView picture;
+        bool held = AcquireCanvasPicture(CANVAS, &picture);
+        SetEvent(holding);
+        if (!held) return;
+        // The window's thread destroys the canvas meanwhile; it waits for the
+        // guard only as long as the drawing takes.
+        Sleep(100);
+        Fill(picture, 5, 5, 5);
+        ReleaseCanvasPicture(CANVAS, true);
+        SetEvent(destroyed);
+    });
+    WaitForSingleObject(holding, 5000);
+    DestroyWindow(canvas);
+    drawer.join();
+    CloseHandle(holding);
+    CloseHandle(destroyed);
+    PixelView picture;
+    EXPECT_FALSE(AcquireCanvasPicture(CANVAS, &picture));
+    EXPECT_TRUE(IsWindow(window_));
+}
+
+}  // namespace

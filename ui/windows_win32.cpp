@@ -1,0 +1,199 @@
+// Numbered top-level windows: creation with the application's flag bits,
+// client-size based layout scaled for the display, the Tab accelerators and
+// the background colour.
+#include "ui/windows_win32.h"
+
+#include <cwchar>
+
+#include "ui/layer_win32.h"
+#include "ui/numbered_table.h"
+#include "ui/platform_ui.h"
+#include "ui/text_win32.h"
+#include "ui/window_proc_win32.h"
+
+namespace {
+
+constexpr wchar_t WINDOW_NUMBER_PROPERTY[] = L"VellumtoneWindowNumber";
+
+// Flag bits of CreateTopWindow that are not Windows styles.
+constexpr uint32_t FLAG_CENTRE_MASK = 0x3;          // bit 0: across, bit 1: down
+constexpr uint32_t FLAG_TOOL_WINDOW = 0x4;          // small caption, no min/max
+constexpr uint32_t FLAG_NOT_LIST_TARGET = 0x8;      // controls go elsewhere
+constexpr uint32_t FLAG_NO_ACTIVATE = 0x2000000;    // shown without activation
+constexpr uint32_t FLAG_HIDDEN = 0x10000000;        // created hidden
+constexpr uint32_t TOOL_WINDOW_KEEP = 0xDEFCFFFF;   // drops min/max boxes and states
+constexpr uint32_t CREATE_STYLE_MASK = 0xFDFFFFF8;  // drops bit 25 and bits 0-2
+constexpr uint32_t CAPTION_AND_THICK_FRAME = 0xC40000;
+constexpr BYTE TAB_KEY_FLAGS = FVIRTKEY | FNOINVERT;  // 3; with FSHIFT 7
+
+NumberedTable<WindowRecord>& Windows() {
+    static NumberedTable<WindowRecord> table;
+    return table;
+}
+
+thread_local HWND controlListTarget = nullptr;
+
+bool RegisterTopWindowClass(const wchar_t* name) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_DBLCLKS;
+    windowClass.lpfnWndProc = TopWindowProc;
+    windowClass.hInstance = Win32Instance();
+    windowClass.hIcon = Win32ProgramIcon();
+    windowClass.hCursor = Win32ArrowCursor();
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    windowClass.lpszClassName = name;
+    return RegisterClassExW(&windowClass) != 0;
+}
+
+// The part of a sizeable frame that the desktop window manager draws
+// invisibly (Windows 10 and later), in device pixels.
+int32_t InvisibleFrameBorder() {
+    if (GetOsVersionCode() < 110) return 0;
+    return GetSystemMetrics(SM_CXSIZEFRAME) + GetSystemMetrics(SM_CXPADDEDBORDER);
+}
+
+// Centres across (bit 0) and/or down (bit 1) on the parent, or on the work
+// area of the window's monitor for a window without parent.
+void CentreWindow(HWND window, HWND parent, uint32_t centreBits) {
+    RECT frame;
+    GetWindowRect(window, &frame);
+    RECT area;
+    if (parent != nullptr) {
+        GetWindowRect(parent, &area);
+    } else {
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
+        area = monitor.rcWork;
+    }
+    LONG x = frame.left;
+    LONG y = frame.top;
+    if (centreBits & 1) x = area.left + ((area.right - area.left) - (frame.right - frame.left)) / 2;
+    if (centreBits & 2) y = area.top + ((area.bottom - area.top) - (frame.bottom - frame.top)) / 2;
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int ShowCommand(uint32_t style, bool noActivate) {
+    if (style & WS_MAXIMIZE) return noActivate ? SW_SHOWNA : SW_SHOWMAXIMIZED;
+    if (style & WS_MINIMIZE) return noActivate ? SW_SHOWMINNOACTIVE : SW_SHOWMINIMIZED;
+    return noActivate ? SW_SHOWNOACTIVATE : SW_SHOWNORMAL;
+}
+
+}  // namespace
+
+WindowRecord* FindWindowRecord(int64_t number) {
+    return Windows().Find(number);
+}
+void ReleaseWindowRecord(int64_t number) {
+    Windows().Release(number);
+}
+
+bool HasWindowNumberProperty(HWND window) {
+    return GetPropW(window, WINDOW_NUMBER_PROPERTY) != nullptr;
+}
+
+void RemoveWindowNumberProperty(HWND window) {
+    RemovePropW(window, WINDOW_NUMBER_PROPERTY);
+}
+
+int64_t FindWindowNumber(HWND window, HWND* carrier) {
+    HWND desktop = GetDesktopWindow();
+    for (HWND walk = window; walk != nullptr && walk != desktop;
+         walk = GetAncestor(walk, GA_PARENT)) {
+        HANDLE value = GetPropW(walk, WINDOW_NUMBER_PROPERTY);
+        if (value != nullptr) {
+            if (carrier) *carrier = walk;
+            return static_cast<int64_t>(reinterpret_cast<intptr_t>(value)) - 1;
+        }
+    }
+    if (carrier) *carrier = nullptr;
+    return -1;
+}
+
+void FormatWindowClassName(int64_t number, wchar_t* name, size_t capacity) {
+    std::swprintf(name, capacity, L"WindowClass_%lld", static_cast<long long>(number));
+}
+
+HWND ControlListTarget() {
+    return controlListTarget;
+}
+void SetControlListTarget(HWND window) {
+    controlListTarget = window;
+}
+
+void* CreateTopWindow(int64_t number, int x, int y, int width, int height, const char* title,
+                      uint32_t flags, void* parent) {
+    int64_t identifier = number;
+    WindowRecord* record = Windows().Find(number);
+    if (record == nullptr) record = Windows().Create(number, &identifier);
+    if (record == nullptr) return nullptr;
+
+    wchar_t className[64];
+    FormatWindowClassName(identifier, className, sizeof className / sizeof *className);
+    RegisterTopWindowClass(className);  // already registered: the old class serves
+
+    uint32_t style = flags & ~FLAG_NOT_LIST_TARGET;
+    if ((flags & 0xEFFFFFFC) == 0) style |= WS_CAPTION;
+    bool hidden = (style & FLAG_HIDDEN) != 0;
+    style &= ~FLAG_HIDDEN;
+    bool noActivate = (style & FLAG_NO_ACTIVATE) != 0;
+    DWORD exStyle = 0;
+    if (style & FLAG_TOOL_WINDOW) {
+        style = (style & TOOL_WINDOW_KEEP) | WS_CAPTION;
+        exStyle = WS_EX_TOOLWINDOW;
+    }
+
+    RECT frame = {0, 0, Win32ScaleX(width), Win32ScaleY(height)};
+    AdjustWindowRectEx(&frame, style & ~0x7u, FALSE, exStyle);
+
+    int left, top;
+    if (x == IGNORE_POSITION || (y == IGNORE_POSITION && !(flags & FLAG_CENTRE_MASK))) {
+        left = top = CW_USEDEFAULT;
+    } else {
+        if ((style & CAPTION_AND_THICK_FRAME) == CAPTION_AND_THICK_FRAME) {
+            x -= Win32UnscaleX(InvisibleFrameBorder());
+        }
+        left = Win32ScaleX(x);
+        top = Win32ScaleY(y);
+    }
+
+    std::wstring text = WidenText(title);
+    HWND parentWindow = static_cast<HWND>(parent);
+    HWND window = CreateWindowExW(exStyle, className, text.c_str(), style & CREATE_STYLE_MASK, left,
+                                  top, frame.right - frame.left, frame.bottom - frame.top,
+                                  parentWindow, nullptr, Win32Instance(), nullptr);
+    if (window == nullptr) {
+        UnregisterClassW(className, Win32Instance());
+        Windows().Release(identifier);
+        return nullptr;
+    }
+    record->handle = window;
+    record->ready = 0;
+    SetPropW(window, WINDOW_NUMBER_PROPERTY,
+             reinterpret_cast<HANDLE>(static_cast<intptr_t>(identifier + 1)));
+    if (flags & FLAG_CENTRE_MASK) CentreWindow(window, parentWindow, flags & FLAG_CENTRE_MASK);
+    if (!hidden) ShowWindow(window, ShowCommand(style, noActivate));
+
+    record->acceleratorCount = 2;
+    record->minimisedOrMaximised = (style & (WS_MINIMIZE | WS_MAXIMIZE)) != 0;
+    record->accelerators[0] = ACCEL{TAB_KEY_FLAGS, VK_TAB, TAB_NEXT_COMMAND};
+    record->accelerators[1] = ACCEL{TAB_KEY_FLAGS | FSHIFT, VK_TAB, TAB_PREVIOUS_COMMAND};
+    record->acceleratorTable = CreateAcceleratorTableW(record->accelerators, 2);
+    record->background = -1;
+    record->borrowedClass = 0;
+
+    if (!(flags & FLAG_NOT_LIST_TARGET)) controlListTarget = window;
+    record->ready = 1;
+    if (number == -1) return reinterpret_cast<void*>(static_cast<intptr_t>(identifier));
+    return window;
+}
+
+void SetWindowBackground(int64_t window, int32_t colour) {
+    WindowRecord* record = Windows().Find(window);
+    if (record == nullptr || record->background == colour) return;
+    if (record->brush != nullptr) DeleteObject(record->brush);
+    record->brush = colour == -1 ? nullptr : CreateSolidBrush(static_cast<COLORREF>(colour));
+    record->background = colour;
+    RedrawWindow(record->handle, nullptr, nullptr, RDW_INVALIDATE | RDW_INTERNALPAINT | RDW_ERASE);
+}

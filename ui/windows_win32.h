@@ -1,0 +1,49 @@
+// The table of numbered top-level windows and the window-number property
+// through which a native handle leads back to its number and record.
+#pragma once
+
+#include <cstdint>
+
+#include "ui/messages.h"
+#include "ui/windows_api_win32.h"
+
+constexpr WORD TAB_NEXT_COMMAND = 64001;
+constexpr WORD TAB_PREVIOUS_COMMAND = 64002;
+constexpr int32_t IGNORE_POSITION = -65535;
+
+// Called to erase a window that has no background brush.
+using EraseCallback = LRESULT (*)(HDC dc, HWND window, int64_t colourIndex);
+
+struct WindowRecord {
+    HWND handle = nullptr;
+    ACCEL accelerators[2] = {};
+    HACCEL acceleratorTable = nullptr;
+    MessageHook hook = nullptr;  // this window's own hook, else the thread's
+    int acceleratorCount = 0;
+    int32_t background = -1;  // 0xBBGGRR, -1 = the class colour
+    HBRUSH brush = nullptr;
+    int64_t borrowedClass = 0;  // 0: the layer registered the class and removes it
+    EraseCallback erase = nullptr;
+    uint16_t minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0;  // 0 = unset
+    int32_t minimisedOrMaximised = 0;
+    int32_t ready = 0;  // 1 once CreateTopWindow has finished setting it up
+};
+
+WindowRecord* FindWindowRecord(int64_t number);
+void ReleaseWindowRecord(int64_t number);
+
+// The window number of `window` or of its nearest ancestor that carries the
+// window-number property; -1 if none does. `carrier` receives the handle on
+// which the property was found (nullptr if none).
+int64_t FindWindowNumber(HWND window, HWND* carrier);
+
+// The window-number property itself (number + 1, so that 0 means absent).
+bool HasWindowNumberProperty(HWND window);
+void RemoveWindowNumberProperty(HWND window);
+
+// "WindowClass_<number>": each top-level window gets a class of its own.
+void FormatWindowClassName(int64_t number, wchar_t* name, size_t capacity);
+
+// The thread's control list target: new controls are created inside it.
+HWND ControlListTarget();
+void SetControlListTarget(HWND window);
