@@ -35,6 +35,18 @@ void BM_SetMeterValue497(benchmark::State& state) {
 }
 BENCHMARK(BM_SetMeterValue497);
 
+// A steady signal (or silence): after the average settles, every update
+// lands on the same picture, which is neither drawn nor shown again.
+void BM_SetMeterValueSteady(benchmark::State& state) {
+    StartOver();
+    CreateMeter(3, 10, 10, 497, " ", 3);
+    ResetMeterSmoothing(3, 16);
+    for (int i = 0; i < 16; ++i) SetMeterValue(3, 42);
+    for (auto _ : state) SetMeterValue(3, 42);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SetMeterValueSteady);
+
 void BM_FillDiscRadius20(benchmark::State& state) {
     StartOver();
     int64_t image = NewImage(-1, 493, 137, 32);

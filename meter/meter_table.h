@@ -28,6 +28,12 @@ struct MeterRecord {
     int64_t needleRadius = 0;  // pivot to scale arc and needle tip
     int64_t dialImage = 0;     // image holding the dial face
     int64_t spareImage = 0;    // second image, opened and closed once
+    // What the canvas shows since the last update that drew: an update that
+    // would draw the very same picture again draws nothing.
+    bool pictureShown = false;
+    int32_t shownTipX = 0;
+    int32_t shownTipY = 0;
+    bool shownOverload = false;
 };
 
 // Creates the meter table (slots 0 and 1, zero-filled) and the index map, and

@@ -77,6 +77,20 @@ int SetMeterValue(int64_t number, float value) {
     meter.averageCount = AVERAGED_READINGS;
     const ScalePoint tip = NeedleTip(slot, Smooth(meter, v));
 
+    // Most updates of a resting or steady needle land on the same pixel; the
+    // picture would come out identical, so the canvas keeps the one it has.
+    // A repaint never depends on this: one that finds the picture busy is
+    // served by the presentation at the end of the drawing in progress.
+    const bool overloadShown = (meter.flags & 2) != 0 && meter.overloadHold != 0;
+    if (meter.pictureShown && !overloadShown && !meter.shownOverload && tip.x == meter.shownTipX &&
+        tip.y == meter.shownTipY) {
+        return 0;
+    }
+    meter.pictureShown = true;
+    meter.shownTipX = tip.x;
+    meter.shownTipY = tip.y;
+    meter.shownOverload = overloadShown;
+
     BeginDraw(CanvasTarget(number));
     // The dial image is taller than the picture; its lower rows are dropped.
     BlitImage(ImageHandle(meter.dialImage), 0, 0);

@@ -177,3 +177,42 @@ TEST_F(NeedleTest, ResetRoundsTheCountToAPowerOfTwo) {
 }
 
 }  // namespace
+
+namespace {
+
+// An update that would draw the same picture again draws and shows nothing;
+// every update that changes a pixel, and every overload update, still does.
+TEST(NeedleRedraw, OnlyChangedPicturesAreDrawnAndShown) {
+    ResetDrawingWorld();
+    ASSERT_NE(StartMeter(METER, 497, 3), 0);
+    RefMeter model(497, 3);
+    int64_t shown = MemoryCanvasPresentCount(METER);
+    for (int i = 0; i < 5; ++i) {
+        SetMeterValue(METER, 0);  // resting: same tip, same picture
+        model.Update(0);
+    }
+    EXPECT_EQ(MemoryCanvasPresentCount(METER), shown);
+
+    for (int i = 0; i < 8; ++i) {
+        SetMeterValue(METER, 40);  // the average climbs: every update moves the tip
+        model.Update(40);
+        EXPECT_EQ(MemoryCanvasPresentCount(METER), ++shown);
+    }
+    for (int i = 0; i < 4; ++i) {
+        SetMeterValue(METER, 40);  // settled
+        model.Update(40);
+    }
+    EXPECT_EQ(MemoryCanvasPresentCount(METER), shown);
+
+    for (int i = 0; i < 16; ++i) {
+        SetMeterValue(METER, i == 0 ? 101.0f : 40.0f);
+        model.Update(i == 0 ? 101.0f : 40.0f);
+    }
+    // 15 updates with the disc, the one that takes it away, and tip moves.
+    EXPECT_GE(MemoryCanvasPresentCount(METER), shown + 16);
+    std::string difference;
+    EXPECT_TRUE(SamePicture(*MemoryCanvasPicture(METER), model.Picture(), &difference))
+        << difference;
+}
+
+}  // namespace
