@@ -24,7 +24,17 @@ int64_t CanvasControl(int64_t number, int x, int y, int width, int height, int f
 // canvas with a backing picture.
 bool AcquireCanvasPicture(int64_t control, PixelView* picture);
 
+// A rectangle of a picture in pixels; right and bottom are exclusive.
+struct PictureRect {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;
+    int32_t bottom = 0;
+};
+
 // Releases the guard taken by AcquireCanvasPicture and, with show set, puts
-// the picture on the screen at once (no wait for a repaint). Nothing is shown
-// if the control no longer exists.
-void ReleaseCanvasPicture(int64_t control, bool show);
+// the picture on the screen at once (no wait for a repaint). With `changed`
+// given, only that part differs from what the screen shows, and only it need
+// be put there, unless a repaint was left undone while the picture was held.
+// Nothing is shown if the control no longer exists.
+void ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed = nullptr);

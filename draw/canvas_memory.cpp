@@ -22,8 +22,25 @@ namespace {
 struct Picture {
     std::vector<uint8_t> pixels;  // bottom-up 24-bit rows
     PixelView view;
-    std::mutex guard;  // held while a thread draws into the picture
+    std::mutex guard;             // held while a thread draws into the picture
+    std::vector<uint8_t> screen;  // what was last shown, laid out like pixels
+    PixelView screenView;
 };
+
+// Copies the rectangle of the picture to its screen (all of it without one).
+void ShowOnScreen(Picture& picture, const PictureRect* changed) {
+    const PixelView& view = picture.view;
+    PictureRect whole{0, 0, view.width, view.height};
+    PictureRect area = changed ? *changed : whole;
+    area.left = std::clamp(area.left, 0, view.width);
+    area.right = std::clamp(area.right, area.left, view.width);
+    area.top = std::clamp(area.top, 0, view.height);
+    area.bottom = std::clamp(area.bottom, area.top, view.height);
+    for (int y = area.top; y < area.bottom; ++y) {
+        std::copy_n(view.At(area.left, y), 3 * (area.right - area.left),
+                    picture.screenView.At(area.left, y));
+    }
+}
 
 struct MemoryCanvas {
     std::shared_ptr<Picture> picture;
@@ -39,7 +56,16 @@ NumberedTable<MemoryCanvas>& Canvases() {
 // Pictures this thread holds, by control number. Keeping the picture alive
 // here lets a release find the guard it took even if the control was replaced
 // or forgotten in the meantime.
-thread_local std::map<int64_t, std::shared_ptr<Picture>> heldPictures;
+// Reached through a plain pointer: a thread_local object with a destructor
+// is torn down unreliably at thread exit by some runtimes (MinGW's among
+// them). A thread that ends holds no picture, so nothing is lost.
+thread_local std::map<int64_t, std::shared_ptr<Picture>>* heldPicturesOfThread = nullptr;
+
+std::map<int64_t, std::shared_ptr<Picture>>& HeldPictures() {
+    if (heldPicturesOfThread == nullptr)
+        heldPicturesOfThread = new std::map<int64_t, std::shared_ptr<Picture>>;
+    return *heldPicturesOfThread;
+}
 
 // A window can be no larger than the coordinate range; nothing below 1 x 1.
 std::shared_ptr<Picture> MakePicture(int width, int height, int flags) {
@@ -61,6 +87,8 @@ std::shared_ptr<Picture> MakePicture(int width, int height, int flags) {
         return nullptr;
     }
     picture->view = PixelView{picture->pixels.data(), width, height, 24, stride};
+    picture->screen = picture->pixels;
+    picture->screenView = PixelView{picture->screen.data(), width, height, 24, stride};
     return picture;
 }
 
@@ -84,29 +112,37 @@ bool AcquireCanvasPicture(int64_t control, PixelView* picture) {
     if (canvas == nullptr || canvas->picture == nullptr) return false;
     // The guard is not recursive: a second hold by the same thread would
     // never return.
-    if (heldPictures.count(control) != 0) return false;
+    if (HeldPictures().count(control) != 0) return false;
     std::shared_ptr<Picture> held = canvas->picture;
     held->guard.lock();
     *picture = held->view;
-    heldPictures[control] = std::move(held);
+    HeldPictures()[control] = std::move(held);
     return true;
 }
 
-void ReleaseCanvasPicture(int64_t control, bool show) {
-    auto found = heldPictures.find(control);
-    if (found == heldPictures.end()) return;
+void ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed) {
+    auto found = HeldPictures().find(control);
+    if (found == HeldPictures().end()) return;
     std::shared_ptr<Picture> held = std::move(found->second);
-    heldPictures.erase(found);
+    HeldPictures().erase(found);
+    MemoryCanvas* canvas = show ? Canvases().Find(control) : nullptr;
+    if (canvas != nullptr && canvas->picture == held) {
+        ShowOnScreen(*held, changed);
+        ++canvas->presents;
+    }
     held->guard.unlock();
-    if (!show) return;
-    MemoryCanvas* canvas = Canvases().Find(control);
-    if (canvas != nullptr && canvas->picture == held) ++canvas->presents;
 }
 
 const PixelView* MemoryCanvasPicture(int64_t control) {
     MemoryCanvas* canvas = Canvases().Find(control);
     if (canvas == nullptr || canvas->picture == nullptr) return nullptr;
     return &canvas->picture->view;
+}
+
+const PixelView* MemoryCanvasScreen(int64_t control) {
+    MemoryCanvas* canvas = Canvases().Find(control);
+    if (canvas == nullptr || canvas->picture == nullptr) return nullptr;
+    return &canvas->picture->screenView;
 }
 
 int64_t MemoryCanvasPresentCount(int64_t control) {

@@ -10,6 +10,10 @@
 // The control's picture, or nullptr if there is no such canvas.
 const PixelView* MemoryCanvasPicture(int64_t control);
 
+// What the canvas shows: the picture as of its presentations, each of which
+// copies only the part the drawing said had changed.
+const PixelView* MemoryCanvasScreen(int64_t control);
+
 // How many times the picture was shown since the canvas was created.
 int64_t MemoryCanvasPresentCount(int64_t control);
 

@@ -91,7 +91,15 @@ struct HeldPicture {
     int64_t control;
     std::shared_ptr<CanvasState> state;
 };
-thread_local std::vector<HeldPicture> heldPictures;
+// Reached through a plain pointer: a thread_local object with a destructor
+// is torn down unreliably at thread exit by some runtimes (MinGW's among
+// them). A thread that ends holds no picture, so nothing is lost.
+thread_local std::vector<HeldPicture>* heldPicturesOfThread = nullptr;
+
+std::vector<HeldPicture>& HeldPictures() {
+    if (heldPicturesOfThread == nullptr) heldPicturesOfThread = new std::vector<HeldPicture>;
+    return *heldPicturesOfThread;
+}
 
 std::shared_ptr<CanvasState> FindCanvas(int64_t control) {
     std::lock_guard<std::mutex> hold(registryLock);
@@ -204,6 +212,23 @@ void ShowPicture(const CanvasState& state, HDC dc) {
     SelectObject(compose, old);
     DeleteObject(canvas);
     DeleteDC(compose);
+}
+
+// Shows only the changed part of the picture, when the picture is shown as
+// it is (no focus frame over it). False when the whole must be shown.
+bool ShowChangedPart(const CanvasState& state, HDC dc, const PictureRect& changed) {
+    if (state.bitmap == nullptr || (state.flags & CANVAS_FOCUS_FRAME)) return false;
+    int left = std::clamp(changed.left, 0, state.width);
+    int right = std::clamp(changed.right, left, state.width);
+    int top = std::clamp(changed.top, 0, state.height);
+    int bottom = std::clamp(changed.bottom, top, state.height);
+    if (left == right || top == bottom) return true;
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(source, state.bitmap);
+    BitBlt(dc, left, top, right - left, bottom - top, source, left, top, SRCCOPY);
+    SelectObject(source, old);
+    DeleteDC(source);
+    return true;
 }
 
 // Shows the picture unless a drawing thread holds it; that thread shows it
@@ -400,17 +425,17 @@ bool AcquireCanvasPicture(int64_t control, PixelView* picture) {
     picture->height = state->height;
     picture->depth = 24;
     picture->stride = state->stride;
-    heldPictures.push_back(HeldPicture{control, std::move(state)});
+    HeldPictures().push_back(HeldPicture{control, std::move(state)});
     return true;
 }
 
-void ReleaseCanvasPicture(int64_t control, bool show) {
+void ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed) {
     auto held =
-        std::find_if(heldPictures.rbegin(), heldPictures.rend(),
+        std::find_if(HeldPictures().rbegin(), HeldPictures().rend(),
                      [control](const HeldPicture& entry) { return entry.control == control; });
-    if (held == heldPictures.rend()) return;
+    if (held == HeldPictures().rend()) return;
     std::shared_ptr<CanvasState> state = std::move(held->state);
-    heldPictures.erase(std::next(held).base());
+    HeldPictures().erase(std::next(held).base());
 
     // A repaint that found the picture busy left its showing to us.
     bool pending = state->presentPending.exchange(false);
@@ -419,7 +444,9 @@ void ReleaseCanvasPicture(int64_t control, bool show) {
         // invalidation, no wait for the window's thread to repaint.
         HDC dc = GetDC(state->window);
         if (dc != nullptr) {
-            ShowPicture(*state, dc);
+            if (pending || changed == nullptr || !ShowChangedPart(*state, dc, *changed)) {
+                ShowPicture(*state, dc);
+            }
             ReleaseDC(state->window, dc);
         }
     }

@@ -60,6 +60,8 @@ struct CanvasState {
     // The edge is drawn by the main thread alone, with its own GC.
     GC edgeGc = nullptr;
     std::atomic<int64_t> presents{0};
+    // An Expose found the guard taken: the holder shows the whole picture.
+    std::atomic<bool> presentPending{false};
 };
 
 struct CanvasExtra : ControlExtra {
@@ -69,7 +71,16 @@ struct CanvasExtra : ControlExtra {
 // Pictures this thread holds, by control number. Keeping the state alive
 // here lets a release find the guard it took even if the control was
 // replaced in the meantime.
-thread_local std::map<int64_t, std::shared_ptr<CanvasState>> heldPictures;
+// Reached through a plain pointer: a thread_local object with a destructor
+// is torn down unreliably at thread exit by some runtimes (MinGW's among
+// them). A thread that ends holds no picture, so nothing is lost.
+thread_local std::map<int64_t, std::shared_ptr<CanvasState>>* heldPicturesOfThread = nullptr;
+
+std::map<int64_t, std::shared_ptr<CanvasState>>& HeldPictures() {
+    if (heldPicturesOfThread == nullptr)
+        heldPicturesOfThread = new std::map<int64_t, std::shared_ptr<CanvasState>>;
+    return *heldPicturesOfThread;
+}
 
 std::shared_ptr<CanvasState> CanvasOf(int64_t control) {
     ControlRecord* record = ControlTable().Find(control);
@@ -87,23 +98,23 @@ bool FastLayout(const XImage* image) {
 
 // The picture, bottom-up BGR, into the XImage, top-down in the display's
 // pixel format.
-void ConvertPicture(CanvasState& canvas) {
+void ConvertPicture(CanvasState& canvas, const PictureRect& area) {
     XImage* image = canvas.image;
     const PixelView& view = canvas.view;
     bool fast = FastLayout(image);
-    for (int y = 0; y < view.height; ++y) {
+    for (int y = area.top; y < area.bottom; ++y) {
         const uint8_t* source = view.At(0, y);
         auto* target = reinterpret_cast<uint8_t*>(image->data) +
                        static_cast<intptr_t>(image->bytes_per_line) * y;
         if (fast) {
-            for (int x = 0; x < view.width; ++x) {
+            for (int x = area.left; x < area.right; ++x) {
                 target[4 * x] = source[3 * x];
                 target[4 * x + 1] = source[3 * x + 1];
                 target[4 * x + 2] = source[3 * x + 2];
                 target[4 * x + 3] = 0;
             }
         } else {
-            for (int x = 0; x < view.width; ++x) {
+            for (int x = area.left; x < area.right; ++x) {
                 uint32_t colour = source[3 * x + 2] | (source[3 * x + 1] << 8) |
                                   (static_cast<uint32_t>(source[3 * x]) << 16);
                 XPutPixel(image, x, y, X11PixelForColour(colour));
@@ -113,29 +124,54 @@ void ConvertPicture(CanvasState& canvas) {
 }
 
 // Puts the picture on the screen. The caller holds the canvas guard.
-void Present(CanvasState& canvas) {
+void Present(CanvasState& canvas, const PictureRect* changed = nullptr) {
     std::shared_lock<std::shared_mutex> connection(X11ConnectionLock());
     Display* display = X11().display;
     if (X11ConnectionClosed() || display == nullptr || canvas.image == nullptr) return;
-    ConvertPicture(canvas);
+    PictureRect area{0, 0, canvas.view.width, canvas.view.height};
+    if (changed != nullptr) {
+        area.left = std::clamp(changed->left, 0, canvas.view.width);
+        area.right = std::clamp(changed->right, area.left, canvas.view.width);
+        area.top = std::clamp(changed->top, 0, canvas.view.height);
+        area.bottom = std::clamp(changed->bottom, area.top, canvas.view.height);
+        if (area.left == area.right || area.top == area.bottom) return;
+    }
+    ConvertPicture(canvas, area);
     int offset = (canvas.flags & CANVAS_BORDER) ? EDGE : 0;
-    auto width = static_cast<unsigned>(canvas.view.width);
-    auto height = static_cast<unsigned>(canvas.view.height);
+    auto width = static_cast<unsigned>(area.right - area.left);
+    auto height = static_cast<unsigned>(area.bottom - area.top);
     if (canvas.sharedMemory) {
-        XShmPutImage(display, canvas.window, canvas.presentGc, canvas.image, 0, 0, offset, offset,
-                     width, height, False);
+        XShmPutImage(display, canvas.window, canvas.presentGc, canvas.image, area.left, area.top,
+                     offset + area.left, offset + area.top, width, height, False);
         // The server reads the segment after the request is sent: wait until
         // it has, so that the next picture cannot overwrite one still shown.
         XSync(display, False);
     } else {
-        XPutImage(display, canvas.window, canvas.presentGc, canvas.image, 0, 0, offset, offset,
-                  width, height);
+        XPutImage(display, canvas.window, canvas.presentGc, canvas.image, area.left, area.top,
+                  offset + area.left, offset + area.top, width, height);
         XFlush(display);
     }
     ++canvas.presents;
     // Waiting for the server may have read events meant for the main thread
     // into Xlib's queue, where its poll on the connection cannot see them.
     if (XEventsQueued(display, QueuedAlready) > 0) WakeMessageLoop();
+}
+
+// Shows the picture unless a drawing thread holds it; that thread then shows
+// the whole picture when it lets go.
+void PresentIfFree(CanvasState& canvas) {
+    if (!canvas.guard.try_lock()) {
+        canvas.presentPending.store(true);
+        // The holder may have let go between the try and the mark without
+        // seeing the mark: then the picture is free again, and shown here.
+        if (!canvas.guard.try_lock()) return;
+        if (!canvas.presentPending.exchange(false)) {
+            canvas.guard.unlock();
+            return;
+        }
+    }
+    Present(canvas);
+    canvas.guard.unlock();
 }
 
 void DrawEdge(CanvasState& canvas) {
@@ -169,10 +205,7 @@ int64_t HandleCanvasEvent(ControlRecord& control, XEvent& event) {
         case Expose:
             if (event.xexpose.count == 0) {
                 DrawEdge(canvas);
-                if (canvas.guard.try_lock()) {
-                    Present(canvas);
-                    canvas.guard.unlock();
-                }
+                PresentIfFree(canvas);
                 XFlush(X11().display);
             }
             return MESSAGE_PAINT;
@@ -327,20 +360,24 @@ bool AcquireCanvasPicture(int64_t control, PixelView* picture) {
     if (canvas == nullptr || picture == nullptr) return false;
     // The guard is not recursive: a second hold by the same thread would
     // never return.
-    if (heldPictures.count(control) != 0) return false;
+    if (HeldPictures().count(control) != 0) return false;
     canvas->guard.lock();
     *picture = canvas->view;
-    heldPictures[control] = std::move(canvas);
+    HeldPictures()[control] = std::move(canvas);
     return true;
 }
 
-void ReleaseCanvasPicture(int64_t control, bool show) {
-    auto found = heldPictures.find(control);
-    if (found == heldPictures.end()) return;
+void ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed) {
+    auto found = HeldPictures().find(control);
+    if (found == HeldPictures().end()) return;
     std::shared_ptr<CanvasState> canvas = std::move(found->second);
-    heldPictures.erase(found);
+    HeldPictures().erase(found);
+    // A repaint that found the picture busy left the whole of it to us.
+    bool pending = canvas->presentPending.exchange(false);
     // Shown at once, from this thread, and only if the control still exists.
-    if (show && CanvasOf(control) == canvas) Present(*canvas);
+    if ((show || pending) && CanvasOf(control) == canvas) {
+        Present(*canvas, pending ? nullptr : changed);
+    }
     canvas->guard.unlock();
 }
 

@@ -30,6 +30,12 @@ struct DrawingState {
     uint8_t alpha = 0;         // bits 24-31 of the colour; no effect in mode 0
     uint8_t inverseAlpha = 0;  // 255 - alpha
     int64_t control = 0;       // canvas targets: the control number, looked up again at the end
+    // Drawing outside this rectangle is dropped (right and bottom exclusive);
+    // the whole target unless SetDrawingClip narrowed it.
+    int32_t clipLeft = 0;
+    int32_t clipTop = 0;
+    int32_t clipRight = 0;
+    int32_t clipBottom = 0;
 };
 
 // Address of picture point (x, y); the caller has clipped it to the target.

@@ -22,8 +22,19 @@ bool BeginWithPixels(DrawingState& state) {
 // An image target's pixels were written in place: nothing to give back.
 void FinishImage(DrawingState&, bool) {}
 
+bool Clipped(const DrawingState& state) {
+    return state.clipLeft > 0 || state.clipTop > 0 || state.clipRight < state.width ||
+           state.clipBottom < state.height;
+}
+
 void FinishCanvas(DrawingState& state, bool show) {
-    ReleaseCanvasPicture(state.control, show);
+    if (!Clipped(state)) {
+        ReleaseCanvasPicture(state.control, show);
+        return;
+    }
+    PictureRect changed{state.clipLeft, state.clipTop, std::max(state.clipLeft, state.clipRight),
+                        std::max(state.clipTop, state.clipBottom)};
+    ReleaseCanvasPicture(state.control, show, &changed);
 }
 
 constexpr TargetSteps IMAGE_STEPS = {BeginWithPixels, FinishImage};
@@ -56,6 +67,8 @@ DrawingState* InstallTarget(const TargetSteps* steps, const PixelView& view, int
     state->mode = 0;
     state->colour = 0;
     state->control = control;
+    state->clipRight = view.width;
+    state->clipBottom = view.height;
     currentTarget = state.release();
     return currentTarget;
 }
@@ -114,6 +127,15 @@ int EndDraw() {
     return 1;
 }
 
+void SetDrawingClip(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    DrawingState* target = currentTarget;
+    if (target == nullptr) return;
+    target->clipLeft = std::clamp(left, 0, target->width);
+    target->clipTop = std::clamp(top, 0, target->height);
+    target->clipRight = std::clamp(right, target->clipLeft, target->width);
+    target->clipBottom = std::clamp(bottom, target->clipTop, target->height);
+}
+
 DrawingState* CurrentDrawingState() {
     return currentTarget;
 }
@@ -123,10 +145,10 @@ void BlitImage(ImageBits image, int x, int y) {
     if (target == nullptr || image == nullptr || image->bits == nullptr) return;
     if (image->depth != 24 && image->depth != 32) return;
     // Clip the destination rectangle and drop the matching source pixels.
-    int64_t left = std::max<int64_t>(x, 0);
-    int64_t top = std::max<int64_t>(y, 0);
-    int64_t right = std::min<int64_t>(int64_t{x} + image->width, target->width);
-    int64_t bottom = std::min<int64_t>(int64_t{y} + image->height, target->height);
+    int64_t left = std::max<int64_t>(x, target->clipLeft);
+    int64_t top = std::max<int64_t>(y, target->clipTop);
+    int64_t right = std::min<int64_t>(int64_t{x} + image->width, target->clipRight);
+    int64_t bottom = std::min<int64_t>(int64_t{y} + image->height, target->clipBottom);
     if (left >= right || top >= bottom) return;
     int columns = static_cast<int>(right - left);
     int sourceX = static_cast<int>(left - x);

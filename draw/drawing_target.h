@@ -28,5 +28,11 @@ int EndDraw();
 // (x, y), clipped to the target; alpha bytes are ignored.
 void BlitImage(ImageBits image, int x, int y);
 
+// Narrows the current target's drawing to the rectangle (right and bottom
+// exclusive), intersected with the target. A canvas target then shows only
+// that rectangle at EndDraw: the caller promises that nothing outside it
+// differs from the picture on the screen.
+void SetDrawingClip(int32_t left, int32_t top, int32_t right, int32_t bottom);
+
 // The calling thread's current target, or nullptr (for the primitives).
 DrawingState* CurrentDrawingState();

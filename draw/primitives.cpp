@@ -28,12 +28,12 @@ void UseColour(DrawingState& state, uint32_t colour) {
 // Spans take 64-bit arguments so that discs far off the target cannot
 // overflow before the clipping drops them.
 void HorizontalSpan(DrawingState& state, int64_t x0, int64_t yy, int64_t n) {
-    if (yy < 0 || yy >= state.height) return;
-    if (x0 < 0) {
-        n += x0;
-        x0 = 0;
+    if (yy < state.clipTop || yy >= state.clipBottom) return;
+    if (x0 < state.clipLeft) {
+        n -= state.clipLeft - x0;
+        x0 = state.clipLeft;
     }
-    if (x0 + n > state.width) n = state.width - x0;
+    if (x0 + n > state.clipRight) n = state.clipRight - x0;
     if (n <= 0) return;
     uint8_t* pixel = PixelAddress(state, static_cast<int32_t>(x0), static_cast<int32_t>(yy));
     for (int64_t i = 0; i < n; ++i, pixel += state.bytesPerPixel) {
@@ -45,12 +45,12 @@ void HorizontalSpan(DrawingState& state, int64_t x0, int64_t yy, int64_t n) {
 
 // Runs down the picture from (xx, y0): upwards in memory on a bottom-up target.
 void VerticalSpan(DrawingState& state, int64_t xx, int64_t y0, int64_t n) {
-    if (xx < 0 || xx >= state.width) return;
-    if (y0 < 0) {
-        n += y0;
-        y0 = 0;
+    if (xx < state.clipLeft || xx >= state.clipRight) return;
+    if (y0 < state.clipTop) {
+        n -= state.clipTop - y0;
+        y0 = state.clipTop;
     }
-    if (y0 + n > state.height) n = state.height - y0;
+    if (y0 + n > state.clipBottom) n = state.clipBottom - y0;
     if (n <= 0) return;
     uint8_t* pixel = PixelAddress(state, static_cast<int32_t>(xx), static_cast<int32_t>(y0));
     int64_t step = state.bottomUp ? -int64_t{state.stride} : int64_t{state.stride};
@@ -126,6 +126,11 @@ void FillDisc(int32_t x, int32_t y, int32_t radius, uint32_t colour) {
     if (state == nullptr || state->bits == nullptr) return;
     UseColour(*state, colour);
     if (radius < 0) return;
+    // A disc wholly outside the clip sets nothing: skip its walk.
+    if (int64_t{x} + radius < state->clipLeft || int64_t{x} - radius >= state->clipRight ||
+        int64_t{y} + radius < state->clipTop || int64_t{y} - radius >= state->clipBottom) {
+        return;
+    }
     if (radius <= 700) {
         MidpointDisc<int32_t>(*state, x, y, radius);
     } else {

@@ -4,7 +4,9 @@
 #include <cstdint>
 
 // Colour: red in bits 0-7, green 8-15, blue 16-23, alpha 24-31.
-constexpr uint32_t RGB(uint32_t r, uint32_t g, uint32_t b) { return ((b << 8 | g) << 8) | r; }
+constexpr uint32_t RGB(uint32_t r, uint32_t g, uint32_t b) {
+    return ((b << 8 | g) << 8) | r;
+}
 
 // Filled disc centred on (x, y) with exactly the coverage of the midpoint
 // algorithm; pixels outside the target are clipped away.

@@ -5,8 +5,10 @@
 // belongs to whichever thread updates the meter.
 #include "meter/needle.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "draw/canvas.h"
 #include "draw/drawing_target.h"
 #include "draw/image.h"
 #include "draw/primitives.h"
@@ -43,6 +45,25 @@ int64_t RingFill(int64_t count) {
     if (count < 2) return 0;
     double k = std::round(std::log(static_cast<double>(count)) / std::log(2.0));
     return int64_t{1} << static_cast<int>(k);
+}
+
+// The square covered by the marks drawn at a tip: the tip disc (unless the
+// flags hide it) and the overload disc. Empty when neither is drawn.
+PictureRect MarksAround(const MeterRecord& meter, int32_t x, int32_t y, bool overload) {
+    int32_t radius = -1;
+    if ((meter.flags & 12) == 0) radius = TIP_RADIUS;
+    if (overload) radius = OVERLOAD_RADIUS;
+    if (radius < 0) return PictureRect{};
+    return PictureRect{x - radius, y - radius, x + radius + 1, y + radius + 1};
+}
+
+PictureRect Union(const PictureRect& a, const PictureRect& b) {
+    bool emptyA = a.right <= a.left || a.bottom <= a.top;
+    bool emptyB = b.right <= b.left || b.bottom <= b.top;
+    if (emptyA) return b;
+    if (emptyB) return a;
+    return PictureRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                       std::max(a.bottom, b.bottom)};
 }
 
 }  // namespace
@@ -86,12 +107,19 @@ int SetMeterValue(int64_t number, float value) {
         tip.y == meter.shownTipY) {
         return 0;
     }
+    // Everything but the marks at the old and the new tip is the same dial
+    // and track as before: only their square needs drawing and showing.
+    const bool partial = meter.pictureShown;
+    const PictureRect changed =
+        Union(MarksAround(meter, meter.shownTipX, meter.shownTipY, meter.shownOverload),
+              MarksAround(meter, tip.x, tip.y, overloadShown));
     meter.pictureShown = true;
     meter.shownTipX = tip.x;
     meter.shownTipY = tip.y;
     meter.shownOverload = overloadShown;
 
     BeginDraw(CanvasTarget(number));
+    if (partial) SetDrawingClip(changed.left, changed.top, changed.right, changed.bottom);
     // The dial image is taller than the picture; its lower rows are dropped.
     BlitImage(ImageHandle(meter.dialImage), 0, 0);
     if ((meter.flags & 12) == 0) {

@@ -35,14 +35,6 @@ struct EventState {
     uint64_t wParam = 0;
     int64_t lParam = 0;
 
-    ~EventState() {
-        Recycle(head);
-        for (QueuedEvent* node = freeList; node;) {
-            QueuedEvent* next = node->next;
-            delete node;
-            node = next;
-        }
-    }
     void Recycle(QueuedEvent* node) {
         while (node) {
             QueuedEvent* next = node->next;
@@ -53,9 +45,19 @@ struct EventState {
     }
 };
 
-thread_local EventState state;
+// Held through a plain pointer: a thread_local object with a destructor is
+// torn down unreliably at thread exit by some runtimes (MinGW's among them).
+// A queue lives as long as its thread; the few nodes of a thread that ends
+// are not reclaimed.
+thread_local EventState* stateOfThread = nullptr;
+
+EventState& State() {
+    if (stateOfThread == nullptr) stateOfThread = new EventState;
+    return *stateOfThread;
+}
 
 QueuedEvent* NewNode() {
+    EventState& state = State();
     if (state.freeList) {
         QueuedEvent* node = state.freeList;
         state.freeList = node->next;
@@ -69,6 +71,7 @@ QueuedEvent* NewNode() {
 
 void QueueEvent(int32_t code, int64_t object, int64_t window, int64_t data, int64_t extra,
                 EventRelease release, uint32_t flags) {
+    EventState& state = State();
     if (state.suppressionCount != 0 && !(flags & EVENT_FLAG_WHILE_SUPPRESSED)) return;
     QueuedEvent* tail = state.tail;
     if (tail && code < 65536 && !(flags & EVENT_FLAG_NO_COALESCE) && tail->code == code &&
@@ -92,6 +95,7 @@ void QueueEvent(int32_t code, int64_t object, int64_t window, int64_t data, int6
 }
 
 void DropQueuedEvents(int64_t code, int64_t object, int64_t window, int64_t data) {
+    EventState& state = State();
     QueuedEvent* previous = nullptr;
     for (QueuedEvent* node = state.head; node;) {
         QueuedEvent* next = node->next;
@@ -115,6 +119,7 @@ void DropQueuedEvents(int64_t code, int64_t object, int64_t window, int64_t data
 }
 
 int32_t PopQueuedEvent() {
+    EventState& state = State();
     state.code = 0;
     if (state.extra && state.release) {
         state.release(state.extra);
@@ -139,7 +144,7 @@ int32_t PopQueuedEvent() {
 
 int64_t QueuedEventCount() {
     int64_t count = 0;
-    for (QueuedEvent* node = state.head; node; node = node->next) ++count;
+    for (QueuedEvent* node = State().head; node; node = node->next) ++count;
     return count;
 }
 
@@ -160,30 +165,32 @@ int64_t PollEvent() {
 }
 
 int64_t EventControl() {
-    return state.object;
+    return State().object;
 }
 int64_t EventTimerId() {
-    return state.object;
+    return State().object;
 }
 int64_t EventWindow() {
-    return state.window;
+    return State().window;
 }
 int64_t EventData() {
-    return state.data;
+    return State().data;
 }
 
 uint64_t EventWParam() {
-    return state.wParam;
+    return State().wParam;
 }
 int64_t EventLParam() {
-    return state.lParam;
+    return State().lParam;
 }
 void SetEventMessageParams(uint64_t wParam, int64_t lParam) {
+    EventState& state = State();
     state.wParam = wParam;
     state.lParam = lParam;
 }
 
 void ResetEventState() {
+    EventState& state = State();
     state.Recycle(state.head);
     state.head = state.tail = nullptr;
     state.code = 0;

@@ -216,3 +216,28 @@ TEST(NeedleRedraw, OnlyChangedPicturesAreDrawnAndShown) {
 }
 
 }  // namespace
+
+namespace {
+
+// Updates draw and show only the square around the old and the new marks;
+// what the canvas shows must still be the whole picture, every time.
+TEST(NeedleRedraw, TheShownPartsAddUpToTheWholePicture) {
+    for (int flags : {3, 0, 12, 14}) {
+        SCOPED_TRACE(testing::Message() << "flags " << flags);
+        ResetDrawingWorld();
+        ASSERT_NE(StartMeter(METER, 497, flags), 0);
+        RefMeter model(497, flags);
+        uint32_t noise = 7;
+        for (int update = 0; update < 300; ++update) {
+            noise = noise * 1103515245u + 12345u;
+            float reading = update % 50 == 17 ? 101.0f : static_cast<float>((noise >> 16) % 100);
+            SetMeterValue(METER, reading);
+            model.Update(reading);
+            std::string difference;
+            ASSERT_TRUE(SamePicture(*MemoryCanvasScreen(METER), model.Picture(), &difference))
+                << "update " << update << ": " << difference;
+        }
+    }
+}
+
+}  // namespace
