@@ -12,7 +12,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 output=${2:-$root/docs/screenshot-linux.png}
 case "$output" in /*) ;; *) output="$PWD/$output" ;; esac
-title="Vellumtone by Quorrin V1.1"
+title="Vellumtone by Quorrin V$(head -n1 "$root/VERSION")"
 
 if [ "${VELLUMTONE_SCREENSHOT_INSIDE:-}" = 1 ]; then
     work=$(mktemp -d)

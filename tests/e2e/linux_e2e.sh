@@ -20,7 +20,7 @@ build=$(cd "${1:?usage: linux_e2e.sh BUILD_DIR}" && pwd)
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 services="$root/tests/with_services.sh"
-title="Vellumtone by Quorrin V1.1"
+title="Vellumtone by Quorrin V$(head -n1 "$root/VERSION")"
 
 # Picture of a meter's canvas inside its 2-pixel edge, in client coordinates.
 picture_size=493x137

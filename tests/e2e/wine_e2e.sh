@@ -23,7 +23,7 @@ set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 services="$root/tests/with_services.sh"
-title="Vellumtone by Quorrin V1.1"
+title="Vellumtone by Quorrin V$(head -n1 "$root/VERSION")"
 
 # A meter's picture inside its 2-pixel edge, in client coordinates.
 picture_size=493x137
