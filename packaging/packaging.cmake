@@ -12,7 +12,8 @@ else()
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   install(FILES ${LINUX_PACKAGING}/vellumtone-48.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps RENAME vellumtone.png)
-  install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
+  install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vellumtone
+          RENAME copyright)
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGE_NAME vellumtone)

@@ -17,6 +17,8 @@ echo "No display here: showing the meter on a virtual display with a test signal
 out="${VELLUMTONE_SHOTS:-$here/build/screenshots}"
 mkdir -p "$out"
 export VELLUMTONE_PROGRAM="$(cd "$(dirname "$program")" && pwd)/$(basename "$program")"
+export VELLUMTONE_CLOSE="$(dirname "$VELLUMTONE_PROGRAM")/x11_close"
+export VELLUMTONE_TITLE="Vellumtone by Quorrin V$(head -n1 "$here/VERSION")"
 export VELLUMTONE_OUT="$out" VELLUMTONE_HERE="$here"
 "$here/tests/with_services.sh" bash -c '
   set -u
@@ -34,9 +36,10 @@ export VELLUMTONE_OUT="$out" VELLUMTONE_HERE="$here"
   import -window root "$VELLUMTONE_OUT/vellumtone-overload.png"
   kill $player $loud 2>/dev/null
   wait $player $loud 2>/dev/null
-  kill -TERM $meter 2>/dev/null
-  wait $meter 2>/dev/null
-  true
+  # A close request, as the window manager would send it.
+  "$VELLUMTONE_CLOSE" "$VELLUMTONE_TITLE" || kill -TERM $meter 2>/dev/null
+  wait $meter
+  echo "The meter closed with exit code $?."
 '
 echo "Screenshots:"
 ls -1 "$out"/vellumtone-*.png

@@ -1,6 +1,7 @@
 ; Installer for all users: the program, its licence and readme, a Start-menu
 ; shortcut and an uninstaller that removes all of it again.
-Unicode true
+; A 64-bit installer for the 64-bit program: it runs wherever the program does.
+Target amd64-unicode
 !ifndef VERSION
   !error "makensis -DVERSION=x.y -DSOURCE_DIR=... -DOUT_FILE=..."
 !endif

@@ -7,6 +7,8 @@ deb="$(realpath "$1")"
 build="$(realpath "$2")"
 here="$(cd "$(dirname "$0")/../.." && pwd)"
 fail() { echo "deb_test: FAIL: $*" >&2; exit 1; }
+# Whatever happens, the machine is left without the package.
+trap 'dpkg --purge vellumtone >/dev/null 2>&1 || true' EXIT
 
 files=(/usr/bin/vellumtone /usr/share/applications/vellumtone.desktop
        /usr/share/icons/hicolor/scalable/apps/vellumtone.svg
