@@ -11,6 +11,7 @@
 #include <X11/extensions/XShm.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -125,7 +126,12 @@ bool UiLayerInit() {
     XInitThreads();
     XrmInitialize();
     Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) return false;
+    if (display == nullptr) {
+        const char* name = XDisplayName(nullptr);
+        std::fprintf(stderr, "vellumtone: cannot open the X display \"%s\"\n",
+                     name != nullptr ? name : "");
+        return false;
+    }
     XSetErrorHandler(CountError);
     // Without this a held key repeats as release-press pairs, and every
     // release of Space would click the focused button again.
