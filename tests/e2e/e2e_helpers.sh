@@ -1,0 +1,298 @@
+# Helpers shared by the end-to-end scripts in this folder, which source this
+# file: finding and measuring the window, screenshots compared pixel by pixel
+# with the engine's own pictures, the test signal, the donation button with a
+# stand-in browser, closing, and the driver that runs each case again inside
+# tests/with_services.sh. The name does not end in _e2e.sh, so CTest does not
+# take it for a test of its own.
+#
+# The sourcing script sets, before it calls them:
+#   e2e_name      its name: log lines, work folder, kept screenshots
+#   e2e_args      (array) its own arguments, for its runs inside the services
+#   native        the native build directory (render_meter, x11_close)
+#   program       (array) the command that starts the program
+#   window_wait   tenths of a second the window may take to appear
+#   exit_wait     tenths of a second the program may take to end when asked
+#   case_timeout  seconds one case may take, services included
+# and defines a function case_NAME for each case that run_case names.
+# shellcheck shell=bash disable=SC2154
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+services="$root/tests/with_services.sh"
+title="Vellumtone by Quorrin V$(head -n1 "$root/VERSION")"
+
+# A meter's picture inside its 2-pixel edge, in client coordinates.
+picture_size=493x137
+left_picture_x=12
+right_picture_x=519
+picture_y=12
+# The donation button, in client coordinates.
+button_size=350x30
+button_x=330
+button_y=170
+# A point of the client area away from every control.
+rest_x=5
+rest_y=215
+
+log() { echo "$e2e_name: $*" >&2; }
+
+# ---------------------------------------------------------------- the window
+# These run inside with_services.sh, with DISPLAY and PULSE_SERVER set.
+
+start_program() {  # starts the program in the background; sets app_pid
+    PATH="$work/bin:$PATH" VELLUMTONE_E2E_OPENED="$work/opened.txt" "${program[@]}" \
+        >"$work/app.out" 2>"$work/app.err" &
+    app_pid=$!
+}
+
+wait_for_window() {  # prints the window id
+    local id=""
+    for _ in $(seq "$window_wait"); do
+        id=$(xdotool search --name "^${title}\$" 2>/dev/null | head -n 1)
+        [ -n "$id" ] && break
+        sleep 0.1
+    done
+    echo "$id"
+}
+
+# No window manager runs, so there is no frame: the X window is the client
+# area (Wine maps a window's client area to its X window, too).
+window_geometry() {  # id -> "x y width height" of the client area on the screen
+    xwininfo -id "$1" | awk '
+        /Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4}
+        /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}'
+}
+
+# Starts the program and finds its window. Sets, in the caller's locals,
+# app_pid, id and the client area's place and size: ox oy w h.
+open_window() {  # case name, for the log
+    start_program
+    id=$(wait_for_window)
+    if [ -z "$id" ]; then
+        log "$1: no window"
+        kill "$app_pid"
+        return 1
+    fi
+    read -r ox oy w h <<<"$(window_geometry "$id")"
+}
+
+expect_client_area() {  # case width height [what else holds, for the log]
+    [ "$w" = "$2" ] && [ "$h" = "$3" ] && return 0
+    log "$1: client area ${w}x${h}${4:+ $4}, expected ${2}x$3"
+    return 1
+}
+
+# Waits for the program to end by itself and expects exit code 0.
+expect_exit_zero() {
+    for _ in $(seq "$exit_wait"); do
+        kill -0 "$app_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$app_pid" 2>/dev/null; then
+        log "the program did not end after the close request"
+        kill "$app_pid"
+        wait "$app_pid" 2>/dev/null
+        return 1
+    fi
+    wait "$app_pid"
+    local status=$?
+    [ "$status" = 0 ] || log "exit code $status after the close request"
+    [ "$status" = 0 ]
+}
+
+# A window manager's close request (WM_DELETE_WINDOW), then exit code 0.
+close_with_delete_window() {
+    if ! "$native/x11_close" --wait 5 "$title"; then
+        log "no window to close"
+        kill "$app_pid" 2>/dev/null
+        return 1
+    fi
+    expect_exit_zero
+}
+
+# ---------------------------------------------------------------- pictures
+
+grab() {  # origin_x origin_y WxH client_x client_y output: crops a fresh screenshot
+    local ox=$1 oy=$2 size=$3 cx=$4 cy=$5 out=$6
+    import -window root "$work/screen.png" 2>/dev/null || return 1
+    convert "$work/screen.png" -crop "${size}+$((ox + cx))+$((oy + cy))" +repage "$out"
+}
+
+differing_pixels() {  # a b -> number of pixels that differ
+    compare -metric AE "$1" "$2" null: 2>&1 | awk '{print int($1)}'
+}
+
+# Waits until both canvases show exactly the expected pictures. The last
+# screenshot stays as last-screen.png, to look at.
+expect_meters() {  # ox oy expected_left expected_right seconds
+    local ox=$1 oy=$2 left=$3 right=$4 seconds=$5 dl="" dr=""
+    for _ in $(seq $((seconds * 2))); do
+        grab "$ox" "$oy" "$picture_size" "$left_picture_x" "$picture_y" "$work/left.png" &&
+            grab "$ox" "$oy" "$picture_size" "$right_picture_x" "$picture_y" "$work/right.png" ||
+            return 1
+        dl=$(differing_pixels "$work/left.png" "$left")
+        dr=$(differing_pixels "$work/right.png" "$right")
+        if [ "$dl" = 0 ] && [ "$dr" = 0 ]; then
+            cp "$work/screen.png" "$work/last-screen.png"
+            return 0
+        fi
+        sleep 0.5
+    done
+    log "canvases differ from the engine's pictures: left $dl pixels, right $dr pixels"
+    cp "$work/screen.png" "$work/last-screen.png"
+    return 1
+}
+
+# ---------------------------------------------------------------- the signal
+
+# Plays a stereo square wave into the "meter" sink; sets player_pid.
+play_signal() {  # left_amplitude right_amplitude seconds
+    perl "$root/tools/make_signal.pl" "$1" "$2" "$3" >"$work/signal.raw"
+    pacat --raw --device=meter --rate=44100 --channels=2 --format=s16le "$work/signal.raw" &
+    player_pid=$!
+}
+
+stop_player() {
+    kill "$player_pid" 2>/dev/null
+    wait "$player_pid" 2>/dev/null
+}
+
+# ---------------------------------------------------------------- the button
+
+opened_count() { [ -f "$work/opened.txt" ] && wc -l <"$work/opened.txt" || echo 0; }
+
+grab_button() {  # ox oy output
+    grab "$1" "$2" "$button_size" "$button_x" "$button_y" "$3"
+}
+
+# One click on the button: waits until the browser was called once more, and
+# long enough that a second call would have come, then moves the pointer away.
+click_button() {  # ox oy
+    local before
+    before=$(opened_count)
+    xdotool mousemove "$(($1 + button_x + 175))" "$(($2 + button_y + 15))" click 1
+    for _ in $(seq 100); do [ "$(opened_count)" -gt "$before" ] && break; sleep 0.1; done
+    sleep 1
+    xdotool mousemove "$(($1 + rest_x))" "$(($2 + rest_y))"
+    sleep 0.3
+}
+
+# Each click hands the donation address to the browser once, as one argument;
+# the first click leaves the button drawn pressed, the second releases it. The
+# released look is compared with the look before the clicks within the given
+# crop of the button, or all of it.
+check_button() {  # ox oy [crop WxH+X+Y]
+    local ox=$1 oy=$2 crop=${3:-} address ok=0
+    address=$(perl -0ne 'print $1 if /DONATION_ADDRESS\s*=\s*"([^"]+)"/' "$root/app/app_identity.h")
+    xdotool mousemove "$((ox + rest_x))" "$((oy + rest_y))"
+    sleep 0.3
+    grab_button "$ox" "$oy" "$work/button-up.png"
+    click_button "$ox" "$oy"
+    grab_button "$ox" "$oy" "$work/button-checked.png"
+    if [ "$(cat "$work/opened.txt" 2>/dev/null)" != "[$address]" ]; then
+        log "button: after one click the browser got: $(cat "$work/opened.txt" 2>/dev/null)"
+        ok=1
+    fi
+    if [ "$(differing_pixels "$work/button-up.png" "$work/button-checked.png")" = 0 ]; then
+        log "button: the first click did not leave it drawn pressed"
+        ok=1
+    fi
+    click_button "$ox" "$oy"
+    grab_button "$ox" "$oy" "$work/button-released.png"
+    if [ "$(printf '[%s]\n[%s]' "$address" "$address")" != "$(cat "$work/opened.txt")" ]; then
+        log "button: after two clicks the browser got: $(cat "$work/opened.txt")"
+        ok=1
+    fi
+    if [ -n "$crop" ]; then
+        convert "$work/button-up.png" -crop "$crop" +repage "$work/button-up.png"
+        convert "$work/button-released.png" -crop "$crop" +repage "$work/button-released.png"
+    fi
+    if [ "$(differing_pixels "$work/button-up.png" "$work/button-released.png")" != 0 ]; then
+        log "button: the second click did not release it"
+        ok=1
+    fi
+    return $ok
+}
+
+# ---------------------------------------------------------------- driver
+
+# Inside with_services.sh the script runs again for one case, which the
+# environment names: runs it and exits with its result. Outside, returns.
+run_named_case() {
+    [ -n "${VELLUMTONE_E2E_CASE:-}" ] || return 0
+    work=$VELLUMTONE_E2E_WORK
+    rm -f "$work/opened.txt"
+    "case_$VELLUMTONE_E2E_CASE"
+    exit $?
+}
+
+# Exits with 77 when a program (a path) or a tool (a name) is missing; else
+# makes the work folder with the stand-in browser and the engine's pictures.
+prepare_run() {  # programs and tools the script needs besides the common ones
+    local missing="" need
+    for need in "$native/render_meter" "$native/x11_close" Xvfb pulseaudio pactl pacat \
+        import convert compare xdotool xwininfo perl "$@"; do
+        case "$need" in
+            */*) [ -x "$need" ] || missing="$missing $need" ;;
+            *) command -v "$need" >/dev/null 2>&1 || missing="$missing $need" ;;
+        esac
+    done
+    if [ -n "$missing" ]; then
+        log "skipped, missing:$missing"
+        exit 77
+    fi
+
+    work=$(mktemp -d "${TMPDIR:-/tmp}/vellumtone-$e2e_name.XXXXXX")
+    trap '[ -n "${VELLUMTONE_E2E_KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
+    mkdir -p "$work/bin"
+    # The stand-in browser: one line per call, each argument in brackets.
+    # Wine's winebrowser calls xdg-open too.
+    cat >"$work/bin/xdg-open" <<'EOF'
+#!/bin/sh
+for argument in "$@"; do printf '[%s]' "$argument"; done >>"$VELLUMTONE_E2E_OPENED"
+echo >>"$VELLUMTONE_E2E_OPENED"
+EOF
+    chmod +x "$work/bin/xdg-open"
+
+    render expected-51 $(readings 51) && render expected-25 $(readings 25) &&
+        render expected-101 $(readings 101) && render expected-rest ||
+        { log "render_meter failed"; exit 1; }
+    passed=0
+    failed=0
+}
+
+render() {  # name readings...: the engine's picture of a meter
+    local name=$1
+    shift
+    "$native/render_meter" "$work/$name.ppm" "$@" && convert "$work/$name.ppm" "$work/$name.png"
+}
+
+readings() { for _ in $(seq 20); do echo "$1"; done; }
+
+# Runs one case in its own services. VELLUMTONE_E2E_KEEP=DIR keeps the
+# screenshots of the meters to look at.
+run_case() {  # name services-options...
+    local name=$1
+    shift
+    if VELLUMTONE_E2E_CASE=$name VELLUMTONE_E2E_WORK=$work \
+        timeout "$case_timeout" bash "$services" "$@" bash "$0" "${e2e_args[@]}"; then
+        log "$name: passed"
+        passed=$((passed + 1))
+    else
+        log "$name: FAILED"
+        failed=$((failed + 1))
+        # Wine reports each failed focus query of its own; they say nothing.
+        [ -f "$work/app.err" ] && grep -v 'XGetInputFocus' "$work/app.err" | sed 's/^/  program: /' >&2
+    fi
+    if [ -f "$work/last-screen.png" ]; then
+        mv "$work/last-screen.png" "$work/$name-screen.png"
+        if [ -n "${VELLUMTONE_E2E_KEEP:-}" ]; then
+            cp "$work/$name-screen.png" "$VELLUMTONE_E2E_KEEP/${e2e_name%_e2e}-$name-screen.png"
+        fi
+    fi
+}
+
+report_and_exit() {
+    echo "$passed passed, $failed failed"
+    [ "$failed" = 0 ] && exit 0
+    exit 1
+}
