@@ -27,15 +27,24 @@ export VELLUMTONE_OUT="$out" VELLUMTONE_HERE="$here"
   player=$!
   "$VELLUMTONE_PROGRAM" &
   meter=$!
+  window=root
+  for _ in $(seq 100); do
+    id=$(xdotool search --name "^$VELLUMTONE_TITLE\$" 2>/dev/null | head -n 1)
+    [ -n "$id" ] && { window=$id; break; }
+    sleep 0.1
+  done
   sleep 3
-  import -window root "$VELLUMTONE_OUT/vellumtone-running.png"
+  import -window "$window" "$VELLUMTONE_OUT/vellumtone-running.png"
+  # One signal at a time: two mixed square waves could cancel out.
+  kill $player 2>/dev/null
+  wait $player 2>/dev/null
   perl "$VELLUMTONE_HERE/tools/make_signal.pl" 32767 32767 5 |
     pacat --raw --device=meter --rate=44100 --channels=2 --format=s16le &
   loud=$!
   sleep 2
-  import -window root "$VELLUMTONE_OUT/vellumtone-overload.png"
-  kill $player $loud 2>/dev/null
-  wait $player $loud 2>/dev/null
+  import -window "$window" "$VELLUMTONE_OUT/vellumtone-overload.png"
+  kill $loud 2>/dev/null
+  wait $loud 2>/dev/null
   # A close request, as the window manager would send it.
   "$VELLUMTONE_CLOSE" "$VELLUMTONE_TITLE" || kill -TERM $meter 2>/dev/null
   wait $meter
