@@ -12,7 +12,7 @@ packages=(
 )
 # To test everything: the Windows cross build under Wine, and the packages.
 if [ "${1:-}" = "--all" ]; then
-  packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis zip desktop-file-utils dpkg-dev)
+  packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis zip desktop-file-utils dpkg-dev file)
 fi
 missing=()
 for package in "${packages[@]}"; do
