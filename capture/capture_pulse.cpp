@@ -225,14 +225,15 @@ void ServiceThread(PulseCapture* device) {
 }  // namespace
 
 void* OpenCaptureDevice(uint32_t deviceId, const WaveFormatRecord& format, void* callbackWindow) {
-    pa_sample_spec spec;
+    pa_sample_spec sampleSpec;
     if (format.wFormatTag != WAVE_FORMAT_PCM ||
-        !SampleFormatFor(format.wBitsPerSample, &spec.format)) {
+        !SampleFormatFor(format.wBitsPerSample, &sampleSpec.format)) {
         return nullptr;
     }
-    spec.rate = format.nSamplesPerSec;
-    spec.channels = static_cast<uint8_t>(std::min<uint16_t>(format.nChannels, PA_CHANNELS_MAX));
-    if (format.nChannels > PA_CHANNELS_MAX || !pa_sample_spec_valid(&spec)) return nullptr;
+    sampleSpec.rate = format.nSamplesPerSec;
+    sampleSpec.channels =
+        static_cast<uint8_t>(std::min<uint16_t>(format.nChannels, PA_CHANNELS_MAX));
+    if (format.nChannels > PA_CHANNELS_MAX || !pa_sample_spec_valid(&sampleSpec)) return nullptr;
 
     auto* device = new PulseCapture();
     device->callbackWindow = callbackWindow;
@@ -254,14 +255,14 @@ void* OpenCaptureDevice(uint32_t deviceId, const WaveFormatRecord& format, void*
     std::string source;
     if (ok && deviceId != WAVE_MAPPER) ok = FindSourceName(*device, deviceId, deadline, &source);
     if (ok) {
-        device->stream = pa_stream_new(device->context, "Level meter", &spec, nullptr);
+        device->stream = pa_stream_new(device->context, "Level meter", &sampleSpec, nullptr);
         ok = device->stream != nullptr;
     }
     if (ok) {
         pa_buffer_attr attributes;
         attributes.maxlength = static_cast<uint32_t>(-1);
         attributes.tlength = attributes.prebuf = attributes.minreq = static_cast<uint32_t>(-1);
-        attributes.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(FRAGMENT_USEC, &spec));
+        attributes.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(FRAGMENT_USEC, &sampleSpec));
         pa_stream_set_read_callback(device->stream, OnRead, device);
         // Like waveInOpen, opening does not record yet: the stream starts corked.
         auto flags =
