@@ -36,7 +36,12 @@ int main(int argc, char** argv) {
         return 3;
     }
     XDamageCreate(display, DefaultRootWindow(display), XDamageReportRawRectangles);
+    // A new damage object first reports its whole window: not a picture.
     XSync(display, False);
+    while (XPending(display) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+    }
 
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
