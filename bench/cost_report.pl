@@ -132,15 +132,15 @@ if (my $w = $notes{wine}) {
     my $list = join(', ', map { "$_ " . show(percent($by{$_}, $m->{wall})) }
                     sort { $by{$b} <=> $by{$a} || $a cmp $b } @busy);
     $list .= ' (under 0.01 %: ' . join(', ', @idle) . ')' if @idle;
-    push @parts, "$signal: $list";
+    push @parts, "  - $signal signal: $list";
     if ($signal eq 'changing') {
-      push @parts, sprintf('the .exe\'s own PSS %.1f MB of the %.1f MB', $m->{own_pss} / 1024,
+      push @parts, sprintf('  - PSS: the .exe\'s own %.1f MB of the %.1f MB', $m->{own_pss} / 1024,
                            $m->{pss} / 1024);
     }
   }
-  $wine_note = join('; ', @parts);
+  $wine_note = join("\n", "  Wine's processes in the median runs:", @parts);
 }
-$wine_note ||= 'not measured this time';
+$wine_note ||= '  (Wine was not measured this time.)';
 my $sound_note = join(', ', map {
   my $m = $notes{$_}{changing};
   $m ? "$short{$_} " . show(percent($m->{sound}, $m->{wall})) : ();
@@ -184,13 +184,14 @@ with the median total is shown.
   that scans the newest 8192-byte block, and a PulseAudio recording stream that asks for fragments
   of one block (about 46 ms). What a meter costs above the floor is the price of its drawing.
 - **CPU**: exact time on CPU, the first field of `/proc/PID/task/*/schedstat` (nanoseconds) summed
-  over all threads, over the measured stretch, divided by its length. *Program* is every process
+  over all threads, over the measured stretch, divided by its length (a thread that ends within the
+  stretch drops out of the sum, so its last moments are not counted). *Program* is every process
   the program's command started: each carries a marker in its environment, which Wine hands on to
   the processes it starts. For the native programs that is the one process. Under Wine it is the
   .exe's process, the wineserver of a prefix used by nothing else, and Wine's helper processes
-  (services.exe, explorer.exe, winedevice.exe, plugplay.exe, svchost.exe, rpcss.exe, ...);
-  in the median runs: $wine_note.
+  (services.exe, explorer.exe, winedevice.exe, plugplay.exe, svchost.exe, rpcss.exe, ...).
   *X server* is the Xvfb process that served the program alone.
+$wine_note
 - **PSS** (proportional set size, `/proc/PID/smaps_rollup`) summed over the same processes at the
   end of each run, the median over all runs; shared libraries count in proportion to how many
   processes map them.

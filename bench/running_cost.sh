@@ -11,9 +11,10 @@
 #   COST_SECONDS   seconds measured per run (30)
 #   COST_WARMUP    seconds between the program being ready and measuring (3)
 #   COST_OUT       folder for performance.md and performance.png (docs)
-#   VELLUMTONE_WINEPREFIX  the Wine prefix; nothing else may run in it,
-#                  since every process of it is counted
-#                  (default $TMPDIR/vellumtone-cost-wineprefix)
+#   COST_READY_WAIT  seconds a program may take to record and show (60)
+#   VELLUMTONE_WINEPREFIX  the Wine prefix; nothing else may run in it, so
+#                  that its wineserver is the one the .exe starts and serves
+#                  the .exe alone (default $TMPDIR/vellumtone-cost-wineprefix)
 # Per run: CPU time from /proc/PID/task/*/schedstat (exact nanoseconds on
 # CPU, all threads) of the program's processes and of the X server, PSS
 # from /proc/PID/smaps_rollup, and pictures shown per second counted by
@@ -126,13 +127,13 @@ if [ "${1:-}" = "--measure" ]; then
     mapfile -t pids < <(token_pids)
     started=$EPOCHREALTIME
     thread_times "${pids[@]}" >"$work/before"
-    thread_times $xvfb_pid >"$work/x-before"
-    thread_times $pulse_pid >"$work/sound-before"
+    thread_times "$xvfb_pid" >"$work/x-before"
+    thread_times "$pulse_pid" >"$work/sound-before"
     sleep "$COST_SECONDS"
     mapfile -t pids < <(token_pids)
     thread_times "${pids[@]}" >"$work/after"
-    thread_times $xvfb_pid >"$work/x-after"
-    thread_times $pulse_pid >"$work/sound-after"
+    thread_times "$xvfb_pid" >"$work/x-after"
+    thread_times "$pulse_pid" >"$work/sound-after"
     ended=$EPOCHREALTIME
     pss=$(pss_kib "${pids[@]}")
     # The .exe's own share, for the Wine note: the process started first.
