@@ -198,9 +198,8 @@ $wine_note
 - **Pictures/s**: drawing requests per second that changed the pixels of a shown window, counted
   from outside by `bench/damage_counter.cpp`, which watches the root window of the program's
   private display through the X Damage extension (one request: one `PutImage`, `CopyArea`, fill
-  or other drawing into a window, whatever its size). The Linux program shows each meter's changed
-  square with one request, so both needles moving give two per update; 0 means the program showed
-  nothing new.
+  or other drawing into a window, whatever its size). A program that shows each meter's new picture
+  with one request counts two per update while both needles move; 0 means it showed nothing new.
 - Not in the total: the sound server, which also plays the signal and feeds the program's
   recording stream. In the same median runs of the changing signal it used: $sound_note.
 
