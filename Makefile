@@ -4,7 +4,7 @@ LINUX_BUILD ?= build/linux
 WIN_BUILD ?= build/win64
 JOBS ?= 2
 
-.PHONY: all deps deps-run build linux windows test unit-test sanitize run bench package package-test clean
+.PHONY: all deps deps-run build linux windows test unit-test sanitize run bench cost package package-test clean
 PACKAGES ?= build/packages
 VERSION := $(shell head -n1 VERSION)
 
@@ -58,6 +58,13 @@ run: deps-run linux
 
 bench: deps-run linux
 	$(LINUX_BUILD)/vellumtone_bench
+
+# What each program costs to leave running, beside pavumeter and the floor:
+# writes docs/performance.md and docs/performance.png (not part of make test).
+# COST_RUNS=1 COST_SECONDS=8 make cost gives a quick trial.
+cost: build
+	@tools/install-deps.sh --cost
+	bench/running_cost.sh $(LINUX_BUILD) $(WIN_BUILD)
 
 clean:
 	rm -rf build
