@@ -120,8 +120,16 @@ grab() {  # origin_x origin_y WxH client_x client_y output: crops a fresh screen
 }
 
 # Pictures of different sizes, or one that cannot be read, count as
-# differing in every pixel ("all"), never as equal.
+# differing in every pixel ("all"): compare itself finds 0 differences when
+# the smaller picture matches a part of the larger one.
 differing_pixels() {  # a b -> number of pixels that differ
+    local size_a size_b
+    size_a=$(identify -format '%wx%h' "$1" 2>/dev/null)
+    size_b=$(identify -format '%wx%h' "$2" 2>/dev/null)
+    if [ -z "$size_a" ] || [ "$size_a" != "$size_b" ]; then
+        echo all
+        return
+    fi
     compare -metric AE "$1" "$2" null: 2>&1 | awk '$1 ~ /^[0-9.e+]+$/ {print int($1); next} {print "all"}'
 }
 
@@ -234,7 +242,7 @@ run_named_case() {
 prepare_run() {  # programs and tools the script needs besides the common ones
     local missing="" need
     for need in "$native/render_meter" "$native/x11_close" Xvfb pulseaudio pactl pacat \
-        import convert compare xdotool xwininfo perl "$@"; do
+        import convert compare identify xdotool xwininfo perl "$@"; do
         case "$need" in
             */*) [ -x "$need" ] || missing="$missing $need" ;;
             *) command -v "$need" >/dev/null 2>&1 || missing="$missing $need" ;;
