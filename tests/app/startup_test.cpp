@@ -14,6 +14,7 @@
 #include "app/main_window.h"
 #include "capture/capture_null.h"
 #include "capture/capture_state.h"
+#include "capture/capture_watchdog.h"
 #include "capture/handoff.h"
 #include "meter/meter_table.h"
 #include "ui/event_queue.h"
@@ -98,6 +99,7 @@ TEST(Program, StartsUpRecordsAnalysesAndAnswersTheButtonAndTheCloseRequest) {
 
     // Take the ticks the analysis thread has not served yet and leave both
     // workers blocked for good, so that later tests own the meters.
+    DisarmCaptureWatchdog();
     while (NativeSemaphoreWaitFor(AnalysisSemaphore->handle, 0)) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
