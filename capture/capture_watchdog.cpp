@@ -23,6 +23,8 @@ std::mutex lock;
 WatchdogState watchdog;
 std::atomic<uint64_t> currentArming{0};
 std::atomic<int32_t> stallTimeout{-1};
+// Whether the device delivered since it was opened.
+std::atomic<bool> delivering{false};
 
 }  // namespace
 
@@ -34,6 +36,7 @@ void ArmCaptureWatchdog(uint32_t deviceId, const WaveFormatRecord& format, void*
     watchdog.callbackWindow = callbackWindow;
     watchdog.tries = 0;
     stallTimeout.store(stallMs);
+    delivering.store(false);
     currentArming.store(watchdog.nextArming++);
 }
 
@@ -48,7 +51,15 @@ uint64_t CaptureWatchdogArming() {
 
 int32_t CaptureStallTimeout(uint64_t arming) {
     if (arming == 0 || arming != currentArming.load()) return -1;
-    return stallTimeout.load();
+    int32_t stall = stallTimeout.load();
+    if (Capture().DeviceHandle.Get() == nullptr || delivering.load(std::memory_order_relaxed)) {
+        return stall;
+    }
+    return stall * CAPTURE_START_STALLS;
+}
+
+void NoteCaptureDelivering() {
+    delivering.store(true, std::memory_order_relaxed);
 }
 
 void RecoverStalledCapture(uint64_t arming) {
@@ -64,6 +75,7 @@ void RecoverStalledCapture(uint64_t arming) {
     if (device == old && old != nullptr) return;  // the service mends itself
     NoteCaptureDeviceReplaced(closeNoticePosted);
     capture.DeviceHandle = device;
+    delivering.store(false);
     if (!device) return;
     // Every header is back with the program: none is prepared or queued.
     for (WaveHeader& header : capture.HeaderRing) {

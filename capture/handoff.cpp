@@ -119,6 +119,7 @@ bool HandOffOneBlock() {
     if (!Peek(&block)) return false;
     Drop();
     if (FromReplacedDevice(block)) return true;
+    NoteCaptureDelivering();
 
     const char* data = block.header->lpData;
     uint32_t bytes = block.header->dwBytesRecorded;

@@ -91,7 +91,9 @@ TEST_F(OpenCaptureTest, DefaultsOpenTheDefaultDeviceQueueSixteenBlocksAndStartTi
     ASSERT_EQ(NullTimers().size(), 1u);
     EXPECT_EQ(NullTimers()[0].window, 1962);
     EXPECT_EQ(NullTimers()[0].id, 2u);
-    EXPECT_EQ(CaptureStallTimeout(CaptureWatchdogArming()), CAPTURE_STALL_MS);
+    // Watched from now on, with time for the first block.
+    EXPECT_EQ(CaptureStallTimeout(CaptureWatchdogArming()),
+              CAPTURE_STALL_MS * CAPTURE_START_STALLS);
 
     RescaleChannelCount();
     EXPECT_EQ(Capture().WaveFormat.nChannels, 4);

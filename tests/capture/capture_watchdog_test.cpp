@@ -74,10 +74,13 @@ protected:
 
 TEST_F(CaptureWatchdogTest, AStalledDeviceIsReopenedOnceAndItsLeftoverBlocksAreDropped) {
     void* old = NullCaptureHandle();
-    // Three blocks finish while the main thread is away; then nothing comes.
-    std::vector<uint8_t> oldSound(8192, 1);
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(NullFinishNextBlock(oldSound.data(), 8192));
     StartCaptureThread();
+    std::vector<uint8_t> oldSound(8192, 1);
+    ASSERT_TRUE(NullFinishNextBlock(oldSound.data(), 8192));
+    DispatchAll();
+    ASSERT_TRUE(Eventually([] { return CaptureWorkBuffer().Latest().sequence == 1; }));
+    // Three more blocks finish while the main thread is away; then nothing.
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(NullFinishNextBlock(oldSound.data(), 8192));
     ASSERT_TRUE(Eventually([] { return CaptureRecoveryCount() >= 1; }));
     DisarmCaptureWatchdog();  // the thread hands off on, without watching
     EXPECT_EQ(CaptureRecoveryCount(), 1);
@@ -99,13 +102,13 @@ TEST_F(CaptureWatchdogTest, AStalledDeviceIsReopenedOnceAndItsLeftoverBlocksAreD
     DispatchAll();
     ASSERT_TRUE(Eventually([] { return NullCaptureQueuedCount() == 16; }));
     const CapturedBlock& newest = CaptureWorkBuffer().Latest();
-    EXPECT_EQ(newest.sequence, 1u);  // only the new device's block
+    EXPECT_EQ(newest.sequence, 2u);  // nothing of the old device's since the first
     EXPECT_EQ(newest.bytes[0], 9);
-    // Every header: queued at the start, once with the new device, and the
-    // one block that went round once more.
-    EXPECT_EQ(TotalAdds(), 16 + 16 + 1);
+    // Every header: queued at the start and once with the new device; the
+    // first went round once more with each device.
+    EXPECT_EQ(TotalAdds(), 16 + 1 + 16 + 1);
     for (const WaveHeader& header : Capture().HeaderRing) {
-        EXPECT_EQ(NullCaptureAddCount(&header), &header == &Capture().HeaderRing[0] ? 3 : 2);
+        EXPECT_EQ(NullCaptureAddCount(&header), &header == &Capture().HeaderRing[0] ? 4 : 2);
     }
 }
 
