@@ -10,6 +10,7 @@
 // the queue.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "capture/wave_format.h"
@@ -33,3 +34,16 @@ bool StartCaptureDevice(void* device);
 // Stops recording and returns every queued block to the program; after it
 // the device touches no block. Used at shutdown.
 void StopCaptureDevice(void* device);
+
+// Mends a device that stopped delivering blocks (unplugged, driver restarted,
+// sound server gone). Returns `device` itself when the service mends its
+// devices on its own: then nothing changed. Otherwise stops `device` (if not
+// nullptr), takes the `count` headers back from it, opens `deviceId` again as
+// OpenCaptureDevice does and lets the old device go; the result is the new
+// device, not yet recording and never equal to `device`, or nullptr when none
+// can be opened now. No header is then with any device. *closeNoticePosted
+// tells whether the old device's MM_WIM_CLOSE (wParam = the old handle) was
+// posted to the callback window, after every MM_WIM_DATA of that device.
+void* RecoverCaptureDevice(void* device, WaveHeader* headers, size_t count, uint32_t deviceId,
+                           const WaveFormatRecord& format, void* callbackWindow,
+                           bool* closeNoticePosted);

@@ -14,9 +14,13 @@
 
 namespace {
 
+// A reopened device gets the other handle, as a device opened while the old
+// one is still open would.
+char handles[2];
+
 struct NullDevice {
     bool available = true;
-    bool open = false;
+    void* handle = nullptr;  // nullptr while closed
     bool started = false;
     uint32_t deviceId = 0;
     WaveFormatRecord format;
@@ -29,27 +33,41 @@ std::mutex lock;
 std::condition_variable blockQueued;
 NullDevice device;
 
+// Called under the lock, so that messages are posted in the device's order.
+void Post(uint32_t message, void* handle, WaveHeader* header) {
+    NullPostMessageFromAnyThread(NullWindowNumber(device.callbackWindow), message,
+                                 static_cast<uint64_t>(reinterpret_cast<uintptr_t>(handle)),
+                                 static_cast<int64_t>(reinterpret_cast<intptr_t>(header)));
+}
+
+bool IsOpen(void* handle) {
+    return handle != nullptr && handle == device.handle;
+}
+
 }  // namespace
 
 void* OpenCaptureDevice(uint32_t deviceId, const WaveFormatRecord& format, void* callbackWindow) {
     std::lock_guard<std::mutex> hold(lock);
     if (!device.available) return nullptr;
-    device.open = true;
+    device.handle = &handles[0];
     device.deviceId = deviceId;
     device.format = format;
     device.callbackWindow = callbackWindow;
-    return &device;
+    return device.handle;
 }
 
 bool PrepareCaptureBlock(void* handle, WaveHeader* header) {
-    if (header) header->dwFlags |= WHDR_PREPARED;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        if (header) header->dwFlags |= WHDR_PREPARED;
+    }
     return AddCaptureBlock(handle, header);
 }
 
 bool AddCaptureBlock(void* handle, WaveHeader* header) {
     {
         std::lock_guard<std::mutex> hold(lock);
-        if (handle != &device || !header) return false;
+        if (!IsOpen(handle) || !header) return false;
         header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
         device.queue.push_back(header);
         device.adds[header] += 1;
@@ -60,16 +78,49 @@ bool AddCaptureBlock(void* handle, WaveHeader* header) {
 
 bool StartCaptureDevice(void* handle) {
     std::lock_guard<std::mutex> hold(lock);
-    if (handle != &device) return false;
+    if (!IsOpen(handle)) return false;
     device.started = true;
     return true;
 }
 
 void StopCaptureDevice(void* handle) {
     std::lock_guard<std::mutex> hold(lock);
-    if (handle != &device) return;
+    if (!IsOpen(handle)) return;
     device.started = false;
     device.queue.clear();
+}
+
+// As wave-in does it: the reset hands every queued block back, announced,
+// then the new device is opened and the old one closed, which posts its
+// close notice.
+void* RecoverCaptureDevice(void* handle, WaveHeader*, size_t, uint32_t deviceId,
+                           const WaveFormatRecord& format, void* callbackWindow,
+                           bool* closeNoticePosted) {
+    std::lock_guard<std::mutex> hold(lock);
+    *closeNoticePosted = false;
+    bool wasOpen = IsOpen(handle);
+    if (wasOpen) {
+        for (WaveHeader* header : device.queue) {
+            header->dwBytesRecorded = 0;
+            header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+            Post(MM_WIM_DATA, handle, header);
+        }
+        device.queue.clear();
+        device.started = false;
+    }
+    void* fresh = nullptr;
+    if (device.available) {
+        fresh = handle == &handles[0] ? &handles[1] : &handles[0];
+        device.deviceId = deviceId;
+        device.format = format;
+        device.callbackWindow = callbackWindow;
+    }
+    if (wasOpen) {
+        Post(MM_WIM_CLOSE, handle, nullptr);
+        *closeNoticePosted = true;
+    }
+    device.handle = fresh;
+    return fresh;
 }
 
 void ResetNullCapture(bool deviceAvailable) {
@@ -78,23 +129,21 @@ void ResetNullCapture(bool deviceAvailable) {
     device.available = deviceAvailable;
 }
 
+void SetNullCaptureAvailable(bool deviceAvailable) {
+    std::lock_guard<std::mutex> hold(lock);
+    device.available = deviceAvailable;
+}
+
 bool NullFinishNextBlock(const uint8_t* data, uint32_t bytes) {
-    WaveHeader* header;
-    void* window;
-    {
-        std::lock_guard<std::mutex> hold(lock);
-        if (device.queue.empty()) return false;
-        header = device.queue.front();
-        device.queue.pop_front();
-        window = device.callbackWindow;
-    }
+    std::lock_guard<std::mutex> hold(lock);
+    if (device.queue.empty()) return false;
+    WaveHeader* header = device.queue.front();
+    device.queue.pop_front();
     uint32_t length = bytes < header->dwBufferLength ? bytes : header->dwBufferLength;
     if (header->lpData && data) std::memcpy(header->lpData, data, length);
     header->dwBytesRecorded = length;
     header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-    NullPostMessageFromAnyThread(NullWindowNumber(window), MM_WIM_DATA,
-                                 static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&device)),
-                                 static_cast<int64_t>(reinterpret_cast<intptr_t>(header)));
+    Post(MM_WIM_DATA, device.handle, header);
     return true;
 }
 
@@ -114,6 +163,11 @@ bool NullWaitForQueuedBlocks(int64_t count, int32_t timeoutMs) {
     return blockQueued.wait_for(hold, std::chrono::milliseconds(timeoutMs), [count] {
         return static_cast<int64_t>(device.queue.size()) >= count;
     });
+}
+
+void* NullCaptureHandle() {
+    std::lock_guard<std::mutex> hold(lock);
+    return device.handle;
 }
 
 uint32_t NullCaptureDeviceId() {

@@ -1,6 +1,8 @@
 // The headless capture device: blocks are queued in memory and finished on
 // request with given samples, then announced as MM_WIM_DATA through the
-// headless window layer, just as a sound driver would.
+// headless window layer, just as a sound driver would. A recovery hands the
+// queued blocks back announced, closes the device with its close notice and
+// opens it again under the other of two handles.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +11,8 @@
 
 // Whether the next OpenCaptureDevice finds a device; clears all records.
 void ResetNullCapture(bool deviceAvailable);
+// Whether the next open or recovery finds a device; keeps the records.
+void SetNullCaptureAvailable(bool deviceAvailable);
 
 // Fills the oldest queued block with up to `bytes` of data, marks it done
 // and posts MM_WIM_DATA for it. False when no block is queued.
@@ -20,6 +24,7 @@ int64_t NullCaptureAddCount(const WaveHeader* header);
 int64_t NullCaptureQueuedCount();
 // Waits until at least `count` blocks are queued; false on timeout.
 bool NullWaitForQueuedBlocks(int64_t count, int32_t timeoutMs);
+void* NullCaptureHandle();  // the open device's handle, nullptr when none
 uint32_t NullCaptureDeviceId();
 WaveFormatRecord NullCaptureFormat();
 bool NullCaptureStarted();

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "capture/capture_device.h"
+#include "capture/capture_watchdog.h"
 #include "capture/handoff.h"
 #include "ui/platform_ui.h"
 
@@ -61,6 +62,7 @@ int OpenCapture(void* mainWindowHandle, int64_t mainWindowNumber) {
     int64_t rate = static_cast<int32_t>(format.nSamplesPerSec);
     int64_t channels = static_cast<int16_t>(format.nChannels);
 
+    DisarmCaptureWatchdog();  // armed again only once this recording runs
     capture.AnalysisInterval = 31;
     CompleteWaveFormat(format);
     capture.BufferLen = BoundBlockLength(ComputeBlockLength(rate, channels),
@@ -70,8 +72,8 @@ int OpenCapture(void* mainWindowHandle, int64_t mainWindowNumber) {
     // Rates or channel counts of zero or below describe no recording at all.
     if (rate <= 0 || channels <= 0 || format.wBitsPerSample != 16) return 0;
 
-    capture.DeviceHandle =
-        OpenCaptureDevice(static_cast<uint32_t>(capture.Device - 1), format, mainWindowHandle);
+    auto deviceId = static_cast<uint32_t>(capture.Device - 1);
+    capture.DeviceHandle = OpenCaptureDevice(deviceId, format, mainWindowHandle);
     if (!capture.DeviceHandle) return 0;
 
     // The ring is sized from the setting, so no setting can index past it.
@@ -87,6 +89,9 @@ int OpenCapture(void* mainWindowHandle, int64_t mainWindowNumber) {
     if (StartCaptureDevice(capture.DeviceHandle)) {
         StartWindowTimer(mainWindowNumber, ANALYSIS_TIMER,
                          static_cast<uint32_t>(capture.AnalysisInterval));
+        // Only a recording that once ran is mended when it stops: without a
+        // device, or without the timer, the meters rest for good.
+        ArmCaptureWatchdog(deviceId, format, mainWindowHandle);
     }
     return 0;
 }

@@ -3,6 +3,7 @@
 // wave format and the ring of block headers.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -17,12 +18,32 @@ constexpr int32_t MAX_BUFFER_NUM = 256;
 // Timer 2 drives the analysis ticks.
 constexpr uint64_t ANALYSIS_TIMER = 2;
 
+// The open device's handle. The main thread opens the device; after that the
+// capture thread may replace it (see capture_watchdog.h) while other threads
+// read it, so every access is atomic. Copies and assignments work as with a
+// plain pointer.
+class DeviceHandleRecord {
+public:
+    DeviceHandleRecord() = default;
+    DeviceHandleRecord(const DeviceHandleRecord& other) : value_(other.Get()) {}
+    DeviceHandleRecord& operator=(const DeviceHandleRecord& other) { return *this = other.Get(); }
+    DeviceHandleRecord& operator=(void* value) {
+        value_.store(value, std::memory_order_release);
+        return *this;
+    }
+    void* Get() const { return value_.load(std::memory_order_acquire); }
+    operator void*() const { return Get(); }
+
+private:
+    std::atomic<void*> value_{nullptr};
+};
+
 struct CaptureState {
     int32_t Device = 0;            // 0: default device; n >= 1: device n - 1
     int32_t BufferNum = 0;         // capture blocks in the ring
     int32_t BufferLen = 0;         // block length in bytes
     int32_t AnalysisInterval = 0;  // timer 2 interval in ms
-    void* DeviceHandle = nullptr;
+    DeviceHandleRecord DeviceHandle;
     WaveFormatRecord WaveFormat;
     std::vector<WaveHeader> HeaderRing;
 };
@@ -50,5 +71,6 @@ void CompleteWaveFormat(WaveFormatRecord& format);
 // Turns the settings into a running recording: computes the block length and
 // interval, completes the format, opens the device with notification to the
 // main window, queues the ring of blocks, starts recording and starts timer 2
-// on the main window. A failed step leaves the later ones undone. Returns 0.
+// on the main window, and arms the watchdog that reopens the device should
+// it stop delivering. A failed step leaves the later ones undone. Returns 0.
 int OpenCapture(void* mainWindowHandle, int64_t mainWindowNumber);

@@ -67,3 +67,27 @@ bool StartCaptureDevice(void* device) {
 void StopCaptureDevice(void* device) {
     waveInReset(Device(device));
 }
+
+void* RecoverCaptureDevice(void* device, WaveHeader* headers, size_t count, uint32_t deviceId,
+                           const WaveFormatRecord& format, void* callbackWindow,
+                           bool* closeNoticePosted) {
+    *closeNoticePosted = false;
+    HWAVEIN old = Device(device);
+    if (old != nullptr) {
+        // waveInReset marks every queued block done and posts MM_WIM_DATA for
+        // each. When the sound server has gone, Wine's reset fails instead and
+        // leaves the blocks marked queued; closing still lets them go.
+        waveInReset(old);
+        for (size_t i = 0; i < count; ++i) {
+            waveInUnprepareHeader(old, Native(&headers[i]), sizeof(WAVEHDR));
+        }
+    }
+    // Opened while the old device is still open, so that the two handles
+    // differ: Wine hands the same handle out again once a device is closed.
+    void* fresh = OpenCaptureDevice(deviceId, format, callbackWindow);
+    // A successful close posts MM_WIM_CLOSE. A handle the driver refuses to
+    // close (it vanished with its device) is given up: nothing more comes
+    // from it, and it is never handed out again.
+    if (old != nullptr) *closeNoticePosted = waveInClose(old) == MMSYSERR_NOERROR;
+    return fresh;
+}

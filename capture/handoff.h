@@ -17,15 +17,26 @@ extern SemaphoreRecord* CaptureSemaphore;
 void PrepareHandoff(size_t ringSize);
 
 // The main window's message hook: takes MM_WIM_DATA (wParam = device,
-// lParam = header), queues the header and posts CaptureSemaphore. Always
-// returns HOOK_PASS_THROUGH.
+// lParam = header), queues the header and posts CaptureSemaphore; queues a
+// device's MM_WIM_CLOSE without a post. Always returns HOOK_PASS_THROUGH.
 int64_t WaveMessageHook(void* window, uint32_t message, uint64_t wParam, int64_t lParam);
 
 // Thread procedure: once per post, takes the oldest finished header, copies
 // its recorded bytes into the capture work buffer and gives it back to the
-// device. Never returns.
+// device; when no block came for the watchdog's time, has the device
+// reopened. Never returns.
 void CaptureThread(void* argument);
 
 // One round of CaptureThread after its wait (tests drive it directly).
-// Returns false when no finished header was waiting.
+// Returns false when no finished header was waiting. A block of a device
+// that the watchdog replaced is neither copied nor given back.
 bool HandOffOneBlock();
+
+// Called on the capture thread when the watchdog replaced the device: from
+// now on only blocks of the current device count, and when the old device
+// posted its close notice (MM_WIM_CLOSE, which the hook passes on as a
+// marker), every block before that notice is the old device's.
+void NoteCaptureDeviceReplaced(bool closeNoticePosted);
+
+// Takes the close notices waiting ahead of every block (capture thread).
+void TakeCloseNotices();

@@ -119,3 +119,7 @@ void SemaphoreWait(SemaphoreRecord* semaphore) {
     }
     for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
 }
+
+bool SemaphoreWaitFor(SemaphoreRecord* semaphore, int32_t timeoutMs) {
+    return semaphore && NativeSemaphoreWaitFor(semaphore->handle, timeoutMs);
+}

@@ -24,3 +24,6 @@ int64_t ThreadRecordCount();
 SemaphoreRecord* SemaphoreCreate(int32_t initialCount);
 void SemaphorePost(SemaphoreRecord* semaphore);
 void SemaphoreWait(SemaphoreRecord* semaphore);
+// Takes a count if one becomes available within timeoutMs: false otherwise,
+// and at once for a missing semaphore.
+bool SemaphoreWaitFor(SemaphoreRecord* semaphore, int32_t timeoutMs);

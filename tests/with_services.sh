@@ -37,6 +37,8 @@ xvfb_pid=""
 pulse_pid=""
 cleanup() {
   [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null && wait "$pulse_pid" 2>/dev/null
+  # A server that tests/restart_pulse.sh started in place of ours.
+  [ -f "$runtime/pulse-restarted.pid" ] && kill "$(cat "$runtime/pulse-restarted.pid")" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   rm -rf "$runtime"
 }
@@ -70,6 +72,7 @@ if [ "$want_pulse" = 1 ]; then
     --load="module-null-sink sink_name=meter rate=44100 channels=2" \
     >"$runtime/pulse.log" 2>&1 &
   pulse_pid=$!
+  export VELLUMTONE_PULSE_PID=$pulse_pid  # for tests/restart_pulse.sh
   ok=0
   for _ in $(seq 100); do
     if pactl info >/dev/null 2>&1; then ok=1; break; fi

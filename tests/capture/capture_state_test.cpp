@@ -8,6 +8,7 @@
 
 #include "app/settings.h"
 #include "capture/capture_null.h"
+#include "capture/capture_watchdog.h"
 #include "capture/handoff.h"
 #include "ui/ui_null.h"
 
@@ -90,6 +91,9 @@ TEST_F(OpenCaptureTest, DefaultsOpenTheDefaultDeviceQueueSixteenBlocksAndStartTi
     ASSERT_EQ(NullTimers().size(), 1u);
     EXPECT_EQ(NullTimers()[0].window, 1962);
     EXPECT_EQ(NullTimers()[0].id, 2u);
+    // Watched from now on, with time for the first block.
+    EXPECT_EQ(CaptureStallTimeout(CaptureWatchdogArming()),
+              CAPTURE_STALL_MS * CAPTURE_START_STALLS);
 
     RescaleChannelCount();
     EXPECT_EQ(Capture().WaveFormat.nChannels, 4);
@@ -102,6 +106,7 @@ TEST_F(OpenCaptureTest, AMissingDeviceLeavesTheRingUnqueuedAndNoTimer) {
     EXPECT_EQ(Capture().DeviceHandle, nullptr);
     EXPECT_EQ(NullCaptureQueuedCount(), 0);
     EXPECT_TRUE(NullTimers().empty());
+    EXPECT_EQ(CaptureWatchdogArming(), 0u);  // no device: the meters rest for good
 }
 
 TEST_F(OpenCaptureTest, TheRingFollowsTheBlockCountSettingAndTheDeviceNumberIsOffByOne) {

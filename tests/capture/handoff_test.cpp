@@ -12,6 +12,7 @@
 #include "capture/block_exchange.h"
 #include "capture/capture_null.h"
 #include "capture/capture_state.h"
+#include "capture/capture_watchdog.h"
 #include "ui/event_queue.h"
 #include "ui/messages.h"
 #include "ui/platform_ui.h"
@@ -36,6 +37,7 @@ protected:
         Capture().WaveFormat.nSamplesPerSec = 44100;
         Capture().WaveFormat.wBitsPerSample = 16;
         OpenCapture(reinterpret_cast<void*>(0x10000 + 1962 * 16), 1962);
+        DisarmCaptureWatchdog();  // capture_watchdog_test.cpp covers it
         CaptureSemaphore = SemaphoreCreate(0);
         SetMessageHook(WaveMessageHook);
     }

@@ -15,6 +15,7 @@
 #include "capture/capture_device.h"
 #include "capture/handoff.h"
 #include "capture/threads.h"
+#include "tests/win32/unix_process.h"
 #include "tests/win32/win32_support.h"
 
 namespace {
@@ -121,48 +122,6 @@ bool WriteSignal(const std::wstring& path, uint32_t leadIn, uint32_t frames) {
     fclose(file);
     return written == samples.size();
 }
-
-// Plays the raw file into the "meter" sink with the Linux pacat, which Wine
-// starts as a Unix process (as it starts the browser for web addresses). The
-// call waits until pacat has played everything, so it runs on a thread.
-using UnixSpawn = LONG(__cdecl*)(char* const* argv, int wait);
-
-class PacatPlayer {
-public:
-    bool Available() const { return spawn_ != nullptr; }
-    explicit PacatPlayer(const std::string& file) : file_(file) {
-        HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-        spawn_ = reinterpret_cast<UnixSpawn>(
-            reinterpret_cast<void*>(GetProcAddress(ntdll, "__wine_unix_spawnvp")));
-    }
-    void Start() {
-        thread_ = std::thread([this] {
-            std::string arguments[] = {
-                "/usr/bin/pacat", "--raw", "--device=meter", "--rate=44100", "--channels=2",
-                "--format=s16le", file_};
-            char* argv[8];
-            for (int i = 0; i < 7; ++i) argv[i] = arguments[i].data();
-            argv[7] = nullptr;
-            status_ = spawn_(argv, 1);
-            done_ = true;
-        });
-    }
-    bool Done() const { return done_; }
-    LONG Status() {
-        if (thread_.joinable()) thread_.join();
-        return status_;
-    }
-    ~PacatPlayer() {
-        if (thread_.joinable()) thread_.join();
-    }
-
-private:
-    std::string file_;
-    UnixSpawn spawn_ = nullptr;
-    std::thread thread_;
-    std::atomic<bool> done_{false};
-    LONG status_ = -1;
-};
 
 TEST_F(WaveInCapture, BlocksCarryExactlyTheSamplesPlayedIntoTheSink) {
     constexpr uint32_t SIGNAL_FRAMES = 44100 * 3 / 2;  // 1.5 s

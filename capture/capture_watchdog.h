@@ -1,0 +1,49 @@
+// The capture watchdog. A recording device delivers a block every few tens of
+// milliseconds for as long as it records, silence included; when none has
+// come for about a second, the device has stopped for good (unplugged, its
+// driver restarted, the sound server gone). The capture thread then has the
+// same device reopened with the same format and window and the whole ring
+// queued with it. While no device opens it tries again once a second; a
+// device just opened gets longer for its first block, since a sound server
+// may take over a second to get a new stream going (Wine's does at times).
+// All on the capture thread, never spinning, with nothing allocated per
+// try. The analysis timer is not touched; it runs on.
+#pragma once
+
+#include <cstdint>
+
+#include "capture/wave_format.h"
+
+// A second without a block: 21 blocks at the defaults; also the pause
+// between two tries while no device opens.
+constexpr int32_t CAPTURE_STALL_MS = 1000;
+// The time a device just opened has for its first block, in stall times.
+constexpr int32_t CAPTURE_START_STALLS = 5;
+
+// Arms the watchdog for the recording that OpenCapture started, with the
+// device id, format and window it was opened with (start-up later doubles
+// the channel field for the analysis; the device keeps its format).
+void ArmCaptureWatchdog(uint32_t deviceId, const WaveFormatRecord& format, void* callbackWindow,
+                        int32_t stallMs = CAPTURE_STALL_MS);
+
+// Disarms it; waits for a recovery under way. A capture thread started
+// before never watches again, even once the watchdog is armed anew (tests
+// leave such threads blocked for good).
+void DisarmCaptureWatchdog();
+
+// The arming a capture thread serves, read once when it starts (0: none).
+uint64_t CaptureWatchdogArming();
+
+// How long the thread serving `arming` may wait for a block before it calls
+// RecoverStalledCapture; -1: wait without a deadline.
+int32_t CaptureStallTimeout(uint64_t arming);
+
+// The capture thread handed off a block of the current device.
+void NoteCaptureDelivering();
+
+// Has the device reopened and, if that worked, the ring queued and
+// recording started. Does nothing unless `arming` is still the current one.
+// Runs on the capture thread. The tries since the watchdog was armed are
+// counted (tests).
+void RecoverStalledCapture(uint64_t arming);
+int64_t CaptureRecoveryCount();

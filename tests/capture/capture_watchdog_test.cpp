@@ -1,0 +1,137 @@
+// The capture watchdog against the headless device: a recording that stops
+// delivering is reopened once the stall time has passed, the whole ring goes
+// to the new device exactly once, and whatever the old device still had on
+// its way is neither copied nor given back; while no device can be opened,
+// the capture thread tries again once per stall time.
+#include "capture/capture_watchdog.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "capture/block_exchange.h"
+#include "capture/capture_device.h"
+#include "capture/capture_null.h"
+#include "capture/capture_state.h"
+#include "capture/handoff.h"
+#include "ui/event_queue.h"
+#include "ui/platform_ui.h"
+#include "ui/ui_null.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int32_t STALL_MS = 150;
+void* const WINDOW = reinterpret_cast<void*>(0x10000 + 1962 * 16);
+
+template <typename Condition>
+bool Eventually(Condition condition) {
+    Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);
+    while (Clock::now() < deadline) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return condition();
+}
+
+class CaptureWatchdogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetNullUi();
+        ResetEventState();
+        ResetNullCapture(true);
+        CaptureWorkBuffer().Reset();
+        Capture() = CaptureState{};
+        PresetCaptureState();
+        Capture().WaveFormat.nChannels = 2;
+        Capture().WaveFormat.nSamplesPerSec = 44100;
+        Capture().WaveFormat.wBitsPerSample = 16;
+        OpenCapture(WINDOW, 1962);
+        ArmCaptureWatchdog(WAVE_MAPPER, NullCaptureFormat(), WINDOW, STALL_MS);
+        CaptureSemaphore = SemaphoreCreate(0);
+        SetMessageHook(WaveMessageHook);
+    }
+    void TearDown() override {
+        // The capture thread stays blocked for good on its own semaphore.
+        DisarmCaptureWatchdog();
+        CaptureSemaphore = SemaphoreCreate(0);
+        ResetNullUi();
+    }
+    void StartCaptureThread() { std::thread(CaptureThread, nullptr).detach(); }
+    int64_t TotalAdds() {
+        int64_t total = 0;
+        for (const WaveHeader& header : Capture().HeaderRing) total += NullCaptureAddCount(&header);
+        return total;
+    }
+    static void DispatchAll() {
+        while (FetchPlatformMessage(0) != 0) {
+        }
+    }
+};
+
+TEST_F(CaptureWatchdogTest, AStalledDeviceIsReopenedOnceAndItsLeftoverBlocksAreDropped) {
+    void* old = NullCaptureHandle();
+    Capture().WaveFormat.nChannels = 4;  // start-up's rescale, for the analysis only
+    StartCaptureThread();
+    std::vector<uint8_t> oldSound(8192, 1);
+    ASSERT_TRUE(NullFinishNextBlock(oldSound.data(), 8192));
+    DispatchAll();
+    ASSERT_TRUE(Eventually([] { return CaptureWorkBuffer().Latest().sequence == 1; }));
+    // Three more blocks finish while the main thread is away; then nothing.
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(NullFinishNextBlock(oldSound.data(), 8192));
+    ASSERT_TRUE(Eventually([] { return CaptureRecoveryCount() >= 1; }));
+    DisarmCaptureWatchdog();  // the thread hands off on, without watching
+    EXPECT_EQ(CaptureRecoveryCount(), 1);
+
+    void* fresh = NullCaptureHandle();
+    EXPECT_NE(fresh, nullptr);
+    EXPECT_NE(fresh, old);
+    EXPECT_EQ(Capture().DeviceHandle.Get(), fresh);
+    EXPECT_EQ(NullCaptureDeviceId(), WAVE_MAPPER);
+    EXPECT_EQ(NullCaptureFormat().nChannels, 2);
+    EXPECT_TRUE(NullCaptureStarted());
+    EXPECT_EQ(NullCaptureQueuedCount(), 16);
+
+    // The new device finishes a block; then the main thread handles the old
+    // device's three blocks, the thirteen its reset handed back, its close
+    // notice and the new block, in that order.
+    std::vector<uint8_t> newSound(8192, 9);
+    ASSERT_TRUE(NullFinishNextBlock(newSound.data(), 8192));
+    DispatchAll();
+    ASSERT_TRUE(Eventually([] { return NullCaptureQueuedCount() == 16; }));
+    const CapturedBlock& newest = CaptureWorkBuffer().Latest();
+    EXPECT_EQ(newest.sequence, 2u);  // nothing of the old device's since the first
+    EXPECT_EQ(newest.bytes[0], 9);
+    // Every header: queued at the start and once with the new device; the
+    // first went round once more with each device.
+    EXPECT_EQ(TotalAdds(), 16 + 1 + 16 + 1);
+    for (const WaveHeader& header : Capture().HeaderRing) {
+        EXPECT_EQ(NullCaptureAddCount(&header), &header == &Capture().HeaderRing[0] ? 4 : 2);
+    }
+}
+
+TEST_F(CaptureWatchdogTest, WhileNoDeviceOpensItTriesOncePerStallTimeThenRecordsAgain) {
+    SetNullCaptureAvailable(false);
+    Clock::time_point start = Clock::now();
+    StartCaptureThread();
+    ASSERT_TRUE(Eventually([] { return CaptureRecoveryCount() >= 3; }));
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    EXPECT_LE(CaptureRecoveryCount(), elapsed.count() / STALL_MS + 1) << "it must not spin";
+    EXPECT_EQ(Capture().DeviceHandle.Get(), nullptr);
+
+    SetNullCaptureAvailable(true);
+    ASSERT_TRUE(Eventually([] { return NullCaptureQueuedCount() == 16; }));
+    DisarmCaptureWatchdog();
+    EXPECT_EQ(Capture().DeviceHandle.Get(), NullCaptureHandle());
+    std::vector<uint8_t> sound(8192, 5);
+    ASSERT_TRUE(NullFinishNextBlock(sound.data(), 8192));
+    DispatchAll();
+    ASSERT_TRUE(Eventually([] { return NullCaptureAddCount(&Capture().HeaderRing[0]) == 3; }));
+    EXPECT_EQ(CaptureWorkBuffer().Latest().sequence, 1u);
+    EXPECT_EQ(CaptureWorkBuffer().Latest().bytes[0], 5);
+}
+
+}  // namespace

@@ -1,0 +1,227 @@
+// The capture watchdog over wave-in under a real sound server, with the
+// program's own capture: OpenCapture, the message hook and the capture
+// thread.
+//   - The window's thread is held up past the stall time while the device
+//     runs: the device is reopened, the blocks the old one announced in the
+//     meantime are dropped, and the new device returns every header once per
+//     turn of the ring.
+//   - The sound server is killed and started again: while it is gone no
+//     device opens and the watchdog tries once a second; once it is back,
+//     recording resumes by itself and a new signal reaches the work buffer.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "capture/block_exchange.h"
+#include "capture/capture_device.h"
+#include "capture/capture_state.h"
+#include "capture/capture_watchdog.h"
+#include "capture/handoff.h"
+#include "capture/threads.h"
+#include "tests/win32/unix_process.h"
+#include "tests/win32/win32_support.h"
+
+namespace {
+
+constexpr int64_t WINDOW = 4402;
+constexpr uint32_t CAPTION_AND_SYSTEM_MENU = 0xC80000;
+
+struct Announcement {
+    void* device;
+    int index;  // in the ring; -1 for a close notice
+};
+std::vector<Announcement> announcements;  // in the order the hook saw them
+
+int RingIndex(const WaveHeader* header) {
+    const std::vector<WaveHeader>& ring = Capture().HeaderRing;
+    for (size_t i = 0; i < ring.size(); ++i) {
+        if (&ring[i] == header) return static_cast<int>(i);
+    }
+    return -2;
+}
+
+int64_t NoteAndHandOff(void* window, uint32_t message, uint64_t wParam, int64_t lParam) {
+    void* device = reinterpret_cast<void*>(static_cast<uintptr_t>(wParam));
+    if (message == MM_WIM_DATA) {
+        announcements.push_back(
+            {device, RingIndex(reinterpret_cast<WaveHeader*>(static_cast<intptr_t>(lParam)))});
+    } else if (message == MM_WIM_CLOSE) {
+        announcements.push_back({device, -1});
+    }
+    return WaveMessageHook(window, message, wParam, lParam);
+}
+
+uint64_t Published() {
+    return CaptureWorkBuffer().Latest().sequence;
+}
+
+// Dispatches until the condition holds (true) or the time runs out.
+template <typename Condition>
+bool DispatchUntil(int milliseconds, Condition condition) {
+    ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
+    while (!condition()) {
+        if (GetTickCount64() >= end) return false;
+        FetchEvent(20);
+    }
+    return true;
+}
+
+class WaveInRecovery : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetLayerState();
+        window_ = static_cast<HWND>(
+            CreateTopWindow(WINDOW, 60, 60, 200, 80, "recovery", CAPTION_AND_SYSTEM_MENU, nullptr));
+        ASSERT_NE(window_, nullptr);
+        ThreadLayerInit();
+        announcements.clear();
+        CaptureWorkBuffer().Reset();
+        Capture() = CaptureState{};
+        PresetCaptureState();
+        ReadCaptureSettings();
+        SetMessageHook(NoteAndHandOff);
+        OpenCapture(window_, WINDOW);
+        ASSERT_NE(Capture().DeviceHandle.Get(), nullptr) << "no capture device";
+        CaptureSemaphore = SemaphoreCreate(0);
+        ASSERT_NE(ThreadStart(CaptureThread, nullptr), 0);
+        ASSERT_TRUE(DispatchUntil(10000, [] { return Published() >= 3; }))
+            << "capture never started";
+    }
+    void TearDown() override {
+        DisarmCaptureWatchdog();
+        SetMessageHook(nullptr);
+        Sleep(100);  // the capture thread has given every block back by now
+        if (void* device = Capture().DeviceHandle.Get()) {
+            StopCaptureDevice(device);
+            HWAVEIN handle = static_cast<HWAVEIN>(device);
+            for (WaveHeader& header : Capture().HeaderRing) {
+                waveInUnprepareHeader(handle, reinterpret_cast<WAVEHDR*>(&header), sizeof(WAVEHDR));
+            }
+            waveInClose(handle);
+        }
+        // The capture thread stays blocked for good on its own semaphore.
+        CaptureSemaphore = SemaphoreCreate(0);
+        if (window_) DestroyWindow(window_);
+        DrainEvents();
+    }
+    HWND window_ = nullptr;
+};
+
+TEST_F(WaveInRecovery, AHeldUpWindowThreadGetsANewDeviceThatLosesNoBlock) {
+    void* old = Capture().DeviceHandle.Get();
+    // Held up past the stall time: no block reaches the capture thread. What
+    // the hook sees from now on was announced while the thread was held up.
+    size_t heldUpFrom = announcements.size();
+    ULONGLONG end = GetTickCount64() + 5000;
+    while (CaptureRecoveryCount() == 0 && GetTickCount64() < end) Sleep(10);
+    ASSERT_EQ(CaptureRecoveryCount(), 1);
+    DisarmCaptureWatchdog();  // the thread hands off on, without watching
+    void* fresh = Capture().DeviceHandle.Get();
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_NE(fresh, old);
+
+    auto fromFresh = [fresh] {
+        size_t count = 0;
+        for (const Announcement& seen : announcements) count += seen.device == fresh;
+        return count;
+    };
+    ASSERT_TRUE(DispatchUntil(10000, [&] { return fromFresh() >= 40; }))
+        << "the new device delivers nothing";
+    Sleep(100);
+    DrainEvents();
+
+    // Published: the old device's blocks from before the hold-up and every
+    // block of the new one; nothing the old device announced meanwhile.
+    size_t before = 0, during = 0, closes = 0;
+    std::vector<int> freshOrder;
+    for (size_t i = 0; i < announcements.size(); ++i) {
+        const Announcement& seen = announcements[i];
+        if (seen.device == fresh) {
+            freshOrder.push_back(seen.index);
+        } else if (seen.index == -1) {
+            ++closes;
+        } else if (i >= heldUpFrom) {
+            ++during;
+        } else {
+            ++before;
+        }
+    }
+    EXPECT_EQ(closes, 1u);
+    EXPECT_GT(during, 0u) << "the old device announced nothing while the thread was held up";
+    ULONGLONG settle = GetTickCount64() + 2000;
+    while (Published() != before + fromFresh() && GetTickCount64() < settle) Sleep(10);
+    EXPECT_EQ(Published(), before + fromFresh());
+    // The new device got the whole ring once: it returns it in ring order.
+    ASSERT_FALSE(freshOrder.empty());
+    EXPECT_EQ(freshOrder.front(), 0);
+    size_t outOfTurn = 0;
+    for (size_t i = 1; i < freshOrder.size(); ++i) {
+        if (freshOrder[i] != (freshOrder[i - 1] + 1) % 16) ++outOfTurn;
+    }
+    EXPECT_EQ(outOfTurn, 0u);
+}
+
+// A square wave of the given peaks, as tools/make_signal.pl writes it.
+bool WriteSquareWave(const std::wstring& path, int16_t left, int16_t right, int seconds) {
+    std::vector<int16_t> samples;
+    for (int frame = 0; frame < 44100 * seconds; ++frame) {
+        int sign = frame % 100 < 50 ? 1 : -1;
+        samples.push_back(static_cast<int16_t>(sign * left));
+        samples.push_back(static_cast<int16_t>(sign * right));
+    }
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    if (file == nullptr) return false;
+    size_t written = fwrite(samples.data(), sizeof(int16_t), samples.size(), file);
+    fclose(file);
+    return written == samples.size();
+}
+
+bool NewestBlockPeaks(int left, int right) {
+    const CapturedBlock& block = CaptureWorkBuffer().Latest();
+    const auto* samples = reinterpret_cast<const int16_t*>(block.bytes);
+    int peaks[2] = {0, 0};
+    for (uint32_t i = 0; i + 1 < block.length / 2; i += 2) {
+        peaks[0] = std::max(peaks[0], std::abs(static_cast<int>(samples[i])));
+        peaks[1] = std::max(peaks[1], std::abs(static_cast<int>(samples[i + 1])));
+    }
+    return block.length > 0 && peaks[0] == left && peaks[1] == right;
+}
+
+TEST_F(WaveInRecovery, RecordingResumesOnceTheSoundServerIsBack) {
+    std::string script = std::string(VELLUMTONE_SOURCE_DIR) + "/tests/restart_pulse.sh";
+    if (FindUnixSpawn() == nullptr || EnvironmentValue("VELLUMTONE_PULSE_PID").empty()) {
+        GTEST_SKIP() << "needs Wine and the sound server of tests/with_services.sh";
+    }
+    ASSERT_EQ(RunUnixProgram({"/bin/bash", script, "stop"}), 0) << "could not kill the server";
+    uint64_t published = Published();
+    // Gone: blocks stop, and the tries (one a second) find no device.
+    ASSERT_TRUE(DispatchUntil(10000, [] { return CaptureRecoveryCount() >= 2; }));
+    EXPECT_EQ(Capture().DeviceHandle.Get(), nullptr);
+    EXPECT_LE(Published(), published + 16) << "blocks went on without a server";
+
+    ASSERT_EQ(RunUnixProgram({"/bin/bash", script, "start"}), 0) << "no new server";
+    published = Published();
+    ASSERT_TRUE(DispatchUntil(15000, [&] { return Published() >= published + 10; }))
+        << "recording did not come back (" << CaptureRecoveryCount() << " tries)";
+    EXPECT_NE(Capture().DeviceHandle.Get(), nullptr);
+
+    // A new signal reaches the work buffer exactly as played.
+    std::wstring windowsPath =
+        L"Z:\\tmp\\vellumtone-recovery-" + std::to_wstring(GetCurrentProcessId()) + L".raw";
+    std::string unixPath =
+        "/tmp/vellumtone-recovery-" + std::to_string(GetCurrentProcessId()) + ".raw";
+    ASSERT_TRUE(WriteSquareWave(windowsPath, 12000, 6000, 3));
+    PacatPlayer pacat(unixPath);
+    pacat.Start();
+    bool heard = DispatchUntil(10000, [] { return NewestBlockPeaks(12000, 6000); });
+    EXPECT_EQ(pacat.Status(), 0) << "pacat failed";
+    DeleteFileW(windowsPath.c_str());
+    EXPECT_TRUE(heard) << "the signal played after the restart never arrived";
+}
+
+}  // namespace
