@@ -4,6 +4,8 @@
 #include "analysis/peak_analysis.h"
 
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 
 #include "capture/block_exchange.h"
 #include "capture/capture_state.h"
@@ -15,6 +17,10 @@ namespace {
 
 constexpr int64_t LEFT_METER = 3;
 constexpr int64_t RIGHT_METER = 4;
+
+std::mutex servedLock;
+std::condition_variable servedChanged;
+uint64_t ticksServed = 0;
 
 int32_t Magnitude(const uint8_t* sample) {
     auto value = static_cast<int16_t>(static_cast<uint16_t>(sample[0] | sample[1] << 8));
@@ -44,19 +50,49 @@ int32_t PeakToReading(int32_t peak) {
     return static_cast<int32_t>(std::nearbyint(peak / 32767.0 * 101.0));
 }
 
-void AnalyseNewestBlock() {
+std::chrono::nanoseconds StaleInputLimit() {
+    const CaptureState& capture = Capture();
+    uint32_t bytesPerSecond = capture.WaveFormat.nAvgBytesPerSec;
+    if (bytesPerSecond == 0 || capture.BufferLen <= 0) return std::chrono::nanoseconds(0);
+    return std::chrono::nanoseconds(int64_t{4} * capture.BufferLen * 1000000000 / bytesPerSecond);
+}
+
+void AnalyseNewestBlock(std::chrono::steady_clock::time_point now) {
     const CapturedBlock& block = CaptureWorkBuffer().Latest();
     // After start-up's rescale the channel count field holds twice the
     // channels: the frame size in bytes of 16-bit audio.
     int32_t frameBytes = static_cast<int16_t>(Capture().WaveFormat.nChannels);
-    ChannelPeaks peaks = ComputePeaks(block.bytes, block.length, frameBytes);
+    // A device that stopped delivering (unplugged, its server gone) leaves
+    // the last block in place: showing it for ever would show sound that is
+    // no longer there.
+    bool stale = block.length > 0 && now - block.published > StaleInputLimit();
+    ChannelPeaks peaks =
+        stale ? ChannelPeaks{} : ComputePeaks(block.bytes, block.length, frameBytes);
     SetMeterValue(LEFT_METER, static_cast<float>(PeakToReading(peaks.PeakLeft)));
     SetMeterValue(RIGHT_METER, static_cast<float>(PeakToReading(peaks.PeakRight)));
 }
 
 void AnalysisThread(void*) {
+    // Taken once: start-up creates the semaphore before the thread.
+    SemaphoreRecord* ticks = AnalysisSemaphore;
     for (;;) {
-        SemaphoreWait(AnalysisSemaphore);
-        AnalyseNewestBlock();
+        SemaphoreWait(ticks);
+        AnalyseNewestBlock(std::chrono::steady_clock::now());
+        {
+            std::lock_guard<std::mutex> hold(servedLock);
+            ++ticksServed;
+        }
+        servedChanged.notify_all();
     }
+}
+
+uint64_t AnalysisTicksServed() {
+    std::lock_guard<std::mutex> hold(servedLock);
+    return ticksServed;
+}
+
+bool WaitForAnalysisTicks(uint64_t count, int32_t timeoutMs) {
+    std::unique_lock<std::mutex> hold(servedLock);
+    return servedChanged.wait_for(hold, std::chrono::milliseconds(timeoutMs),
+                                  [count] { return ticksServed >= count; });
 }

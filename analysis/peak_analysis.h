@@ -2,6 +2,7 @@
 // handed to the two needle meters on every analysis tick.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 #include "capture/threads.h"
@@ -23,9 +24,21 @@ ChannelPeaks ComputePeaks(const uint8_t* samples, uint32_t length, int32_t frame
 // nearest with ties to even.
 int32_t PeakToReading(int32_t peak);
 
-// One tick: readings from the newest block, then meter 3 (left) and meter 4
-// (right).
-void AnalyseNewestBlock();
+// How old the newest block may be before the input counts as silence: four
+// block lengths of the capture format (about 186 ms at the defaults), 0 when
+// the format records nothing.
+std::chrono::nanoseconds StaleInputLimit();
+
+// One tick at time `now`: readings from the newest block, then meter 3
+// (left) and meter 4 (right). A block older than StaleInputLimit reads as
+// silence, so the needles fall to rest when capture stops delivering.
+void AnalyseNewestBlock(std::chrono::steady_clock::time_point now);
 
 // Thread procedure: one AnalyseNewestBlock per post of AnalysisSemaphore.
 void AnalysisThread(void* argument);
+
+// Ticks the analysis thread has finished, and a wait until at least `count`
+// have (false on timeout). A tick's meter updates are visible to a thread
+// that saw it counted.
+uint64_t AnalysisTicksServed();
+bool WaitForAnalysisTicks(uint64_t count, int32_t timeoutMs);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 
 #include "capture/capture_state.h"
@@ -14,13 +15,16 @@ struct CapturedBlock {
     uint8_t bytes[CAPTURE_WORK_BUFFER_BYTES] = {};
     uint32_t length = 0;    // bytes recorded
     uint64_t sequence = 0;  // 1 for the first block published, then counting
+    std::chrono::steady_clock::time_point published{};  // when it was handed over
 };
 
 class BlockExchange {
 public:
-    // Writer side (one thread): the block to fill, then Publish with its length.
+    // Writer side (one thread): the block to fill, then Publish with its
+    // length and the time it was handed over.
     CapturedBlock& WriteBlock() { return blocks_[back_]; }
-    void Publish(uint32_t length);
+    void Publish(uint32_t length,
+                 std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
 
     // Reader side (one thread): the newest published block, or an empty block
     // (length 0) before the first. Stays valid until the next Latest call.

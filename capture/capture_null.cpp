@@ -1,6 +1,8 @@
 // Headless capture device (see capture_null.h).
 #include "capture/capture_null.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -24,6 +26,7 @@ struct NullDevice {
 };
 
 std::mutex lock;
+std::condition_variable blockQueued;
 NullDevice device;
 
 }  // namespace
@@ -44,11 +47,14 @@ bool PrepareCaptureBlock(void* handle, WaveHeader* header) {
 }
 
 bool AddCaptureBlock(void* handle, WaveHeader* header) {
-    std::lock_guard<std::mutex> hold(lock);
-    if (handle != &device || !header) return false;
-    header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-    device.queue.push_back(header);
-    device.adds[header] += 1;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        if (handle != &device || !header) return false;
+        header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+        device.queue.push_back(header);
+        device.adds[header] += 1;
+    }
+    blockQueued.notify_all();
     return true;
 }
 
@@ -101,6 +107,13 @@ int64_t NullCaptureAddCount(const WaveHeader* header) {
 int64_t NullCaptureQueuedCount() {
     std::lock_guard<std::mutex> hold(lock);
     return static_cast<int64_t>(device.queue.size());
+}
+
+bool NullWaitForQueuedBlocks(int64_t count, int32_t timeoutMs) {
+    std::unique_lock<std::mutex> hold(lock);
+    return blockQueued.wait_for(hold, std::chrono::milliseconds(timeoutMs), [count] {
+        return static_cast<int64_t>(device.queue.size()) >= count;
+    });
 }
 
 uint32_t NullCaptureDeviceId() {

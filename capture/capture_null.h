@@ -18,6 +18,8 @@ bool NullFinishNextBlock(const uint8_t* data, uint32_t bytes);
 // included).
 int64_t NullCaptureAddCount(const WaveHeader* header);
 int64_t NullCaptureQueuedCount();
+// Waits until at least `count` blocks are queued; false on timeout.
+bool NullWaitForQueuedBlocks(int64_t count, int32_t timeoutMs);
 uint32_t NullCaptureDeviceId();
 WaveFormatRecord NullCaptureFormat();
 bool NullCaptureStarted();

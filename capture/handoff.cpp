@@ -76,8 +76,10 @@ bool HandOffOneBlock() {
 }
 
 void CaptureThread(void*) {
+    // Taken once: start-up creates the semaphore before the thread.
+    SemaphoreRecord* finishedBlocks = CaptureSemaphore;
     for (;;) {
-        SemaphoreWait(CaptureSemaphore);
+        SemaphoreWait(finishedBlocks);
         HandOffOneBlock();
     }
 }

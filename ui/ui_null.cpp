@@ -2,6 +2,8 @@
 // ui_null.h). Handles are fake, non-null values.
 #include "ui/ui_null.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <deque>
 #include <mutex>
@@ -20,7 +22,9 @@ struct PostedMessage {
 };
 
 std::mutex lock;
+std::condition_variable postedOrIdle;  // a message was posted, or a fetch began to wait
 std::deque<PostedMessage> posted;
+int blockedFetches = 0;  // fetches waiting with no message and no time limit
 std::vector<NullTimer> timers;
 std::vector<std::string> addresses;
 std::vector<std::string> boxes;
@@ -67,11 +71,24 @@ uint64_t StartWindowTimer(int64_t window, uint64_t timerId, uint32_t intervalMs)
     return timerId;
 }
 
-int64_t FetchPlatformMessage(int32_t) {
+int64_t FetchPlatformMessage(int32_t timeoutMs) {
     PostedMessage message;
     {
-        std::lock_guard<std::mutex> hold(lock);
-        if (posted.empty()) return 0;  // nothing can arrive that is not posted
+        // Sleeps until a message is posted, as a real message queue does,
+        // so an event loop on this layer never spins.
+        std::unique_lock<std::mutex> hold(lock);
+        if (posted.empty() && timeoutMs != 0) {
+            if (timeoutMs < 0) {
+                ++blockedFetches;
+                postedOrIdle.notify_all();
+                postedOrIdle.wait(hold, [] { return !posted.empty(); });
+                --blockedFetches;
+            } else {
+                postedOrIdle.wait_for(hold, std::chrono::milliseconds(timeoutMs),
+                                      [] { return !posted.empty(); });
+            }
+        }
+        if (posted.empty()) return 0;
         message = posted.front();
         posted.pop_front();
     }
@@ -117,8 +134,17 @@ void NullPostMessage(int64_t window, uint32_t message, uint64_t wParam, int64_t 
 
 void NullPostMessageFromAnyThread(int64_t window, uint32_t message, uint64_t wParam,
                                   int64_t lParam) {
-    std::lock_guard<std::mutex> hold(lock);
-    posted.push_back(PostedMessage{window, message, wParam, lParam});
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        posted.push_back(PostedMessage{window, message, wParam, lParam});
+    }
+    postedOrIdle.notify_all();
+}
+
+bool NullWaitUntilIdle(int32_t timeoutMs) {
+    std::unique_lock<std::mutex> hold(lock);
+    return postedOrIdle.wait_for(hold, std::chrono::milliseconds(timeoutMs),
+                                 [] { return posted.empty() && blockedFetches > 0; });
 }
 
 std::vector<NullTimer> NullTimers() {

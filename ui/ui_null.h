@@ -24,6 +24,11 @@ void NullPostMessage(int64_t window, uint32_t message, uint64_t wParam, int64_t 
 void NullPostMessageFromAnyThread(int64_t window, uint32_t message, uint64_t wParam,
                                   int64_t lParam);
 
+// Waits until every posted message was taken and a fetch without a time
+// limit (an event loop's WaitEvent) is sleeping for the next one; false if
+// that did not happen within the timeout.
+bool NullWaitUntilIdle(int32_t timeoutMs);
+
 std::vector<NullTimer> NullTimers();
 std::vector<std::string> NullOpenedAddresses();
 std::vector<std::string> NullMessageBoxes();  // "title|text"

@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <utility>
 #include <vector>
 
 #include "capture/block_exchange.h"
+#include "capture/capture_state.h"
+#include "tests/support/drawing_world.h"
 
 namespace {
 
@@ -113,6 +117,38 @@ TEST(BlockExchange, AWriterFasterThanTheReaderNeverTouchesTheBlockBeingRead) {
     }
     EXPECT_EQ(reading.bytes[0], 1);
     EXPECT_EQ(exchange.Latest().bytes[0], 19);
+}
+
+TEST(AnalyseNewestBlock, InputOlderThanFourBlockLengthsReadsAsSilenceNewInputAtOnce) {
+    ResetDrawingWorld();
+    ASSERT_NE(StartMeter(3), 0);
+    ASSERT_NE(StartMeter(4), 0);
+    CaptureState& capture = Capture();
+    capture.BufferLen = 8192;
+    capture.WaveFormat.nAvgBytesPerSec = 176400;
+    capture.WaveFormat.nChannels = 4;  // after start-up's rescale
+    EXPECT_EQ(StaleInputLimit(), std::chrono::nanoseconds(185759637));
+
+    BlockExchange& work = CaptureWorkBuffer();
+    work.Reset();
+    auto loud = Silence(2048, 2);
+    Put(loud, 5, 0, 2, 16384);
+    Put(loud, 6, 1, 2, 8192);
+    const auto start = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+    auto publish = [&](std::chrono::steady_clock::time_point at) {
+        std::copy(loud.begin(), loud.end(), work.WriteBlock().bytes);
+        work.Publish(8192, at);
+    };
+    auto readingsAt = [](std::chrono::steady_clock::time_point now) {
+        AnalyseNewestBlock(now);
+        return std::pair{MeterAt(MeterSlot(3)).value, MeterAt(MeterSlot(4)).value};
+    };
+    publish(start);
+    EXPECT_EQ(readingsAt(start + std::chrono::milliseconds(185)), std::pair(51.0f, 25.0f));
+    EXPECT_EQ(readingsAt(start + std::chrono::milliseconds(186)), std::pair(0.0f, 0.0f));
+    publish(start + std::chrono::seconds(5));
+    EXPECT_EQ(readingsAt(start + std::chrono::seconds(5)), std::pair(51.0f, 25.0f));
+    work.Reset();
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -44,13 +43,22 @@ std::vector<uint8_t> SquareWave(int frames, int16_t left, int16_t right) {
     return block;
 }
 
-template <typename Condition>
-bool Eventually(Condition condition) {
-    for (int i = 0; i < 2000; ++i) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return condition();
+constexpr int32_t WAIT_MS = 10000;
+
+// One block of sound, handed over and given back to the device, then one
+// analysis tick, served, so that the meters may be read.
+void RecordAndTick(std::vector<uint8_t>& block, uint64_t& ticks) {
+    ASSERT_TRUE(NullFinishNextBlock(block.data(), static_cast<uint32_t>(block.size())));
+    ASSERT_TRUE(NullWaitForQueuedBlocks(16, WAIT_MS));
+    NullPostMessageFromAnyThread(MAIN_WINDOW, MESSAGE_TIMER, ANALYSIS_TIMER, 0);
+    ASSERT_TRUE(WaitForAnalysisTicks(++ticks, WAIT_MS));
+}
+
+// Posts a message once the loop sleeps in WaitEvent: a click's two drains
+// discard whatever arrives while they run.
+void PostWhenIdle(uint32_t message, uint64_t wParam, int64_t lParam) {
+    ASSERT_TRUE(NullWaitUntilIdle(WAIT_MS));
+    NullPostMessageFromAnyThread(MAIN_WINDOW, message, wParam, lParam);
 }
 
 TEST(Program, StartsUpRecordsAnalysesAndAnswersTheButtonAndTheCloseRequest) {
@@ -68,39 +76,32 @@ TEST(Program, StartsUpRecordsAnalysesAndAnswersTheButtonAndTheCloseRequest) {
     EXPECT_EQ(Capture().WaveFormat.nChannels, 4);
 
     std::thread loop(RunEventLoop);
-    // A square wave of 16384 left and 8192 right, with a full-scale sample in
-    // an odd frame of the right channel in the second block.
+    // A square wave of 16384 left and 8192 right, then the same with a
+    // full-scale sample in an odd frame of the right channel.
+    uint64_t ticks = AnalysisTicksServed();
     auto block = SquareWave(2048, 16384, 8192);
-    ASSERT_TRUE(NullFinishNextBlock(block.data(), static_cast<uint32_t>(block.size())));
-    for (int tick = 0; tick < 20; ++tick)
-        NullPostMessageFromAnyThread(MAIN_WINDOW, MESSAGE_TIMER, 2, 0);
-    EXPECT_TRUE(Eventually([] { return MeterAt(1).value == 51.0f && MeterAt(2).value == 25.0f; }));
+    for (int round = 0; round < 20; ++round) RecordAndTick(block, ticks);
+    EXPECT_EQ(MeterAt(1).value, 51.0f);
+    EXPECT_EQ(MeterAt(2).value, 25.0f);
 
     block[4 * 1001 + 2] = 0xFF;
     block[4 * 1001 + 3] = 0x7F;
-    ASSERT_TRUE(NullFinishNextBlock(block.data(), static_cast<uint32_t>(block.size())));
-    for (int tick = 0; tick < 5; ++tick)
-        NullPostMessageFromAnyThread(MAIN_WINDOW, MESSAGE_TIMER, 2, 0);
-    EXPECT_TRUE(Eventually([] { return MeterAt(2).overloadHold > 0; }));
+    for (int round = 0; round < 5; ++round) RecordAndTick(block, ticks);
+    EXPECT_GT(MeterAt(2).overloadHold, 0);
     EXPECT_EQ(MeterAt(1).overloadHold, 0);
 
     // Timer 1 does nothing; each click opens the page once.
-    NullPostMessageFromAnyThread(MAIN_WINDOW, MESSAGE_TIMER, 1, 0);
-    NullPostMessageFromAnyThread(MAIN_WINDOW, MESSAGE_COMMAND, BN_CLICKED, DONATION_BUTTON);
-    EXPECT_TRUE(Eventually([] { return NullOpenedAddresses().size() == 1; }));
-    NullPostMessageFromAnyThread(MAIN_WINDOW, MESSAGE_COMMAND, BN_CLICKED, DONATION_BUTTON);
-    EXPECT_TRUE(Eventually([] { return NullOpenedAddresses().size() == 2; }));
-    EXPECT_EQ(NullOpenedAddresses()[0], DONATION_ADDRESS);
-
-    NullPostMessageFromAnyThread(MAIN_WINDOW, MESSAGE_CLOSE, 0, 0);
+    PostWhenIdle(MESSAGE_TIMER, 1, 0);
+    PostWhenIdle(MESSAGE_COMMAND, BN_CLICKED, DONATION_BUTTON);
+    PostWhenIdle(MESSAGE_COMMAND, BN_CLICKED, DONATION_BUTTON);
+    PostWhenIdle(MESSAGE_CLOSE, 0, 0);
     loop.join();
-    EXPECT_EQ(NullOpenedAddresses().size(), 2u);
+    ASSERT_EQ(NullOpenedAddresses().size(), 2u);
+    EXPECT_EQ(NullOpenedAddresses()[0], DONATION_ADDRESS);
+    EXPECT_EQ(AnalysisTicksServed(), ticks);
 
-    // Take the ticks the analysis thread has not served yet and leave both
-    // workers blocked for good, so that later tests own the meters.
-    while (NativeSemaphoreWaitFor(AnalysisSemaphore->handle, 0)) {
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Both workers stay blocked for good on semaphores nobody posts, so that
+    // later tests own the meters.
     AnalysisSemaphore = SemaphoreCreate(0);
     CaptureSemaphore = SemaphoreCreate(0);
 }
