@@ -60,6 +60,7 @@ struct PulseCapture {
     pa_sample_spec sampleSpec = {};
     uint32_t deviceId = WAVE_MAPPER;
     uint32_t fragmentBytes = 0;  // how much sound the server hands over at a time
+    std::string defaultSource;   // the server's default source when last asked
     void* callbackWindow = nullptr;
 
     std::mutex lock;                // guards everything below
@@ -211,17 +212,27 @@ void OnRead(pa_stream* stream, size_t, void* data) {
     Announce(device, finished);
 }
 
-// The default device records from the server's default source. Servers
-// that move streams along when the default changes do so before they tell
-// about the change, so the stream is moved only where the server left it.
+// The default device records from the server's default source, where the
+// server puts a stream that names no source. When the user picks another
+// default, some servers move such streams along and others leave them where
+// they are, so the stream is moved here if it is not there yet. Only a
+// change of the default moves it: a stream that the user moved by hand stays
+// where it was put (some servers report a change of the server for every
+// move) until the default changes again.
 void OnServerInfo(pa_context* context, const pa_server_info* info, void* data) {
     auto& device = *static_cast<PulseCapture*>(data);
-    if (info == nullptr || info->default_source_name == nullptr || context != device.context ||
-        device.stream == nullptr || pa_stream_get_state(device.stream) != PA_STREAM_READY) {
+    if (info == nullptr || info->default_source_name == nullptr || context != device.context) {
+        return;
+    }
+    bool changed =
+        !device.defaultSource.empty() && device.defaultSource != info->default_source_name;
+    device.defaultSource = info->default_source_name;
+    if (!changed || device.stream == nullptr ||
+        pa_stream_get_state(device.stream) != PA_STREAM_READY) {
         return;
     }
     const char* current = pa_stream_get_device_name(device.stream);
-    if (current != nullptr && std::strcmp(current, info->default_source_name) == 0) return;
+    if (current != nullptr && device.defaultSource == current) return;
     pa_operation* operation = pa_context_move_source_output_by_name(
         context, pa_stream_get_index(device.stream), info->default_source_name, nullptr, nullptr);
     if (operation != nullptr) pa_operation_unref(operation);
@@ -320,6 +331,8 @@ bool Connect(PulseCapture& device, Clock::time_point deadline, bool recording) {
         !WaitForStream(device, deadline)) {
         return false;
     }
+    // Note the default the stream was put on; later changes move it.
+    device.defaultSource.clear();
     if (device.deviceId == WAVE_MAPPER) FollowDefaultSource(device);
     return true;
 }
