@@ -10,9 +10,12 @@ packages=(
   pulseaudio pulseaudio-utils fonts-dejavu-core perl
   libgtest-dev googletest libbenchmark-dev
 )
-# To test everything: the Windows cross build under Wine, and the packages.
+# To test everything: the Windows cross build under Wine, the packages, and
+# the Linux program under PipeWire (its PulseAudio service beside PulseAudio;
+# pipewire-audio and pipewire-alsa would remove PulseAudio, so not those).
 if [ "${1:-}" = "--all" ]; then
   packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis zip desktop-file-utils dpkg-dev file)
+  packages+=(pipewire wireplumber pipewire-pulse dbus)
 fi
 missing=()
 for package in "${packages[@]}"; do
