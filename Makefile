@@ -4,7 +4,7 @@ LINUX_BUILD ?= build/linux
 WIN_BUILD ?= build/win64
 JOBS ?= 2
 
-.PHONY: all deps deps-run build linux windows test unit-test run bench package package-test clean
+.PHONY: all deps deps-run build linux windows test unit-test run bench soak package package-test clean
 PACKAGES ?= build/packages
 VERSION := $(shell head -n1 VERSION)
 
@@ -50,6 +50,11 @@ run: deps-run linux
 
 bench: deps-run linux
 	$(LINUX_BUILD)/vellumtone_bench
+
+# Ten minutes of the Linux program with a sound server that is killed and
+# started again half way (SOAK_SECONDS, SOAK_SOUND=pipewire); not in make test.
+soak: deps-run linux
+	tools/soak.sh $(LINUX_BUILD)
 
 clean:
 	rm -rf build
