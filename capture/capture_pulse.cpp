@@ -353,8 +353,10 @@ void ServiceThread(PulseCapture* device) {
     Clock::time_point connected = Clock::now();
     while (!Stopping(*device)) {
         if (device->context != nullptr) {
-            // Sleeps in poll until the server sends something or Stop wakes it.
-            if (pa_mainloop_iterate(device->loop, 1, nullptr) >= 0 && Healthy(*device)) continue;
+            // Sleeps in poll until the server sends something or Stop wakes
+            // it. The connection is looked at first: one lost before the
+            // thread began would otherwise leave it sleeping for good.
+            if (Healthy(*device) && pa_mainloop_iterate(device->loop, 1, nullptr) >= 0) continue;
             // The server went away or dropped the stream. A connection that
             // held starts the back-off afresh; one that fails as soon as it
             // is made (a server that refuses the stream) keeps it growing.

@@ -26,7 +26,7 @@ case_timeout=$((soak_seconds + 180))
 source "$(dirname "${BASH_SOURCE[0]}")/../tests/e2e/e2e_helpers.sh"
 
 cpu_ns() {  # pid: nanoseconds on CPU, summed over its threads
-    cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{sum += $1} END {printf "%d", sum}'
+    cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{sum += $1} END {printf "%.0f", sum}'
 }
 
 # One line of figures; the CPU share is over the time since the last line.
