@@ -28,7 +28,7 @@ native=$build
 program=("$build/vellumtone")
 window_wait=150
 exit_wait=100
-case_timeout=120
+case_timeout=90
 # shellcheck source=tests/e2e/e2e_helpers.sh
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_helpers.sh"
 
