@@ -4,7 +4,7 @@ LINUX_BUILD ?= build/linux
 WIN_BUILD ?= build/win64
 JOBS ?= 2
 
-.PHONY: all deps deps-run build linux windows test unit-test run bench soak package package-test clean
+.PHONY: all deps deps-run build linux windows test unit-test sanitize run bench cost soak package package-test clean
 PACKAGES ?= build/packages
 VERSION := $(shell head -n1 VERSION)
 
@@ -27,20 +27,28 @@ windows:
 build: deps linux windows
 
 # Unit tests (native and under Wine), the Win32 layer under Wine, the
-# end-to-end tests of both programs, and the packages.
+# end-to-end tests of both programs, the packages, and the unit tests and the
+# Linux end-to-end test again under the sanitizers.
 test: build
 	tools/check-portable.sh
 	cd $(WIN_BUILD) && ctest --output-on-failure
 	$(MAKE) --no-print-directory package-test
 	cd $(LINUX_BUILD) && ctest --output-on-failure
+	$(MAKE) --no-print-directory sanitize
+
+# AddressSanitizer with UndefinedBehaviorSanitizer, then ThreadSanitizer.
+sanitize: deps-run
+	tools/sanitize.sh address,undefined build/asan
+	tools/sanitize.sh thread build/tsan
 
 # The zip, the installer and the .deb.
 package: build
 	tools/package.sh $(LINUX_BUILD) $(WIN_BUILD) $(PACKAGES)
 
+# Each has a time limit, as every test does.
 package-test: package
-	tests/packaging/installer_wine_test.sh $(PACKAGES)/vellumtone-$(VERSION)-win64-setup.exe $(LINUX_BUILD)
-	tests/packaging/deb_test.sh $(PACKAGES)/vellumtone_$(VERSION)_amd64.deb $(LINUX_BUILD)
+	timeout 600 tests/packaging/installer_wine_test.sh $(PACKAGES)/vellumtone-$(VERSION)-win64-setup.exe $(LINUX_BUILD)
+	timeout 300 tests/packaging/deb_test.sh $(PACKAGES)/vellumtone_$(VERSION)_amd64.deb $(LINUX_BUILD)
 
 unit-test: deps-run linux
 	cd $(LINUX_BUILD) && ctest --output-on-failure -E "_e2e|wine"
@@ -50,6 +58,13 @@ run: deps-run linux
 
 bench: deps-run linux
 	$(LINUX_BUILD)/vellumtone_bench
+
+# What each program costs to leave running, beside pavumeter and the floor:
+# writes docs/performance.md and docs/performance.png (not part of make test).
+# COST_RUNS=1 COST_SECONDS=8 make cost gives a quick trial.
+cost: build
+	@tools/install-deps.sh --cost
+	bench/running_cost.sh $(LINUX_BUILD) $(WIN_BUILD)
 
 # Ten minutes of the Linux program with a sound server that is killed and
 # started again half way (SOAK_SECONDS, SOAK_SOUND=pipewire); not in make test.

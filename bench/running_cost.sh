@@ -1,29 +1,235 @@
 #!/bin/bash
-# What the running Linux program costs: CPU time and resident memory over a
-# stretch of silence and over a stretch of a changing signal, on a private
-# display and sound server. Usage: running_cost.sh LINUX_BUILD [SECONDS]
+# What it costs to leave each meter running, measured one program at a time,
+# each on its own virtual display with its own PulseAudio server playing the
+# same signals, and written to docs/performance.md with a chart:
+#   bench/running_cost.sh [LINUX_BUILD] [WIN_BUILD]
+# The programs: the Linux program, the .exe under Wine, pavumeter --record
+# (Debian's package, for comparison; measured only) and the floor program
+# (bench/floor_meter.cpp: records and scans, draws nothing). One that is
+# missing is reported as skipped. Environment:
+#   COST_RUNS      runs per program and signal, the median is reported (3)
+#   COST_SECONDS   seconds measured per run (30)
+#   COST_WARMUP    seconds between the program being ready and measuring (3)
+#   COST_OUT       folder for performance.md and performance.png (docs)
+#   COST_READY_WAIT  seconds a program may take to record and show (60)
+#   VELLUMTONE_WINEPREFIX  the Wine prefix; nothing else may run in it, so
+#                  that its wineserver is the one the .exe starts and serves
+#                  the .exe alone (default $TMPDIR/vellumtone-cost-wineprefix)
+# Per run: CPU time from /proc/PID/task/*/schedstat (exact nanoseconds on
+# CPU, all threads) of the program's processes and of the X server, PSS
+# from /proc/PID/smaps_rollup, and pictures shown per second counted by
+# damage_counter. Raw figures go to LINUX_BUILD/cost/results.tsv.
 set -u
-build="$(realpath "${1:-build/linux}")"
-seconds="${2:-10}"
 here="$(cd "$(dirname "$0")/.." && pwd)"
-export BUILD="$build" SECONDS_EACH="$seconds" HERE="$here"
-"$here/tests/with_services.sh" bash -c '
-  ticks=$(getconf CLK_TCK)
-  cpu() { awk "{print \$14 + \$15}" /proc/$1/stat; }
-  rss() { awk "/VmRSS/ {print \$2}" /proc/$1/status; }
-  "$BUILD/vellumtone" & pid=$!
-  sleep 2
-  start=$(cpu $pid); sleep "$SECONDS_EACH"; end=$(cpu $pid)
-  echo "silence: cpu $(( (end - start) * 1000 / ticks / SECONDS_EACH )) ms per second, rss $(rss $pid) KiB"
-  # A sweep of amplitudes, so that the needles keep moving.
-  perl -e "binmode STDOUT; for my \$b (0 .. 44100 * ($SECONDS_EACH + 4) / 2048) {
-      my \$a = int(16000 + 15000 * sin(\$b / 7)); my \$c = pack(\"s<s<\", \$a, \$a / 2) x 50 .
-      pack(\"s<s<\", -\$a, -\$a / 2) x 50; print substr(\$c x 21, 0, 2048 * 4) }" |
-    pacat --raw --device=meter --rate=44100 --channels=2 --format=s16le & player=$!
-  sleep 2
-  start=$(cpu $pid); sleep "$SECONDS_EACH"; end=$(cpu $pid)
-  echo "moving needles: cpu $(( (end - start) * 1000 / ticks / SECONDS_EACH )) ms per second, rss $(rss $pid) KiB"
-  kill $player 2>/dev/null; wait $player 2>/dev/null
-  "$BUILD/x11_close" "Vellumtone by Quorrin V$(head -n1 "$HERE/VERSION")" >/dev/null
-  wait $pid
-'
+
+# ------------------------------------------------------------ one measurement
+# Runs inside tests/with_services.sh (DISPLAY, PULSE_SERVER, XDG_RUNTIME_DIR
+# set): --measure NAME SIGNAL RESULT_FILE COMMAND...
+if [ "${1:-}" = "--measure" ]; then
+    name=$2 signal=$3 result=$4
+    shift 4
+    work=$(mktemp -d "${TMPDIR:-/tmp}/vellumtone-cost.XXXXXX")
+    token="vellumtone-cost-$$-$RANDOM"
+    app_pid="" player_pid="" generator_pid="" counter_pid=""
+    say() { echo "running_cost: $name, $signal: $*" >&2; }
+
+    # Every process the program's command starts carries the token in its
+    # environment: for Wine that is the .exe, the wineserver it starts and
+    # the helper processes (services.exe, explorer.exe, ...).
+    token_pids() {
+        grep -lzx "VELLUMTONE_COST_RUN=$token" /proc/[0-9]*/environ 2>/dev/null |
+            awk -F/ '{print $3}'
+    }
+    stop_pid() {  # pid: TERM, up to 3 s to end, then KILL
+        local pid=$1
+        [ -n "$pid" ] || return 0
+        kill "$pid" 2>/dev/null || return 0
+        for _ in $(seq 30); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -KILL "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    }
+    cleanup() {
+        stop_pid "$counter_pid"
+        stop_pid "$app_pid"
+        if [ -n "${WINEPREFIX:-}" ]; then timeout 10 wineserver -k >/dev/null 2>&1; fi
+        local pid
+        for pid in $(token_pids); do stop_pid "$pid"; done
+        stop_pid "$player_pid"
+        stop_pid "$generator_pid"
+        rm -rf "$work"
+    }
+    trap cleanup EXIT
+
+    # pids -> "pid tid ns" per thread: nanoseconds on CPU so far.
+    thread_times() {
+        local pid files=()
+        for pid in "$@"; do files+=(/proc/"$pid"/task/*/schedstat); done
+        [ ${#files[@]} -gt 0 ] || return 0
+        grep -H '' "${files[@]}" 2>/dev/null | awk -F'[/: ]' '{print $3, $5, $7}'
+    }
+    # before after -> "pid ns" per process: its threads' time between the two
+    # (a thread that started in between counts from its start; one that
+    # ended in between is not seen at the end and so not counted).
+    window_ns() {
+        awk 'NR == FNR {before[$2] = $3; next}
+            {sum[$1] += $3 - ($2 in before ? before[$2] : 0)}
+            END {for (pid in sum) printf "%s %.0f\n", pid, sum[pid]}' "$1" "$2"
+    }
+    pss_kib() {
+        local pid
+        for pid in "$@"; do awk '/^Pss:/ {print $2}' /proc/"$pid"/smaps_rollup 2>/dev/null; done |
+            awk '{s += $1} END {print s + 0}'
+    }
+    # The sound server of this run: the pulseaudio whose runtime folder is ours.
+    pulse_pid=""
+    for pid in $(grep -lzx "XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR" /proc/[0-9]*/environ 2>/dev/null |
+        awk -F/ '{print $3}'); do
+        [ "$(cat /proc/"$pid"/comm 2>/dev/null)" = pulseaudio ] && pulse_pid=$pid
+    done
+    xvfb_pid=$(tr -d ' \n' <"/tmp/.X${DISPLAY#:}-lock" 2>/dev/null)
+
+    mkfifo "$work/signal"
+    perl "$here/bench/cost_signal.pl" "$signal" >"$work/signal" &
+    generator_pid=$!
+    pacat --raw --device=meter --rate=44100 --channels=2 --format=s16le "$work/signal" &
+    player_pid=$!
+
+    VELLUMTONE_COST_RUN=$token "$@" >"$work/program.log" 2>&1 &
+    app_pid=$!
+
+    # Ready: recording, and showing a window unless it has none.
+    ready=0
+    for _ in $(seq "${COST_READY_WAIT:-60}0"); do
+        kill -0 "$app_pid" 2>/dev/null || break
+        if [ -n "$(timeout 5 pactl list short source-outputs 2>/dev/null)" ] &&
+            { [ "$name" = floor ] || [ -n "$(timeout 5 xdotool search --onlyvisible --name . 2>/dev/null)" ]; }; then
+            ready=1
+            break
+        fi
+        sleep 0.1
+    done
+    if [ "$ready" = 0 ]; then
+        say "the program did not start recording and showing a window"
+        sed 's/^/  program: /' "$work/program.log" | grep -v XGetInputFocus | tail -n 20 >&2
+        exit 1
+    fi
+    sleep "$COST_WARMUP"
+
+    counter=""
+    [ -x "$DAMAGE_COUNTER" ] && counter=$DAMAGE_COUNTER
+    if [ -n "$counter" ]; then
+        timeout $((COST_SECONDS + 10)) "$counter" "$COST_SECONDS" >"$work/counter.out" 2>"$work/counter.err" &
+        counter_pid=$!
+    fi
+    mapfile -t pids < <(token_pids)
+    started=$EPOCHREALTIME
+    thread_times "${pids[@]}" >"$work/before"
+    thread_times "$xvfb_pid" >"$work/x-before"
+    thread_times "$pulse_pid" >"$work/sound-before"
+    sleep "$COST_SECONDS"
+    mapfile -t pids < <(token_pids)
+    thread_times "${pids[@]}" >"$work/after"
+    thread_times "$xvfb_pid" >"$work/x-after"
+    thread_times "$pulse_pid" >"$work/sound-after"
+    ended=$EPOCHREALTIME
+    pss=$(pss_kib "${pids[@]}")
+    # The .exe's own share, for the Wine note: the process started first.
+    own_pss=$(pss_kib "$app_pid")
+
+    if ! kill -0 "$app_pid" 2>/dev/null; then
+        say "the program ended during the measurement"
+        exit 1
+    fi
+    requests="-" pixels="-"
+    if [ -n "$counter_pid" ]; then
+        wait "$counter_pid"
+        counter_pid=""
+        read -r requests pixels _ <"$work/counter.out" || { requests="-" pixels="-"; }
+    fi
+    window_ns "$work/before" "$work/after" >"$work/program"
+    processes=$(while read -r pid ns; do
+        printf '%s:%s\n' "$(tr ' :,' '___' </proc/"$pid"/comm 2>/dev/null || echo ended)" "$ns"
+    done <"$work/program" | paste -sd,)
+    sum() { awk '{s += $2} END {printf "%.0f", s}' "$@"; }
+    program_ns=$(sum "$work/program")
+    own_ns=$(awk -v pid="$app_pid" '$1 == pid {print $2}' "$work/program")
+    x_ns=$(window_ns "$work/x-before" "$work/x-after" | sum)
+    sound_ns=$(window_ns "$work/sound-before" "$work/sound-after" | sum)
+    wall_ns=$(awk -v a="$started" -v b="$ended" 'BEGIN {printf "%.0f", (b - a) * 1e9}')
+    printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$name" "$signal" "$wall_ns" \
+        "$program_ns" "$x_ns" "$sound_ns" \
+        "$pss" "$requests" "$pixels" "${own_ns:-0}" "$own_pss" "$processes" >>"$result"
+    exit 0
+fi
+
+# ------------------------------------------------------------ the whole comparison
+linux_build="$(realpath -m "${1:-build/linux}")"
+win_build="$(realpath -m "${2:-build/win64}")"
+export COST_RUNS="${COST_RUNS:-3}" COST_SECONDS="${COST_SECONDS:-30}" COST_WARMUP="${COST_WARMUP:-3}"
+out="${COST_OUT:-$here/docs}"
+export DAMAGE_COUNTER="$linux_build/damage_counter"
+export VELLUMTONE_WINEPREFIX="${VELLUMTONE_WINEPREFIX:-${TMPDIR:-/tmp}/vellumtone-cost-wineprefix}"
+results_dir="$linux_build/cost"
+results="$results_dir/results.tsv"
+mkdir -p "$results_dir" "$out"
+: >"$results"
+: >"$results_dir/skipped.tsv"
+COST_LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
+export COST_LOAD_BEFORE
+
+for tool in Xvfb pulseaudio pactl pacat xdotool perl; do
+    command -v "$tool" >/dev/null 2>&1 || { echo "running_cost: $tool is missing" >&2; exit 1; }
+done
+[ -x "$DAMAGE_COUNTER" ] || echo "running_cost: no $DAMAGE_COUNTER (libxdamage-dev missing?): pictures/s not counted" >&2
+
+skip() {  # name reason
+    echo "running_cost: $1 skipped: $2" >&2
+    printf '%s\t%s\n' "$1" "$2" >>"$results_dir/skipped.tsv"
+}
+
+# name, services options, command
+measure_program() {
+    local name=$1 options=$2 signal run
+    shift 2
+    for signal in changing steady; do
+        for run in $(seq "$COST_RUNS"); do
+            echo "running_cost: $name, $signal, run $run of $COST_RUNS" >&2
+            # shellcheck disable=SC2086
+            timeout -k 10 $((COST_WARMUP + COST_SECONDS + ${COST_READY_WAIT:-60} + 300)) \
+                bash "$here/tests/with_services.sh" $options \
+                bash "$0" --measure "$name" "$signal" "$results" "$@" ||
+                echo "running_cost: $name, $signal, run $run failed" >&2
+        done
+    done
+}
+
+if [ -x "$linux_build/vellumtone" ]; then
+    measure_program linux "" "$linux_build/vellumtone"
+else
+    skip linux "no $linux_build/vellumtone (make linux)"
+fi
+if [ ! -f "$win_build/vellumtone.exe" ]; then
+    skip wine "no $win_build/vellumtone.exe (make windows)"
+elif ! command -v wine >/dev/null 2>&1; then
+    skip wine "Wine is not installed"
+else
+    measure_program wine --wine wine "$win_build/vellumtone.exe"
+fi
+if command -v pavumeter >/dev/null 2>&1; then
+    measure_program pavumeter "" pavumeter --record
+else
+    skip pavumeter "not installed (apt-get install pavumeter)"
+fi
+if [ -x "$linux_build/floor_meter" ]; then
+    measure_program floor "" "$linux_build/floor_meter"
+else
+    skip floor "no $linux_build/floor_meter (make linux)"
+fi
+
+COST_LOAD_AFTER=$(cut -d' ' -f1-3 /proc/loadavg)
+export COST_LOAD_AFTER
+perl "$here/bench/cost_report.pl" "$results" "$results_dir/skipped.tsv" "$out" || exit 1
+echo "running_cost: wrote $out/performance.md"

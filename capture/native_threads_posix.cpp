@@ -13,17 +13,20 @@
 
 namespace {
 
+enum ThreadState : int { RUNNING, ENDED, RELEASED };
+
 struct NativeThread {
     pthread_t thread;
     ThreadProcedure procedure;
     void* argument;
-    std::atomic<bool> ended{false};
+    std::atomic<int> state{RUNNING};
 };
 
 void* RunThread(void* raw) {
     auto* record = static_cast<NativeThread*>(raw);
     record->procedure(record->argument);
-    record->ended.store(true, std::memory_order_release);
+    // A thread whose handle was already released frees its own record.
+    if (record->state.exchange(ENDED, std::memory_order_acq_rel) == RELEASED) delete record;
     return nullptr;
 }
 
@@ -51,19 +54,20 @@ void* NativeThreadStart(ThreadProcedure procedure, void* argument) {
 }
 
 bool NativeThreadEnded(void* thread) {
-    return static_cast<NativeThread*>(thread)->ended.load(std::memory_order_acquire);
+    return static_cast<NativeThread*>(thread)->state.load(std::memory_order_acquire) == ENDED;
 }
 
 void NativeThreadClose(void* thread) {
     auto* record = static_cast<NativeThread*>(thread);
-    if (record->ended.load(std::memory_order_acquire)) {
+    if (record->state.load(std::memory_order_acquire) == ENDED) {
         pthread_join(record->thread, nullptr);
         delete record;
-    } else {
-        // Still running: let the system reclaim it when it ends. The small
-        // record stays, since the running thread still writes its flag.
-        pthread_detach(record->thread);
+        return;
     }
+    // Still running: the system reclaims the thread when it ends, and
+    // whichever of the two comes last frees the record.
+    pthread_detach(record->thread);
+    if (record->state.exchange(RELEASED, std::memory_order_acq_rel) == ENDED) delete record;
 }
 
 void* NativeSemaphoreCreate(int32_t initialCount) {

@@ -38,3 +38,15 @@ struct PictureRect {
 // be put there, unless a repaint was left undone while the picture was held.
 // Nothing is shown if the control no longer exists.
 void ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed = nullptr);
+
+// The size of the canvas's picture as the window layer made it: the control's
+// size scaled for the display, less the edges. False (and nothing set) if
+// `control` is not a canvas, or if the calling thread holds its picture.
+inline bool CanvasPictureSize(int64_t control, int32_t* width, int32_t* height) {
+    PixelView picture;
+    if (!AcquireCanvasPicture(control, &picture)) return false;
+    ReleaseCanvasPicture(control, false);
+    *width = picture.width;
+    *height = picture.height;
+    return true;
+}

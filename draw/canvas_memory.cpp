@@ -1,5 +1,6 @@
 // Canvas controls held in memory: a white 24-bit picture per control, at a
-// display scale of 1, with the 4-pixel border allowance of CANVAS_BORDER.
+// display scale of 1 unless a window size is set for them, with the 4-pixel
+// border allowance of CANVAS_BORDER.
 // "Showing" a picture only counts the presentation. Each picture has its own
 // guard, held by a drawing thread from AcquireCanvasPicture to
 // ReleaseCanvasPicture.
@@ -48,6 +49,9 @@ struct MemoryCanvas {
     std::atomic<int64_t> presents = 0;  // pictures shown
 };
 
+// The size every new canvas's window gets; 0 x 0: the size asked for.
+std::atomic<int> windowWidth{0}, windowHeight{0};
+
 NumberedTable<MemoryCanvas>& Canvases() {
     static NumberedTable<MemoryCanvas> table;
     return table;
@@ -95,6 +99,10 @@ std::shared_ptr<Picture> MakePicture(int width, int height, int flags) {
 }  // namespace
 
 int64_t CanvasControl(int64_t number, int /*x*/, int /*y*/, int width, int height, int flags) {
+    if (windowWidth.load() != 0 || windowHeight.load() != 0) {
+        width = windowWidth.load();
+        height = windowHeight.load();
+    }
     std::shared_ptr<Picture> picture = MakePicture(width, height, flags);
     if (picture == nullptr) return 0;
     int64_t identifier = 0;
@@ -150,7 +158,13 @@ int64_t MemoryCanvasPresentCount(int64_t control) {
     return canvas == nullptr ? 0 : canvas->presents.load();
 }
 
+void SetMemoryCanvasWindowSize(int width, int height) {
+    windowWidth.store(width);
+    windowHeight.store(height);
+}
+
 void ResetMemoryCanvases() {
+    SetMemoryCanvasWindowSize(0, 0);
     std::vector<int64_t> controls;
     Canvases().ForEach([&](int64_t control, MemoryCanvas&) { controls.push_back(control); });
     for (int64_t control : controls) Canvases().Release(control);

@@ -17,6 +17,12 @@ const PixelView* MemoryCanvasScreen(int64_t control);
 // How many times the picture was shown since the canvas was created.
 int64_t MemoryCanvasPresentCount(int64_t control);
 
+// Stands in for a window layer that scales for the display: canvases created
+// from now on get a window of width x height pixels whatever size they ask
+// for (the picture is then 4 pixels smaller with CANVAS_BORDER). 0 x 0 goes
+// back to the size asked for, as does ResetMemoryCanvases.
+void SetMemoryCanvasWindowSize(int width, int height);
+
 // Forgets every canvas (pictures held by a drawing thread stay valid until
 // that thread gives them back).
 void ResetMemoryCanvases();

@@ -28,6 +28,14 @@ int64_t Round(double value) {
     return static_cast<int64_t>(std::nearbyint(value));
 }
 
+// The control's width as the window layer made it: its picture and the
+// 2-pixel edges on either side.
+int64_t ScaledControlWidth(int64_t control, int width) {
+    int32_t pictureWidth = 0, pictureHeight = 0;
+    if (!CanvasPictureSize(control, &pictureWidth, &pictureHeight)) return width;
+    return int64_t{pictureWidth} + 4;
+}
+
 }  // namespace
 
 void CreateMeterTable() {
@@ -48,13 +56,17 @@ int64_t CreateMeter(int64_t number, int x, int y, int width, const std::string& 
                     int64_t flags) {
     if (flags < 0 || flags > 15) return 0;
     if (width < 150) width = 150;
-    const int64_t nominalHeight = Round(width / 1.5);
     // The control shows only the upper part of the dial; the pivot lies
     // below its visible area.
-    const int64_t control =
-        CanvasControl(number, x, y, width, static_cast<int>(nominalHeight - 190), CANVAS_BORDER);
+    const int64_t control = CanvasControl(
+        number, x, y, width, static_cast<int>(Round(width / 1.5) - 190), CANVAS_BORDER);
     if (control == 0) return 0;
     if (number == -1) number = control;
+    // The window layer scaled the control for the display; the meter is
+    // built for the width it really has, so that the dial fills the picture
+    // at any scale (and is the very same at a scale of 1).
+    const int64_t meterWidth = ScaledControlWidth(number, width);
+    const int64_t nominalHeight = Round(meterWidth / 1.5);
 
     const int64_t slot = nextMeterSlot;
     if (static_cast<int64_t>(meterTable.size()) < slot + 1) {
@@ -62,7 +74,7 @@ int64_t CreateMeter(int64_t number, int x, int y, int width, const std::string& 
     }
     MeterRecord& meter = meterTable[static_cast<size_t>(slot)];
     meter = MeterRecord{};
-    meter.imageWidth = width - 4;
+    meter.imageWidth = meterWidth - 4;
     meter.imageHeight = nominalHeight - 4;
     meter.flags = flags;
     meter.colour0 = defaultColours[0];
@@ -79,7 +91,7 @@ int64_t CreateMeter(int64_t number, int x, int y, int width, const std::string& 
     meter.pivotX = Round(meter.imageWidth / 2.0);
     // From the control width and nominal height, not the image sizes.
     meter.needleRadius =
-        Round(static_cast<double>(width) / static_cast<double>(int64_t{width} + 35) *
+        Round(static_cast<double>(meterWidth) / static_cast<double>(meterWidth + 35) *
               static_cast<double>(nominalHeight));
     meter.dialImage =
         NewImage(-1, static_cast<int>(meter.imageWidth), static_cast<int>(meter.imageHeight), 32);

@@ -7,7 +7,7 @@
 #include <string>
 
 struct MeterRecord {
-    int64_t imageWidth = 0;    // width of the meter's images: control width - 4
+    int64_t imageWidth = 0;    // width of the images: control width (as scaled for the display) - 4
     int64_t imageHeight = 0;   // dial image height; also the y of the needle pivot
     int64_t flags = 0;         // option bits 0..15: 2 overload disc, 4 or 8 hide tip and track
     float value = 0;           // last input after clamping, before averaging

@@ -9,6 +9,13 @@
 #                  prefix directory and reused (VELLUMTONE_WINEPREFIX or
 #                  $TMPDIR/vellumtone-wineprefix)
 #   --dpi N        start the X server with Xft.dpi N in its resource database
+#                  and, with --wine, run the command with the desktop's
+#                  LogPixels (Windows' system DPI) set to N in the prefix
+#   --screen WxH   the virtual screen's size (1280x800)
+# A command may set LogPixels itself (wine reg add) if it first creates the
+# file $WINEPREFIX/.vellumtone-logpixels: the value is removed again when the
+# command ends, or at the start of the next run if this one was cut short, so
+# every other run of the shared prefix sees 96 DPI.
 # The command sees DISPLAY, PULSE_SERVER, XDG_RUNTIME_DIR and, with --wine,
 # WINEPREFIX; PULSE_SINK=meter names the sink that plays the test signal.
 # VELLUMTONE_SOUND says which server runs (pulse, pipewire or none) and
@@ -19,12 +26,14 @@ set -u
 sound=pulse
 want_wine=0
 dpi=""
+screen=1280x800
 while [ $# -gt 0 ]; do
   case "$1" in
     --no-pulse) sound=none; shift ;;
     --pipewire) sound=pipewire; shift ;;
     --wine) want_wine=1; shift ;;
     --dpi) dpi="$2"; shift 2 ;;
+    --screen) screen="$2"; shift 2 ;;
     --) shift; break ;;
     *) break ;;
   esac
@@ -50,7 +59,7 @@ for n in $(seq $((100 + RANDOM % 300)) 499); do
   if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
 done
 [ -n "$display" ] || { echo "with_services: no free display number" >&2; exit 1; }
-Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp -noreset -dpi "${dpi:-96}" >"$runtime/xvfb.log" 2>&1 &
+Xvfb ":$display" -screen 0 "${screen}x24" -nolisten tcp -noreset -dpi "${dpi:-96}" >"$runtime/xvfb.log" 2>&1 &
 xvfb_pid=$!
 export DISPLAY=":$display"
 for _ in $(seq 100); do
@@ -80,6 +89,12 @@ if [ "$sound" != none ]; then
   "$VELLUMTONE_SOUND_SERVER" start "$sound" || { echo "with_services: no sound server" >&2; exit 1; }
 fi
 
+# Back to the system DPI that Wine assumes when the desktop states none.
+clear_logpixels() {
+  wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
+  rm -f "$logpixels_mark"
+}
+
 if [ "$want_wine" = 1 ]; then
   export WINEDEBUG=-all
   export WINEPREFIX="${VELLUMTONE_WINEPREFIX:-${TMPDIR:-/tmp}/vellumtone-wineprefix}"
@@ -97,9 +112,19 @@ if [ "$want_wine" = 1 ]; then
       touch "$WINEPREFIX/.vellumtone-ready-2"
     fi
   ) 9>"${WINEPREFIX%/}.lock"
+  logpixels_mark="$WINEPREFIX/.vellumtone-logpixels"
+  [ -f "$logpixels_mark" ] && clear_logpixels
+  if [ -n "$dpi" ]; then
+    touch "$logpixels_mark"
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+  fi
 fi
 
 "$@"
 status=$?
-if [ "$want_wine" = 1 ]; then wineserver -k >/dev/null 2>&1 || true; fi
+if [ "$want_wine" = 1 ]; then
+  [ -f "$logpixels_mark" ] && clear_logpixels
+  # Ends the server, which writes the registry to the prefix first.
+  wineserver -k >/dev/null 2>&1 || true
+fi
 exit $status

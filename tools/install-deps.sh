@@ -1,22 +1,30 @@
 #!/bin/bash
 # Installs, from the distribution's packages, whatever of the build and test
 # tools is missing. Asks for root through sudo when not run as root.
+#   --all   also what the Windows build, its tests and the packages need
+#   --cost  also what the running-cost comparison (make cost) needs
 set -e
 # To build and run the Linux program (and show it without a display).
 packages=(
   build-essential cmake pkg-config
-  libx11-dev libxft-dev libxext-dev libfontconfig-dev libpulse-dev
+  libx11-dev libxft-dev libxext-dev libxdamage-dev libfontconfig-dev libpulse-dev
   xvfb x11-utils x11-xserver-utils xdotool imagemagick
   pulseaudio pulseaudio-utils fonts-dejavu-core perl
   libgtest-dev googletest libbenchmark-dev
 )
-# To test everything: the Windows cross build under Wine, the packages, and
-# the Linux program under PipeWire (its PulseAudio service beside PulseAudio;
-# pipewire-audio and pipewire-alsa would remove PulseAudio, so not those).
-if [ "${1:-}" = "--all" ]; then
-  packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis zip desktop-file-utils dpkg-dev file)
-  packages+=(pipewire wireplumber pipewire-pulse dbus)
-fi
+for option in "$@"; do
+  case "$option" in
+    # To test everything: the Windows cross build under Wine, the packages,
+    # and the Linux program under PipeWire (its PulseAudio service beside
+    # PulseAudio; pipewire-audio and pipewire-alsa would remove PulseAudio).
+    --all)
+      packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis zip desktop-file-utils dpkg-dev file)
+      packages+=(pipewire wireplumber pipewire-pulse dbus)
+      ;;
+    # The meter it is compared with (measured only) and the chart.
+    --cost) packages+=(pavumeter gnuplot-nox) ;;
+  esac
+done
 missing=()
 for package in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)

@@ -3,7 +3,12 @@
 // end-to-end tests compare screenshots of the real programs with its output,
 // so it goes through the very same engine, on the headless canvas.
 //
-//   render_meter [--width N] [--flags F] OUT.ppm READING...
+//   render_meter [--width N] [--control WxH] [--flags F] OUT.ppm READING...
+//
+// --width is the width the program asks for (497); --control is the size in
+// pixels that the window layer gave that control on a scaled display (745x211
+// at 144 DPI): the picture is then 4 pixels smaller (741x207) and the meter is
+// built for the control's width. Without it the display scale is 1.
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -21,7 +26,9 @@ constexpr int64_t METER = 3;
 
 int Usage(const char* problem) {
     std::fprintf(stderr, "render_meter: %s\n", problem);
-    std::fprintf(stderr, "usage: render_meter [--width N] [--flags F] OUT.ppm READING...\n");
+    std::fprintf(stderr,
+                 "usage: render_meter [--width N] [--control WxH] [--flags F] OUT.ppm "
+                 "READING...\n");
     return 2;
 }
 
@@ -30,6 +37,17 @@ bool ParseInteger(const char* text, long* value) {
     char* end = nullptr;
     *value = std::strtol(text, &end, 10);
     return errno == 0 && end != text && *end == '\0';
+}
+
+// "745x211": two whole numbers from 1 to 32767.
+bool ParseSize(const std::string& text, long* width, long* height) {
+    size_t cross = text.find('x');
+    if (cross == std::string::npos) return false;
+    if (!ParseInteger(text.substr(0, cross).c_str(), width) ||
+        !ParseInteger(text.substr(cross + 1).c_str(), height)) {
+        return false;
+    }
+    return *width >= 1 && *width <= 32767 && *height >= 1 && *height <= 32767;
 }
 
 bool ParseReading(const char* text, float* value) {
@@ -63,6 +81,7 @@ bool WritePpm(const std::string& path, const PixelView& picture) {
 int main(int argc, char** argv) {
     long width = 497;
     long flags = 3;
+    long controlWidth = 0, controlHeight = 0;  // 0: as the meter asks for
     int i = 1;
     for (; i < argc; ++i) {
         std::string option = argv[i];
@@ -71,10 +90,18 @@ int main(int argc, char** argv) {
             break;
         }
         if (option.rfind("--", 0) != 0) break;
-        if (option != "--width" && option != "--flags") {
+        if (option != "--width" && option != "--flags" && option != "--control") {
             return Usage(("unknown option " + option).c_str());
         }
         if (i + 1 >= argc) return Usage((option + " needs a value").c_str());
+        if (option == "--control") {
+            if (!ParseSize(argv[++i], &controlWidth, &controlHeight)) {
+                return Usage((std::string("--control takes WxH, each from 1 to 32767, not \"") +
+                              argv[i] + "\"")
+                                 .c_str());
+            }
+            continue;
+        }
         long* target = option == "--width" ? &width : &flags;
         if (!ParseInteger(argv[++i], target)) {
             return Usage((option + " takes a whole number, not \"" + argv[i] + "\"").c_str());
@@ -93,6 +120,7 @@ int main(int argc, char** argv) {
     if (width < 1 || width > 32767) return Usage("--width must be from 1 to 32767");
     if (flags < 0 || flags > 15) return Usage("--flags must be from 0 to 15");
 
+    SetMemoryCanvasWindowSize(static_cast<int>(controlWidth), static_cast<int>(controlHeight));
     CreateMeterTable();
     SetDefaultMeterColours(0, 0x999999, 0x00FF00, 0);
     if (CreateMeter(METER, 10, 10, static_cast<int>(width), " ", flags) == 0) {

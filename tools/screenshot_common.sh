@@ -6,6 +6,19 @@
 
 title="Vellumtone by Quorrin V$(head -n1 "$root/VERSION")"
 
+# A leading "--dpi N" among the arguments: sets dpi_options to the services'
+# options for it, a screen that the scaled window fits on included (empty
+# without it). The caller shifts the two arguments away.
+read_dpi_option() {
+    dpi_options=()
+    [ "${1:-}" = --dpi ] || return 0
+    case "${2:-}" in
+        '' | *[!0-9]*) echo "--dpi takes a whole number of dots per inch" >&2; exit 2 ;;
+    esac
+    # The window is 1024 x 220 at (30, 30) in 96-DPI pixels.
+    dpi_options=(--dpi "$2" --screen "$(((1024 + 60) * $2 / 96))x$(((220 + 60) * $2 / 96 + 100))")
+}
+
 # Inside with_services.sh: starts the program, plays a 441 Hz square wave
 # (left at 70 % of full scale, right at 45 %) and, once the needles have
 # settled, writes the picture of the window to OUTPUT. There is no window

@@ -4,15 +4,18 @@
 # right) through a private sound server, photographed once the needles have
 # settled.
 #
-#   tools/screenshot_linux.sh [BUILD_DIR [OUTPUT]]
-#       BUILD_DIR defaults to build, OUTPUT to docs/screenshot-linux.png
+#   tools/screenshot_linux.sh [--dpi N] [BUILD_DIR [OUTPUT]]
+#       BUILD_DIR defaults to build, OUTPUT to docs/screenshot-linux.png;
+#       --dpi N sets the display's Xft.dpi (96 when not given)
 set -eu
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=tools/screenshot_common.sh
+source "$root/tools/screenshot_common.sh"
+read_dpi_option "$@"
+shift $((${#dpi_options[@]} ? 2 : 0))
 build=$(cd "${1:-$root/build}" && pwd)
 output=${2:-$root/docs/screenshot-linux.png}
 case "$output" in /*) ;; *) output="$PWD/$output" ;; esac
-# shellcheck source=tools/screenshot_common.sh
-source "$root/tools/screenshot_common.sh"
 
 if [ "${VELLUMTONE_SCREENSHOT_INSIDE:-}" = 1 ]; then
     photograph "$output" 100 3 "$build/vellumtone"
@@ -21,5 +24,5 @@ if [ "${VELLUMTONE_SCREENSHOT_INSIDE:-}" = 1 ]; then
     exit 0
 fi
 
-VELLUMTONE_SCREENSHOT_INSIDE=1 exec bash "$root/tests/with_services.sh" \
+VELLUMTONE_SCREENSHOT_INSIDE=1 exec bash "$root/tests/with_services.sh" "${dpi_options[@]}" \
     bash "${BASH_SOURCE[0]}" "$build" "$output"

@@ -2,7 +2,8 @@
 // thread-safe mode before anything else, because the drawing thread puts
 // canvas pictures on the screen through the same connection while the main
 // thread processes events. The scale factors come from the Xft.dpi resource,
-// which is what desktop environments set when the user picks a scaling.
+// which is what desktop environments set when the user picks a scaling,
+// bounded to a DPI from 48 to 480 (display_scale.h).
 #include "ui/display_x11.h"
 
 #include <X11/XKBlib.h>
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "ui/display_scale.h"
 #include "ui/platform_ui.h"
 
 namespace {
@@ -31,17 +33,18 @@ int CountError(Display*, XErrorEvent*) {
     return 0;
 }
 
+// Text that is no number reads as 0, which the bound turns into 96 like an
+// unset resource.
 double ReadXftDpi(Display* display) {
     const char* resources = XResourceManagerString(display);
-    if (resources == nullptr) return 96.0;
+    if (resources == nullptr) return DEFAULT_DISPLAY_DPI;
     XrmDatabase database = XrmGetStringDatabase(resources);
-    if (database == nullptr) return 96.0;
-    double dpi = 96.0;
+    if (database == nullptr) return DEFAULT_DISPLAY_DPI;
+    double dpi = DEFAULT_DISPLAY_DPI;
     char* type = nullptr;
     XrmValue value;
     if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) {
-        double parsed = std::strtod(value.addr, nullptr);
-        if (parsed > 0.0) dpi = parsed;
+        dpi = BoundDisplayDpi(std::strtod(value.addr, nullptr));
     }
     XrmDestroyDatabase(database);
     return dpi;

@@ -36,7 +36,7 @@ struct X11State {
     X11Atoms atoms = {};
     bool shmAvailable = false;  // MIT-SHM offered by a server on this machine
     int shmMajorOpcode = 0;
-    double dpiX = 96.0;  // Xft.dpi, or 96 when the resource is unset
+    double dpiX = 96.0;  // Xft.dpi bounded to 48..480, or 96 when the resource is unset
     double dpiY = 96.0;
     XftFont* controlFont = nullptr;  // the font new controls receive
 };

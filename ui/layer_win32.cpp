@@ -3,11 +3,13 @@
 //
 // The process declares itself DPI-aware in its manifest, so GetDeviceCaps on
 // the screen reports the real LOGPIXELSX/Y and every coordinate that the
-// application gives in 96-DPI pixels is scaled by DPI / 96 here.
+// application gives in 96-DPI pixels is scaled by DPI / 96 here, the DPI
+// bounded to 48..480 (display_scale.h).
 #include "ui/layer_win32.h"
 
 #include <cmath>
 
+#include "ui/display_scale.h"
 #include "ui/message_loop_win32.h"
 #include "ui/platform_ui.h"
 #include "ui/scaling.h"
@@ -31,8 +33,10 @@ double scaleY = 1.0;
 void ReadScaleFactors() {
     HDC screen = GetDC(nullptr);
     if (screen == nullptr) return;
-    scaleX = GetDeviceCaps(screen, LOGPIXELSX) / 96.0;
-    scaleY = GetDeviceCaps(screen, LOGPIXELSY) / 96.0;
+    // The system DPI (the LogPixels value of the user's desktop settings)
+    // is whatever was written there; an absurd one is bounded to 48..480.
+    scaleX = BoundDisplayDpi(GetDeviceCaps(screen, LOGPIXELSX)) / DEFAULT_DISPLAY_DPI;
+    scaleY = BoundDisplayDpi(GetDeviceCaps(screen, LOGPIXELSY)) / DEFAULT_DISPLAY_DPI;
     ReleaseDC(nullptr, screen);
 }
 

@@ -85,6 +85,7 @@ TEST(ThreadLayer, AThreadRunsAtOnceAndARefusedSemaphoreIsNull) {
     EXPECT_EQ(SemaphoreCreate(-1), nullptr);
     SemaphorePost(nullptr);  // a missing semaphore is ignored, not a crash
     ThreadStart(CountRun, nullptr);
+    ThreadLayerClose();
 }
 
 }  // namespace

@@ -20,11 +20,13 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 services="$root/tests/with_services.sh"
 title="Vellumtone by Quorrin V$(head -n1 "$root/VERSION")"
 
-# A meter's picture inside its 2-pixel edge, in client coordinates.
+# A meter's picture inside its 2-pixel edge, in client coordinates, at
+# 96 DPI (scale_layout sets them for another).
 picture_size=493x137
 left_picture_x=12
 right_picture_x=519
 picture_y=12
+control_size=""  # a meter control's size when scaled; empty at 96 DPI
 # The donation button, in client coordinates.
 button_size=350x30
 button_x=330
@@ -117,8 +119,18 @@ grab() {  # origin_x origin_y WxH client_x client_y output: crops a fresh screen
     convert "$work/screen.png" -crop "${size}+$((ox + cx))+$((oy + cy))" +repage "$out"
 }
 
+# Pictures of different sizes, or one that cannot be read, count as
+# differing in every pixel ("all"): compare itself finds 0 differences when
+# the smaller picture matches a part of the larger one.
 differing_pixels() {  # a b -> number of pixels that differ
-    compare -metric AE "$1" "$2" null: 2>&1 | awk '{print int($1)}'
+    local size_a size_b
+    size_a=$(identify -format '%wx%h' "$1" 2>/dev/null)
+    size_b=$(identify -format '%wx%h' "$2" 2>/dev/null)
+    if [ -z "$size_a" ] || [ "$size_a" != "$size_b" ]; then
+        echo all
+        return
+    fi
+    compare -metric AE "$1" "$2" null: 2>&1 | awk '$1 ~ /^[0-9.e+]+$/ {print int($1); next} {print "all"}'
 }
 
 # Waits until both canvases show exactly the expected pictures, looking
@@ -236,7 +248,7 @@ run_named_case() {
 prepare_run() {  # programs and tools the script needs besides the common ones
     local missing="" need
     for need in "$native/render_meter" "$native/x11_close" Xvfb pulseaudio pactl pacat \
-        import convert compare xdotool xwininfo perl "$@"; do
+        import convert compare identify xdotool xwininfo perl "$@"; do
         case "$need" in
             */*) [ -x "$need" ] || missing="$missing $need" ;;
             *) command -v "$need" >/dev/null 2>&1 || missing="$missing $need" ;;
@@ -274,10 +286,69 @@ have_pipewire() {  # PipeWire, its session manager and PulseAudio service, a ses
     done
 }
 
-render() {  # name readings...: the engine's picture of a meter
+render() {  # name readings...: the engine's picture of a meter (of control_size if set)
     local name=$1
     shift
-    "$native/render_meter" "$work/$name.ppm" "$@" && convert "$work/$name.ppm" "$work/$name.png"
+    "$native/render_meter" ${control_size:+--control "$control_size"} "$work/$name.ppm" "$@" &&
+        convert "$work/$name.ppm" "$work/$name.png"
+}
+
+# ---------------------------------------------------------------- scaling
+
+scaled() { echo $(($1 * $2 / 96)); }  # value dpi: floor(value x dpi / 96)
+
+# The layout at a display DPI, as the window layer scales each 96-DPI value:
+# sets the client area's size (client_w, client_h), a meter control's size
+# (control_size, for render) and the pictures' places (for expect_meters).
+scale_layout() {  # dpi (a whole number)
+    client_w=$(scaled 1024 "$1")
+    client_h=$(scaled 220 "$1")
+    control_size="$(scaled 497 "$1")x$(scaled 141 "$1")"
+    picture_size="$(($(scaled 497 "$1") - 4))x$(($(scaled 141 "$1") - 4))"
+    left_picture_x=$(($(scaled 10 "$1") + 2))
+    right_picture_x=$(($(scaled 517 "$1") + 2))
+    picture_y=$(($(scaled 10 "$1") + 2))
+}
+
+# At each DPI in turn: sets it (with the given command), starts the program,
+# expects the scaled client area and both canvases to show, pixel for pixel,
+# what the engine draws for that control size with 20 readings of 51 and 25
+# (the signal must be playing), then closes the program with a window
+# manager's close request. The canvases of the last DPI stay as
+# last-screen.png.
+expect_scaled_meters() {  # set_dpi_command dpi...
+    local set_dpi=$1 dpi ok=0 id ox oy w h
+    shift
+    for dpi in "$@"; do
+        scale_layout "$dpi"
+        render "expected-$dpi-51" $(readings 51) && render "expected-$dpi-25" $(readings 25) ||
+            { log "render_meter failed at $dpi DPI"; ok=1; continue; }
+        "$set_dpi" "$dpi"
+        open_window "$dpi DPI" || { ok=1; continue; }
+        expect_client_area "$dpi DPI" "$client_w" "$client_h" || ok=1
+        expect_meters "$ox" "$oy" "$work/expected-$dpi-51.png" "$work/expected-$dpi-25.png" 20 ||
+            { log "$dpi DPI: meters do not show readings 51 and 25 at their scaled size"; ok=1; }
+        close_with_delete_window || { log "$dpi DPI: close failed"; ok=1; }
+    done
+    return $ok
+}
+
+# For each "written:used" pair: sets the DPI as written (with the given
+# command), starts the program, expects the client area scaled for the DPI
+# it should use, and that a close request ends it with exit code 0.
+expect_bounded_dpi() {  # set_dpi_command written:used...
+    local set_dpi=$1 pair written used ok=0 id ox oy w h
+    shift
+    for pair in "$@"; do
+        written=${pair%:*}
+        used=${pair##*:}
+        scale_layout "$used"
+        "$set_dpi" "$written"
+        open_window "DPI $written" || { ok=1; continue; }
+        expect_client_area "DPI $written" "$client_w" "$client_h" "(DPI $used expected)" || ok=1
+        close_with_delete_window || { log "DPI $written: close failed"; ok=1; }
+    done
+    return $ok
 }
 
 readings() { for _ in $(seq 20); do echo "$1"; done; }

@@ -14,7 +14,14 @@
 #             through both resamplings (skipped without PipeWire)
 #   overload  a full-scale signal lights the overload disc on both meters
 #   nopulse   without a sound server the window opens and the meters rest
-#   dpi       with Xft.dpi 144 the client area is 1536 x 330
+#   dpi       Xft.dpi 144 gives a 1536 x 330 client area; values that state
+#             no scale (0, -5, nan, inf) give 96 DPI, finite ones out of
+#             range are clamped into 48..480 (1e308, 100000: 480; 0.001: 48);
+#             the window has the size of that DPI and a close request ends
+#             the program with exit code 0
+#   scaled    at Xft.dpi 120, 144 and 192 each canvas shows, pixel for pixel,
+#             the engine's picture for its scaled control (the dial fills
+#             it) with the readings of the signal of case signal
 #
 #   linux_e2e.sh BUILD_DIR    (exit 77: skipped, something needed is missing)
 set -u
@@ -74,23 +81,33 @@ case_nopulse() {
     return $ok
 }
 
+# The X server forgets its resources when its last client leaves: a client
+# that stays connected keeps them between the runs of the program. Sets
+# holder.
+keep_resources() {
+    xprop -root -spy >/dev/null 2>&1 &
+    holder=$!
+    sleep 0.3
+}
+
+set_xft_dpi() { echo "Xft.dpi: $1" | xrdb -nocpp -merge; }
+
 case_dpi() {
-    local id ox oy w h ok=0 holder=""
-    # The X server forgets its resources when its last client leaves; a
-    # client that stays connected keeps the Xft.dpi that with_services set.
-    if ! xrdb -query 2>/dev/null | grep -q '^Xft.dpi:[[:space:]]*144$'; then
-        xprop -root -spy >/dev/null 2>&1 &
-        holder=$!
-        sleep 0.3
-        echo "Xft.dpi: 144" | xrdb -nocpp -merge
-    fi
-    if open_window dpi; then
-        expect_client_area dpi 1536 330 "at 144 DPI" || ok=1
-        close_with_delete_window || { log "dpi: close failed"; ok=1; }
-    else
-        ok=1
-    fi
-    [ -n "$holder" ] && kill "$holder" 2>/dev/null
+    local holder ok=0
+    keep_resources
+    expect_bounded_dpi set_xft_dpi 144:144 0:96 -5:96 nan:96 inf:96 1e308:480 100000:480 \
+        0.001:48 || ok=1
+    kill "$holder" 2>/dev/null
+    return $ok
+}
+
+case_scaled() {
+    local holder ok=0
+    keep_resources
+    play_signal 16384 8192 60
+    expect_scaled_meters set_xft_dpi 120 144 192 || ok=1
+    stop_player
+    kill "$holder" 2>/dev/null
     return $ok
 }
 
@@ -106,5 +123,7 @@ else
 fi
 run_case overload
 run_case nopulse --no-pulse
-run_case dpi --no-pulse --dpi 144
+run_case dpi --no-pulse
+# 192 DPI makes the window 2048 x 440, placed at (60, 60).
+run_case scaled --screen 2200x600
 report_and_exit

@@ -14,6 +14,11 @@
 #             25; a window manager's close request (WM_DELETE_WINDOW) ends the
 #             program with code 0
 #   nopulse   without a sound server the window opens and both meters rest
+#   scaled    with the desktop's LogPixels (the system DPI) at 120, 144 and
+#             192 each canvas shows, pixel for pixel, the engine's picture for
+#             its scaled control (the dial fills it) with the readings of the
+#             signal of case signal; LogPixels 1000 gives a window of
+#             480 DPI (5120 x 1100) that a close request ends with code 0
 #
 #   wine_e2e.sh NATIVE_BUILD_DIR WIN_BUILD_DIR
 # The native build gives render_meter (and x11_close); the Windows build gives
@@ -83,6 +88,22 @@ case_nopulse() {
     return $ok
 }
 
+# The system DPI for programs started from now on. with_services.sh removes
+# the value from the shared prefix again once the case ends.
+set_logpixels() {
+    touch "$WINEPREFIX/.vellumtone-logpixels"
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+}
+
+case_scaled() {
+    local ok=0
+    play_signal 16384 8192 120
+    expect_scaled_meters set_logpixels 120 144 192 || ok=1
+    stop_player
+    expect_bounded_dpi set_logpixels 24:48 || ok=1
+    return $ok
+}
+
 # ---------------------------------------------------------------- driver
 
 run_named_case
@@ -90,4 +111,6 @@ prepare_run wine wineserver
 run_case signal --wine
 run_case overload --wine
 run_case nopulse --wine --no-pulse
+# 192 DPI makes the window 2048 x 440, placed at (60, 60).
+run_case scaled --wine --screen 2200x600
 report_and_exit

@@ -53,6 +53,42 @@ TEST_F(MeterCreateTest, TheMainWindowsMetersHaveTheWorkedGeometry) {
     EXPECT_EQ(MeterSlot(15), 0);
 }
 
+// The window layer scales the 497 x 141 control for the display (x 1.5 and
+// x 2 here); the meter is built for the width the control then has, so its
+// dial fills the picture.
+TEST_F(MeterCreateTest, OnAScaledDisplayTheMeterIsBuiltForTheControlsRealWidth) {
+    struct {
+        int controlWidth, controlHeight;
+        int64_t imageHeight, pivotX, needleRadius;
+        RefPoint left, top, right;
+    } cases[] = {
+        {745, 211, 493, 370, 475, {34, 157}, {370, 18}, {706, 157}},  // 144 DPI; pivotX 370.5
+        {994, 282, 659, 495, 640, {42, 206}, {495, 19}, {948, 206}},  // 192 DPI
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.controlWidth);
+        ResetDrawingWorld();
+        SetMemoryCanvasWindowSize(c.controlWidth, c.controlHeight);
+        ASSERT_NE(StartMeter(13), 0);  // asks for 497 x 141, as the main window does
+        const MeterRecord& meter = MeterAt(1);
+        EXPECT_EQ(meter.imageWidth, c.controlWidth - 4);
+        EXPECT_EQ(meter.imageHeight, c.imageHeight);
+        EXPECT_EQ(meter.pivotX, c.pivotX);
+        EXPECT_EQ(meter.needleRadius, c.needleRadius);
+        ScalePoint left = ScalePointAt(1, -45), top = ScalePointAt(1, 0);
+        ScalePoint right = ScalePointAt(1, 45);
+        EXPECT_EQ((RefPoint{left.x, left.y}), c.left);
+        EXPECT_EQ((RefPoint{top.x, top.y}), c.top);
+        EXPECT_EQ((RefPoint{right.x, right.y}), c.right);
+        // The picture is the top rows of the dial and needle: not one white pixel.
+        const PixelView& picture = *MemoryCanvasPicture(13);
+        RefMeter model(c.controlWidth, 3, c.controlHeight - 4);
+        std::string difference;
+        EXPECT_TRUE(SamePicture(picture, model.Picture(), &difference)) << difference;
+        for (uint32_t colour : model.Picture().colours) ASSERT_NE(colour, 0xFFFFFFu);
+    }
+}
+
 TEST_F(MeterCreateTest, NarrowMetersAreTreatedAsOneHundredFiftyWide) {
     ASSERT_NE(StartMeter(13, 100), 0);
     const MeterRecord& meter = MeterAt(1);

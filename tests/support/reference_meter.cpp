@@ -80,7 +80,7 @@ void RefPicture::Line(int x0, int y0, int x1, int y1, int radius, uint32_t colou
     }
 }
 
-RefMeter::RefMeter(int width, int flags)
+RefMeter::RefMeter(int width, int flags, int pictureHeight)
     : flags_(flags),
       imageWidth_(std::max(width, 150) - 4),
       imageHeight_(static_cast<int>(RoundHalfEven(std::max(width, 150) / 1.5)) - 4),
@@ -88,7 +88,8 @@ RefMeter::RefMeter(int width, int flags)
       radius_(static_cast<int>(
           RoundHalfEven(double(imageWidth_ + 4) / (imageWidth_ + 39) * (imageHeight_ + 4)))),
       dial_(imageWidth_, imageHeight_, 0),
-      canvas_(imageWidth_, std::max(imageHeight_ + 4 - 194, 1), 0xFFFFFF) {
+      canvas_(imageWidth_, pictureHeight > 0 ? pictureHeight : std::max(imageHeight_ + 4 - 194, 1),
+              0xFFFFFF) {
     float step = static_cast<float>(500.0 / imageWidth_);
     for (float angle = static_cast<float>(-45.0 - step);;) {
         angle = std::min(static_cast<float>(angle + step), 45.0f);

@@ -40,9 +40,12 @@ struct RefPoint {
 
 // One meter as start-up builds it (created, shown at rest, smoothing reset
 // at value 0), with the program's colours: grey 0x999999 scale, green needle.
+// Its geometry follows the control's width; the canvas picture is as wide as
+// the images and, unless pictureHeight is given (a control scaled for the
+// display), as high as the unscaled control less its edges.
 class RefMeter {
 public:
-    RefMeter(int width, int flags);
+    RefMeter(int width, int flags, int pictureHeight = 0);
     // The canvas picture after one more reading.
     const RefPicture& Update(float reading);
     const RefPicture& Picture() const { return canvas_; }

@@ -1,0 +1,22 @@
+#!/bin/bash
+# Builds the Linux program and its tests with a sanitizer and runs the unit
+# tests and the Linux end-to-end test under it:
+#   tools/sanitize.sh address,undefined build/asan
+#   tools/sanitize.sh thread build/tsan
+# Any report fails the run: the sanitizers stop the process at the first one.
+set -euo pipefail
+sanitizer=${1:?usage: sanitize.sh SANITIZERS BUILD_DIR}
+build=${2:?usage: sanitize.sh SANITIZERS BUILD_DIR}
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUMTONE_BENCH=OFF \
+    -DVELLUMTONE_SANITIZE="$sanitizer" >/dev/null
+cmake --build "$build" -j"${JOBS:-2}"
+
+export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1"
+export LSAN_OPTIONS="suppressions=$root/tools/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tools/tsan.supp"
+cd "$build"
+ctest --output-on-failure -E '_e2e|wine|x11_tests'
+ctest --output-on-failure -R '^linux_e2e$'
