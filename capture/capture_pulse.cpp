@@ -323,7 +323,8 @@ bool Connect(PulseCapture& device, Clock::time_point deadline, bool recording) {
     attributes.tlength = attributes.prebuf = attributes.minreq = static_cast<uint32_t>(-1);
     attributes.fragsize = device.fragmentBytes;
     pa_stream_set_read_callback(device.stream, OnRead, &device);
-    // Like waveInOpen, opening does not record yet: the stream starts corked.
+    // Like waveInOpen, opening does not record yet: the stream starts
+    // corked. One made again after an outage records at once.
     auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
                                                 (recording ? 0 : PA_STREAM_START_CORKED));
     if (pa_stream_connect_record(device.stream, source.empty() ? nullptr : source.c_str(),
