@@ -4,7 +4,7 @@ LINUX_BUILD ?= build/linux
 WIN_BUILD ?= build/win64
 JOBS ?= 2
 
-.PHONY: all deps deps-run build linux windows test unit-test sanitize run bench cost package package-test clean
+.PHONY: all deps deps-run build linux windows test unit-test sanitize run bench cost soak package package-test clean
 PACKAGES ?= build/packages
 VERSION := $(shell head -n1 VERSION)
 
@@ -65,6 +65,11 @@ bench: deps-run linux
 cost: build
 	@tools/install-deps.sh --cost
 	bench/running_cost.sh $(LINUX_BUILD) $(WIN_BUILD)
+
+# Ten minutes of the Linux program with a sound server that is killed and
+# started again half way (SOAK_SECONDS, SOAK_SOUND=pipewire); not in make test.
+soak: deps-run linux
+	tools/soak.sh $(LINUX_BUILD)
 
 clean:
 	rm -rf build

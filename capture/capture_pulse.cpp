@@ -11,12 +11,22 @@
 // for the server with a deadline, so a missing or silent server makes
 // OpenCaptureDevice fail quickly instead of hanging start-up, and the
 // service thread sleeps in the loop's poll until the server sends sound or
-// StopCaptureDevice wakes it. If the server goes away, the thread stops
-// delivering and sleeps until stopped.
+// StopCaptureDevice wakes it. The server hands sound over a block at a time,
+// so the thread wakes once per block.
+//
+// A sound server comes and goes (a crash, a restart, a log-out of another
+// session): when the connection fails, the thread drops it and connects
+// again after 250 ms, 500 ms and then every second, on the same loop and
+// thread, until the server answers or the device is stopped. The
+// queued blocks stay queued meanwhile. The default device follows the
+// server's default source when the user changes it.
 #include <pulse/pulseaudio.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -33,22 +43,39 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr auto OPEN_DEADLINE = std::chrono::milliseconds(3000);
-constexpr pa_usec_t FRAGMENT_USEC = 10000;  // the server hands sound over every 10 ms
+constexpr auto CONNECT_DEADLINE = std::chrono::milliseconds(3000);  // one reconnection attempt
+constexpr auto FIRST_RETRY = std::chrono::milliseconds(250);
+constexpr auto LONGEST_RETRY = std::chrono::milliseconds(1000);
+// Until recording starts and the block length is known.
+constexpr pa_usec_t FIRST_FRAGMENT_USEC = 10000;
 
 struct PulseCapture {
+    // The loop and what lives on it belong to the opening thread until
+    // StartCaptureDevice, then to the service thread alone.
     pa_mainloop* loop = nullptr;
-    pa_context* context = nullptr;
+    pa_context* context = nullptr;  // nullptr while there is no server
     pa_stream* stream = nullptr;
+    pa_io_event* wakeEvent = nullptr;
+    int wakeDescriptor = -1;  // readable once StopCaptureDevice was called
+    pa_sample_spec sampleSpec = {};
+    uint32_t deviceId = WAVE_MAPPER;
+    uint32_t fragmentBytes = 0;  // how much sound the server hands over at a time
+    std::string defaultSource;   // the server's default source when last asked
     void* callbackWindow = nullptr;
 
     std::mutex lock;                // guards everything below
+    std::condition_variable retry;  // the back-off wait, cut short by a stop
     std::deque<WaveHeader*> queue;  // blocks waiting to be filled, the head first
     uint32_t filled = 0;            // bytes already in the head block
     bool started = false;
     bool stopping = false;  // StopCaptureDevice was called
-    bool failed = false;    // the server went away
     std::thread service;
 };
+
+bool Stopping(PulseCapture& device) {
+    std::lock_guard<std::mutex> hold(device.lock);
+    return device.stopping;
+}
 
 // Runs the loop once, waiting at most until the deadline.
 bool IterateUntil(pa_mainloop* loop, Clock::time_point deadline) {
@@ -61,21 +88,21 @@ bool IterateUntil(pa_mainloop* loop, Clock::time_point deadline) {
     return pa_mainloop_dispatch(loop) >= 0;
 }
 
-bool WaitForContext(pa_mainloop* loop, pa_context* context, Clock::time_point deadline) {
+bool WaitForContext(PulseCapture& device, Clock::time_point deadline) {
     for (;;) {
-        pa_context_state_t state = pa_context_get_state(context);
+        pa_context_state_t state = pa_context_get_state(device.context);
         if (state == PA_CONTEXT_READY) return true;
-        if (!PA_CONTEXT_IS_GOOD(state)) return false;
-        if (!IterateUntil(loop, deadline)) return false;
+        if (!PA_CONTEXT_IS_GOOD(state) || Stopping(device)) return false;
+        if (!IterateUntil(device.loop, deadline)) return false;
     }
 }
 
-bool WaitForStream(pa_mainloop* loop, pa_stream* stream, Clock::time_point deadline) {
+bool WaitForStream(PulseCapture& device, Clock::time_point deadline) {
     for (;;) {
-        pa_stream_state_t state = pa_stream_get_state(stream);
+        pa_stream_state_t state = pa_stream_get_state(device.stream);
         if (state == PA_STREAM_READY) return true;
-        if (!PA_STREAM_IS_GOOD(state)) return false;
-        if (!IterateUntil(loop, deadline)) return false;
+        if (!PA_STREAM_IS_GOOD(state) || Stopping(device)) return false;
+        if (!IterateUntil(device.loop, deadline)) return false;
     }
 }
 
@@ -98,15 +125,16 @@ void CollectSource(pa_context*, const pa_source_info* info, int last, void* data
     if (search->seen++ == search->wanted && info->name != nullptr) search->name = info->name;
 }
 
-bool FindSourceName(PulseCapture& device, uint32_t deviceId, Clock::time_point deadline,
-                    std::string* name) {
+bool FindSourceName(PulseCapture& device, Clock::time_point deadline, std::string* name) {
     SourceSearch search;
-    search.wanted = deviceId;
+    search.wanted = device.deviceId;
     pa_operation* operation =
         pa_context_get_source_info_list(device.context, CollectSource, &search);
     if (operation == nullptr) return false;
-    while (!search.done && IterateUntil(device.loop, deadline)) {
+    while (!search.done && !Stopping(device) && IterateUntil(device.loop, deadline)) {
     }
+    // Cancelling keeps the callback from reaching `search` once it is gone.
+    if (!search.done) pa_operation_cancel(operation);
     pa_operation_unref(operation);
     *name = search.name;
     return search.done && !name->empty();
@@ -128,24 +156,6 @@ bool SampleFormatFor(uint16_t bits, pa_sample_format_t* format) {
             return true;
         default:
             return false;
-    }
-}
-
-void Disconnect(PulseCapture& device) {
-    if (device.stream != nullptr) {
-        pa_stream_set_read_callback(device.stream, nullptr, nullptr);
-        pa_stream_disconnect(device.stream);
-        pa_stream_unref(device.stream);
-        device.stream = nullptr;
-    }
-    if (device.context != nullptr) {
-        pa_context_disconnect(device.context);
-        pa_context_unref(device.context);
-        device.context = nullptr;
-    }
-    if (device.loop != nullptr) {
-        pa_mainloop_free(device.loop);
-        device.loop = nullptr;
     }
 }
 
@@ -202,24 +212,167 @@ void OnRead(pa_stream* stream, size_t, void* data) {
     Announce(device, finished);
 }
 
+// The default device records from the server's default source, where the
+// server puts a stream that names no source. When the user picks another
+// default, some servers move such streams along and others leave them where
+// they are, so the stream is moved here if it is not there yet. Only a
+// change of the default moves it: a stream that the user moved by hand stays
+// where it was put (some servers report a change of the server for every
+// move) until the default changes again.
+void OnServerInfo(pa_context* context, const pa_server_info* info, void* data) {
+    auto& device = *static_cast<PulseCapture*>(data);
+    if (info == nullptr || info->default_source_name == nullptr || context != device.context) {
+        return;
+    }
+    bool changed =
+        !device.defaultSource.empty() && device.defaultSource != info->default_source_name;
+    device.defaultSource = info->default_source_name;
+    if (!changed || device.stream == nullptr ||
+        pa_stream_get_state(device.stream) != PA_STREAM_READY) {
+        return;
+    }
+    const char* current = pa_stream_get_device_name(device.stream);
+    if (current != nullptr && device.defaultSource == current) return;
+    pa_operation* operation = pa_context_move_source_output_by_name(
+        context, pa_stream_get_index(device.stream), info->default_source_name, nullptr, nullptr);
+    if (operation != nullptr) pa_operation_unref(operation);
+}
+
+void FollowDefaultSource(PulseCapture& device) {
+    pa_operation* operation = pa_context_get_server_info(device.context, OnServerInfo, &device);
+    if (operation != nullptr) pa_operation_unref(operation);
+}
+
+void OnServerEvent(pa_context*, pa_subscription_event_type_t event, uint32_t, void* data) {
+    if ((event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) == PA_SUBSCRIPTION_EVENT_SERVER) {
+        FollowDefaultSource(*static_cast<PulseCapture*>(data));
+    }
+}
+
+void OnWake(pa_mainloop_api*, pa_io_event*, int, pa_io_event_flags_t, void*) {
+    // Nothing to do: the service thread looks at `stopping` after each turn.
+}
+
+void DropConnection(PulseCapture& device) {
+    if (device.stream != nullptr) {
+        pa_stream_set_read_callback(device.stream, nullptr, nullptr);
+        pa_stream_disconnect(device.stream);
+        pa_stream_unref(device.stream);
+        device.stream = nullptr;
+    }
+    if (device.context != nullptr) {
+        pa_context_set_subscribe_callback(device.context, nullptr, nullptr);
+        pa_context_disconnect(device.context);
+        pa_context_unref(device.context);
+        device.context = nullptr;
+    }
+}
+
+// The sound already in the head block is from before an outage; the block
+// is filled afresh once the server is back, so that it holds one stretch.
+void ForgetPartialBlock(PulseCapture& device) {
+    std::lock_guard<std::mutex> hold(device.lock);
+    device.filled = 0;
+}
+
+void FreeLoop(PulseCapture& device) {
+    if (device.wakeEvent != nullptr) {
+        pa_mainloop_get_api(device.loop)->io_free(device.wakeEvent);
+        device.wakeEvent = nullptr;
+    }
+    if (device.loop != nullptr) {
+        pa_mainloop_free(device.loop);
+        device.loop = nullptr;
+    }
+    if (device.wakeDescriptor >= 0) {
+        close(device.wakeDescriptor);
+        device.wakeDescriptor = -1;
+    }
+}
+
+// Connects to the server and opens the record stream, recording at once or
+// corked. On failure the caller drops what was made.
+bool Connect(PulseCapture& device, Clock::time_point deadline, bool recording) {
+    pa_proplist* properties = pa_proplist_new();
+    pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Vellumtone");
+    pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, "vellumtone");
+    pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, "production");
+    device.context =
+        pa_context_new_with_proplist(pa_mainloop_get_api(device.loop), "Vellumtone", properties);
+    pa_proplist_free(properties);
+    if (device.context == nullptr ||
+        pa_context_connect(device.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
+        !WaitForContext(device, deadline)) {
+        return false;
+    }
+
+    std::string source;
+    if (device.deviceId != WAVE_MAPPER) {
+        if (!FindSourceName(device, deadline, &source)) return false;
+    } else {
+        pa_context_set_subscribe_callback(device.context, OnServerEvent, &device);
+        pa_operation* operation =
+            pa_context_subscribe(device.context, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr);
+        if (operation != nullptr) pa_operation_unref(operation);
+    }
+
+    device.stream = pa_stream_new(device.context, "Level meter", &device.sampleSpec, nullptr);
+    if (device.stream == nullptr) return false;
+    pa_buffer_attr attributes;
+    attributes.maxlength = static_cast<uint32_t>(-1);
+    attributes.tlength = attributes.prebuf = attributes.minreq = static_cast<uint32_t>(-1);
+    attributes.fragsize = device.fragmentBytes;
+    pa_stream_set_read_callback(device.stream, OnRead, &device);
+    // Like waveInOpen, opening does not record yet: the stream starts
+    // corked. One made again after an outage records at once.
+    auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
+                                                (recording ? 0 : PA_STREAM_START_CORKED));
+    if (pa_stream_connect_record(device.stream, source.empty() ? nullptr : source.c_str(),
+                                 &attributes, flags) < 0 ||
+        !WaitForStream(device, deadline)) {
+        return false;
+    }
+    // Note the default the stream was put on; later changes move it.
+    device.defaultSource.clear();
+    if (device.deviceId == WAVE_MAPPER) FollowDefaultSource(device);
+    return true;
+}
+
 bool Healthy(PulseCapture& device) {
     return PA_CONTEXT_IS_GOOD(pa_context_get_state(device.context)) &&
            PA_STREAM_IS_GOOD(pa_stream_get_state(device.stream));
 }
 
+// Waits before the next connection attempt; false when stopped meanwhile.
+bool WaitToRetry(PulseCapture& device, std::chrono::milliseconds delay) {
+    std::unique_lock<std::mutex> hold(device.lock);
+    return !device.retry.wait_for(hold, delay, [&device] { return device.stopping; });
+}
+
 void ServiceThread(PulseCapture* device) {
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> hold(device->lock);
-            if (device->stopping) return;
+    auto delay = FIRST_RETRY;
+    Clock::time_point connected = Clock::now();
+    while (!Stopping(*device)) {
+        if (device->context != nullptr) {
+            // Sleeps in poll until the server sends something or Stop wakes
+            // it. The connection is looked at first: one lost before the
+            // thread began would otherwise leave it sleeping for good.
+            if (Healthy(*device) && pa_mainloop_iterate(device->loop, 1, nullptr) >= 0) continue;
+            // The server went away or dropped the stream. A connection that
+            // held starts the back-off afresh; one that fails as soon as it
+            // is made (a server that refuses the stream) keeps it growing.
+            DropConnection(*device);
+            ForgetPartialBlock(*device);
+            if (Clock::now() - connected >= LONGEST_RETRY) delay = FIRST_RETRY;
+        } else if (Connect(*device, Clock::now() + CONNECT_DEADLINE, true)) {
+            connected = Clock::now();
+            continue;
+        } else {
+            DropConnection(*device);
         }
-        // Sleeps in poll until the server sends something or Stop wakes it.
-        if (pa_mainloop_iterate(device->loop, 1, nullptr) < 0 || !Healthy(*device)) break;
+        if (!WaitToRetry(*device, delay)) break;
+        delay = std::min(delay * 2, LONGEST_RETRY);
     }
-    // The server is gone: deliver nothing more and wait for the stop,
-    // without spinning. The queued blocks stay with the device until then.
-    std::lock_guard<std::mutex> hold(device->lock);
-    device->failed = true;
 }
 
 }  // namespace
@@ -237,42 +390,22 @@ void* OpenCaptureDevice(uint32_t deviceId, const WaveFormatRecord& format, void*
 
     auto* device = new PulseCapture();
     device->callbackWindow = callbackWindow;
-    Clock::time_point deadline = Clock::now() + OPEN_DEADLINE;
+    device->deviceId = deviceId;
+    device->sampleSpec = sampleSpec;
+    device->fragmentBytes =
+        static_cast<uint32_t>(pa_usec_to_bytes(FIRST_FRAGMENT_USEC, &device->sampleSpec));
     device->loop = pa_mainloop_new();
-    if (device->loop != nullptr) {
-        pa_proplist* properties = pa_proplist_new();
-        pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Vellumtone");
-        pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, "vellumtone");
-        pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, "production");
-        device->context = pa_context_new_with_proplist(pa_mainloop_get_api(device->loop),
-                                                       "Vellumtone", properties);
-        pa_proplist_free(properties);
-    }
-    bool ok = device->context != nullptr &&
-              pa_context_connect(device->context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0 &&
-              WaitForContext(device->loop, device->context, deadline);
-
-    std::string source;
-    if (ok && deviceId != WAVE_MAPPER) ok = FindSourceName(*device, deviceId, deadline, &source);
+    device->wakeDescriptor = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    bool ok = device->loop != nullptr && device->wakeDescriptor >= 0;
     if (ok) {
-        device->stream = pa_stream_new(device->context, "Level meter", &sampleSpec, nullptr);
-        ok = device->stream != nullptr;
-    }
-    if (ok) {
-        pa_buffer_attr attributes;
-        attributes.maxlength = static_cast<uint32_t>(-1);
-        attributes.tlength = attributes.prebuf = attributes.minreq = static_cast<uint32_t>(-1);
-        attributes.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(FRAGMENT_USEC, &sampleSpec));
-        pa_stream_set_read_callback(device->stream, OnRead, device);
-        // Like waveInOpen, opening does not record yet: the stream starts corked.
-        auto flags =
-            static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
-        ok = pa_stream_connect_record(device->stream, source.empty() ? nullptr : source.c_str(),
-                                      &attributes, flags) >= 0 &&
-             WaitForStream(device->loop, device->stream, deadline);
+        pa_mainloop_api* api = pa_mainloop_get_api(device->loop);
+        device->wakeEvent =
+            api->io_new(api, device->wakeDescriptor, PA_IO_EVENT_INPUT, OnWake, nullptr);
+        ok = device->wakeEvent != nullptr && Connect(*device, Clock::now() + OPEN_DEADLINE, false);
     }
     if (!ok) {
-        Disconnect(*device);
+        DropConnection(*device);
+        FreeLoop(*device);
         delete device;
         return nullptr;
     }
@@ -312,11 +445,22 @@ bool StartCaptureDevice(void* handle) {
     auto* device = static_cast<PulseCapture*>(handle);
     if (device == nullptr) return false;
     std::lock_guard<std::mutex> hold(device->lock);
-    if (device->stopping || device->failed) return false;
+    if (device->stopping) return false;
     if (device->started) return true;
-    // The loop is not running on any thread yet, so it may be used here.
-    pa_operation* operation = pa_stream_cork(device->stream, 0, nullptr, nullptr);
-    if (operation != nullptr) pa_operation_unref(operation);
+    // The server hands sound over a block at a time: one wake-up per block
+    // instead of one every few milliseconds.
+    if (!device->queue.empty()) device->fragmentBytes = device->queue.front()->dwBufferLength;
+    // The loop is not running on any thread yet, so it may be used here. A
+    // stream lost since the opening is made again, recording, by the service.
+    if (device->stream != nullptr && pa_stream_get_state(device->stream) == PA_STREAM_READY) {
+        pa_buffer_attr attributes = *pa_stream_get_buffer_attr(device->stream);
+        attributes.fragsize = device->fragmentBytes;
+        pa_operation* operation =
+            pa_stream_set_buffer_attr(device->stream, &attributes, nullptr, nullptr);
+        if (operation != nullptr) pa_operation_unref(operation);
+        operation = pa_stream_cork(device->stream, 0, nullptr, nullptr);
+        if (operation != nullptr) pa_operation_unref(operation);
+    }
     try {
         device->service = std::thread(ServiceThread, device);
     } catch (...) {
@@ -334,9 +478,17 @@ void StopCaptureDevice(void* handle) {
         if (device->stopping) return;
         device->stopping = true;
     }
-    if (device->loop != nullptr) pa_mainloop_wakeup(device->loop);
+    // The descriptor stays readable, so a poll that starts after this
+    // returns at once as well.
+    device->retry.notify_all();
+    uint64_t one = 1;
+    if (device->wakeDescriptor >= 0 && write(device->wakeDescriptor, &one, sizeof one) < 0) {
+        // An eventfd refuses a write only when its counter would overflow,
+        // and then it is readable already.
+    }
     if (device->service.joinable()) device->service.join();
-    Disconnect(*device);
+    DropConnection(*device);
+    FreeLoop(*device);
     // As waveInReset: every queued block comes back marked done, with what
     // it holds, announced like any finished block.
     std::vector<WaveHeader*> finished;

@@ -3,6 +3,8 @@
 # server whose default capture source is the monitor of a null sink named
 # "meter", then stops both. Options before the command:
 #   --no-pulse     start no sound server (PULSE_SERVER points at nothing)
+#   --pipewire     PipeWire with its PulseAudio service instead of PulseAudio,
+#                  on a private session bus (DBUS_SESSION_BUS_ADDRESS)
 #   --wine         also provide a Wine prefix (WINEPREFIX), made once per
 #                  prefix directory and reused (VELLUMTONE_WINEPREFIX or
 #                  $TMPDIR/vellumtone-wineprefix)
@@ -16,14 +18,19 @@
 # every other run of the shared prefix sees 96 DPI.
 # The command sees DISPLAY, PULSE_SERVER, XDG_RUNTIME_DIR and, with --wine,
 # WINEPREFIX; PULSE_SINK=meter names the sink that plays the test signal.
+# VELLUMTONE_SOUND says which server runs (pulse, pipewire or none) and
+# VELLUMTONE_SOUND_SERVER is tests/sound_server.sh, with which a test kills
+# the server and starts a new one on the same runtime directory:
+#   "$VELLUMTONE_SOUND_SERVER" kill; "$VELLUMTONE_SOUND_SERVER" start "$VELLUMTONE_SOUND"
 set -u
-want_pulse=1
+sound=pulse
 want_wine=0
 dpi=""
 screen=1280x800
 while [ $# -gt 0 ]; do
   case "$1" in
-    --no-pulse) want_pulse=0; shift ;;
+    --no-pulse) sound=none; shift ;;
+    --pipewire) sound=pipewire; shift ;;
     --wine) want_wine=1; shift ;;
     --dpi) dpi="$2"; shift 2 ;;
     --screen) screen="$2"; shift 2 ;;
@@ -34,11 +41,13 @@ done
 
 runtime=$(mktemp -d "${TMPDIR:-/tmp}/vellumtone-svc.XXXXXX")
 xvfb_pid=""
-pulse_pid=""
+bus_pid=""
+export VELLUMTONE_SOUND=$sound
+export VELLUMTONE_SOUND_SERVER
+VELLUMTONE_SOUND_SERVER="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/sound_server.sh"
 cleanup() {
-  [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null && wait "$pulse_pid" 2>/dev/null
-  # A server that tests/restart_pulse.sh started in place of ours.
-  [ -f "$runtime/pulse-restarted.pid" ] && kill "$(cat "$runtime/pulse-restarted.pid")" 2>/dev/null
+  [ "$sound" != none ] && XDG_RUNTIME_DIR="$runtime" "$VELLUMTONE_SOUND_SERVER" stop
+  [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null && wait "$bus_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   rm -rf "$runtime"
 }
@@ -64,23 +73,20 @@ fi
 export XDG_RUNTIME_DIR="$runtime"
 export PULSE_SERVER="unix:$runtime/pulse/native"
 export PULSE_SINK=meter
-if [ "$want_pulse" = 1 ]; then
-  mkdir -p "$runtime/pulse"
-  HOME="$runtime" pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
-    --use-pid-file=no --system=false \
-    --load=module-native-protocol-unix \
-    --load="module-null-sink sink_name=meter rate=44100 channels=2" \
-    >"$runtime/pulse.log" 2>&1 &
-  pulse_pid=$!
-  export VELLUMTONE_PULSE_PID=$pulse_pid  # for tests/restart_pulse.sh
-  ok=0
-  for _ in $(seq 100); do
-    if pactl info >/dev/null 2>&1; then ok=1; break; fi
+if [ "$sound" = pipewire ]; then
+  # The session manager and the PulseAudio service find PipeWire's parts
+  # through a session bus; a private one, so nothing reaches the machine's.
+  dbus-daemon --session --address="unix:path=$runtime/bus" --nofork --nopidfile \
+    >"$runtime/dbus.log" 2>&1 &
+  bus_pid=$!
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus"
+  for _ in $(seq 50); do
+    [ -S "$runtime/bus" ] && break
     sleep 0.1
   done
-  [ "$ok" = 1 ] || { echo "with_services: PulseAudio did not start" >&2; cat "$runtime/pulse.log" >&2; exit 1; }
-  pactl set-default-source meter.monitor
-  pactl set-default-sink meter
+fi
+if [ "$sound" != none ]; then
+  "$VELLUMTONE_SOUND_SERVER" start "$sound" || { echo "with_services: no sound server" >&2; exit 1; }
 fi
 
 # Back to the system DPI that Wine assumes when the desktop states none.

@@ -14,8 +14,13 @@ packages=(
 )
 for option in "$@"; do
   case "$option" in
-    # To test everything: the Windows cross build under Wine, and the packages.
-    --all) packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis zip desktop-file-utils dpkg-dev file) ;;
+    # To test everything: the Windows cross build under Wine, the packages,
+    # and the Linux program under PipeWire (its PulseAudio service beside
+    # PulseAudio; pipewire-audio and pipewire-alsa would remove PulseAudio).
+    --all)
+      packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis zip desktop-file-utils dpkg-dev file)
+      packages+=(pipewire wireplumber pipewire-pulse dbus)
+      ;;
     # The meter it is compared with (measured only) and the chart.
     --cost) packages+=(pavumeter gnuplot-nox) ;;
   esac

@@ -133,11 +133,13 @@ differing_pixels() {  # a b -> number of pixels that differ
     compare -metric AE "$1" "$2" null: 2>&1 | awk '$1 ~ /^[0-9.e+]+$/ {print int($1); next} {print "all"}'
 }
 
-# Waits until both canvases show exactly the expected pictures. The last
-# screenshot stays as last-screen.png, to look at.
-expect_meters() {  # ox oy expected_left expected_right seconds
-    local ox=$1 oy=$2 left=$3 right=$4 seconds=$5 dl="" dr=""
-    for _ in $(seq $((seconds * 2))); do
+# Waits until both canvases show exactly the expected pictures, looking
+# again every half second (or as often as given) until the seconds are up.
+# The last screenshot stays as last-screen.png, to look at.
+expect_meters() {  # ox oy expected_left expected_right seconds [pause]
+    local ox=$1 oy=$2 left=$3 right=$4 pause=${6:-0.5} dl="" dr="" deadline
+    deadline=$(($(date +%s%N) + $5 * 1000000000))
+    while [ "$(date +%s%N)" -le "$deadline" ]; do
         grab "$ox" "$oy" "$picture_size" "$left_picture_x" "$picture_y" "$work/left.png" &&
             grab "$ox" "$oy" "$picture_size" "$right_picture_x" "$picture_y" "$work/right.png" ||
             return 1
@@ -147,7 +149,7 @@ expect_meters() {  # ox oy expected_left expected_right seconds
             cp "$work/screen.png" "$work/last-screen.png"
             return 0
         fi
-        sleep 0.5
+        sleep "$pause"
     done
     log "canvases differ from the engine's pictures: left $dl pixels, right $dr pixels"
     cp "$work/screen.png" "$work/last-screen.png"
@@ -156,10 +158,14 @@ expect_meters() {  # ox oy expected_left expected_right seconds
 
 # ---------------------------------------------------------------- the signal
 
-# Plays a stereo square wave into the "meter" sink; sets player_pid.
-play_signal() {  # left_amplitude right_amplitude seconds
-    perl "$root/tools/make_signal.pl" "$1" "$2" "$3" >"$work/signal.raw"
-    pacat --raw --device=meter --rate=44100 --channels=2 --format=s16le "$work/signal.raw" &
+# Plays a stereo square wave (or, with --sine, a sine wave) into the "meter"
+# sink or the one named; sets player_pid.
+play_signal() {  # [--sine] left_amplitude right_amplitude seconds [sink]
+    local shape=()
+    [ "$1" = --sine ] && { shape=(--sine); shift; }
+    perl "$root/tools/make_signal.pl" "${shape[@]}" "$1" "$2" "$3" >"$work/signal-${4:-meter}.raw"
+    pacat --raw --device="${4:-meter}" --rate=44100 --channels=2 --format=s16le \
+        "$work/signal-${4:-meter}.raw" 2>>"$work/player.err" &
     player_pid=$!
 }
 
@@ -266,10 +272,18 @@ EOF
     chmod +x "$work/bin/xdg-open"
 
     render expected-51 $(readings 51) && render expected-25 $(readings 25) &&
+        render expected-76 $(readings 76) && render expected-38 $(readings 38) &&
         render expected-101 $(readings 101) && render expected-rest ||
         { log "render_meter failed"; exit 1; }
     passed=0
     failed=0
+}
+
+have_pipewire() {  # PipeWire, its session manager and PulseAudio service, a session bus
+    local tool
+    for tool in pipewire wireplumber pipewire-pulse dbus-daemon; do
+        command -v "$tool" >/dev/null 2>&1 || return 1
+    done
 }
 
 render() {  # name readings...: the engine's picture of a meter (of control_size if set)

@@ -4,7 +4,7 @@
 # PulseAudio server (tests/with_services.sh), as in wine_e2e.sh:
 #   restart   a square wave (left 16384, right 8192) shows as readings 51 and
 #             25; the server is killed and, a few seconds later, started again
-#             on the same runtime directory (tests/restart_pulse.sh); a new
+#             on the same runtime directory (tests/sound_server.sh); a new
 #             square wave (left 8192, right 16384) then shows as readings 25
 #             and 51 exactly as the engine draws them, without the program
 #             being touched; a close request still ends it with code 0
@@ -42,9 +42,9 @@ case_restart() {
     expect_meters "$ox" "$oy" "$work/expected-51.png" "$work/expected-25.png" 20 ||
         { log "restart: meters do not show readings 51 and 25 before the restart"; ok=1; }
     stop_player
-    bash "$root/tests/restart_pulse.sh" stop || { log "restart: the server did not go"; return 1; }
+    bash "$root/tests/sound_server.sh" kill || { log "restart: the server did not go"; return 1; }
     sleep 3  # the program tries, and fails, to reopen the device meanwhile
-    bash "$root/tests/restart_pulse.sh" start || { log "restart: no new server"; return 1; }
+    bash "$root/tests/sound_server.sh" start pulse || { log "restart: no new server"; return 1; }
     play_signal 8192 16384 60
     expect_meters "$ox" "$oy" "$work/expected-25.png" "$work/expected-51.png" 30 ||
         { log "restart: meters do not show the new signal after the restart"; ok=1; }

@@ -1,6 +1,6 @@
 // Linux programs started from a test under Wine, through Wine's Unix process
 // start (as Wine starts the browser for web addresses): pacat to play a
-// signal into the sound server, tests/restart_pulse.sh to take the server
+// signal into the sound server, tests/sound_server.sh to take the server
 // away and bring it back. Available only under Wine.
 #pragma once
 

@@ -193,18 +193,18 @@ bool NewestBlockPeaks(int left, int right) {
 }
 
 TEST_F(WaveInRecovery, RecordingResumesOnceTheSoundServerIsBack) {
-    std::string script = std::string(VELLUMTONE_SOURCE_DIR) + "/tests/restart_pulse.sh";
-    if (FindUnixSpawn() == nullptr || EnvironmentValue("VELLUMTONE_PULSE_PID").empty()) {
+    std::string script = std::string(VELLUMTONE_SOURCE_DIR) + "/tests/sound_server.sh";
+    if (FindUnixSpawn() == nullptr || EnvironmentValue("VELLUMTONE_SOUND") != "pulse") {
         GTEST_SKIP() << "needs Wine and the sound server of tests/with_services.sh";
     }
-    ASSERT_EQ(RunUnixProgram({"/bin/bash", script, "stop"}), 0) << "could not kill the server";
+    ASSERT_EQ(RunUnixProgram({"/bin/bash", script, "kill"}), 0) << "could not kill the server";
     uint64_t published = Published();
     // Gone: blocks stop, and the tries (one a second) find no device.
     ASSERT_TRUE(DispatchUntil(10000, [] { return CaptureRecoveryCount() >= 2; }));
     EXPECT_EQ(Capture().DeviceHandle.Get(), nullptr);
     EXPECT_LE(Published(), published + 16) << "blocks went on without a server";
 
-    ASSERT_EQ(RunUnixProgram({"/bin/bash", script, "start"}), 0) << "no new server";
+    ASSERT_EQ(RunUnixProgram({"/bin/bash", script, "start", "pulse"}), 0) << "no new server";
     published = Published();
     ASSERT_TRUE(DispatchUntil(15000, [&] { return Published() >= published + 10; }))
         << "recording did not come back (" << CaptureRecoveryCount() << " tries)";

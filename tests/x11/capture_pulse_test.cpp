@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -244,58 +245,95 @@ TEST_F(CapturePulse, DeviceNumbersBeyondTheCaptureSourcesOpenNothing) {
     EXPECT_EQ(OpenCaptureDevice(57, DefaultFormat(), window), nullptr);
 }
 
-// A server of our own that dies while recording: deliveries end, nothing
-// hangs, and the stop still returns.
-TEST_F(CapturePulse, ADyingServerStopsTheDeliveriesQuietly) {
-    if (std::system("command -v pulseaudio >/dev/null 2>&1") != 0) GTEST_SKIP() << "no pulseaudio";
-    std::string runtime = ::testing::TempDir() + "vt-dying-pulse-XXXXXX";
-    ASSERT_NE(mkdtemp(runtime.data()), nullptr);
-    std::string socket = runtime + "/native";
+// A private server on a socket of our own; its pid, 0 on failure.
+pid_t StartServer(const std::string& runtime, const std::string& socket) {
     pid_t server = Spawn({"env", "HOME=" + runtime, "XDG_RUNTIME_DIR=" + runtime, "pulseaudio",
                           "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
                           "--system=false", "--load=module-native-protocol-unix socket=" + socket,
                           "--load=module-null-sink sink_name=dying"});
-    ASSERT_GT(server, 0);
-    struct stat info;
-    for (int i = 0; i < 100 && stat(socket.c_str(), &info) != 0; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    std::string probe = "PULSE_SERVER=unix:" + socket + " pactl info >/dev/null 2>&1";
+    bool up = RepeatUntil(
+        [&] {
+            if (std::system(probe.c_str()) == 0) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            return false;
+        },
+        5000);
+    return up ? server : 0;
+}
+
+// Messages until the recorder has `count` blocks, or the time is up.
+bool AwaitBlocks(size_t count, int timeoutMs) {
+    return RepeatUntil(
+        [count] {
+            FetchPlatformMessage(50);
+            return finished.size() >= count;
+        },
+        timeoutMs);
+}
+
+// A server of our own that dies while recording: deliveries end and nothing
+// hangs; a new server on the same socket is recorded from again, the queued
+// blocks going on in their order; a stop while the next attempt is awaited
+// returns.
+TEST_F(CapturePulse, ADeadServerIsReconnectedWhenItComesBack) {
+    if (std::system("command -v pulseaudio >/dev/null 2>&1") != 0) GTEST_SKIP() << "no pulseaudio";
+    std::string runtime = ::testing::TempDir() + "vt-dying-pulse-XXXXXX";
+    ASSERT_NE(mkdtemp(runtime.data()), nullptr);
+    std::string socket = runtime + "/native";
+    pid_t server = StartServer(runtime, socket);
+    if (server == 0) GTEST_SKIP() << "the private server did not come up";
     const char* saved = std::getenv("PULSE_SERVER");
     std::string previous = saved ? saved : "";
     setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
     // The null sink's monitor is the only source and so the default one.
     void* device = OpenCaptureDevice(WAVE_MAPPER, DefaultFormat(), window);
+    ASSERT_NE(device, nullptr);
+    for (WaveHeader& header : headers) ASSERT_TRUE(PrepareCaptureBlock(device, &header));
+    ASSERT_TRUE(StartCaptureDevice(device));
+    EXPECT_TRUE(AwaitBlocks(2, 5000));
+
+    Stop(server);
+    // Whatever was in flight arrives; then the deliveries end.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    while (FetchPlatformMessage(50) != 0) {
+    }
+    size_t before = finished.size();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    while (FetchPlatformMessage(50) != 0) {
+    }
+    EXPECT_EQ(finished.size(), before);
+
+    server = StartServer(runtime, socket);
+    ASSERT_GT(server, 0);
+    EXPECT_TRUE(AwaitBlocks(before + 2 * BLOCKS, 10000)) << "nothing recorded from the new server";
+    for (size_t i = 0; i < finished.size(); ++i) {
+        EXPECT_EQ(finished[i].header, &headers[i % BLOCKS]) << "block " << i;
+    }
+
+    kill(server, SIGKILL);
+    waitpid(server, nullptr, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    // The stop runs beside the test, so that a hang fails instead of waiting
+    // for the test's time limit.
+    std::atomic<bool> returned{false};
+    std::thread stopper([&returned, device] {
+        StopCaptureDevice(device);
+        returned = true;
+    });
+    bool stopped = RepeatUntil(
+        [&returned] {
+            FetchPlatformMessage(50);
+            return returned.load();
+        },
+        5000);
+    EXPECT_TRUE(stopped) << "the stop did not return";
+    stopped ? stopper.join() : stopper.detach();
     if (saved) {
         setenv("PULSE_SERVER", previous.c_str(), 1);
     } else {
         unsetenv("PULSE_SERVER");
     }
-    if (device == nullptr) {
-        Stop(server);
-        GTEST_SKIP() << "the private server did not come up";
-    }
-    for (WaveHeader& header : headers) ASSERT_TRUE(PrepareCaptureBlock(device, &header));
-    ASSERT_TRUE(StartCaptureDevice(device));
-    RepeatUntil(
-        [] {
-            FetchPlatformMessage(50);
-            return finished.size() >= 2;
-        },
-        5000);
-    EXPECT_GE(finished.size(), 2u);
-
-    kill(server, SIGKILL);
-    waitpid(server, nullptr, 0);
-    // Whatever was in flight arrives; then the deliveries end.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    while (FetchPlatformMessage(50) != 0) {
-    }
-    size_t after = finished.size();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    while (FetchPlatformMessage(50) != 0) {
-    }
-    EXPECT_EQ(finished.size(), after);
-    StopCaptureDevice(device);
     std::system(("rm -rf '" + runtime + "'").c_str());
 }
 

@@ -1,0 +1,122 @@
+#!/bin/bash
+# End-to-end test of the native Linux program when its sound server fails
+# or changes under it, on PulseAudio and on PipeWire (tests/with_services.sh
+# --pipewire). One case per server, each in its own private display and
+# server, with sine waves, which keep their readings through PipeWire's
+# resampling to 48 kHz:
+#   1. a loud tone (left 24576, right 12288: readings 76 and 38) shows;
+#      the server is killed (SIGKILL, by its pid): the needles fall to rest,
+#      exactly the rest picture, within a few seconds (the log says how long)
+#   2. a new server starts on the same runtime directory and a quieter tone
+#      plays (16545 and 8111: readings 51 and 25): the program records again
+#      by itself and the needles show the new signal
+#   3. a second null sink "other" plays the loud tone; the default source
+#      becomes other.monitor: the needles follow it. Then the program's
+#      stream is moved by hand back to meter.monitor, so the server keeps it
+#      there, and the default is changed back and forth: the program itself
+#      moves its stream to the new default
+# Each picture is compared pixel by pixel with the engine's picture of 20
+# readings of the expected values.
+#
+#   linux_faults_e2e.sh BUILD_DIR    (exit 77: skipped, something needed is missing)
+set -u
+
+build=$(cd "${1:?usage: linux_faults_e2e.sh BUILD_DIR}" && pwd)
+e2e_name=linux_faults_e2e
+e2e_args=("$build")
+native=$build
+program=("$build/vellumtone")
+window_wait=150
+exit_wait=100
+case_timeout=90
+# shellcheck source=tests/e2e/e2e_helpers.sh
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_helpers.sh"
+
+# ---------------------------------------------------------------- cases
+# These run inside with_services.sh, with DISPLAY, PULSE_SERVER and
+# VELLUMTONE_SOUND_SERVER set.
+
+now() { date +%s.%N; }
+seconds_since() { awk -v a="$1" -v b="$(now)" 'BEGIN {printf "%.2f", b - a}'; }
+
+# The program's record stream, as the server numbers it.
+program_stream() {
+    pactl list source-outputs 2>/dev/null | awk '
+        /^Source Output #/ {id = substr($3, 2)}
+        /application.name = "Vellumtone"/ {print id; exit}'
+}
+
+case_faults() {
+    local id ox oy w h ok=0 killed restarted meter_player other_player stream
+    local loud=("$work/expected-76.png" "$work/expected-38.png")
+    local quiet=("$work/expected-51.png" "$work/expected-25.png")
+    local rest=("$work/expected-rest.png" "$work/expected-rest.png")
+    open_window "$VELLUMTONE_SOUND" || return 1
+
+    play_signal --sine 24576 12288 60
+    expect_meters "$ox" "$oy" "${loud[@]}" 15 ||
+        { log "$VELLUMTONE_SOUND: the loud tone does not show as 76 and 38"; ok=1; }
+
+    killed=$(now)
+    "$VELLUMTONE_SOUND_SERVER" kill
+    if expect_meters "$ox" "$oy" "${rest[@]}" 3 0; then
+        log "$VELLUMTONE_SOUND: needles at rest $(seconds_since "$killed") s after the server was killed"
+    else
+        log "$VELLUMTONE_SOUND: the needles are not at rest after the server was killed"
+        ok=1
+    fi
+    stop_player
+
+    "$VELLUMTONE_SOUND_SERVER" start "$VELLUMTONE_SOUND" || { log "$VELLUMTONE_SOUND: no new server"; return 1; }
+    restarted=$(now)
+    play_signal --sine 16545 8111 60
+    meter_player=$player_pid
+    if expect_meters "$ox" "$oy" "${quiet[@]}" 15 0.1; then
+        log "$VELLUMTONE_SOUND: the new server's tone shows $(seconds_since "$restarted") s after it answered"
+    else
+        log "$VELLUMTONE_SOUND: the tone played through the new server does not show as 51 and 25"
+        ok=1
+    fi
+
+    pactl load-module module-null-sink sink_name=other >/dev/null
+    play_signal --sine 24576 12288 60 other
+    other_player=$player_pid
+    pactl set-default-source other.monitor
+    expect_meters "$ox" "$oy" "${loud[@]}" 15 ||
+        { log "$VELLUMTONE_SOUND: the needles did not follow the default source to other.monitor"; ok=1; }
+
+    stream=$(program_stream)
+    if [ -n "$stream" ] && pactl move-source-output "$stream" meter.monitor; then
+        expect_meters "$ox" "$oy" "${quiet[@]}" 15 ||
+            { log "$VELLUMTONE_SOUND: moved by hand to meter.monitor, the needles do not show it"; ok=1; }
+        pactl set-default-source meter.monitor
+        pactl set-default-source other.monitor
+        expect_meters "$ox" "$oy" "${loud[@]}" 15 ||
+            { log "$VELLUMTONE_SOUND: the program did not move its stream to the new default"; ok=1; }
+    else
+        log "$VELLUMTONE_SOUND: the program's record stream was not found"
+        ok=1
+    fi
+
+    player_pid=$other_player
+    stop_player
+    player_pid=$meter_player
+    stop_player
+    close_with_delete_window || { log "$VELLUMTONE_SOUND: close failed"; ok=1; }
+    return $ok
+}
+
+case_pulse() { case_faults; }
+case_pipewire() { case_faults; }
+
+# ---------------------------------------------------------------- driver
+
+run_named_case
+prepare_run "$build/vellumtone"
+run_case pulse
+if have_pipewire; then
+    run_case pipewire --pipewire
+else
+    log "pipewire: skipped, PipeWire is not installed"
+fi
+report_and_exit

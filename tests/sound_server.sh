@@ -1,0 +1,104 @@
+#!/bin/bash
+# The private sound server of a test, in the runtime directory
+# XDG_RUNTIME_DIR, where clients look for it: PulseAudio, or PipeWire with
+# its session manager and its PulseAudio service (PipeWire needs the session
+# bus of DBUS_SESSION_BUS_ADDRESS). Its process ids are kept in the runtime
+# directory, so a test can kill the server like a crash and start a new one
+# in the same place:
+#   sound_server.sh start pulse|pipewire   starts it and waits until it answers,
+#                                          with a null sink "meter" whose monitor
+#                                          is the default source
+#   sound_server.sh kill                   kills it with SIGKILL, as a crash
+#   sound_server.sh stop                   asks it to end (SIGTERM)
+# Both kill and stop wait until the processes are gone.
+set -u
+runtime=${XDG_RUNTIME_DIR:?sound_server.sh needs XDG_RUNTIME_DIR}
+pids_file=$runtime/sound-server.pids
+
+log() { echo "sound_server: $*" >&2; }
+
+alive() {  # pid: running, and not a zombie waiting for its parent
+    local state
+    state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) || return 1
+    [ -n "$state" ] && [ "$state" != Z ] && [ "$state" != X ]
+}
+
+end_all() {  # signal: sends it to every server process, waits up to 5 s, then kills
+    local pid left pids=()
+    [ -f "$pids_file" ] || return 0
+    read -ra pids <"$pids_file"
+    for pid in "${pids[@]}"; do kill "-$1" "$pid" 2>/dev/null; done
+    for _ in $(seq 50); do
+        left=0
+        for pid in "${pids[@]}"; do alive "$pid" && left=1; done
+        [ "$left" = 0 ] && break
+        sleep 0.1
+    done
+    for pid in "${pids[@]}"; do alive "$pid" && kill -KILL "$pid" 2>/dev/null; done
+    rm -f "$pids_file"
+}
+
+wait_for() {  # tenths of a second, command...: true once the command succeeds
+    local tenths=$1
+    shift
+    for _ in $(seq "$tenths"); do
+        "$@" >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+default_source_is_meter() { pactl info 2>/dev/null | grep -q '^Default Source: meter.monitor$'; }
+
+start_pulse() {
+    mkdir -p "$runtime/pulse"
+    HOME="$runtime" pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
+        --use-pid-file=no --system=false \
+        --load=module-native-protocol-unix \
+        --load="module-null-sink sink_name=meter rate=44100 channels=2" \
+        >>"$runtime/pulse.log" 2>&1 &
+    echo $! >"$pids_file"
+    wait_for 100 pactl info || { log "PulseAudio did not start"; cat "$runtime/pulse.log" >&2; return 1; }
+}
+
+start_pipewire() {
+    [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] || { log "PipeWire needs DBUS_SESSION_BUS_ADDRESS"; return 1; }
+    local started=""
+    # The home directory holds the session manager's remembered defaults.
+    HOME="$runtime" pipewire >>"$runtime/pipewire.log" 2>&1 &
+    started="$started $!"
+    wait_for 50 test -S "$runtime/pipewire-0"
+    HOME="$runtime" wireplumber >>"$runtime/wireplumber.log" 2>&1 &
+    started="$started $!"
+    HOME="$runtime" pipewire-pulse >>"$runtime/pipewire-pulse.log" 2>&1 &
+    started="$started $!"
+    echo "$started" >"$pids_file"
+    if ! wait_for 100 pactl info; then
+        log "PipeWire's PulseAudio service did not start"
+        cat "$runtime/pipewire.log" "$runtime/pipewire-pulse.log" >&2
+        return 1
+    fi
+    # The sink runs at the graph's rate, 48 kHz; clients at 44.1 kHz are resampled.
+    pactl load-module module-null-sink sink_name=meter >/dev/null
+}
+
+case "${1:-}" in
+    start)
+        end_all KILL
+        case "${2:-}" in
+            pulse) start_pulse ;;
+            pipewire) start_pipewire ;;
+            *) log "start pulse|pipewire"; exit 2 ;;
+        esac || { end_all KILL; exit 1; }
+        pactl set-default-sink meter
+        pactl set-default-source meter.monitor
+        if ! wait_for 50 default_source_is_meter; then
+            log "the default source is not meter.monitor"
+            end_all KILL
+            exit 1
+        fi
+        ;;
+    kill) end_all KILL ;;
+    stop) end_all TERM ;;
+    *) log "usage: sound_server.sh start pulse|pipewire | kill | stop"; exit 2 ;;
+esac
