@@ -48,6 +48,8 @@ constexpr auto FIRST_RETRY = std::chrono::milliseconds(250);
 constexpr auto LONGEST_RETRY = std::chrono::milliseconds(1000);
 // Until recording starts and the block length is known.
 constexpr pa_usec_t FIRST_FRAGMENT_USEC = 10000;
+// After the default source changed, time for the server to move the stream.
+constexpr pa_usec_t FOLLOW_DELAY_USEC = 500000;
 
 struct PulseCapture {
     // The loop and what lives on it belong to the opening thread until
@@ -59,8 +61,9 @@ struct PulseCapture {
     int wakeDescriptor = -1;  // readable once StopCaptureDevice was called
     pa_sample_spec sampleSpec = {};
     uint32_t deviceId = WAVE_MAPPER;
-    uint32_t fragmentBytes = 0;  // how much sound the server hands over at a time
-    std::string defaultSource;   // the server's default source when last asked
+    uint32_t fragmentBytes = 0;            // how much sound the server hands over at a time
+    std::string defaultSource;             // the server's default source when last asked
+    pa_time_event* followTimer = nullptr;  // looks where the stream is after a change
     void* callbackWindow = nullptr;
 
     std::mutex lock;                // guards everything below
@@ -215,10 +218,26 @@ void OnRead(pa_stream* stream, size_t, void* data) {
 // The default device records from the server's default source, where the
 // server puts a stream that names no source. When the user picks another
 // default, some servers move such streams along and others leave them where
-// they are, so the stream is moved here if it is not there yet. Only a
-// change of the default moves it: a stream that the user moved by hand stays
-// where it was put (some servers report a change of the server for every
-// move) until the default changes again.
+// they are. The stream is looked at a moment after the change, when a
+// server that moves streams has done so, and moved only if it is still
+// elsewhere: moving it at once as well would race the server's own move
+// (PipeWire then sometimes ignores a later move by hand). Only a change of
+// the default moves the stream: one that the user moved by hand stays where
+// it was put (some servers report a change of the server for every move)
+// until the default changes again.
+void OnFollowTimer(pa_mainloop_api* api, pa_time_event* event, const struct timeval*, void* data) {
+    auto& device = *static_cast<PulseCapture*>(data);
+    api->time_free(event);
+    device.followTimer = nullptr;
+    if (device.stream == nullptr || pa_stream_get_state(device.stream) != PA_STREAM_READY) return;
+    const char* current = pa_stream_get_device_name(device.stream);
+    if (current != nullptr && device.defaultSource == current) return;
+    pa_operation* operation =
+        pa_context_move_source_output_by_name(device.context, pa_stream_get_index(device.stream),
+                                              device.defaultSource.c_str(), nullptr, nullptr);
+    if (operation != nullptr) pa_operation_unref(operation);
+}
+
 void OnServerInfo(pa_context* context, const pa_server_info* info, void* data) {
     auto& device = *static_cast<PulseCapture*>(data);
     if (info == nullptr || info->default_source_name == nullptr || context != device.context) {
@@ -227,15 +246,9 @@ void OnServerInfo(pa_context* context, const pa_server_info* info, void* data) {
     bool changed =
         !device.defaultSource.empty() && device.defaultSource != info->default_source_name;
     device.defaultSource = info->default_source_name;
-    if (!changed || device.stream == nullptr ||
-        pa_stream_get_state(device.stream) != PA_STREAM_READY) {
-        return;
-    }
-    const char* current = pa_stream_get_device_name(device.stream);
-    if (current != nullptr && device.defaultSource == current) return;
-    pa_operation* operation = pa_context_move_source_output_by_name(
-        context, pa_stream_get_index(device.stream), info->default_source_name, nullptr, nullptr);
-    if (operation != nullptr) pa_operation_unref(operation);
+    if (!changed || device.followTimer != nullptr) return;
+    device.followTimer = pa_context_rttime_new(context, pa_rtclock_now() + FOLLOW_DELAY_USEC,
+                                               OnFollowTimer, &device);
 }
 
 void FollowDefaultSource(PulseCapture& device) {
@@ -254,6 +267,10 @@ void OnWake(pa_mainloop_api*, pa_io_event*, int, pa_io_event_flags_t, void*) {
 }
 
 void DropConnection(PulseCapture& device) {
+    if (device.followTimer != nullptr) {
+        pa_mainloop_get_api(device.loop)->time_free(device.followTimer);
+        device.followTimer = nullptr;
+    }
     if (device.stream != nullptr) {
         pa_stream_set_read_callback(device.stream, nullptr, nullptr);
         pa_stream_disconnect(device.stream);

@@ -38,17 +38,22 @@ end_all() {  # signal: sends it to every server process, waits up to 5 s, then k
     rm -f "$pids_file"
 }
 
-wait_for() {  # tenths of a second, command...: true once the command succeeds
-    local tenths=$1
+wait_for() {  # seconds, command...: true once the command succeeds
+    local deadline=$((SECONDS + $1))
     shift
-    for _ in $(seq "$tenths"); do
+    while [ "$SECONDS" -lt "$deadline" ]; do
         "$@" >/dev/null 2>&1 && return 0
         sleep 0.1
     done
     return 1
 }
 
-default_source_is_meter() { pactl info 2>/dev/null | grep -q '^Default Source: meter.monitor$'; }
+# PipeWire refuses a default ("Not supported") until its session manager has
+# made the place that holds it, so this is tried until it holds.
+make_meter_default() {
+    timeout 2 pactl set-default-sink meter && timeout 2 pactl set-default-source meter.monitor &&
+        timeout 2 pactl info | grep -q '^Default Source: meter.monitor$'
+}
 
 start_pulse() {
     mkdir -p "$runtime/pulse"
@@ -58,28 +63,31 @@ start_pulse() {
         --load="module-null-sink sink_name=meter rate=44100 channels=2" \
         >>"$runtime/pulse.log" 2>&1 &
     echo $! >"$pids_file"
-    wait_for 100 pactl info || { log "PulseAudio did not start"; cat "$runtime/pulse.log" >&2; return 1; }
+    wait_for 10 timeout 2 pactl info || { log "PulseAudio did not start"; cat "$runtime/pulse.log" >&2; return 1; }
 }
 
 start_pipewire() {
     [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] || { log "PipeWire needs DBUS_SESSION_BUS_ADDRESS"; return 1; }
     local started=""
+    # A killed PipeWire leaves its socket behind; the session manager must
+    # not find that one and give up before the new PipeWire listens.
+    rm -f "$runtime/pipewire-0"
     # The home directory holds the session manager's remembered defaults.
     HOME="$runtime" pipewire >>"$runtime/pipewire.log" 2>&1 &
     started="$started $!"
-    wait_for 50 test -S "$runtime/pipewire-0"
+    wait_for 5 test -S "$runtime/pipewire-0"
     HOME="$runtime" wireplumber >>"$runtime/wireplumber.log" 2>&1 &
     started="$started $!"
     HOME="$runtime" pipewire-pulse >>"$runtime/pipewire-pulse.log" 2>&1 &
     started="$started $!"
     echo "$started" >"$pids_file"
-    if ! wait_for 100 pactl info; then
+    if ! wait_for 10 timeout 2 pactl info; then
         log "PipeWire's PulseAudio service did not start"
         cat "$runtime/pipewire.log" "$runtime/pipewire-pulse.log" >&2
         return 1
     fi
     # The sink runs at the graph's rate, 48 kHz; clients at 44.1 kHz are resampled.
-    pactl load-module module-null-sink sink_name=meter >/dev/null
+    timeout 5 pactl load-module module-null-sink sink_name=meter >/dev/null
 }
 
 case "${1:-}" in
@@ -90,9 +98,7 @@ case "${1:-}" in
             pipewire) start_pipewire ;;
             *) log "start pulse|pipewire"; exit 2 ;;
         esac || { end_all KILL; exit 1; }
-        pactl set-default-sink meter
-        pactl set-default-source meter.monitor
-        if ! wait_for 50 default_source_is_meter; then
+        if ! wait_for 10 make_meter_default; then
             log "the default source is not meter.monitor"
             end_all KILL
             exit 1
