@@ -136,6 +136,13 @@ void SetDrawingClip(int32_t left, int32_t top, int32_t right, int32_t bottom) {
     target->clipBottom = std::clamp(bottom, target->clipTop, target->height);
 }
 
+bool CurrentTargetSize(int32_t* width, int32_t* height) {
+    if (currentTarget == nullptr) return false;
+    *width = currentTarget->width;
+    *height = currentTarget->height;
+    return true;
+}
+
 DrawingState* CurrentDrawingState() {
     return currentTarget;
 }
