@@ -452,3 +452,6 @@ void ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed
     }
     state->guard.Leave();
 }
+
+// Every release is shown at once: nothing is ever held back.
+void ShowDeferredCanvasChanges(int64_t) {}

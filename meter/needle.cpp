@@ -148,6 +148,8 @@ int SetMeterValue(int64_t number, float value) {
     const bool overloadShown = (meter.flags & 2) != 0 && meter.overloadHold != 0;
     if (meter.pictureShown && !overloadShown && !meter.shownOverload && tip.x == meter.shownTipX &&
         tip.y == meter.shownTipY) {
+        // The last picture may still wait for its frame: this is its time.
+        ShowDeferredCanvasChanges(number);
         return 0;
     }
     // Everything but the marks at the old and the new tip is the same dial
