@@ -8,7 +8,7 @@
 struct DrawingState;
 
 // Pixels of the current colour kept ready for copying into 3-byte rows.
-constexpr int PATTERN_PIXELS = 32;
+constexpr int PATTERN_PIXELS = 8;
 
 // What a kind of target (image or canvas) does when drawing begins and ends.
 struct TargetSteps {

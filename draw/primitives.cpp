@@ -56,14 +56,19 @@ void HorizontalSpan(DrawingState& state, int64_t x0, int64_t yy, int64_t n) {
     if (x0 + n > state.clipRight) n = state.clipRight - x0;
     if (n <= 0) return;
     uint8_t* pixel = PixelAddress(state, static_cast<int32_t>(x0), static_cast<int32_t>(yy));
-    if (state.bytesPerPixel == 3) {
-        // 3-byte pixels have no alpha to keep: whole runs are copied at once.
-        while (n > 0) {
-            int64_t run = std::min<int64_t>(n, PATTERN_PIXELS);
-            std::memcpy(pixel, state.pattern, static_cast<size_t>(3 * run));
-            pixel += 3 * run;
-            n -= run;
+    if (state.bytesPerPixel == 3 && n >= PATTERN_PIXELS) {
+        // 3-byte pixels have no alpha to keep: the run is written in blocks
+        // of PATTERN_PIXELS pixels, the last one overlapping the one before
+        // it by whole pixels, so it ends exactly at the run's end.
+        // The block is held in registers: the pixels written cannot alias it.
+        uint64_t block[3];
+        static_assert(sizeof block == sizeof state.pattern);
+        std::memcpy(block, state.pattern, sizeof block);
+        uint8_t* end = pixel + 3 * n;
+        for (; pixel + sizeof block < end; pixel += sizeof block) {
+            std::memcpy(pixel, block, sizeof block);
         }
+        std::memcpy(end - sizeof block, block, sizeof block);
         return;
     }
     for (int64_t i = 0; i < n; ++i, pixel += state.bytesPerPixel) {
