@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "draw/canvas.h"
+#include "draw/pixel_formats.h"
 #include "ui/controls_x11.h"
 #include "ui/dispatch_x11.h"
 #include "ui/display_x11.h"
@@ -165,33 +166,17 @@ bool FastLayout(const XImage* image) {
 void ConvertPicture(CanvasState& canvas, const PictureRect& area) {
     XImage* image = canvas.image;
     const PixelView& view = canvas.view;
-    bool fast = FastLayout(image);
+    if (FastLayout(image)) {
+        CopyToXrgb32(view, area.left, area.top, area.right, area.bottom,
+                     reinterpret_cast<uint8_t*>(image->data), image->bytes_per_line);
+        return;
+    }
     for (int y = area.top; y < area.bottom; ++y) {
         const uint8_t* source = view.At(0, y);
-        auto* target = reinterpret_cast<uint8_t*>(image->data) +
-                       static_cast<intptr_t>(image->bytes_per_line) * y;
-        if (fast) {
-            // Blue, green, red and the next pixel's blue, read as one word
-            // and masked: all but the last pixel of the row, whose fourth
-            // byte may lie past the picture's memory.
-            int x = area.left;
-            for (; x + 1 < area.right; ++x) {
-                uint32_t pixel;
-                std::memcpy(&pixel, source + 3 * x, 4);
-                pixel &= 0xFFFFFF;
-                std::memcpy(target + 4 * x, &pixel, 4);
-            }
-            if (x < area.right) {
-                uint32_t pixel = source[3 * x] | (source[3 * x + 1] << 8) |
-                                 (static_cast<uint32_t>(source[3 * x + 2]) << 16);
-                std::memcpy(target + 4 * x, &pixel, 4);
-            }
-        } else {
-            for (int x = area.left; x < area.right; ++x) {
-                uint32_t colour = source[3 * x + 2] | (source[3 * x + 1] << 8) |
-                                  (static_cast<uint32_t>(source[3 * x]) << 16);
-                XPutPixel(image, x, y, X11PixelForColour(colour));
-            }
+        for (int x = area.left; x < area.right; ++x) {
+            uint32_t colour = source[3 * x + 2] | (source[3 * x + 1] << 8) |
+                              (static_cast<uint32_t>(source[3 * x]) << 16);
+            XPutPixel(image, x, y, X11PixelForColour(colour));
         }
     }
 }
