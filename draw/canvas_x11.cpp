@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "draw/canvas.h"
+#include "draw/frame_pacing.h"
 #include "draw/pixel_formats.h"
 #include "ui/controls_x11.h"
 #include "ui/dispatch_x11.h"
@@ -47,8 +48,6 @@
 #include "ui/windows_x11.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 constexpr int CANVAS_TYPE = 33;
 constexpr int EDGE = 2;  // width of the sunken client edge
@@ -70,57 +69,15 @@ struct CanvasState {
     std::atomic<int64_t> presents{0};
     // An Expose found the guard taken: the holder shows the whole picture.
     std::atomic<bool> presentPending{false};
-    // Changes a drawing thread released between two frames, left for the
-    // next one. Used under the guard; `waiting` tells without it.
-    PictureRect unshown;
-    Clock::time_point unshownSince;
-    std::atomic<bool> waiting{false};
+    // Changes a drawing thread released between two frames.
+    HeldChanges held;
 };
-
-// Pictures that drawing threads release are shown in frames. A release
-// starts a frame when the last one began at least FRAME_INTERVAL before,
-// and joins the frame while it is younger than FRAME_JOIN (the other
-// meter's picture of the same tick); otherwise its changes wait for the
-// next frame, joined to whatever changes come next. With an update every
-// 10 ms, every second picture is shown, each no later than the next update,
-// and the server wakes half as often.
-constexpr auto FRAME_INTERVAL = std::chrono::milliseconds(15);
-constexpr auto FRAME_JOIN = std::chrono::milliseconds(3);
-// Changes that have waited this long are shown by the message loop, should
-// their drawing thread not come back to show them with its next update.
-constexpr auto OVERDUE = std::chrono::milliseconds(12);
-// A waiting change is shown within a frame of a 60 Hz screen.
-constexpr int FRAME_MS = 16;
-
-std::mutex frameLock;
-Clock::time_point frameStart;  // under frameLock
-// Canvases that have changes waiting, so that nobody looks while none has.
-std::atomic<int> canvasesWaiting{0};
-
-enum class FrameStep { WAIT, START, JOIN };
-
-// What a release at `now` does with its changes: it starts a frame, joins
-// the one just started, or waits for the next.
-FrameStep StepInFrame(Clock::time_point now) {
-    std::lock_guard<std::mutex> hold(frameLock);
-    if (now - frameStart < FRAME_JOIN) return FrameStep::JOIN;
-    if (now - frameStart < FRAME_INTERVAL) return FrameStep::WAIT;
-    frameStart = now;
-    return FrameStep::START;
-}
 
 // A frame's first picture is put in the connection's buffer and sent with
 // the next one that joins it (the other meter of the same tick), or by the
 // drawing thread's next call, or by the message loop's next look for
 // messages, whichever comes first: one write wakes the server once.
 std::atomic<bool> flushOwed{false};
-
-PictureRect Joined(const PictureRect& a, const PictureRect& b) {
-    if (a.right <= a.left || a.bottom <= a.top) return b;
-    if (b.right <= b.left || b.bottom <= b.top) return a;
-    return PictureRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                       std::max(a.bottom, b.bottom)};
-}
 
 // Every canvas made, for the message loop's look at overdue changes.
 std::mutex canvasListLock;
@@ -195,11 +152,7 @@ void FlushFromDrawingThread(Display* display) {
 // first picture of a frame may leave its request to be sent with the next.
 void Present(CanvasState& canvas, const PictureRect* changed = nullptr, bool sendLater = false) {
     PictureRect area{0, 0, canvas.view.width, canvas.view.height};
-    if (changed != nullptr) area = *changed;
-    if (canvas.waiting.exchange(false)) {
-        --canvasesWaiting;
-        area = Joined(area, canvas.unshown);
-    }
+    area = canvas.held.TakeWith(changed != nullptr ? *changed : area);
     std::shared_lock<std::shared_mutex> connection(X11ConnectionLock());
     Display* display = X11().display;
     if (X11ConnectionClosed() || display == nullptr || canvas.image == nullptr) return;
@@ -239,23 +192,11 @@ void Present(CanvasState& canvas, const PictureRect* changed = nullptr, bool sen
     }
 }
 
-// Leaves a drawing thread's changes for the next frame. Under the guard.
-void HoldForNextFrame(CanvasState& canvas, const PictureRect& changed, Clock::time_point now) {
-    if (!canvas.waiting.load()) {
-        canvas.unshown = changed;
-        canvas.unshownSince = now;
-        canvas.waiting.store(true);
-        ++canvasesWaiting;
-        return;
-    }
-    canvas.unshown = Joined(canvas.unshown, changed);
-}
-
 // The message loop's look before it waits: changes whose drawing thread
 // has not shown them in time are shown from here, unless that thread is
 // drawing again right now (and will show them itself).
 void ShowOverdueChanges() {
-    if (canvasesWaiting.load() == 0) return;
+    if (!HeldChanges::AnyWaiting()) return;
     std::vector<std::shared_ptr<CanvasState>> canvases;
     {
         std::lock_guard<std::mutex> hold(canvasListLock);
@@ -263,10 +204,10 @@ void ShowOverdueChanges() {
             if (auto canvas = weak.lock()) canvases.push_back(std::move(canvas));
         }
     }
-    Clock::time_point now = Clock::now();
+    FrameClock::time_point now = FrameClock::now();
     for (const auto& canvas : canvases) {
-        if (!canvas->waiting.load() || !canvas->guard.try_lock()) continue;
-        if (canvas->waiting.load() && now - canvas->unshownSince >= OVERDUE) {
+        if (!canvas->held.Waiting() || !canvas->guard.try_lock()) continue;
+        if (canvas->held.Overdue(now)) {
             PictureRect nothing;
             Present(*canvas, &nothing);
         }
@@ -509,10 +450,10 @@ void ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed
             !X11LoopWakesWithin(FRAME_MS)) {
             Present(*canvas, pending ? nullptr : changed);
         } else {
-            Clock::time_point now = Clock::now();
+            FrameClock::time_point now = FrameClock::now();
             FrameStep step = StepInFrame(now);
             if (step == FrameStep::WAIT) {
-                HoldForNextFrame(*canvas, *changed, now);
+                canvas->held.Hold(*changed, now);
             } else {
                 Present(*canvas, changed, step == FrameStep::START);
             }
@@ -522,7 +463,7 @@ void ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed
 }
 
 void ShowDeferredCanvasChanges(int64_t control) {
-    if ((canvasesWaiting.load() == 0 && !flushOwed.load()) || HeldPictures().count(control) != 0) {
+    if ((!HeldChanges::AnyWaiting() && !flushOwed.load()) || HeldPictures().count(control) != 0) {
         return;
     }
     std::shared_ptr<CanvasState> canvas = CanvasOf(control);
@@ -530,7 +471,7 @@ void ShowDeferredCanvasChanges(int64_t control) {
     std::lock_guard<std::mutex> hold(canvas->guard);
     // Nothing more is coming from this canvas now: what it shows is sent
     // at once.
-    if (canvas->waiting.load() && StepInFrame(Clock::now()) != FrameStep::WAIT) {
+    if (canvas->held.Waiting() && StepInFrame(FrameClock::now()) != FrameStep::WAIT) {
         PictureRect nothing;
         Present(*canvas, &nothing);
         return;
