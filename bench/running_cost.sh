@@ -83,7 +83,13 @@ measure_once() {  # what -> "steady_prog steady_x steady_server changing_prog ch
     sleep 4
     program=$started server=""
     if [ "$what" = wine ]; then
-      program=$(mine vellumtone.exe); server=$(mine wineserver)
+      # The wineserver of the prefix works in a directory named after the
+      # device and inode of the prefix.
+      want=$(printf "server-%x-%x" $(stat -c "%d %i" "$WINEPREFIX"))
+      for p in $(pgrep wineserver); do
+        case "$(readlink /proc/$p/cwd)" in */$want) server=$p ;; esac
+      done
+      program=$(mine vellumtone.exe)
       for _ in $(seq 50); do [ -n "$program" ] && break; sleep 0.2; program=$(mine vellumtone.exe); done
     fi
     out=""
