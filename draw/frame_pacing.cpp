@@ -31,6 +31,10 @@ PictureRect JoinedRects(const PictureRect& a, const PictureRect& b) {
                        std::max(a.bottom, b.bottom)};
 }
 
+HeldChanges::~HeldChanges() {
+    if (waiting_.load()) --canvasesWaiting;
+}
+
 void HeldChanges::Hold(const PictureRect& changed, FrameClock::time_point now) {
     if (waiting_.load()) {
         area_ = JoinedRects(area_, changed);

@@ -37,6 +37,12 @@ PictureRect JoinedRects(const PictureRect& a, const PictureRect& b);
 // Overdue run under the canvas's guard; Waiting and AnyWaiting need none.
 class HeldChanges {
 public:
+    HeldChanges() = default;
+    HeldChanges(const HeldChanges&) = delete;
+    HeldChanges& operator=(const HeldChanges&) = delete;
+    // A canvas that goes with changes held no longer counts as waiting.
+    ~HeldChanges();
+
     void Hold(const PictureRect& changed, FrameClock::time_point now);
     // The held area joined to `changed`; nothing is held afterwards.
     PictureRect TakeWith(const PictureRect& changed);
