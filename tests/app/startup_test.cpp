@@ -72,6 +72,9 @@ TEST(Program, StartsUpRecordsAnalysesAndAnswersTheButtonAndTheCloseRequest) {
     // an odd frame of the right channel in the second block.
     auto block = SquareWave(2048, 16384, 8192);
     ASSERT_TRUE(NullFinishNextBlock(block.data(), static_cast<uint32_t>(block.size())));
+    // The ticks come once the capture thread has handed the block over and
+    // given it back: ticks served before that would still scan the last one.
+    EXPECT_TRUE(Eventually([] { return NullCaptureQueuedCount() == 16; }));
     for (int tick = 0; tick < 20; ++tick)
         NullPostMessageFromAnyThread(MAIN_WINDOW, MESSAGE_TIMER, 2, 0);
     EXPECT_TRUE(Eventually([] { return MeterAt(1).value == 51.0f && MeterAt(2).value == 25.0f; }));
@@ -79,6 +82,7 @@ TEST(Program, StartsUpRecordsAnalysesAndAnswersTheButtonAndTheCloseRequest) {
     block[4 * 1001 + 2] = 0xFF;
     block[4 * 1001 + 3] = 0x7F;
     ASSERT_TRUE(NullFinishNextBlock(block.data(), static_cast<uint32_t>(block.size())));
+    EXPECT_TRUE(Eventually([] { return NullCaptureQueuedCount() == 16; }));
     for (int tick = 0; tick < 5; ++tick)
         NullPostMessageFromAnyThread(MAIN_WINDOW, MESSAGE_TIMER, 2, 0);
     EXPECT_TRUE(Eventually([] { return MeterAt(2).overloadHold > 0; }));
