@@ -1,17 +1,28 @@
-// Costs of the drawing that runs on every analysis tick: one needle update of
-// a main-window meter (image copy, tip disc, 89-segment track arc, show), and
-// its two biggest parts on their own.
+// Costs of the drawing that runs on every analysis tick. A moving needle
+// update draws only the square around its old and new tip: its drawing is
+// set beside a plain copy of the same squares (the ratio of the two says how
+// close the drawing comes to the least it could cost), beside the whole
+// update with its bookkeeping and presentation on the headless canvas, and
+// beside a steady update, which draws nothing. The conversion of a square to
+// the display's 32-bit pixels is the drawing side of an X11 presentation.
 #include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
 
 #include "draw/canvas.h"
 #include "draw/canvas_memory.h"
 #include "draw/drawing_target.h"
 #include "draw/image.h"
+#include "draw/pixel_formats.h"
 #include "draw/primitives.h"
 #include "meter/meter_table.h"
 #include "meter/needle.h"
 
 namespace {
+
+constexpr int64_t METER = 3;
+constexpr uint32_t GREEN = RGB(0, 255, 0);
 
 void StartOver() {
     ResetMemoryCanvases();
@@ -20,17 +31,103 @@ void StartOver() {
     SetDefaultMeterColours(0, 0x999999, 0x00FF00, 0);
 }
 
-// Readings sweep the scale without reaching overload (whose 4 ms pause
-// would swamp the drawing).
-void BM_SetMeterValue497(benchmark::State& state) {
+// A main-window meter as start-up leaves it.
+void StartMeter() {
     StartOver();
-    CreateMeter(3, 10, 10, 497, " ", 3);
-    ResetMeterSmoothing(3, 16);
-    float reading = 0;
-    for (auto _ : state) {
-        SetMeterValue(3, reading);
-        reading = reading >= 99 ? 0 : reading + 1;
+    CreateMeter(METER, 10, 10, 497, " ", 3);
+    ResetMeterSmoothing(METER, 16);
+}
+
+// Readings that sweep the scale up and down without reaching overload
+// (whose 4 ms pause would swamp the drawing): the tip moves about 5 pixels
+// an update, as it does under a level that sweeps the scale in a second.
+float SweepReading(int update) {
+    int step = update % 198;
+    return static_cast<float>(step < 99 ? step : 198 - step);
+}
+
+struct NeedleStep {
+    PictureRect square;  // changed: the tip disc's square at the old and the new tip
+    ScalePoint tip;      // the new tip
+};
+
+// The squares a sweeping needle changes, update after update, as the
+// needle update works them out.
+std::vector<NeedleStep> SweepSteps(int count) {
+    StartMeter();
+    const MeterRecord& meter = MeterAt(MeterSlot(METER));
+    std::vector<NeedleStep> steps;
+    for (int update = 0; update < count; ++update) {
+        int32_t oldX = meter.shownTipX, oldY = meter.shownTipY;
+        SetMeterValue(METER, SweepReading(update));
+        int32_t x = meter.shownTipX, y = meter.shownTipY;
+        if (x == oldX && y == oldY) continue;
+        PictureRect square{std::min(oldX, x) - 20, std::min(oldY, y) - 20, std::max(oldX, x) + 21,
+                           std::max(oldY, y) + 21};
+        steps.push_back(NeedleStep{square, ScalePoint{x, y}});
     }
+    return steps;
+}
+
+// The drawing of a moving update alone, on the canvas picture: the changed
+// square copied from the meter's backdrop and the tip disc stamped on it.
+void BM_MovingNeedleDrawing(benchmark::State& state) {
+    std::vector<NeedleStep> steps = SweepSteps(396);
+    const MeterRecord& meter = MeterAt(MeterSlot(METER));
+    ImageBits backdrop = ImageHandle(meter.backdropImage);
+    BeginDraw(CanvasTarget(METER));
+    size_t i = 0;
+    int64_t bytes = 0;
+    for (auto _ : state) {
+        const NeedleStep& step = steps[i];
+        SetDrawingClip(step.square.left, step.square.top, step.square.right, step.square.bottom);
+        BlitImage(backdrop, 0, 0);
+        FillDisc(step.tip.x, step.tip.y, 20, GREEN);
+        bytes += 3 * int64_t{step.square.right - step.square.left} *
+                 (step.square.bottom - step.square.top);
+        i = i + 1 == steps.size() ? 0 : i + 1;
+    }
+    EndDraw();
+    state.SetBytesProcessed(bytes);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_MovingNeedleDrawing);
+
+// The least such an update could cost: a plain copy of the same squares,
+// row by row, between two pictures of the canvas's size.
+void BM_MemcpyOfTheChangedSquare(benchmark::State& state) {
+    std::vector<NeedleStep> steps = SweepSteps(396);
+    const int width = 493, height = 137, stride = RowStride(width, 24);
+    std::vector<uint8_t> from(size_t(stride) * height, 0x55), to(size_t(stride) * height);
+    PixelView source{from.data(), width, height, 24, stride};
+    PixelView target{to.data(), width, height, 24, stride};
+    size_t i = 0;
+    int64_t bytes = 0;
+    for (auto _ : state) {
+        PictureRect square = steps[i].square;
+        square.left = std::max(square.left, 0);
+        square.top = std::max(square.top, 0);
+        square.right = std::min(square.right, width);
+        square.bottom = std::min(square.bottom, height);
+        for (int y = square.top; y < square.bottom; ++y) {
+            std::memcpy(target.At(square.left, y), source.At(square.left, y),
+                        3 * static_cast<size_t>(square.right - square.left));
+        }
+        benchmark::ClobberMemory();
+        bytes += 3 * int64_t{square.right - square.left} * (square.bottom - square.top);
+        i = i + 1 == steps.size() ? 0 : i + 1;
+    }
+    state.SetBytesProcessed(bytes);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_MemcpyOfTheChangedSquare);
+
+// A whole moving update: smoothing, tip, drawing target, drawing, and the
+// headless canvas's presentation (a copy of the square to its "screen").
+void BM_SetMeterValue497(benchmark::State& state) {
+    StartMeter();
+    int update = 0;
+    for (auto _ : state) SetMeterValue(METER, SweepReading(update++));
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_SetMeterValue497);
@@ -38,14 +135,30 @@ BENCHMARK(BM_SetMeterValue497);
 // A steady signal (or silence): after the average settles, every update
 // lands on the same picture, which is neither drawn nor shown again.
 void BM_SetMeterValueSteady(benchmark::State& state) {
-    StartOver();
-    CreateMeter(3, 10, 10, 497, " ", 3);
-    ResetMeterSmoothing(3, 16);
-    for (int i = 0; i < 16; ++i) SetMeterValue(3, 42);
-    for (auto _ : state) SetMeterValue(3, 42);
+    StartMeter();
+    for (int i = 0; i < 16; ++i) SetMeterValue(METER, 42);
+    for (auto _ : state) SetMeterValue(METER, 42);
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_SetMeterValueSteady);
+
+// The drawing side of an X11 presentation of a moving update's square.
+void BM_ConvertChangedSquareToDisplayPixels(benchmark::State& state) {
+    std::vector<NeedleStep> steps = SweepSteps(396);
+    const PixelView& picture = *MemoryCanvasPicture(METER);
+    std::vector<uint8_t> display(size_t(picture.width) * 4 * picture.height);
+    size_t i = 0;
+    for (auto _ : state) {
+        PictureRect square = steps[i].square;
+        CopyToXrgb32(picture, std::max(square.left, 0), std::max(square.top, 0),
+                     std::min(square.right, picture.width), std::min(square.bottom, picture.height),
+                     display.data(), intptr_t{picture.width} * 4);
+        benchmark::ClobberMemory();
+        i = i + 1 == steps.size() ? 0 : i + 1;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ConvertChangedSquareToDisplayPixels);
 
 void BM_FillDiscRadius20(benchmark::State& state) {
     StartOver();
@@ -53,7 +166,7 @@ void BM_FillDiscRadius20(benchmark::State& state) {
     BeginDraw(ImageTarget(image));
     int32_t x = 20;
     for (auto _ : state) {
-        FillDisc(x, 60, 20, RGB(0, 255, 0));
+        FillDisc(x, 60, 20, GREEN);
         x = x >= 470 ? 20 : x + 1;
     }
     EndDraw();
@@ -64,8 +177,8 @@ BENCHMARK(BM_FillDiscRadius20);
 void BM_BlitDialOntoCanvas(benchmark::State& state) {
     StartOver();
     int64_t dial = NewImage(-1, 493, 327, 32);
-    CanvasControl(3, 10, 10, 497, 141, CANVAS_BORDER);
-    BeginDraw(CanvasTarget(3));
+    CanvasControl(METER, 10, 10, 497, 141, CANVAS_BORDER);
+    BeginDraw(CanvasTarget(METER));
     for (auto _ : state) BlitImage(ImageHandle(dial), 0, 0);
     EndDraw();
     state.SetBytesProcessed(state.iterations() * 493 * 137 * 3);

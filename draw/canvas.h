@@ -37,7 +37,18 @@ struct PictureRect {
 // given, only that part differs from what the screen shows, and only it need
 // be put there, unless a repaint was left undone while the picture was held.
 // Nothing is shown if the control no longer exists.
+// A screen shows no more than about 60 pictures a second: a platform may
+// hold back the changed part that a thread other than the window's releases
+// soon after its last picture, and show it, joined to later changes, with
+// that thread's next release or ShowDeferredCanvasChanges for the control;
+// should neither come, the window's thread shows it a little over a frame
+// later.
 void ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed = nullptr);
+
+// Shows at once, if their frame has come, the changes that releases on this
+// thread held back; next to free when none are waiting. A drawing thread
+// that has nothing new to draw calls it where it would have drawn.
+void ShowDeferredCanvasChanges(int64_t control);
 
 // The size of the canvas's picture as the window layer made it: the control's
 // size scaled for the display, less the edges. False (and nothing set) if

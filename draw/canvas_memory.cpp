@@ -141,6 +141,9 @@ void ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed
     held->guard.unlock();
 }
 
+// Every release is shown at once: nothing is ever held back.
+void ShowDeferredCanvasChanges(int64_t) {}
+
 const PixelView* MemoryCanvasPicture(int64_t control) {
     MemoryCanvas* canvas = Canvases().Find(control);
     if (canvas == nullptr || canvas->picture == nullptr) return nullptr;

@@ -1,7 +1,8 @@
 // The canvas control on Win32: a child window that shows a persistent
 // picture held in a 24-bit bottom-up DIB section. Drawing threads write into
 // the DIB memory directly; the picture reaches the screen when such a thread
-// releases it, and on WM_PAINT / WM_ERASEBKGND.
+// releases it (a changed part released soon after the last frame waits for
+// the next one, see draw/frame_pacing.h), and on WM_PAINT / WM_ERASEBKGND.
 //
 // Each picture has a guard held by the drawing thread from
 // AcquireCanvasPicture to ReleaseCanvasPicture. A repaint only tries the
@@ -17,9 +18,11 @@
 #include <vector>
 
 #include "draw/canvas.h"
+#include "draw/frame_pacing.h"
 #include "ui/controls_win32.h"
 #include "ui/event_queue.h"
 #include "ui/layer_win32.h"
+#include "ui/message_loop_win32.h"
 #include "ui/windows_api_win32.h"
 #include "ui/windows_win32.h"
 
@@ -63,6 +66,11 @@ struct CanvasState {
     int32_t background = -1;  // -1: white
     // The picture; changed only under the guard.
     HBITMAP bitmap = nullptr;
+    // A memory device context that holds the picture selected, made once:
+    // showing it then costs one BitBlt, not a context made and freed (which
+    // under Wine also makes and frees an X graphics context each time).
+    HDC pictureDc = nullptr;
+    HGDIOBJ firstSelected = nullptr;  // what pictureDc held before the picture
     uint8_t* bits = nullptr;
     int width = 0;
     int height = 0;
@@ -73,8 +81,14 @@ struct CanvasState {
     // Whether the control has the keyboard focus (asked from drawing threads,
     // where GetFocus knows nothing of this window).
     std::atomic<bool> focused{false};
+    // Changes a drawing thread released between two frames.
+    HeldChanges held;
 
     ~CanvasState() {
+        if (pictureDc != nullptr) {
+            SelectObject(pictureDc, firstSelected);
+            DeleteDC(pictureDc);
+        }
         if (bitmap != nullptr) DeleteObject(bitmap);
     }
 };
@@ -151,19 +165,27 @@ bool RebuildPicture(CanvasState& state) {
         return false;
     }
 
+    if (state.pictureDc == nullptr) {
+        state.pictureDc = CreateCompatibleDC(nullptr);
+        if (state.pictureDc == nullptr) {
+            DeleteObject(bitmap);
+            return false;
+        }
+    }
     HDC target = CreateCompatibleDC(nullptr);
     HGDIOBJ targetOld = SelectObject(target, bitmap);
     FillPicture(target, width, height, state.background);
     if (state.bitmap != nullptr) {
-        HDC source = CreateCompatibleDC(nullptr);
-        HGDIOBJ sourceOld = SelectObject(source, state.bitmap);
-        BitBlt(target, 0, 0, state.width, state.height, source, 0, 0, SRCCOPY);
-        SelectObject(source, sourceOld);
-        DeleteDC(source);
-        DeleteObject(state.bitmap);
+        BitBlt(target, 0, 0, state.width, state.height, state.pictureDc, 0, 0, SRCCOPY);
     }
     SelectObject(target, targetOld);
     DeleteDC(target);
+    HGDIOBJ previous = SelectObject(state.pictureDc, bitmap);
+    if (state.bitmap != nullptr) {
+        DeleteObject(state.bitmap);
+    } else {
+        state.firstSelected = previous;
+    }
     // GDI may batch the fill; other threads read the memory directly.
     GdiFlush();
 
@@ -178,11 +200,7 @@ bool RebuildPicture(CanvasState& state) {
 }
 
 void BlitPicture(const CanvasState& state, HDC dc) {
-    HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(source, state.bitmap);
-    BitBlt(dc, 0, 0, state.width, state.height, source, 0, 0, SRCCOPY);
-    SelectObject(source, old);
-    DeleteDC(source);
+    BitBlt(dc, 0, 0, state.width, state.height, state.pictureDc, 0, 0, SRCCOPY);
 }
 
 // Puts the picture on `dc` at the client origin. Call with the guard held.
@@ -223,12 +241,50 @@ bool ShowChangedPart(const CanvasState& state, HDC dc, const PictureRect& change
     int top = std::clamp(changed.top, 0, state.height);
     int bottom = std::clamp(changed.bottom, top, state.height);
     if (left == right || top == bottom) return true;
-    HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(source, state.bitmap);
-    BitBlt(dc, left, top, right - left, bottom - top, source, left, top, SRCCOPY);
-    SelectObject(source, old);
-    DeleteDC(source);
+    BitBlt(dc, left, top, right - left, bottom - top, state.pictureDc, left, top, SRCCOPY);
     return true;
+}
+
+bool OnWindowThread(const CanvasState& state) {
+    return GetWindowThreadProcessId(state.window, nullptr) == GetCurrentThreadId();
+}
+
+// Puts the picture on the window at once, through a device context of the
+// window: all of it, or the part that changed together with the changes
+// held back. Call with the guard held, for a canvas that still exists.
+void ShowNow(CanvasState& state, const PictureRect* changed) {
+    PictureRect whole{0, 0, state.width, state.height};
+    PictureRect area = state.held.TakeWith(changed != nullptr ? *changed : whole);
+    // A copy changes none of the context's attributes, so they need no reset
+    // when it goes back to the cache: under Wine the reset re-selects the
+    // default font and objects, which costs more than the copy itself.
+    HDC dc = GetDCEx(state.window, nullptr, DCX_CACHE | DCX_NORESETATTRS);
+    if (dc == nullptr) return;
+    if (changed == nullptr || !ShowChangedPart(state, dc, area)) ShowPicture(state, dc);
+    ReleaseDC(state.window, dc);
+}
+
+// The message loop's look before it waits: changes whose drawing thread
+// has not shown them in time are shown from here, unless that thread is
+// drawing again right now (and will show them itself).
+void ShowOverdueChanges() {
+    if (!HeldChanges::AnyWaiting()) return;
+    std::vector<std::shared_ptr<CanvasState>> waiting;
+    {
+        std::lock_guard<std::mutex> hold(registryLock);
+        for (const auto& entry : Registry()) {
+            if (entry.second->held.Waiting()) waiting.push_back(entry.second);
+        }
+    }
+    FrameClock::time_point now = FrameClock::now();
+    for (const auto& state : waiting) {
+        if (!state->guard.TryEnter()) continue;
+        if (state->held.Overdue(now) && !state->destroyed && IsWindow(state->window)) {
+            PictureRect nothing;
+            ShowNow(*state, &nothing);
+        }
+        state->guard.Leave();
+    }
 }
 
 // Shows the picture unless a drawing thread holds it; that thread shows it
@@ -244,7 +300,11 @@ void ShowIfFree(CanvasState& state, HDC dc) {
             return;
         }
     }
-    if (!state.destroyed) ShowPicture(state, dc);
+    if (!state.destroyed) {
+        // The whole picture: nothing held back is left to show.
+        state.held.TakeWith(PictureRect{});
+        ShowPicture(state, dc);
+    }
     state.guard.Leave();
 }
 
@@ -361,6 +421,7 @@ bool RegisterCanvasClass() {
     windowClass.lpszClassName = CANVAS_CLASS;
     registered =
         RegisterClassExW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    if (registered) SetMessageLoopTask(ShowOverdueChanges);
     return registered;
 }
 
@@ -440,15 +501,34 @@ void ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed
     // A repaint that found the picture busy left its showing to us.
     bool pending = state->presentPending.exchange(false);
     if ((show || pending) && !state->destroyed && IsWindow(state->window)) {
-        // Straight onto the window, while still holding the picture: no
-        // invalidation, no wait for the window's thread to repaint.
-        HDC dc = GetDC(state->window);
-        if (dc != nullptr) {
-            if (pending || changed == nullptr || !ShowChangedPart(*state, dc, *changed)) {
-                ShowPicture(*state, dc);
-            }
-            ReleaseDC(state->window, dc);
+        // A drawing thread's changed part waits for its frame while the
+        // window's thread wakes often enough to show it should it stay.
+        bool paced = !pending && changed != nullptr && !OnWindowThread(*state) &&
+                     Win32LoopWakesWithin(FRAME_MS);
+        FrameClock::time_point now = FrameClock::now();
+        if (paced && StepInFrame(now) == FrameStep::WAIT) {
+            state->held.Hold(*changed, now);
+        } else {
+            // Straight onto the window, while still holding the picture: no
+            // invalidation, no wait for the window's thread to repaint.
+            ShowNow(*state, pending ? nullptr : changed);
         }
+    }
+    state->guard.Leave();
+}
+
+void ShowDeferredCanvasChanges(int64_t control) {
+    if (!HeldChanges::AnyWaiting()) return;
+    for (const HeldPicture& entry : HeldPictures()) {
+        if (entry.control == control) return;  // still being drawn
+    }
+    std::shared_ptr<CanvasState> state = FindCanvas(control);
+    if (state == nullptr || !state->held.Waiting()) return;
+    if (StepInFrame(FrameClock::now()) == FrameStep::WAIT) return;
+    state->guard.Enter();
+    if (state->held.Waiting() && !state->destroyed && IsWindow(state->window)) {
+        PictureRect nothing;
+        ShowNow(*state, &nothing);
     }
     state->guard.Leave();
 }

@@ -3,11 +3,15 @@
 // drawing code writes the same bytes as on Windows. Presenting converts the
 // picture into a top-down XImage of the display's format and puts it inside
 // the sunken 2-pixel edge that the canvas draws itself (WS_EX_CLIENTEDGE).
-// The image travels through an MIT-SHM segment where the server offers one,
-// with plain XPutImage otherwise.
+// The whole picture travels through an MIT-SHM segment where the server
+// offers one; the changed squares of needle updates, and every picture
+// without the extension, go with plain XPutImage, which waits for nothing.
 //
 // The drawing thread holds the picture's guard from AcquireCanvasPicture to
-// ReleaseCanvasPicture and presents at the release, from its own thread. A
+// ReleaseCanvasPicture and presents at the release, from its own thread,
+// in frames: a changed part released soon after the last frame waits for
+// the next one (see StepInFrame), so that two meters updated every 10 ms
+// wake the server 50 times a second, once for both, and never wait for it. A
 // repaint on the main thread (Expose) only tries the guard: if the drawing
 // thread holds it, the repaint leaves the picture to the coming release, so
 // a half-drawn picture never reaches the screen and the main thread never
@@ -22,6 +26,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -32,6 +37,8 @@
 #include <vector>
 
 #include "draw/canvas.h"
+#include "draw/frame_pacing.h"
+#include "draw/pixel_formats.h"
 #include "ui/controls_x11.h"
 #include "ui/dispatch_x11.h"
 #include "ui/display_x11.h"
@@ -62,7 +69,22 @@ struct CanvasState {
     std::atomic<int64_t> presents{0};
     // An Expose found the guard taken: the holder shows the whole picture.
     std::atomic<bool> presentPending{false};
+    // Changes a drawing thread released between two frames.
+    HeldChanges held;
 };
+
+// A frame's first picture is put in the connection's buffer and sent with
+// the next one that joins it (the other meter of the same tick), or by the
+// drawing thread's next call, or by the message loop's next look for
+// messages, whichever comes first: one write wakes the server once.
+std::atomic<bool> flushOwed{false};
+
+// Every canvas made, for the message loop's look at overdue changes.
+std::mutex canvasListLock;
+std::vector<std::weak_ptr<CanvasState>>& CanvasList() {
+    static auto* list = new std::vector<std::weak_ptr<CanvasState>>();
+    return *list;
+}
 
 struct CanvasExtra : ControlExtra {
     std::shared_ptr<CanvasState> state;
@@ -101,60 +123,96 @@ bool FastLayout(const XImage* image) {
 void ConvertPicture(CanvasState& canvas, const PictureRect& area) {
     XImage* image = canvas.image;
     const PixelView& view = canvas.view;
-    bool fast = FastLayout(image);
+    if (FastLayout(image)) {
+        CopyToXrgb32(view, area.left, area.top, area.right, area.bottom,
+                     reinterpret_cast<uint8_t*>(image->data), image->bytes_per_line);
+        return;
+    }
     for (int y = area.top; y < area.bottom; ++y) {
         const uint8_t* source = view.At(0, y);
-        auto* target = reinterpret_cast<uint8_t*>(image->data) +
-                       static_cast<intptr_t>(image->bytes_per_line) * y;
-        if (fast) {
-            for (int x = area.left; x < area.right; ++x) {
-                target[4 * x] = source[3 * x];
-                target[4 * x + 1] = source[3 * x + 1];
-                target[4 * x + 2] = source[3 * x + 2];
-                target[4 * x + 3] = 0;
-            }
-        } else {
-            for (int x = area.left; x < area.right; ++x) {
-                uint32_t colour = source[3 * x + 2] | (source[3 * x + 1] << 8) |
-                                  (static_cast<uint32_t>(source[3 * x]) << 16);
-                XPutPixel(image, x, y, X11PixelForColour(colour));
-            }
+        for (int x = area.left; x < area.right; ++x) {
+            uint32_t colour = source[3 * x + 2] | (source[3 * x + 1] << 8) |
+                              (static_cast<uint32_t>(source[3 * x]) << 16);
+            XPutPixel(image, x, y, X11PixelForColour(colour));
         }
     }
 }
 
-// Puts the picture on the screen. The caller holds the canvas guard.
-void Present(CanvasState& canvas, const PictureRect* changed = nullptr) {
+// Sends the connection's buffer from a thread other than the message loop's.
+// Flushing also reads what the server sent: events for the main thread that
+// its poll on the connection would no longer see, so it is told to look.
+void FlushFromDrawingThread(Display* display) {
+    flushOwed.store(false);
+    XFlush(display);
+    if (XEventsQueued(display, QueuedAlready) > 0) WakeMessageLoop();
+}
+
+// Puts the picture on the screen: all of it, or the part that changed
+// together with any changes left waiting. The caller holds the guard. The
+// first picture of a frame may leave its request to be sent with the next.
+void Present(CanvasState& canvas, const PictureRect* changed = nullptr, bool sendLater = false) {
+    PictureRect area{0, 0, canvas.view.width, canvas.view.height};
+    area = canvas.held.TakeWith(changed != nullptr ? *changed : area);
     std::shared_lock<std::shared_mutex> connection(X11ConnectionLock());
     Display* display = X11().display;
     if (X11ConnectionClosed() || display == nullptr || canvas.image == nullptr) return;
-    PictureRect area{0, 0, canvas.view.width, canvas.view.height};
-    if (changed != nullptr) {
-        area.left = std::clamp(changed->left, 0, canvas.view.width);
-        area.right = std::clamp(changed->right, area.left, canvas.view.width);
-        area.top = std::clamp(changed->top, 0, canvas.view.height);
-        area.bottom = std::clamp(changed->bottom, area.top, canvas.view.height);
-        if (area.left == area.right || area.top == area.bottom) return;
-    }
+    area.left = std::clamp(area.left, 0, canvas.view.width);
+    area.right = std::clamp(area.right, area.left, canvas.view.width);
+    area.top = std::clamp(area.top, 0, canvas.view.height);
+    area.bottom = std::clamp(area.bottom, area.top, canvas.view.height);
+    if (area.left == area.right || area.top == area.bottom) return;
     ConvertPicture(canvas, area);
     int offset = (canvas.flags & CANVAS_BORDER) ? EDGE : 0;
     auto width = static_cast<unsigned>(area.right - area.left);
     auto height = static_cast<unsigned>(area.bottom - area.top);
-    if (canvas.sharedMemory) {
+    ++canvas.presents;
+    bool loopThread = X11OnMessageLoopThread();
+    if (changed == nullptr && canvas.sharedMemory) {
         XShmPutImage(display, canvas.window, canvas.presentGc, canvas.image, area.left, area.top,
                      offset + area.left, offset + area.top, width, height, False);
         // The server reads the segment after the request is sent: wait until
         // it has, so that the next picture cannot overwrite one still shown.
         XSync(display, False);
-    } else {
-        XPutImage(display, canvas.window, canvas.presentGc, canvas.image, area.left, area.top,
-                  offset + area.left, offset + area.top, width, height);
-        XFlush(display);
+        // The wait may have read events meant for the main thread, where
+        // its poll on the connection cannot see them: it looks again.
+        if (!loopThread) WakeMessageLoop();
+        return;
     }
-    ++canvas.presents;
-    // Waiting for the server may have read events meant for the main thread
-    // into Xlib's queue, where its poll on the connection cannot see them.
-    if (XEventsQueued(display, QueuedAlready) > 0) WakeMessageLoop();
+    // A changed square is small: its pixels travel inside the request,
+    // copied into the connection's buffer at once, so nothing waits for the
+    // server and the image may change again right away.
+    XPutImage(display, canvas.window, canvas.presentGc, canvas.image, area.left, area.top,
+              offset + area.left, offset + area.top, width, height);
+    if (loopThread) {
+        XFlush(display);
+    } else if (sendLater) {
+        flushOwed.store(true);
+    } else {
+        FlushFromDrawingThread(display);
+    }
+}
+
+// The message loop's look before it waits: changes whose drawing thread
+// has not shown them in time are shown from here, unless that thread is
+// drawing again right now (and will show them itself).
+void ShowOverdueChanges() {
+    if (!HeldChanges::AnyWaiting()) return;
+    std::vector<std::shared_ptr<CanvasState>> canvases;
+    {
+        std::lock_guard<std::mutex> hold(canvasListLock);
+        for (const auto& weak : CanvasList()) {
+            if (auto canvas = weak.lock()) canvases.push_back(std::move(canvas));
+        }
+    }
+    FrameClock::time_point now = FrameClock::now();
+    for (const auto& canvas : canvases) {
+        if (!canvas->held.Waiting() || !canvas->guard.try_lock()) continue;
+        if (canvas->held.Overdue(now)) {
+            PictureRect nothing;
+            Present(*canvas, &nothing);
+        }
+        canvas->guard.unlock();
+    }
 }
 
 // Shows the picture unless a drawing thread holds it; that thread then shows
@@ -349,6 +407,17 @@ int64_t CanvasControl(int64_t number, int x, int y, int width, int height, int f
     extra->state = canvas;
     record->extra = std::move(extra);
     if (flags & CANVAS_CONTAINER) SetControlListTarget(window);
+    {
+        std::lock_guard<std::mutex> hold(canvasListLock);
+        // Forget canvases that are gone, then remember this one.
+        auto& list = CanvasList();
+        list.erase(
+            std::remove_if(list.begin(), list.end(),
+                           [](const std::weak_ptr<CanvasState>& weak) { return weak.expired(); }),
+            list.end());
+        list.push_back(canvas);
+    }
+    SetMessageLoopTask(ShowOverdueChanges);
     XMapWindow(display, window);
     XFlush(display);
     if (number == -1) return identifier;
@@ -374,11 +443,42 @@ void ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed
     HeldPictures().erase(found);
     // A repaint that found the picture busy left the whole of it to us.
     bool pending = canvas->presentPending.exchange(false);
-    // Shown at once, from this thread, and only if the control still exists.
+    // Shown from this thread, and only if the control still exists: at once,
+    // or, for a drawing thread's changed part, with the frame it belongs to.
     if ((show || pending) && CanvasOf(control) == canvas) {
-        Present(*canvas, pending ? nullptr : changed);
+        if (pending || changed == nullptr || X11OnMessageLoopThread() ||
+            !X11LoopWakesWithin(FRAME_MS)) {
+            Present(*canvas, pending ? nullptr : changed);
+        } else {
+            FrameClock::time_point now = FrameClock::now();
+            FrameStep step = StepInFrame(now);
+            if (step == FrameStep::WAIT) {
+                canvas->held.Hold(*changed, now);
+            } else {
+                Present(*canvas, changed, step == FrameStep::START);
+            }
+        }
     }
     canvas->guard.unlock();
+}
+
+void ShowDeferredCanvasChanges(int64_t control) {
+    if ((!HeldChanges::AnyWaiting() && !flushOwed.load()) || HeldPictures().count(control) != 0) {
+        return;
+    }
+    std::shared_ptr<CanvasState> canvas = CanvasOf(control);
+    if (canvas == nullptr) return;
+    std::lock_guard<std::mutex> hold(canvas->guard);
+    // Nothing more is coming from this canvas now: what it shows is sent
+    // at once.
+    if (canvas->held.Waiting() && StepInFrame(FrameClock::now()) != FrameStep::WAIT) {
+        PictureRect nothing;
+        Present(*canvas, &nothing);
+        return;
+    }
+    if (!flushOwed.load()) return;
+    std::shared_lock<std::shared_mutex> connection(X11ConnectionLock());
+    if (!X11ConnectionClosed() && X11().display != nullptr) FlushFromDrawingThread(X11().display);
 }
 
 bool X11CanvasUsesSharedMemory(int64_t control) {

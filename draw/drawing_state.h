@@ -7,6 +7,9 @@
 
 struct DrawingState;
 
+// Pixels of the current colour kept ready for copying into 3-byte rows.
+constexpr int PATTERN_PIXELS = 8;
+
 // What a kind of target (image or canvas) does when drawing begins and ends.
 struct TargetSteps {
     bool (*begin)(DrawingState& state);              // false: drawing cannot start
@@ -29,7 +32,9 @@ struct DrawingState {
     uint8_t blue = 0;
     uint8_t alpha = 0;         // bits 24-31 of the colour; no effect in mode 0
     uint8_t inverseAlpha = 0;  // 255 - alpha
-    int64_t control = 0;       // canvas targets: the control number, looked up again at the end
+    // Blue, green, red of the current colour, PATTERN_PIXELS times over.
+    uint8_t pattern[3 * PATTERN_PIXELS] = {};
+    int64_t control = 0;  // canvas targets: the control number, looked up again at the end
     // Drawing outside this rectangle is dropped (right and bottom exclusive);
     // the whole target unless SetDrawingClip narrowed it.
     int32_t clipLeft = 0;

@@ -136,6 +136,13 @@ void SetDrawingClip(int32_t left, int32_t top, int32_t right, int32_t bottom) {
     target->clipBottom = std::clamp(bottom, target->clipTop, target->height);
 }
 
+bool CurrentTargetSize(int32_t* width, int32_t* height) {
+    if (currentTarget == nullptr) return false;
+    *width = currentTarget->width;
+    *height = currentTarget->height;
+    return true;
+}
+
 DrawingState* CurrentDrawingState() {
     return currentTarget;
 }
@@ -154,9 +161,12 @@ void BlitImage(ImageBits image, int x, int y) {
     int sourceX = static_cast<int>(left - x);
     int sourceBytes = image->BytesPerPixel();
     int targetBytes = target->bytesPerPixel;
-    for (int64_t row = top; row < bottom; ++row) {
-        const uint8_t* from = image->At(sourceX, static_cast<int>(row - y));
-        uint8_t* to = PixelAddress(*target, static_cast<int32_t>(left), static_cast<int32_t>(row));
+    // Both are bottom-up: the next picture row is the previous memory row.
+    const uint8_t* from = image->At(sourceX, static_cast<int>(top - y));
+    uint8_t* to = PixelAddress(*target, static_cast<int32_t>(left), static_cast<int32_t>(top));
+    const intptr_t fromStep = -static_cast<intptr_t>(image->stride);
+    const intptr_t toStep = target->bottomUp ? -intptr_t{target->stride} : intptr_t{target->stride};
+    for (int64_t row = top; row < bottom; ++row, from += fromStep, to += toStep) {
         if (sourceBytes == 3 && targetBytes == 3) {
             std::memcpy(to, from, static_cast<size_t>(columns) * 3);
         } else if (sourceBytes == 4 && targetBytes == 3) {

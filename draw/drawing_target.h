@@ -34,5 +34,9 @@ void BlitImage(ImageBits image, int x, int y);
 // differs from the picture on the screen.
 void SetDrawingClip(int32_t left, int32_t top, int32_t right, int32_t bottom);
 
+// Width and height of the calling thread's current target; false (and both
+// left alone) when the thread has none.
+bool CurrentTargetSize(int32_t* width, int32_t* height);
+
 // The calling thread's current target, or nullptr (for the primitives).
 DrawingState* CurrentDrawingState();

@@ -1,17 +1,32 @@
 // The pixel primitives: the filled disc that every meter mark is built from
 // (its exact pixel coverage is what the meters look like), and the pause used
 // after the overload mark.
+//
+// A disc's coverage is that of an integer midpoint ellipse: rows while the
+// slope is shallow, then columns for the caps. Every row of the result is
+// one run, symmetric about the centre, so the walk is made once per radius
+// to learn each row's half-width, and a disc is then stamped as one
+// horizontal run per row: the same pixels, without the column spans that
+// step across memory rows.
 #include "draw/primitives.h"
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <thread>
+#include <vector>
 
 #include "draw/drawing_state.h"
 #include "draw/drawing_target.h"
 #include "draw/timer_resolution.h"
 
 namespace {
+
+// Radii whose rows are kept: every mark of the meters (3, 11, 20, 21) and
+// room to spare. Larger discs walk the midpoint algorithm as they draw.
+constexpr int32_t TABULATED_RADII = 64;
 
 // Components are derived once per change of the whole 32-bit colour, not per
 // disc or pixel; a change in the alpha bits alone counts as a change.
@@ -23,6 +38,11 @@ void UseColour(DrawingState& state, uint32_t colour) {
     state.blue = static_cast<uint8_t>(colour >> 16);
     state.alpha = static_cast<uint8_t>(colour >> 24);
     state.inverseAlpha = static_cast<uint8_t>(255 - state.alpha);
+    for (int i = 0; i < PATTERN_PIXELS; ++i) {
+        state.pattern[3 * i] = state.blue;
+        state.pattern[3 * i + 1] = state.green;
+        state.pattern[3 * i + 2] = state.red;
+    }
 }
 
 // Spans take 64-bit arguments so that discs far off the target cannot
@@ -36,6 +56,21 @@ void HorizontalSpan(DrawingState& state, int64_t x0, int64_t yy, int64_t n) {
     if (x0 + n > state.clipRight) n = state.clipRight - x0;
     if (n <= 0) return;
     uint8_t* pixel = PixelAddress(state, static_cast<int32_t>(x0), static_cast<int32_t>(yy));
+    if (state.bytesPerPixel == 3 && n >= PATTERN_PIXELS) {
+        // 3-byte pixels have no alpha to keep: the run is written in blocks
+        // of PATTERN_PIXELS pixels, the last one overlapping the one before
+        // it by whole pixels, so it ends exactly at the run's end.
+        // The block is held in registers: the pixels written cannot alias it.
+        uint64_t block[3];
+        static_assert(sizeof block == sizeof state.pattern);
+        std::memcpy(block, state.pattern, sizeof block);
+        uint8_t* end = pixel + 3 * n;
+        for (; pixel + sizeof block < end; pixel += sizeof block) {
+            std::memcpy(pixel, block, sizeof block);
+        }
+        std::memcpy(end - sizeof block, block, sizeof block);
+        return;
+    }
     for (int64_t i = 0; i < n; ++i, pixel += state.bytesPerPixel) {
         pixel[0] = state.blue;
         pixel[1] = state.green;
@@ -61,11 +96,11 @@ void VerticalSpan(DrawingState& state, int64_t xx, int64_t y0, int64_t n) {
     }
 }
 
-// Integer midpoint ellipse with both radii equal: rows while the slope is
-// shallow, then columns for the caps above and below. Error is the integer
-// type of the error terms; 32 bits hold them for radii up to 700.
-template <typename Error>
-void MidpointDisc(DrawingState& state, int64_t x, int64_t y, int32_t radius) {
+// Integer midpoint ellipse with both radii equal, handing its spans to
+// row(x0, y, n) and column(x, y0, n). Error is the integer type of the error
+// terms; 32 bits hold them for radii up to 700.
+template <typename Error, typename Row, typename Column>
+void MidpointDisc(int64_t x, int64_t y, int32_t radius, Row row, Column column) {
     const Error a = radius;
     const Error b = radius;
     const Error A = a * a;
@@ -78,8 +113,8 @@ void MidpointDisc(DrawingState& state, int64_t x, int64_t y, int32_t radius) {
     Error h = a;
     if (e2 < 0) {
         do {
-            HorizontalSpan(state, x - h, y + dy, 2 * int64_t{h} + 1);
-            if (dy != 0) HorizontalSpan(state, x - h, y - dy, 2 * int64_t{h} + 1);
+            row(x - h, y + dy, 2 * int64_t{h} + 1);
+            if (dy != 0) row(x - h, y - dy, 2 * int64_t{h} + 1);
             dy = dy + 1;
             acc = acc + 4 * A;
             if (e1 < 0) {
@@ -98,11 +133,11 @@ void MidpointDisc(DrawingState& state, int64_t x, int64_t y, int32_t radius) {
     int64_t n = 1;
     Error c = h;
     do {
-        VerticalSpan(state, x + c, bottom, n);
-        VerticalSpan(state, x + c, top, n);
+        column(x + c, bottom, n);
+        column(x + c, top, n);
         if (c != 0) {
-            VerticalSpan(state, x - c, bottom, n);
-            VerticalSpan(state, x - c, top, n);
+            column(x - c, bottom, n);
+            column(x - c, top, n);
         }
         u = u - 4 * B;
         c = c - 1;
@@ -115,6 +150,49 @@ void MidpointDisc(DrawingState& state, int64_t x, int64_t y, int32_t radius) {
             e2 = e2 + 2 * B - u;
         }
     } while (c >= 0);
+}
+
+// Half-widths of the rows at distance 0, 1, ... radius from the centre row,
+// learnt from the walk around a centre at the origin.
+std::vector<int32_t> RowHalfWidths(int32_t radius) {
+    std::vector<int32_t> halfWidths(static_cast<size_t>(radius) + 1, -1);
+    auto widen = [&](int64_t y, int64_t half) {
+        auto& kept = halfWidths[static_cast<size_t>(y < 0 ? -y : y)];
+        kept = std::max(kept, static_cast<int32_t>(half));
+    };
+    MidpointDisc<int32_t>(
+        0, 0, radius, [&](int64_t x0, int64_t y, int64_t n) { widen(y, x0 + n - 1); },
+        [&](int64_t x, int64_t y0, int64_t n) {
+            for (int64_t y = y0; y < y0 + n; ++y) widen(y, x < 0 ? -x : x);
+        });
+    return halfWidths;
+}
+
+// Built on first use by whichever thread draws first; read-only afterwards.
+const std::vector<int32_t>& TabulatedRows(int32_t radius) {
+    static const std::array<std::vector<int32_t>, TABULATED_RADII + 1> rows = [] {
+        std::array<std::vector<int32_t>, TABULATED_RADII + 1> all;
+        for (int32_t r = 0; r <= TABULATED_RADII; ++r)
+            all[static_cast<size_t>(r)] = RowHalfWidths(r);
+        return all;
+    }();
+    return rows[static_cast<size_t>(radius)];
+}
+
+void StampDisc(DrawingState& state, int64_t x, int64_t y, const std::vector<int32_t>& rows) {
+    // Only the rows inside the clip are visited.
+    int64_t last = static_cast<int64_t>(rows.size()) - 1;
+    for (int64_t d = 0; d <= last; ++d) {
+        bool below = y + d >= state.clipTop && y + d < state.clipBottom;
+        bool above = d != 0 && y - d >= state.clipTop && y - d < state.clipBottom;
+        if (!below && !above) {
+            if (y + d >= state.clipBottom && y - d < state.clipTop) return;
+            continue;
+        }
+        int64_t half = rows[static_cast<size_t>(d)];
+        if (below) HorizontalSpan(state, x - half, y + d, 2 * half + 1);
+        if (above) HorizontalSpan(state, x - half, y - d, 2 * half + 1);
+    }
 }
 
 std::atomic<bool> fineTimerRequested = false;
@@ -131,10 +209,16 @@ void FillDisc(int32_t x, int32_t y, int32_t radius, uint32_t colour) {
         int64_t{y} + radius < state->clipTop || int64_t{y} - radius >= state->clipBottom) {
         return;
     }
+    if (radius <= TABULATED_RADII) {
+        StampDisc(*state, x, y, TabulatedRows(radius));
+        return;
+    }
+    auto row = [state](int64_t x0, int64_t yy, int64_t n) { HorizontalSpan(*state, x0, yy, n); };
+    auto column = [state](int64_t xx, int64_t y0, int64_t n) { VerticalSpan(*state, xx, y0, n); };
     if (radius <= 700) {
-        MidpointDisc<int32_t>(*state, x, y, radius);
+        MidpointDisc<int32_t>(x, y, radius, row, column);
     } else {
-        MidpointDisc<int64_t>(*state, x, y, radius);
+        MidpointDisc<int64_t>(x, y, radius, row, column);
     }
 }
 

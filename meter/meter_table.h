@@ -34,6 +34,12 @@ struct MeterRecord {
     int32_t shownTipX = 0;
     int32_t shownTipY = 0;
     bool shownOverload = false;
+    // The dial with the track arc over it, 24-bit: what an update copies
+    // under its marks. Made by the first update, for the colour and hiding
+    // flags it was made with.
+    int64_t backdropImage = 0;
+    int64_t backdropColour = 0;
+    int64_t backdropFlags = -1;
 };
 
 // Creates the meter table (slots 0 and 1, zero-filled) and the index map, and

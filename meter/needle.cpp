@@ -3,6 +3,12 @@
 // along the scale, with the track arc over it and, for 15 updates after an
 // overload, a red disc. Runs on the analysis thread without locks; the record
 // belongs to whichever thread updates the meter.
+//
+// The tip disc and the track arc have the same colour, so drawing the disc
+// and then the arc over it sets the same pixels as drawing the arc first and
+// the disc over it. An update therefore starts from a backdrop made once,
+// the dial with the arc already on it, and only stamps the disc (and the
+// overload disc, which comes last either way) on the changed square.
 #include "meter/needle.h"
 
 #include <algorithm>
@@ -25,6 +31,7 @@ constexpr int32_t TIP_RADIUS = 20;
 constexpr int32_t OVERLOAD_RADIUS = 21;  // one pixel wider, so it covers the tip disc
 constexpr int OVERLOAD_PAUSE_MS = 4;
 constexpr int RING_ENTRIES = 128;
+constexpr int64_t HIDING_FLAGS = 12;  // option 4 or 8: no tip disc, no track arc
 
 // The moving average; every result is held in single precision.
 float Smooth(MeterRecord& meter, float v) {
@@ -51,7 +58,7 @@ int64_t RingFill(int64_t count) {
 // flags hide it) and the overload disc. Empty when neither is drawn.
 PictureRect MarksAround(const MeterRecord& meter, int32_t x, int32_t y, bool overload) {
     int32_t radius = -1;
-    if ((meter.flags & 12) == 0) radius = TIP_RADIUS;
+    if ((meter.flags & HIDING_FLAGS) == 0) radius = TIP_RADIUS;
     if (overload) radius = OVERLOAD_RADIUS;
     if (radius < 0) return PictureRect{};
     return PictureRect{x - radius, y - radius, x + radius + 1, y + radius + 1};
@@ -64,6 +71,42 @@ PictureRect Union(const PictureRect& a, const PictureRect& b) {
     if (emptyB) return a;
     return PictureRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
                        std::max(a.bottom, b.bottom)};
+}
+
+bool BackdropCurrent(const MeterRecord& meter) {
+    return meter.backdropImage != 0 && meter.backdropFlags == (meter.flags & HIDING_FLAGS) &&
+           meter.backdropColour == meter.colour2;
+}
+
+// Makes (or remakes, for another colour or hiding flag) the meter's
+// backdrop: the dial image, and the track arc over it unless the flags hide
+// it. False if there is no dial to make it from.
+bool MakeBackdrop(int64_t slot, MeterRecord& meter) {
+    ImageBits dial = ImageHandle(meter.dialImage);
+    if (dial == nullptr) return false;
+    ImageBits kept = ImageHandle(meter.backdropImage);
+    if (kept == nullptr || kept->width != dial->width || kept->height != dial->height) {
+        meter.backdropImage = NewImage(-1, dial->width, dial->height, 24);
+        if (meter.backdropImage == 0) return false;
+    }
+    if (BeginDraw(ImageTarget(meter.backdropImage)) == 0) return false;
+    BlitImage(dial, 0, 0);
+    if ((meter.flags & HIDING_FLAGS) == 0) DrawScaleTrack(slot);
+    EndDraw();
+    meter.backdropFlags = meter.flags & HIDING_FLAGS;
+    meter.backdropColour = meter.colour2;
+    return true;
+}
+
+// The backdrop stands in for the dial where the dial covers the whole
+// picture: then every picture pixel starts as a dial pixel, as it does when
+// the dial is copied. (A picture larger than the dial keeps, outside it,
+// whatever was drawn there before; only the full drawing reproduces that.)
+bool BackdropServes(const MeterRecord& meter) {
+    ImageBits backdrop = ImageHandle(meter.backdropImage);
+    int32_t width = 0, height = 0;
+    return backdrop != nullptr && CurrentTargetSize(&width, &height) && width <= backdrop->width &&
+           height <= backdrop->height;
 }
 
 }  // namespace
@@ -105,6 +148,8 @@ int SetMeterValue(int64_t number, float value) {
     const bool overloadShown = (meter.flags & 2) != 0 && meter.overloadHold != 0;
     if (meter.pictureShown && !overloadShown && !meter.shownOverload && tip.x == meter.shownTipX &&
         tip.y == meter.shownTipY) {
+        // The last picture may still wait for its frame: this is its time.
+        ShowDeferredCanvasChanges(number);
         return 0;
     }
     // Everything but the marks at the old and the new tip is the same dial
@@ -118,13 +163,21 @@ int SetMeterValue(int64_t number, float value) {
     meter.shownTipY = tip.y;
     meter.shownOverload = overloadShown;
 
+    const bool backdropMade = BackdropCurrent(meter) || MakeBackdrop(slot, meter);
     BeginDraw(CanvasTarget(number));
     if (partial) SetDrawingClip(changed.left, changed.top, changed.right, changed.bottom);
-    // The dial image is taller than the picture; its lower rows are dropped.
-    BlitImage(ImageHandle(meter.dialImage), 0, 0);
-    if ((meter.flags & 12) == 0) {
-        FillDisc(tip.x, tip.y, TIP_RADIUS, static_cast<uint32_t>(meter.colour2));
-        DrawScaleTrack(slot);
+    const bool marks = (meter.flags & HIDING_FLAGS) == 0;
+    const auto needleColour = static_cast<uint32_t>(meter.colour2);
+    if (backdropMade && BackdropServes(meter)) {
+        // The images are taller than the picture; their lower rows are dropped.
+        BlitImage(ImageHandle(meter.backdropImage), 0, 0);
+        if (marks) FillDisc(tip.x, tip.y, TIP_RADIUS, needleColour);
+    } else {
+        BlitImage(ImageHandle(meter.dialImage), 0, 0);
+        if (marks) {
+            FillDisc(tip.x, tip.y, TIP_RADIUS, needleColour);
+            DrawScaleTrack(slot);
+        }
     }
     if ((meter.flags & 2) != 0 && meter.overloadHold != 0) {
         meter.overloadHold = meter.overloadHold - 1;

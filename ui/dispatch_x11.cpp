@@ -12,6 +12,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
@@ -34,6 +35,50 @@ constexpr int DOUBLE_CLICK_BOX = 4;      // SM_CXDOUBLECLK / SM_CYDOUBLECLK at 9
 constexpr uint64_t MK_LBUTTON = 1, MK_RBUTTON = 2, MK_SHIFT = 4, MK_CONTROL = 8, MK_MBUTTON = 16;
 
 thread_local MessageHook threadHook = nullptr;
+
+// Run by the message loop each time before it waits.
+std::atomic<void (*)()> loopTask{nullptr};
+
+// The message loop's view of its descriptors between waits: a tick whose
+// wait only timed out reads neither of them again, since the reads could only
+// find nothing. Set again when a wait finds one ready.
+thread_local bool isLoopThread = false;
+thread_local bool wakeMaySignal = true;
+thread_local bool connectionMayHaveData = true;
+
+// Where the connection stood at the loop's last full look: the next request
+// to be numbered and the last one whose reply or event Xlib has read.
+struct ConnectionMarks {
+    unsigned long nextRequest = 0;
+    unsigned long lastRead = 0;
+    bool operator==(const ConnectionMarks&) const = default;
+};
+thread_local ConnectionMarks marksSeen;
+
+// Read without the display lock, which a drawing thread may hold while it
+// sends a picture: the loop would only wait for it. A value a moment old is
+// no loss: a request made after it is sent by the next look, within the
+// tick, and a thread that read events wakes the loop to look again.
+ConnectionMarks MarksOf(Display* display) {
+    auto* fields = reinterpret_cast<_XPrivDisplay>(display);
+    return ConnectionMarks{__atomic_load_n(&fields->request, __ATOMIC_RELAXED),
+                           __atomic_load_n(&fields->last_request_read, __ATOMIC_RELAXED)};
+}
+
+// Events waiting for the loop. The connection is flushed and read (which
+// XFlush does as well) only when that can find or send anything: when the
+// last wait saw it readable, when any thread made a request since (which is
+// then sent), or when any thread read a reply since (which may have brought
+// events along). Otherwise only the events already queued count.
+int QueuedEvents(Display* display) {
+    if (!connectionMayHaveData && MarksOf(display) == marksSeen) {
+        return XEventsQueued(display, QueuedAlready);
+    }
+    int queued = XEventsQueued(display, QueuedAfterFlush);
+    connectionMayHaveData = false;
+    marksSeen = MarksOf(display);
+    return queued;
+}
 
 struct PrivateWindow {
     PrivateWindowHandler handler;
@@ -391,12 +436,29 @@ int64_t DispatchXEvent(XEvent& event) {
     return HandleTopWindowEvent(event);
 }
 
+bool X11OnMessageLoopThread() {
+    return isLoopThread;
+}
+
+void SetMessageLoopTask(void (*task)()) {
+    loopTask.store(task);
+}
+
+bool X11LoopWakesWithin(int milliseconds) {
+    int due = MillisecondsUntilNextTimer();
+    return due >= 0 && due <= milliseconds;
+}
+
 int64_t FetchPlatformMessage(int32_t timeoutMs) {
     using Clock = std::chrono::steady_clock;
     Clock::time_point deadline =
         Clock::now() + std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0);
+    isLoopThread = true;
     for (;;) {
-        ClearMessageWake();
+        if (wakeMaySignal) {
+            ClearMessageWake();
+            wakeMaySignal = false;
+        }
         PostedMessage posted;
         if (TakePostedMessage(&posted)) {
             SendWindowMessage(WindowOf(posted.window), posted.message, posted.wParam,
@@ -405,7 +467,7 @@ int64_t FetchPlatformMessage(int32_t timeoutMs) {
             return posted.message;
         }
         Display* display = X11().display;
-        if (display != nullptr && XEventsQueued(display, QueuedAfterFlush) > 0) {
+        if (display != nullptr && QueuedEvents(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);
             return DispatchXEvent(event);
@@ -418,6 +480,7 @@ int64_t FetchPlatformMessage(int32_t timeoutMs) {
             return MESSAGE_TIMER;
         }
         if (timeoutMs == 0) return 0;
+        if (void (*task)() = loopTask.load()) task();
 
         int wait = MillisecondsUntilNextTimer();
         if (timeoutMs > 0) {
@@ -429,10 +492,20 @@ int64_t FetchPlatformMessage(int32_t timeoutMs) {
         }
         pollfd descriptors[2];
         nfds_t count = 0;
-        if (display != nullptr) descriptors[count++] = pollfd{ConnectionNumber(display), POLLIN, 0};
+        int connection = -1, wake = -1;
+        if (display != nullptr) {
+            connection = static_cast<int>(count);
+            descriptors[count++] = pollfd{ConnectionNumber(display), POLLIN, 0};
+        }
         if (MessageWakeDescriptor() >= 0) {
+            wake = static_cast<int>(count);
             descriptors[count++] = pollfd{MessageWakeDescriptor(), POLLIN, 0};
         }
-        poll(descriptors, count, wait);
+        if (poll(descriptors, count, wait) < 0) {
+            connectionMayHaveData = wakeMaySignal = true;
+            continue;
+        }
+        if (connection >= 0 && descriptors[connection].revents != 0) connectionMayHaveData = true;
+        if (wake >= 0 && descriptors[wake].revents != 0) wakeMaySignal = true;
     }
 }

@@ -60,3 +60,14 @@ void UnregisterPrivateWindow(Window window);
 
 // Dispatches one X event and returns the message number that stands for it.
 int64_t DispatchXEvent(XEvent& event);
+
+// True on the thread that runs the message loop (once it has looked for a
+// message), false on drawing and other worker threads.
+bool X11OnMessageLoopThread();
+
+// Work the message loop does each time before it waits for messages (the
+// canvas shows pictures whose drawing thread left them waiting). One task.
+void SetMessageLoopTask(void (*task)());
+
+// True when a timer will wake the message loop within the given time.
+bool X11LoopWakesWithin(int milliseconds);

@@ -4,6 +4,7 @@
 // events; FetchEvent hands those out on its next calls.
 #include "ui/message_loop_win32.h"
 
+#include <atomic>
 #include <cwchar>
 
 #include "ui/event_queue.h"
@@ -19,6 +20,8 @@ constexpr UINT UNREGISTER_CLASS_MESSAGE = WM_APP + 1;
 constexpr DWORD WAKE_MASK = 0x5FF;  // QS_ALLINPUT without QS_RAWINPUT
 
 thread_local MessageHook threadHook = nullptr;
+// Run by the message loop each time before it waits.
+std::atomic<void (*)()> loopTask{nullptr};
 HWND messageWindow = nullptr;
 UINT postedEventMessage = 0;
 
@@ -118,8 +121,13 @@ void SetMessageHook(MessageHook hook, int64_t window) {
     if (record != nullptr) record->hook = hook;
 }
 
+void SetMessageLoopTask(void (*task)()) {
+    loopTask.store(task);
+}
+
 int64_t FetchPlatformMessage(int32_t timeoutMs) {
     MSG message{};
+    if (void (*task)() = loopTask.load(); task != nullptr && timeoutMs != 0) task();
     if (timeoutMs == -1) {
         GetMessageW(&message, nullptr, 0, 0);
     } else if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {

@@ -18,3 +18,11 @@ void DestroyHiddenMessageWindow();
 // A window class can only go once its last window is gone, which is after
 // WM_NCDESTROY returns: the hidden window does it on its next message.
 void UnregisterWindowClassLater(int64_t windowNumber);
+
+// Work the message loop does each time before it waits for messages (the
+// canvas shows changes whose drawing thread left them waiting). One task.
+void SetMessageLoopTask(void (*task)());
+
+// True when a timer of this process will wake the window's thread within
+// the given time (it runs the loop task then).
+bool Win32LoopWakesWithin(int milliseconds);

@@ -121,6 +121,70 @@ TEST_F(DiscTest, LargeRadiiOnBothSidesOfTheErrorTermSwitch) {
     }
 }
 
+// The midpoint walk as the drawing layer's documentation gives it, step by
+// step, setting each span's pixels one by one.
+void MidpointWalk(RefPicture& picture, int64_t x, int64_t y, int64_t radius, uint32_t colour) {
+    auto row = [&](int64_t x0, int64_t yy, int64_t n) {
+        for (int64_t i = 0; i < n; ++i) picture.Set(int(x0 + i), int(yy), colour);
+    };
+    auto column = [&](int64_t xx, int64_t y0, int64_t n) {
+        for (int64_t i = 0; i < n; ++i) picture.Set(int(xx), int(y0 + i), colour);
+    };
+    const int64_t A = radius * radius, B = A;
+    int64_t e1 = B / 2 - 2 * B * radius + 2 * A, u = 4 * B * radius, e2 = A / 2 - u + 2 * B;
+    int64_t dy = 0, acc = 0, h = radius;
+    if (e2 < 0) {
+        do {
+            row(x - h, y + dy, 2 * h + 1);
+            if (dy != 0) row(x - h, y - dy, 2 * h + 1);
+            dy += 1;
+            acc += 4 * A;
+            if (e1 < 0) {
+                e1 += acc + 2 * A;
+                e2 += acc;
+            } else {
+                u -= 4 * B;
+                h -= 1;
+                e1 += acc - u + 2 * A;
+                e2 += acc - u + 2 * B;
+            }
+        } while (e2 < 0);
+    }
+    int64_t bottom = y + dy, top = y - dy, n = 1, c = h;
+    do {
+        column(x + c, bottom, n);
+        column(x + c, top, n);
+        if (c != 0) column(x - c, bottom, n), column(x - c, top, n);
+        u -= 4 * B;
+        c -= 1;
+        if (e2 < 0) {
+            acc += 4 * A;
+            n += 1;
+            top -= 1;
+            e2 += acc - u + 2 * B;
+        } else {
+            e2 += 2 * B - u;
+        }
+    } while (c >= 0);
+}
+
+// Discs are stamped as one run per row, from rows learnt once per radius:
+// every radius must still set exactly what the walk sets, clipped or not.
+TEST_F(DiscTest, EveryRadiusSetsWhatTheMidpointWalkSets) {
+    for (int radius = 0; radius <= 100; ++radius) {
+        SCOPED_TRACE(radius);
+        const int size = 2 * radius + 5;
+        for (int offset : {0, radius}) {  // whole, and cut by the left and top edges
+            const PixelView& picture = OpenImage(size, size, 24);
+            FillDisc(radius + 2 - offset, radius + 2 - offset, radius, GREEN);
+            RefPicture want(size, size, 0);
+            MidpointWalk(want, radius + 2 - offset, radius + 2 - offset, radius, GREEN);
+            std::string difference;
+            ASSERT_TRUE(SamePicture(picture, want, &difference)) << difference;
+        }
+    }
+}
+
 TEST_F(DiscTest, WritesRedGreenBlueAndNeverAlpha) {
     EXPECT_EQ(RGB(255, 10, 10), 658175u);
     EXPECT_EQ(RGB(0, 255, 0), 65280u);

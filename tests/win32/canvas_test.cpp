@@ -156,6 +156,37 @@ TEST_F(CanvasOnScreen, RepaintNeverWaitsForTheDrawingThreadNorShowsItsHalfPictur
     EXPECT_EQ(ScreenPixel(canvas, 100, 50), RGB(0, 0, 200));
 }
 
+// A changed part that a drawing thread releases soon after the last frame
+// is held back for the next one; should the drawing thread not come back,
+// the window's thread shows it: nothing is lost.
+TEST_F(CanvasOnScreen, ChangesReleasedBetweenFramesAllReachTheScreen) {
+    HWND canvas = Canvas(CANVAS, 200, 60, 0);
+    ASSERT_NE(canvas, nullptr);
+    ASSERT_NE(StartWindowTimer(WINDOW, 9, 10), 0u);  // the window's thread wakes within a frame
+    DrainEvents();  // the first paint, which would show the whole picture
+    Sleep(20);      // no frame has begun for a while
+    std::thread drawer([] {
+        for (int square = 0; square < 2; ++square) {
+            PixelView picture;
+            if (!AcquireCanvasPicture(CANVAS, &picture)) return;
+            for (int y = 0; y < 4; ++y)
+                for (int x = 0; x < 4; ++x) {
+                    uint8_t* pixel = picture.At(6 * square + x, y);
+                    pixel[0] = 200;  // blue
+                    pixel[1] = pixel[2] = 0;
+                }
+            PictureRect changed{6 * square, 0, 6 * square + 4, 4};
+            ReleaseCanvasPicture(CANVAS, true, &changed);  // starts a frame, then waits for one
+            Sleep(6);
+        }
+    });
+    drawer.join();
+    EXPECT_EQ(ScreenPixel(canvas, 1, 1), RGB(0, 0, 200)) << "the frame's first square";
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 200) FetchPlatformMessage(10);
+    EXPECT_EQ(ScreenPixel(canvas, 7, 1), RGB(0, 0, 200)) << "the square held back";
+}
+
 TEST_F(CanvasOnScreen, RepaintShowsThePicture) {
     HWND canvas = Canvas(CANVAS, 200, 100, 0);
     ASSERT_NE(canvas, nullptr);

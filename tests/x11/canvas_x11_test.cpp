@@ -8,6 +8,7 @@
 
 #include "draw/canvas_x11.h"
 
+#include <chrono>
 #include <thread>
 
 #include "draw/canvas.h"
@@ -155,6 +156,34 @@ TEST_F(CanvasX11, AnotherThreadPresentsWhileTheMainThreadWaitsForMessages) {
     drawer.join();
     XSync(TestDisplay(), False);
     EXPECT_EQ(PixelAt(window, 10, 10), 0xBEBEBEu);  // round 19: 190
+}
+
+// Changed parts that a drawing thread releases faster than a screen shows
+// pictures are held back and joined to later ones; none is lost: the screen
+// ends with every one of them, shown by the message loop when the drawing
+// thread does not come back.
+TEST_F(CanvasX11, ChangesReleasedBetweenFramesAllReachTheScreen) {
+    Window window = MakeCanvas(19, 60, 30);
+    ASSERT_NE(StartWindowTimer(5000, 9, 10), 0u);  // the loop wakes within a frame
+    std::thread drawer([] {
+        for (int round = 0; round < 8; ++round) {
+            PixelView view;
+            if (!AcquireCanvasPicture(19, &view)) return;
+            for (int y = 0; y < 4; ++y)
+                for (int x = 0; x < 4; ++x) SetPixel(view, 6 * round + x, y, 0, 0, 200);
+            PictureRect square{6 * round, 0, 6 * round + 4, 4};
+            ReleaseCanvasPicture(19, true, &square);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    drawer.join();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+    while (std::chrono::steady_clock::now() < deadline) FetchPlatformMessage(10);
+    StartWindowTimer(5000, 9, 0x7FFFFFFF);  // park it
+    XSync(TestDisplay(), False);
+    for (int round = 0; round < 8; ++round) {
+        EXPECT_EQ(PixelAt(window, 2 + 6 * round + 1, 3), 0x0000C8u) << "square " << round;
+    }
 }
 
 TEST_F(CanvasX11, OnlyCanvasesHandOutPictures) {

@@ -1,0 +1,58 @@
+// Frames for the pictures that drawing threads release. A screen shows no
+// more than about 60 pictures a second, while two meters updated every 10 ms
+// release 200: each picture presented on its own would wake the window
+// system (and, on X11, the server) for pictures nobody can see. So a release
+// starts a frame when the last one began at least FRAME_INTERVAL before, and
+// joins the frame while it is younger than FRAME_JOIN (the other meter's
+// picture of the same tick); otherwise its changed part is held back and
+// shown, joined to later changes, with the next frame. With updates every
+// 10 ms every second picture is shown, each no later than the next update.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+
+#include "draw/canvas.h"
+
+using FrameClock = std::chrono::steady_clock;
+
+constexpr auto FRAME_INTERVAL = std::chrono::milliseconds(15);
+constexpr auto FRAME_JOIN = std::chrono::milliseconds(3);
+// A held change waits this long for its drawing thread's next call before
+// the window's thread shows it.
+constexpr auto FRAME_OVERDUE = std::chrono::milliseconds(12);
+// Changes are held back only while the window's thread wakes this often.
+constexpr int FRAME_MS = 16;
+
+enum class FrameStep { WAIT, START, JOIN };
+
+// What a release at `now` does with its changes: starts a frame, joins the
+// one just started, or waits for the next. Any thread.
+FrameStep StepInFrame(FrameClock::time_point now);
+
+// The smallest rectangle holding both (an empty one holds nothing).
+PictureRect JoinedRects(const PictureRect& a, const PictureRect& b);
+
+// The changes of one canvas held back for the next frame. Hold, Take and
+// Overdue run under the canvas's guard; Waiting and AnyWaiting need none.
+class HeldChanges {
+public:
+    HeldChanges() = default;
+    HeldChanges(const HeldChanges&) = delete;
+    HeldChanges& operator=(const HeldChanges&) = delete;
+    // A canvas that goes with changes held no longer counts as waiting.
+    ~HeldChanges();
+
+    void Hold(const PictureRect& changed, FrameClock::time_point now);
+    // The held area joined to `changed`; nothing is held afterwards.
+    PictureRect TakeWith(const PictureRect& changed);
+    bool Overdue(FrameClock::time_point now) const;
+    bool Waiting() const { return waiting_.load(); }
+    // Whether any canvas holds changes: nothing to look at while none does.
+    static bool AnyWaiting();
+
+private:
+    PictureRect area_;
+    FrameClock::time_point since_;
+    std::atomic<bool> waiting_{false};
+};
