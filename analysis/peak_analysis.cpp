@@ -18,6 +18,12 @@ namespace {
 constexpr int64_t LEFT_METER = 3;
 constexpr int64_t RIGHT_METER = 4;
 
+// What the last tick left behind: the block it read and until when a tick
+// with no new block would change nothing (min(): a tick is needed).
+std::mutex idleLock;
+uint64_t idleSequence = 0;
+std::chrono::steady_clock::time_point idleUntil = std::chrono::steady_clock::time_point::min();
+
 std::mutex servedLock;
 std::condition_variable servedChanged;
 uint64_t ticksServed = 0;
@@ -68,8 +74,29 @@ void AnalyseNewestBlock(std::chrono::steady_clock::time_point now) {
     bool stale = block.length > 0 && now - block.published > StaleInputLimit();
     ChannelPeaks peaks =
         stale ? ChannelPeaks{} : ComputePeaks(block.bytes, block.length, frameBytes);
-    SetMeterValue(LEFT_METER, static_cast<float>(PeakToReading(peaks.PeakLeft)));
-    SetMeterValue(RIGHT_METER, static_cast<float>(PeakToReading(peaks.PeakRight)));
+    const auto left = static_cast<float>(PeakToReading(peaks.PeakLeft));
+    const auto right = static_cast<float>(PeakToReading(peaks.PeakRight));
+    SetMeterValue(LEFT_METER, left);
+    SetMeterValue(RIGHT_METER, right);
+
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point until = Clock::time_point::min();
+    if (MeterSettledAt(LEFT_METER, left) && MeterSettledAt(RIGHT_METER, right)) {
+        // Silence stays silence; a fresh block reads the same until it is stale.
+        until =
+            stale || block.length == 0
+                ? Clock::time_point::max()
+                : block.published + std::chrono::duration_cast<Clock::duration>(StaleInputLimit());
+    }
+    std::lock_guard<std::mutex> hold(idleLock);
+    idleSequence = block.sequence;
+    idleUntil = until;
+}
+
+bool AnalysisTickNeeded(std::chrono::steady_clock::time_point now) {
+    const uint64_t newest = CaptureWorkBuffer().PublishedCount();
+    std::lock_guard<std::mutex> hold(idleLock);
+    return newest != idleSequence || now > idleUntil;
 }
 
 void AnalysisThread(void*) {

@@ -37,6 +37,13 @@ void AnalyseNewestBlock(std::chrono::steady_clock::time_point now);
 // Thread procedure: one AnalyseNewestBlock per post of AnalysisSemaphore.
 void AnalysisThread(void* argument);
 
+// Whether an analysis tick at `now` could change what the meters show. It
+// could not while no block has come since the last tick, that tick left both
+// needles settled at its readings, and the input has not turned stale since
+// (which would read as silence). The main loop skips such ticks, so a meter
+// showing a steady level wakes no thread beyond its timer.
+bool AnalysisTickNeeded(std::chrono::steady_clock::time_point now);
+
 // Ticks the analysis thread has finished, and a wait until at least `count`
 // have (false on timeout). A tick's meter updates are visible to a thread
 // that saw it counted.

@@ -4,6 +4,7 @@
 // threads before the first analysis tick.
 #include "app/startup.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 
@@ -74,7 +75,8 @@ void RunEventLoop() {
                 DrainEvents();
             }
         } else if (code == EVENT_TIMER) {
-            if (EventTimerId() == static_cast<int64_t>(ANALYSIS_TIMER)) {
+            if (EventTimerId() == static_cast<int64_t>(ANALYSIS_TIMER) &&
+                AnalysisTickNeeded(std::chrono::steady_clock::now())) {
                 SemaphorePost(AnalysisSemaphore);
             }
         }

@@ -10,6 +10,7 @@ void BlockExchange::Publish(uint32_t length, std::chrono::steady_clock::time_poi
     uint8_t previous =
         middle_.exchange(static_cast<uint8_t>(back_ | FRESH), std::memory_order_acq_rel);
     back_ = previous & 0x3;
+    publishedCount_.store(published_, std::memory_order_release);
 }
 
 const CapturedBlock& BlockExchange::Latest() {
@@ -30,6 +31,7 @@ void BlockExchange::Reset() {
     front_ = 1;
     middle_.store(2);
     published_ = 0;
+    publishedCount_.store(0);
 }
 
 BlockExchange& CaptureWorkBuffer() {

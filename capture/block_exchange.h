@@ -32,6 +32,9 @@ public:
 
     void Reset();
 
+    // Blocks published so far; any thread may ask.
+    uint64_t PublishedCount() const { return publishedCount_.load(std::memory_order_acquire); }
+
 private:
     static constexpr uint8_t FRESH = 0x4;  // set while the middle block is unread
     CapturedBlock blocks_[3];
@@ -39,6 +42,7 @@ private:
     uint8_t front_ = 1;
     std::atomic<uint8_t> middle_{2};
     uint64_t published_ = 0;
+    std::atomic<uint64_t> publishedCount_{0};
 };
 
 // The process's capture work buffer.

@@ -125,6 +125,20 @@ ScalePoint NeedleTip(int64_t slot, float average) {
                       static_cast<int32_t>(std::nearbyint(y))};
 }
 
+bool MeterSettledAt(int64_t number, float value) {
+    const int64_t slot = MeterSlot(number);
+    if (slot == 0 || value >= 100) return false;
+    const MeterRecord& meter = MeterAt(slot);
+    const float v = value < 0 || std::isnan(value) ? 0.0f : value;
+    if (!meter.pictureShown || meter.overloadHold != 0 || meter.averageCount != AVERAGED_READINGS) {
+        return false;
+    }
+    for (int64_t i = 0; i < AVERAGED_READINGS; ++i) {
+        if (meter.ring[i] != v) return false;
+    }
+    return true;
+}
+
 int SetMeterValue(int64_t number, float value) {
     const int64_t slot = MeterSlot(number);
     if (slot == 0) return 0;

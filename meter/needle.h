@@ -13,3 +13,8 @@ int ResetMeterSmoothing(int64_t number, int64_t count);
 // Where the needle tip of the meter in a slot stands for an averaged reading
 // (0..100 over -45..+45 degrees).
 ScalePoint NeedleTip(int64_t slot, float average);
+
+// Whether another SetMeterValue with this reading would leave the picture as
+// it is: every averaged reading already equals it and no overload light is
+// counting down. False for a number without a meter.
+bool MeterSettledAt(int64_t number, float value);

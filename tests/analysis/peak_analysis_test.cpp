@@ -148,6 +148,19 @@ TEST(AnalyseNewestBlock, InputOlderThanFourBlockLengthsReadsAsSilenceNewInputAtO
     EXPECT_EQ(readingsAt(start + std::chrono::milliseconds(186)), std::pair(0.0f, 0.0f));
     publish(start + std::chrono::seconds(5));
     EXPECT_EQ(readingsAt(start + std::chrono::seconds(5)), std::pair(51.0f, 25.0f));
+
+    // Once both needles settle on a block, ticks are skipped until a new
+    // block comes or this one turns stale, and silence, once settled, too.
+    const auto settled = start + std::chrono::seconds(5) + std::chrono::milliseconds(10);
+    EXPECT_TRUE(AnalysisTickNeeded(settled));
+    for (int tick = 0; tick < 8; ++tick) AnalyseNewestBlock(settled);
+    EXPECT_FALSE(AnalysisTickNeeded(settled));
+    const auto stale = start + std::chrono::seconds(5) + std::chrono::milliseconds(186);
+    EXPECT_TRUE(AnalysisTickNeeded(stale));
+    for (int tick = 0; tick < 8; ++tick) AnalyseNewestBlock(stale);
+    EXPECT_FALSE(AnalysisTickNeeded(stale + std::chrono::hours(1)));
+    publish(stale);
+    EXPECT_TRUE(AnalysisTickNeeded(stale));
     work.Reset();
 }
 
