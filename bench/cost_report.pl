@@ -180,7 +180,7 @@ with the median total is shown.
 - **The programs**: the Linux program (`build/linux/vellumtone`); the Windows program
   (`build/win64/vellumtone.exe`) under Wine; pavumeter, Debian's PulseAudio volume meter, as
   `pavumeter --record` (measured only); and the floor, `bench/floor_meter.cpp`, which does only the
-  wake-ups this design needs and draws nothing: a 10 ms timer thread posting a semaphore to a thread
+  wake-ups a meter of this kind needs and draws nothing: a 10 ms timer thread posting a semaphore to a thread
   that scans the newest 8192-byte block, and a PulseAudio recording stream that asks for fragments
   of one block (about 46 ms). What a meter costs above the floor is the price of its drawing.
 - **CPU**: exact time on CPU, the first field of `/proc/PID/task/*/schedstat` (nanoseconds) summed
