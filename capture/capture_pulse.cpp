@@ -162,11 +162,13 @@ bool SampleFormatFor(uint16_t bits, pa_sample_format_t* format) {
     }
 }
 
+// A finished block may wait for the main loop's next timer tick (10 ms at
+// most): the analysis reads it only on a tick anyway.
 void Announce(PulseCapture& device, const std::vector<WaveHeader*>& finished) {
     for (WaveHeader* header : finished) {
-        PostWindowMessage(device.callbackWindow, MM_WIM_DATA,
-                          static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&device)),
-                          static_cast<int64_t>(reinterpret_cast<intptr_t>(header)));
+        PostWindowMessageByNextTick(device.callbackWindow, MM_WIM_DATA,
+                                    static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&device)),
+                                    static_cast<int64_t>(reinterpret_cast<intptr_t>(header)));
     }
 }
 

@@ -11,7 +11,12 @@
 #include <deque>
 #include <mutex>
 
+#include "ui/timers_x11.h"
+
 namespace {
+
+// The longest a message posted by the next tick may wait for it.
+constexpr int TICK_WAIT_LIMIT_MS = 12;
 
 struct PostedQueue {
     std::mutex lock;
@@ -29,15 +34,26 @@ PostedQueue& Queue() {
     return *queue;
 }
 
+void Enqueue(void* window, uint32_t message, uint64_t wParam, int64_t lParam) {
+    PostedQueue& queue = Queue();
+    std::lock_guard<std::mutex> hold(queue.lock);
+    queue.messages.push_back(PostedMessage{window, message, wParam, lParam});
+}
+
 }  // namespace
 
 bool PostWindowMessage(void* window, uint32_t message, uint64_t wParam, int64_t lParam) {
-    PostedQueue& queue = Queue();
-    {
-        std::lock_guard<std::mutex> hold(queue.lock);
-        queue.messages.push_back(PostedMessage{window, message, wParam, lParam});
-    }
+    Enqueue(window, message, wParam, lParam);
     WakeMessageLoop();
+    return true;
+}
+
+bool PostWindowMessageByNextTick(void* window, uint32_t message, uint64_t wParam, int64_t lParam) {
+    Enqueue(window, message, wParam, lParam);
+    // The loop takes posted messages before a due timer, and its wait ends
+    // when the next timer is due.
+    int untilTick = MillisecondsUntilNextTimer();
+    if (untilTick < 0 || untilTick > TICK_WAIT_LIMIT_MS) WakeMessageLoop();
     return true;
 }
 

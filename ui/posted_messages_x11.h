@@ -16,6 +16,12 @@ struct PostedMessage {
 // any thread; never blocks for long.
 bool PostWindowMessage(void* window, uint32_t message, uint64_t wParam, int64_t lParam);
 
+// Queues the message like PostWindowMessage, but leaves the waiting thread
+// asleep when a timer wakes it within a few milliseconds anyway, which then
+// finds the message first: a message that may wait that long costs the
+// thread no wake-up of its own.
+bool PostWindowMessageByNextTick(void* window, uint32_t message, uint64_t wParam, int64_t lParam);
+
 // Takes the oldest posted message; false when there is none.
 bool TakePostedMessage(PostedMessage* message);
 
