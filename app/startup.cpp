@@ -12,7 +12,9 @@
 #include "app/app_identity.h"
 #include "app/main_window.h"
 #include "app/settings.h"
+#include "capture/capture_device.h"
 #include "capture/capture_state.h"
+#include "capture/capture_watchdog.h"
 #include "capture/handoff.h"
 #include "capture/threads.h"
 #include "meter/meter_table.h"
@@ -84,9 +86,13 @@ void RunEventLoop() {
 }
 
 void ShutDown() {
-    // The worker threads and the capture device may still be running: the
-    // capture blocks, the work buffer, the meters and their canvases stay
-    // untouched until the process ends, which ends the threads with it.
+    // Recording stops first, after any reopening under way, so that the
+    // process never ends in the middle of the sound service's own work. The
+    // worker threads may still be running: the capture blocks, the work
+    // buffer, the meters and their canvases stay untouched until the process
+    // ends, which ends the threads with it.
+    DisarmCaptureWatchdog();
+    if (void* device = Capture().DeviceHandle) StopCaptureDevice(device);
     ThreadLayerClose();
     UiLayerClose();
     std::_Exit(EXIT_CODE);
