@@ -49,6 +49,17 @@ program_stream() {
         /application.name = "Vellumtone"/ {print id; exit}'
 }
 
+# Waits until the server reports the source as its default, then a second
+# more, in which the program has looked at the change.
+default_is() {  # source
+    local _
+    for _ in $(seq 50); do
+        [ "$(ctl get-default-source 2>/dev/null)" = "$1" ] && sleep 1 && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # Moves the stream to meter.monitor as a user would, until the needles show
 # that source's tone: PipeWire's session manager now and then ignores a
 # move made soon after a change of the default.
@@ -103,7 +114,11 @@ case_faults() {
     stream=$(program_stream)
     [ -n "$stream" ] || log "$VELLUMTONE_SOUND: the program's record stream was not found"
     if [ -n "$stream" ] && moved_by_hand "$stream"; then
+        # One change at a time: PipeWire's session manager may merge two
+        # quick changes into none, and then the default never moved.
         ctl set-default-source meter.monitor
+        default_is meter.monitor ||
+            log "$VELLUMTONE_SOUND: the server did not take meter.monitor as its default"
         ctl set-default-source other.monitor
         expect_meters "$ox" "$oy" "${loud[@]}" 15 ||
             { log "$VELLUMTONE_SOUND: the program did not move its stream to the new default"; ok=1; }
