@@ -94,9 +94,13 @@ void AnalyseNewestBlock(std::chrono::steady_clock::time_point now) {
 }
 
 bool AnalysisTickNeeded(std::chrono::steady_clock::time_point now) {
+    return now > AnalysisIdleUntil();
+}
+
+std::chrono::steady_clock::time_point AnalysisIdleUntil() {
     const uint64_t newest = CaptureWorkBuffer().PublishedCount();
     std::lock_guard<std::mutex> hold(idleLock);
-    return newest != idleSequence || now > idleUntil;
+    return newest != idleSequence ? std::chrono::steady_clock::time_point::min() : idleUntil;
 }
 
 void AnalysisThread(void*) {

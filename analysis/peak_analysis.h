@@ -44,6 +44,11 @@ void AnalysisThread(void* argument);
 // showing a steady level wakes no thread beyond its timer.
 bool AnalysisTickNeeded(std::chrono::steady_clock::time_point now);
 
+// Until when no tick is needed unless a block comes: the time the input
+// turns stale, time_point::max() for silence that stays silence, and
+// time_point::min() when a tick is needed now.
+std::chrono::steady_clock::time_point AnalysisIdleUntil();
+
 // Ticks the analysis thread has finished, and a wait until at least `count`
 // have (false on timeout). A tick's meter updates are visible to a thread
 // that saw it counted.

@@ -33,6 +33,21 @@ void DrainEvents() {
     }
 }
 
+// Posts the analysis tick only when it could change what the meters show.
+// When it could not, and every announced block is in the work buffer, the
+// timer rests until the input turns stale or the next message (a finished
+// block) comes: a meter showing a steady level then wakes once or twice per
+// block instead of on every tick.
+void TickAnalysis() {
+    const bool handoffIdle = HandoffIdle();  // before the look at the work buffer
+    const auto idleUntil = AnalysisIdleUntil();
+    if (std::chrono::steady_clock::now() > idleUntil) {
+        SemaphorePost(AnalysisSemaphore);
+    } else if (handoffIdle) {
+        RestWindowTimer(MAIN_WINDOW, ANALYSIS_TIMER, idleUntil);
+    }
+}
+
 }  // namespace
 
 int64_t FatalIfZero(int64_t value, const char* label) {
@@ -76,11 +91,8 @@ void RunEventLoop() {
                 OpenAddress(DONATION_ADDRESS);
                 DrainEvents();
             }
-        } else if (code == EVENT_TIMER) {
-            if (EventTimerId() == static_cast<int64_t>(ANALYSIS_TIMER) &&
-                AnalysisTickNeeded(std::chrono::steady_clock::now())) {
-                SemaphorePost(AnalysisSemaphore);
-            }
+        } else if (code == EVENT_TIMER && EventTimerId() == static_cast<int64_t>(ANALYSIS_TIMER)) {
+            TickAnalysis();
         }
     }
 }

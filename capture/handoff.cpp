@@ -33,6 +33,7 @@ struct FinishedBlock {
 std::vector<FinishedBlock> finished;  // capacity is a power of two
 std::atomic<size_t> finishedHead{0};  // next to take (capture thread)
 std::atomic<size_t> finishedTail{0};  // next to fill (main thread)
+std::atomic<size_t> finishedDone{0};  // taken and, for a block, published
 
 // The capture thread's own: close notices of replaced devices still to come,
 // and whether the device was ever replaced (then only its blocks count).
@@ -75,6 +76,7 @@ void PrepareHandoff(size_t ringSize) {
     finished.assign(capacity, FinishedBlock{nullptr, nullptr});
     finishedHead.store(0);
     finishedTail.store(0);
+    finishedDone.store(0);
     closesAwaited = 0;
     deviceReplaced = false;
 }
@@ -110,7 +112,12 @@ void TakeCloseNotices() {
     while (Peek(&block) && block.header == nullptr) {
         Drop();
         if (closesAwaited > 0) --closesAwaited;
+        finishedDone.fetch_add(1);
     }
+}
+
+bool HandoffIdle() {
+    return finishedDone.load() == finishedTail.load();
 }
 
 bool HandOffOneBlock() {
@@ -118,7 +125,10 @@ bool HandOffOneBlock() {
     FinishedBlock block;
     if (!Peek(&block)) return false;
     Drop();
-    if (FromReplacedDevice(block)) return true;
+    if (FromReplacedDevice(block)) {
+        finishedDone.fetch_add(1);
+        return true;
+    }
     NoteCaptureDelivering();
 
     const char* data = block.header->lpData;
@@ -133,6 +143,7 @@ bool HandOffOneBlock() {
         work.Publish(length);
     }
     AddCaptureBlock(block.device, block.header);
+    finishedDone.fetch_add(1);
     return true;
 }
 

@@ -40,3 +40,8 @@ void NoteCaptureDeviceReplaced(bool closeNoticePosted);
 
 // Takes the close notices waiting ahead of every block (capture thread).
 void TakeCloseNotices();
+
+// True when the capture thread has taken every finished header queued so
+// far and published its block: the work buffer then changes only after the
+// hook's next message. Main thread.
+bool HandoffIdle();

@@ -266,9 +266,10 @@ void ShowNow(CanvasState& state, const PictureRect* changed) {
 
 // The message loop's look before it waits: changes whose drawing thread
 // has not shown them in time are shown from here, unless that thread is
-// drawing again right now (and will show them itself).
-void ShowOverdueChanges() {
-    if (!HeldChanges::AnyWaiting()) return;
+// drawing again right now (and will show them itself). Returns when to look
+// again for changes still held: the loop may have no other reason to wake.
+int ShowOverdueChanges() {
+    if (!HeldChanges::AnyWaiting()) return -1;
     std::vector<std::shared_ptr<CanvasState>> waiting;
     {
         std::lock_guard<std::mutex> hold(registryLock);
@@ -277,14 +278,25 @@ void ShowOverdueChanges() {
         }
     }
     FrameClock::time_point now = FrameClock::now();
+    int again = -1;
     for (const auto& state : waiting) {
-        if (!state->guard.TryEnter()) continue;
-        if (state->held.Overdue(now) && !state->destroyed && IsWindow(state->window)) {
+        if (!state->guard.TryEnter()) {
+            again = LookAgainSoonest(again, BUSY_LOOK_MS);
+            continue;
+        }
+        if (state->destroyed || !IsWindow(state->window)) {
+            // Nothing of a closed canvas is shown any more.
+        } else if (state->held.Overdue(now)) {
             PictureRect nothing;
             ShowNow(*state, &nothing);
+        } else if (state->held.Waiting()) {
+            again = LookAgainSoonest(again, state->held.MillisecondsUntilOverdue(now));
         }
         state->guard.Leave();
     }
+    // A timer that wakes the loop within a frame brings the next look; only
+    // a resting one leaves it to this time.
+    return again >= 0 && Win32LoopWakesWithin(FRAME_MS) ? -1 : again;
 }
 
 // Shows the picture unless a drawing thread holds it; that thread shows it

@@ -194,9 +194,10 @@ void Present(CanvasState& canvas, const PictureRect* changed = nullptr, bool sen
 
 // The message loop's look before it waits: changes whose drawing thread
 // has not shown them in time are shown from here, unless that thread is
-// drawing again right now (and will show them itself).
-void ShowOverdueChanges() {
-    if (!HeldChanges::AnyWaiting()) return;
+// drawing again right now (and will show them itself). Returns when to look
+// again for changes still held: the loop may have no other reason to wake.
+int ShowOverdueChanges() {
+    if (!HeldChanges::AnyWaiting()) return -1;
     std::vector<std::shared_ptr<CanvasState>> canvases;
     {
         std::lock_guard<std::mutex> hold(canvasListLock);
@@ -205,14 +206,24 @@ void ShowOverdueChanges() {
         }
     }
     FrameClock::time_point now = FrameClock::now();
+    int again = -1;
     for (const auto& canvas : canvases) {
-        if (!canvas->held.Waiting() || !canvas->guard.try_lock()) continue;
+        if (!canvas->held.Waiting()) continue;
+        if (!canvas->guard.try_lock()) {
+            again = LookAgainSoonest(again, BUSY_LOOK_MS);
+            continue;
+        }
         if (canvas->held.Overdue(now)) {
             PictureRect nothing;
             Present(*canvas, &nothing);
+        } else if (canvas->held.Waiting()) {
+            again = LookAgainSoonest(again, canvas->held.MillisecondsUntilOverdue(now));
         }
         canvas->guard.unlock();
     }
+    // A timer that wakes the loop within a frame brings the next look; only
+    // a resting one leaves it to this time.
+    return again >= 0 && X11LoopWakesWithin(FRAME_MS) ? -1 : again;
 }
 
 // Shows the picture unless a drawing thread holds it; that thread then shows

@@ -56,6 +56,11 @@ bool HeldChanges::Overdue(FrameClock::time_point now) const {
     return waiting_.load() && now - since_ >= FRAME_OVERDUE;
 }
 
+int HeldChanges::MillisecondsUntilOverdue(FrameClock::time_point now) const {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(since_ + FRAME_OVERDUE - now);
+    return static_cast<int>(std::clamp<int64_t>(left.count(), 1, FRAME_MS));
+}
+
 bool HeldChanges::AnyWaiting() {
     return canvasesWaiting.load() != 0;
 }

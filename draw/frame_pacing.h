@@ -24,11 +24,20 @@ constexpr auto FRAME_OVERDUE = std::chrono::milliseconds(12);
 // Changes are held back only while the window's thread wakes this often.
 constexpr int FRAME_MS = 16;
 
+// While a drawing thread holds a canvas with changes waiting, the window's
+// thread looks again this soon: that thread may leave them waiting again.
+constexpr int BUSY_LOOK_MS = 2;
+
 enum class FrameStep { WAIT, START, JOIN };
 
 // What a release at `now` does with its changes: starts a frame, joins the
 // one just started, or waits for the next. Any thread.
 FrameStep StepInFrame(FrameClock::time_point now);
+
+// The sooner of two times to look again in milliseconds, -1 meaning never.
+inline int LookAgainSoonest(int a, int b) {
+    return a < 0 ? b : (b < 0 ? a : (a < b ? a : b));
+}
 
 // The smallest rectangle holding both (an empty one holds nothing).
 PictureRect JoinedRects(const PictureRect& a, const PictureRect& b);
@@ -47,6 +56,8 @@ public:
     // The held area joined to `changed`; nothing is held afterwards.
     PictureRect TakeWith(const PictureRect& changed);
     bool Overdue(FrameClock::time_point now) const;
+    // Whole milliseconds, at least 1, until the held changes are overdue.
+    int MillisecondsUntilOverdue(FrameClock::time_point now) const;
     bool Waiting() const { return waiting_.load(); }
     // Whether any canvas holds changes: nothing to look at while none does.
     static bool AnyWaiting();

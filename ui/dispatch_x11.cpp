@@ -37,7 +37,7 @@ constexpr uint64_t MK_LBUTTON = 1, MK_RBUTTON = 2, MK_SHIFT = 4, MK_CONTROL = 8,
 thread_local MessageHook threadHook = nullptr;
 
 // Run by the message loop each time before it waits.
-std::atomic<void (*)()> loopTask{nullptr};
+std::atomic<int (*)()> loopTask{nullptr};
 
 // The message loop's view of its descriptors between waits: a tick whose
 // wait only timed out reads neither of them again, since the reads could only
@@ -440,7 +440,7 @@ bool X11OnMessageLoopThread() {
     return isLoopThread;
 }
 
-void SetMessageLoopTask(void (*task)()) {
+void SetMessageLoopTask(int (*task)()) {
     loopTask.store(task);
 }
 
@@ -461,6 +461,7 @@ int64_t FetchPlatformMessage(int32_t timeoutMs) {
         }
         PostedMessage posted;
         if (TakePostedMessage(&posted)) {
+            WakeRestingTimers();
             SendWindowMessage(WindowOf(posted.window), posted.message, posted.wParam,
                               posted.lParam);
             SetEventMessageParams(posted.wParam, posted.lParam);
@@ -470,6 +471,7 @@ int64_t FetchPlatformMessage(int32_t timeoutMs) {
         if (display != nullptr && QueuedEvents(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);
+            WakeRestingTimers();
             return DispatchXEvent(event);
         }
         Window timerWindow = 0;
@@ -480,9 +482,10 @@ int64_t FetchPlatformMessage(int32_t timeoutMs) {
             return MESSAGE_TIMER;
         }
         if (timeoutMs == 0) return 0;
-        if (void (*task)() = loopTask.load()) task();
-
+        int again = -1;
+        if (int (*task)() = loopTask.load()) again = task();
         int wait = MillisecondsUntilNextTimer();
+        if (again >= 0 && (wait < 0 || again < wait)) wait = again;
         if (timeoutMs > 0) {
             auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())

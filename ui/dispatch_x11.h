@@ -67,7 +67,9 @@ bool X11OnMessageLoopThread();
 
 // Work the message loop does each time before it waits for messages (the
 // canvas shows pictures whose drawing thread left them waiting). One task.
-void SetMessageLoopTask(void (*task)());
+// It returns in how many milliseconds it wants to run again, -1 for when
+// the loop next wakes anyway.
+void SetMessageLoopTask(int (*task)());
 
 // True when a timer will wake the message loop within the given time.
 bool X11LoopWakesWithin(int milliseconds);

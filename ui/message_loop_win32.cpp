@@ -21,7 +21,7 @@ constexpr DWORD WAKE_MASK = 0x5FF;  // QS_ALLINPUT without QS_RAWINPUT
 
 thread_local MessageHook threadHook = nullptr;
 // Run by the message loop each time before it waits.
-std::atomic<void (*)()> loopTask{nullptr};
+std::atomic<int (*)()> loopTask{nullptr};
 HWND messageWindow = nullptr;
 UINT postedEventMessage = 0;
 
@@ -121,22 +121,33 @@ void SetMessageHook(MessageHook hook, int64_t window) {
     if (record != nullptr) record->hook = hook;
 }
 
-void SetMessageLoopTask(void (*task)()) {
+void SetMessageLoopTask(int (*task)()) {
     loopTask.store(task);
 }
 
 int64_t FetchPlatformMessage(int32_t timeoutMs) {
     MSG message{};
-    if (void (*task)() = loopTask.load(); task != nullptr && timeoutMs != 0) task();
-    if (timeoutMs == -1) {
-        GetMessageW(&message, nullptr, 0, 0);
-    } else if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
+    ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs > 0 ? timeoutMs : 0);
+    for (;;) {
+        int again = -1;
+        if (int (*task)() = loopTask.load(); task != nullptr && timeoutMs != 0) again = task();
+        if (timeoutMs == -1 && again < 0) {
+            GetMessageW(&message, nullptr, 0, 0);
+            break;
+        }
+        if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) break;
         if (timeoutMs == 0) return 0;
-        DWORD woke =
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(timeoutMs), WAKE_MASK);
-        if (woke == WAIT_TIMEOUT) return 0;
-        if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) return 0;
+        DWORD wait = INFINITE;
+        if (timeoutMs > 0) {
+            ULONGLONG now = GetTickCount64();
+            if (now >= deadline) return 0;
+            wait = static_cast<DWORD>(deadline - now);
+        }
+        // The task's next look may come before any message.
+        if (again >= 0 && static_cast<DWORD>(again) < wait) wait = static_cast<DWORD>(again);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, WAKE_MASK);
     }
+    WakeRestingTimers();
     Dispatch(message);
     SetEventMessageParams(static_cast<uint64_t>(message.wParam),
                           static_cast<int64_t>(message.lParam));

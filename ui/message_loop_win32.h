@@ -21,8 +21,14 @@ void UnregisterWindowClassLater(int64_t windowNumber);
 
 // Work the message loop does each time before it waits for messages (the
 // canvas shows changes whose drawing thread left them waiting). One task.
-void SetMessageLoopTask(void (*task)());
+// It returns in how many milliseconds it wants to run again, -1 for when
+// the loop next wakes anyway.
+void SetMessageLoopTask(int (*task)());
 
 // True when a timer of this process will wake the window's thread within
-// the given time (it runs the loop task then).
+// the given time (it runs the loop task then). A resting timer does not.
 bool Win32LoopWakesWithin(int milliseconds);
+
+// The message loop took a message: a resting timer ticks at its interval
+// again (after a rest that its own tick ended too).
+void WakeRestingTimers();

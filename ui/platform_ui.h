@@ -2,6 +2,7 @@
 // Coordinates and sizes are unscaled 96-DPI pixels; texts are UTF-8.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 #include "ui/messages.h"
@@ -37,6 +38,12 @@ void SetMessageHook(MessageHook hook, int64_t window = -1);
 // Starts a timer whose ticks become EVENT_TIMER with the timer id as object;
 // intervals below 10 ms give 10 ms. 0 if the window number is unknown.
 uint64_t StartWindowTimer(int64_t window, uint64_t timerId, uint32_t intervalMs);
+
+// Lets a running timer rest when its ticks have nothing to do: it gives no
+// tick before `until` unless the window's thread takes another message
+// first, and from either on it ticks at its interval again. Each tick that
+// never comes is a wake-up saved. Called on the window's thread.
+void RestWindowTimer(int64_t window, uint64_t timerId, std::chrono::steady_clock::time_point until);
 
 // The message side of FetchEvent: takes one platform message (waiting up to
 // timeoutMs, -1 = infinite), dispatches it (which may queue events) and

@@ -24,7 +24,12 @@ struct TimerRecord {
     uint64_t id;
     std::chrono::milliseconds interval;
     Clock::time_point due;
+    bool resting = false;  // due was put off by RestWindowTimer
 };
+
+// A rest without a known end still ends now and then: a missed message
+// must not silence the timer for good.
+constexpr auto LONGEST_REST = std::chrono::seconds(60);
 
 std::mutex& TimerLock() {
     static std::mutex* lock = new std::mutex();
@@ -58,6 +63,30 @@ uint64_t StartWindowTimer(int64_t window, uint64_t timerId, uint32_t intervalMs)
     return timerId != 0 ? timerId : 1;
 }
 
+void RestWindowTimer(int64_t window, uint64_t timerId, Clock::time_point until) {
+    WindowRecord* record = WindowTable().Find(window);
+    if (record == nullptr || record->handle == 0) return;
+    std::lock_guard<std::mutex> hold(TimerLock());
+    Clock::time_point latest = Clock::now() + LONGEST_REST;
+    for (TimerRecord& timer : Timers()) {
+        if (timer.window != record->handle || timer.id != timerId) continue;
+        Clock::time_point due = std::min(until, latest);
+        if (due <= timer.due) return;
+        timer.due = due;
+        timer.resting = true;
+    }
+}
+
+void WakeRestingTimers() {
+    std::lock_guard<std::mutex> hold(TimerLock());
+    Clock::time_point now = Clock::now();
+    for (TimerRecord& timer : Timers()) {
+        if (!timer.resting) continue;
+        timer.resting = false;
+        timer.due = std::min(timer.due, now + timer.interval);
+    }
+}
+
 bool TakeDueTimer(Window* window, uint64_t* id) {
     std::lock_guard<std::mutex> hold(TimerLock());
     auto& timers = Timers();
@@ -68,6 +97,7 @@ bool TakeDueTimer(Window* window, uint64_t* id) {
     if (earliest == timers.end() || earliest->due > now) return false;
     *window = earliest->window;
     *id = earliest->id;
+    earliest->resting = false;
     earliest->due += earliest->interval;
     if (earliest->due <= now) earliest->due = now + earliest->interval;
     return true;

@@ -71,6 +71,13 @@ uint64_t StartWindowTimer(int64_t window, uint64_t timerId, uint32_t intervalMs)
     return timerId;
 }
 
+void RestWindowTimer(int64_t window, uint64_t timerId, std::chrono::steady_clock::time_point) {
+    std::lock_guard<std::mutex> hold(lock);
+    for (NullTimer& timer : timers) {
+        if (timer.window == window && timer.id == timerId) ++timer.rests;
+    }
+}
+
 int64_t FetchPlatformMessage(int32_t timeoutMs) {
     PostedMessage message;
     {

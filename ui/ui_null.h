@@ -11,6 +11,7 @@ struct NullTimer {
     int64_t window;
     uint64_t id;
     uint32_t intervalMs;
+    int rests = 0;  // RestWindowTimer calls; the ticks here are the tests' own
 };
 
 // Queues a platform message for the window with this number; the next

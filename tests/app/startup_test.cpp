@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -89,6 +90,21 @@ TEST(Program, StartsUpRecordsAnalysesAndAnswersTheButtonAndTheCloseRequest) {
     for (int round = 0; round < 5; ++round) RecordAndTick(block, ticks);
     EXPECT_GT(MeterAt(2).overloadHold, 0);
     EXPECT_EQ(MeterAt(1).overloadHold, 0);
+    EXPECT_EQ(NullTimers()[0].rests, 0) << "every tick had a new block to show";
+
+    // No block comes: the input turns stale, the needles fall to rest, and
+    // a tick that then has nothing to do lets the timer rest.
+    std::this_thread::sleep_for(StaleInputLimit() + std::chrono::milliseconds(20));
+    for (int round = 0; round < 100; ++round) {
+        PostWhenIdle(MESSAGE_TIMER, ANALYSIS_TIMER, 0);
+        ASSERT_TRUE(NullWaitUntilIdle(WAIT_MS));
+        if (NullTimers()[0].rests != 0) break;
+        // Not resting: the tick went to the analysis thread.
+        ASSERT_TRUE(WaitForAnalysisTicks(++ticks, WAIT_MS));
+    }
+    EXPECT_EQ(NullTimers()[0].rests, 1);
+    EXPECT_EQ(MeterAt(1).value, 0.0f);
+    EXPECT_EQ(MeterAt(2).overloadHold, 0);
 
     // Timer 1 does nothing; each click opens the page once.
     PostWhenIdle(MESSAGE_TIMER, 1, 0);

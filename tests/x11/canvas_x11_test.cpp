@@ -14,6 +14,7 @@
 #include "draw/canvas.h"
 #include "tests/x11/x11_test_support.h"
 #include "ui/dispatch_x11.h"
+#include "ui/posted_messages_x11.h"
 #include "ui/scaling.h"
 
 namespace {
@@ -184,6 +185,41 @@ TEST_F(CanvasX11, ChangesReleasedBetweenFramesAllReachTheScreen) {
     for (int round = 0; round < 8; ++round) {
         EXPECT_EQ(PixelAt(window, 2 + 6 * round + 1, 3), 0x0000C8u) << "square " << round;
     }
+}
+
+// A change held back for the next frame reaches the screen even when the
+// timer that would have woken the loop for it rests: the loop wakes for the
+// change itself.
+TEST_F(CanvasX11, AHeldChangeIsShownWhileTheTimerRests) {
+    Window window = MakeCanvas(20, 60, 30);
+    ASSERT_NE(StartWindowTimer(5000, 9, 10), 0u);
+    std::thread drawer([] {
+        for (int round = 0; round < 2; ++round) {
+            PixelView view;
+            if (!AcquireCanvasPicture(20, &view)) return;
+            for (int y = 0; y < 4; ++y)
+                for (int x = 0; x < 4; ++x) SetPixel(view, 6 * round + x, y, 0, 0, 200);
+            PictureRect square{6 * round, 0, 6 * round + 4, 4};
+            ReleaseCanvasPicture(20, true, &square);
+            // Past the frame's start, before the next frame: held back.
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    drawer.join();
+    RestWindowTimer(5000, 9, std::chrono::steady_clock::time_point::max());
+    // The loop waits with no time limit, as the program's does, until a
+    // message posted well after the change was due.
+    std::thread poster([window] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        PostWindowMessage(reinterpret_cast<void*>(static_cast<uintptr_t>(window)), MM_WIM_DATA, 0,
+                          0);
+    });
+    while (FetchPlatformMessage(-1) != MM_WIM_DATA) {
+    }
+    poster.join();
+    XSync(TestDisplay(), False);
+    EXPECT_EQ(PixelAt(window, 2 + 6 + 1, 3), 0x0000C8u) << "the second square, held back";
+    StartWindowTimer(5000, 9, 0x7FFFFFFF);  // park it
 }
 
 TEST_F(CanvasX11, OnlyCanvasesHandOutPictures) {

@@ -107,6 +107,30 @@ TEST_F(DispatchX11, ALateTimerGivesOneTickNotABurst) {
     EXPECT_LE(ticks, 1 + drained / std::chrono::milliseconds(10));
 }
 
+// A resting timer gives no tick until its rest ends or another message is
+// taken; from then on it ticks at its interval again.
+TEST_F(DispatchX11, ARestingTimerTicksAgainAtTheEndOfItsRestOrWithTheNextMessage) {
+    Window window = MakeWindow(3014);
+    auto tickWithin = [](int milliseconds) {
+        return RepeatUntil([] { return FetchPlatformMessage(20) == MESSAGE_TIMER; }, milliseconds);
+    };
+    StartWindowTimer(3014, 6, 10);
+    ASSERT_TRUE(tickWithin(1000));
+
+    auto rested = std::chrono::steady_clock::now();
+    RestWindowTimer(3014, 6, rested + std::chrono::milliseconds(150));
+    ASSERT_TRUE(tickWithin(3000));
+    EXPECT_GE(std::chrono::steady_clock::now() - rested, std::chrono::milliseconds(150));
+    ASSERT_TRUE(tickWithin(1000)) << "ticking again after the rest";
+
+    RestWindowTimer(3014, 6, std::chrono::steady_clock::time_point::max());
+    EXPECT_FALSE(tickWithin(200));
+    PostWindowMessage(reinterpret_cast<void*>(static_cast<uintptr_t>(window)), MM_WIM_DATA, 0, 0);
+    EXPECT_EQ(FetchPlatformMessage(100), MM_WIM_DATA);
+    EXPECT_TRUE(tickWithin(1000)) << "a message ends the rest";
+    StartWindowTimer(3014, 6, 0x7FFFFFFF);  // park it
+}
+
 TEST_F(DispatchX11, UnknownWindowGetsNoTimer) {
     EXPECT_EQ(StartWindowTimer(987654, 2, 10), 0u);
 }
