@@ -143,8 +143,14 @@ void ConvertPicture(CanvasState& canvas, const PictureRect& area) {
 // its poll on the connection would no longer see, so it is told to look.
 void FlushFromDrawingThread(Display* display) {
     flushOwed.store(false);
+    // Held across the flush and the note, so that the note covers every
+    // request sent, whichever thread made it.
+    XLockDisplay(display);
     XFlush(display);
-    if (XEventsQueued(display, QueuedAlready) > 0) WakeMessageLoop();
+    bool events = XEventsQueued(display, QueuedAlready) > 0;
+    X11NoteDrawingFlush(display);
+    XUnlockDisplay(display);
+    if (events) WakeMessageLoop();
 }
 
 // Puts the picture on the screen: all of it, or the part that changed

@@ -65,14 +65,27 @@ ConnectionMarks MarksOf(Display* display) {
                            __atomic_load_n(&fields->last_request_read, __ATOMIC_RELAXED)};
 }
 
+// Where the connection stood when a drawing thread last flushed it and
+// took in what the flush read.
+std::mutex flushedLock;
+ConnectionMarks flushedMarks;
+
 // Events waiting for the loop. The connection is flushed and read (which
 // XFlush does as well) only when that can find or send anything: when the
 // last wait saw it readable, when any thread made a request since (which is
 // then sent), or when any thread read a reply since (which may have brought
-// events along). Otherwise only the events already queued count.
+// events along). Otherwise only the events already queued count. Nothing
+// is owed either when all that happened since is a drawing thread's flush:
+// looking then would only wait for that thread's hold on the connection.
 int QueuedEvents(Display* display) {
-    if (!connectionMayHaveData && MarksOf(display) == marksSeen) {
-        return XEventsQueued(display, QueuedAlready);
+    if (!connectionMayHaveData) {
+        ConnectionMarks now = MarksOf(display);
+        bool drawnOnly;
+        {
+            std::lock_guard<std::mutex> hold(flushedLock);
+            drawnOnly = now == flushedMarks;
+        }
+        if (now == marksSeen || drawnOnly) return XEventsQueued(display, QueuedAlready);
     }
     int queued = XEventsQueued(display, QueuedAfterFlush);
     connectionMayHaveData = false;
@@ -434,6 +447,12 @@ int64_t DispatchXEvent(XEvent& event) {
         return event.type == Expose ? MESSAGE_PAINT : MESSAGE_X11_OTHER;
     }
     return HandleTopWindowEvent(event);
+}
+
+void X11NoteDrawingFlush(Display* display) {
+    ConnectionMarks now = MarksOf(display);
+    std::lock_guard<std::mutex> hold(flushedLock);
+    flushedMarks = now;
 }
 
 bool X11OnMessageLoopThread() {
