@@ -1,4 +1,9 @@
-// Threads and counting semaphores over the Windows kernel.
+// Threads over the Windows kernel; counting semaphores in the process
+// itself, a count under a slim reader/writer lock with a condition variable.
+// A kernel semaphore costs a system call for every post and wait, and under
+// Wine a round trip to its server process; these cost neither while no
+// thread has to sleep, and wake a sleeping one through the system's
+// address-wait, which Wine serves without its server.
 #include <new>
 
 #include "capture/native_threads.h"
@@ -41,20 +46,61 @@ void NativeThreadClose(void* thread) {
     if (thread != nullptr) CloseHandle(thread);
 }
 
+namespace {
+
+struct Semaphore {
+    SRWLOCK lock = SRWLOCK_INIT;
+    CONDITION_VARIABLE available = CONDITION_VARIABLE_INIT;
+    LONG count = 0;
+};
+
+// Takes a count if one comes within timeout (INFINITE: waits for one).
+bool Take(Semaphore& semaphore, DWORD timeout) {
+    ULONGLONG deadline = GetTickCount64() + timeout;
+    AcquireSRWLockExclusive(&semaphore.lock);
+    while (semaphore.count == 0) {
+        DWORD wait = INFINITE;
+        if (timeout != INFINITE) {
+            ULONGLONG now = GetTickCount64();
+            if (now >= deadline) break;
+            wait = static_cast<DWORD>(deadline - now);
+        }
+        // Returns on a wake, a spurious wake or the end of the wait; the
+        // count decides.
+        SleepConditionVariableSRW(&semaphore.available, &semaphore.lock, wait, 0);
+    }
+    bool taken = semaphore.count > 0;
+    if (taken) --semaphore.count;
+    ReleaseSRWLockExclusive(&semaphore.lock);
+    return taken;
+}
+
+}  // namespace
+
 void* NativeSemaphoreCreate(int32_t initialCount) {
-    return CreateSemaphoreW(nullptr, initialCount, SEMAPHORE_MAXIMUM, nullptr);
+    if (initialCount < 0) return nullptr;
+    auto* semaphore = new (std::nothrow) Semaphore;
+    if (semaphore != nullptr) semaphore->count = initialCount;
+    return semaphore;
 }
 
 void NativeSemaphorePost(void* semaphore) {
-    if (semaphore != nullptr) ReleaseSemaphore(semaphore, 1, nullptr);
+    if (semaphore == nullptr) return;
+    auto& record = *static_cast<Semaphore*>(semaphore);
+    AcquireSRWLockExclusive(&record.lock);
+    // As ReleaseSemaphore, a post past the maximum count is refused.
+    bool posted = record.count < SEMAPHORE_MAXIMUM;
+    if (posted) ++record.count;
+    ReleaseSRWLockExclusive(&record.lock);
+    if (posted) WakeConditionVariable(&record.available);
 }
 
 void NativeSemaphoreWait(void* semaphore) {
-    if (semaphore != nullptr) WaitForSingleObject(semaphore, INFINITE);
+    if (semaphore != nullptr) Take(*static_cast<Semaphore*>(semaphore), INFINITE);
 }
 
 bool NativeSemaphoreWaitFor(void* semaphore, int32_t timeoutMs) {
     if (semaphore == nullptr) return false;
     DWORD timeout = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
-    return WaitForSingleObject(semaphore, timeout) == WAIT_OBJECT_0;
+    return Take(*static_cast<Semaphore*>(semaphore), timeout);
 }
