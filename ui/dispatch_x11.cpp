@@ -85,7 +85,13 @@ int QueuedEvents(Display* display) {
             std::lock_guard<std::mutex> hold(flushedLock);
             drawnOnly = now == flushedMarks;
         }
-        if (now == marksSeen || drawnOnly) return XEventsQueued(display, QueuedAlready);
+        if (now == marksSeen || drawnOnly) {
+            // Read without the lock too: a thread that queues events wakes
+            // the loop, which then looks again.
+            auto* fields = reinterpret_cast<_XPrivDisplay>(display);
+            if (__atomic_load_n(&fields->qlen, __ATOMIC_RELAXED) == 0) return 0;
+            return XEventsQueued(display, QueuedAlready);
+        }
     }
     int queued = XEventsQueued(display, QueuedAfterFlush);
     connectionMayHaveData = false;
