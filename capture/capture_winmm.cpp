@@ -65,17 +65,7 @@ bool StartCaptureDevice(void* device) {
 // waveInReset marks every queued block done and gives it back; the headers
 // stay prepared, which is harmless as the process is about to end.
 void StopCaptureDevice(void* device) {
-    HWAVEIN handle = Device(device);
-    waveInReset(handle);
-    // Closing lets the driver end its own threads for the device now. Left
-    // open, they are killed wherever they are when the process ends, and
-    // Wine's audio driver then now and then takes the process down with a
-    // segmentation fault on its way out.
-    if (waveInClose(handle) == WAVERR_STILLPLAYING) {
-        // The capture thread gave a block back between the two calls.
-        waveInReset(handle);
-        waveInClose(handle);
-    }
+    waveInReset(Device(device));
 }
 
 void* RecoverCaptureDevice(void* device, WaveHeader* headers, size_t count, uint32_t deviceId,
