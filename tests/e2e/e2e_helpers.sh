@@ -13,6 +13,8 @@
 #   window_wait   tenths of a second the window may take to appear
 #   exit_wait     tenths of a second the program may take to end when asked
 #   case_timeout  seconds one case may take, services included
+# (for the Windows program use_windows_build sets all but e2e_name and
+# case_timeout),
 # and defines a function case_NAME for each case that run_case names.
 # shellcheck shell=bash disable=SC2154
 
@@ -36,6 +38,24 @@ rest_x=5
 rest_y=215
 
 log() { echo "$e2e_name: $*" >&2; }
+
+# For the scripts that test the Windows program: takes their two arguments,
+# the native build (render_meter, x11_close) and the cross build with
+# vellumtone.exe, and sets native, e2e_args, program and Wine's slower
+# window_wait and exit_wait; exits 77 (skipped) without a Windows build.
+use_windows_build() {  # native_build_dir win_build_dir
+    local win
+    if [ -z "${2:-}" ] || [ ! -f "$2/vellumtone.exe" ]; then
+        log "skipped: no Windows build given (second argument: a cross build directory)"
+        exit 77
+    fi
+    native=$(cd "${1:-}" && pwd)
+    win=$(cd "$2" && pwd)
+    e2e_args=("$native" "$win")
+    program=(wine "$win/vellumtone.exe")
+    window_wait=300
+    exit_wait=150
+}
 
 # ---------------------------------------------------------------- the window
 # These run inside with_services.sh, with DISPLAY and PULSE_SERVER set.

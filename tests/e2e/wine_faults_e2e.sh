@@ -17,18 +17,7 @@ e2e_name=wine_faults_e2e
 # shellcheck source=tests/e2e/e2e_helpers.sh
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_helpers.sh"
 
-native_arg=${1:-}
-win_arg=${2:-}
-if [ -z "$win_arg" ] || [ ! -f "$win_arg/vellumtone.exe" ]; then
-    log "skipped: no Windows build given (second argument: a cross build directory)"
-    exit 77
-fi
-native=$(cd "$native_arg" && pwd)
-win=$(cd "$win_arg" && pwd)
-e2e_args=("$native" "$win")
-program=(wine "$win/vellumtone.exe")
-window_wait=300
-exit_wait=150
+use_windows_build "${1:-}" "${2:-}"
 case_timeout=150
 
 # ---------------------------------------------------------------- cases

@@ -40,6 +40,24 @@ protected:
         p[1] = g;
         p[2] = r;
     }
+
+    // A drawing thread's rounds: round k paints a 4 x 4 square at x = 6k, y = 0
+    // in blue, releases just that square, then pauses.
+    static void DrawSquaresFromAnotherThread(int64_t control, int rounds,
+                                             std::chrono::milliseconds pause) {
+        std::thread drawer([=] {
+            for (int round = 0; round < rounds; ++round) {
+                PixelView view;
+                if (!AcquireCanvasPicture(control, &view)) return;
+                for (int y = 0; y < 4; ++y)
+                    for (int x = 0; x < 4; ++x) SetPixel(view, 6 * round + x, y, 0, 0, 200);
+                PictureRect square{6 * round, 0, 6 * round + 4, 4};
+                ReleaseCanvasPicture(control, true, &square);
+                std::this_thread::sleep_for(pause);
+            }
+        });
+        drawer.join();
+    }
 };
 
 TEST_F(CanvasX11, NewBorderedCanvasHasAWhitePictureFourPixelsSmaller) {
@@ -166,18 +184,7 @@ TEST_F(CanvasX11, AnotherThreadPresentsWhileTheMainThreadWaitsForMessages) {
 TEST_F(CanvasX11, ChangesReleasedBetweenFramesAllReachTheScreen) {
     Window window = MakeCanvas(19, 60, 30);
     ASSERT_NE(StartWindowTimer(5000, 9, 10), 0u);  // the loop wakes within a frame
-    std::thread drawer([] {
-        for (int round = 0; round < 8; ++round) {
-            PixelView view;
-            if (!AcquireCanvasPicture(19, &view)) return;
-            for (int y = 0; y < 4; ++y)
-                for (int x = 0; x < 4; ++x) SetPixel(view, 6 * round + x, y, 0, 0, 200);
-            PictureRect square{6 * round, 0, 6 * round + 4, 4};
-            ReleaseCanvasPicture(19, true, &square);
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-    });
-    drawer.join();
+    DrawSquaresFromAnotherThread(19, 8, std::chrono::milliseconds(2));
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
     while (std::chrono::steady_clock::now() < deadline) FetchPlatformMessage(10);
     StartWindowTimer(5000, 9, 0x7FFFFFFF);  // park it
@@ -193,19 +200,8 @@ TEST_F(CanvasX11, ChangesReleasedBetweenFramesAllReachTheScreen) {
 TEST_F(CanvasX11, AHeldChangeIsShownWhileTheTimerRests) {
     Window window = MakeCanvas(20, 60, 30);
     ASSERT_NE(StartWindowTimer(5000, 9, 10), 0u);
-    std::thread drawer([] {
-        for (int round = 0; round < 2; ++round) {
-            PixelView view;
-            if (!AcquireCanvasPicture(20, &view)) return;
-            for (int y = 0; y < 4; ++y)
-                for (int x = 0; x < 4; ++x) SetPixel(view, 6 * round + x, y, 0, 0, 200);
-            PictureRect square{6 * round, 0, 6 * round + 4, 4};
-            ReleaseCanvasPicture(20, true, &square);
-            // Past the frame's start, before the next frame: held back.
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    });
-    drawer.join();
+    // 5 ms: past the frame's start, before the next frame: held back.
+    DrawSquaresFromAnotherThread(20, 2, std::chrono::milliseconds(5));
     RestWindowTimer(5000, 9, std::chrono::steady_clock::time_point::max());
     // The loop waits with no time limit, as the program's does, until a
     // message posted well after the change was due.
