@@ -6,6 +6,8 @@
 // The whole picture travels through an MIT-SHM segment where the server
 // offers one; the changed squares of needle updates, and every picture
 // without the extension, go with plain XPutImage, which waits for nothing.
+// Pictures go on the picture connection (X11PictureDisplay), the window's
+// edge and everything else on the main one.
 //
 // The drawing thread holds the picture's guard from AcquireCanvasPicture to
 // ReleaseCanvasPicture and presents at the release, from its own thread,
@@ -54,6 +56,7 @@ constexpr int EDGE = 2;  // width of the sunken client edge
 
 struct CanvasState {
     Window window = 0;
+    Display* display = nullptr;  // the connection that carries the picture
     int flags = 0;
     int windowWidth = 0, windowHeight = 0;
     std::vector<uint8_t> pixels;  // bottom-up 24-bit rows
@@ -138,19 +141,14 @@ void ConvertPicture(CanvasState& canvas, const PictureRect& area) {
     }
 }
 
-// Sends the connection's buffer from a thread other than the message loop's.
-// Flushing also reads what the server sent: events for the main thread that
+// Sends the picture connection's buffer from a thread other than the message
+// loop's. When that is the main connection (no second one could be opened),
+// flushing also reads what the server sent: events for the main thread that
 // its poll on the connection would no longer see, so it is told to look.
 void FlushFromDrawingThread(Display* display) {
     flushOwed.store(false);
-    // Held across the flush and the note, so that the note covers every
-    // request sent, whichever thread made it.
-    XLockDisplay(display);
     XFlush(display);
-    bool events = XEventsQueued(display, QueuedAlready) > 0;
-    X11NoteDrawingFlush(display);
-    XUnlockDisplay(display);
-    if (events) WakeMessageLoop();
+    if (display == X11().display && XEventsQueued(display, QueuedAlready) > 0) WakeMessageLoop();
 }
 
 // Puts the picture on the screen: all of it, or the part that changed
@@ -160,7 +158,7 @@ void Present(CanvasState& canvas, const PictureRect* changed = nullptr, bool sen
     PictureRect area{0, 0, canvas.view.width, canvas.view.height};
     area = canvas.held.TakeWith(changed != nullptr ? *changed : area);
     std::shared_lock<std::shared_mutex> connection(X11ConnectionLock());
-    Display* display = X11().display;
+    Display* display = canvas.display;
     if (X11ConnectionClosed() || display == nullptr || canvas.image == nullptr) return;
     area.left = std::clamp(area.left, 0, canvas.view.width);
     area.right = std::clamp(area.right, area.left, canvas.view.width);
@@ -181,7 +179,7 @@ void Present(CanvasState& canvas, const PictureRect* changed = nullptr, bool sen
         XSync(display, False);
         // The wait may have read events meant for the main thread, where
         // its poll on the connection cannot see them: it looks again.
-        if (!loopThread) WakeMessageLoop();
+        if (!loopThread && display == X11().display) WakeMessageLoop();
         return;
     }
     // A changed square is small: its pixels travel inside the request,
@@ -280,8 +278,8 @@ int64_t HandleCanvasEvent(ControlRecord& control, XEvent& event) {
         case Expose:
             if (event.xexpose.count == 0) {
                 DrawEdge(canvas);
-                PresentIfFree(canvas);
                 XFlush(X11().display);
+                PresentIfFree(canvas);
             }
             return MESSAGE_PAINT;
         // Clicks on a canvas belong to the canvas, not to the window behind.
@@ -296,10 +294,10 @@ int64_t HandleCanvasEvent(ControlRecord& control, XEvent& event) {
 
 const ControlType CANVAS_CONTROL_TYPE = {CANVAS_TYPE, HandleCanvasEvent, nullptr, nullptr};
 
-bool AttachSharedImage(CanvasState& canvas, Display* display, const X11State& xs) {
+bool AttachSharedImage(CanvasState& canvas, Display* display, Visual* visual, int depth) {
     int width = canvas.view.width, height = canvas.view.height;
-    XImage* image = XShmCreateImage(display, xs.visual, static_cast<unsigned>(xs.depth), ZPixmap,
-                                    nullptr, &canvas.segment, static_cast<unsigned>(width),
+    XImage* image = XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr,
+                                    &canvas.segment, static_cast<unsigned>(width),
                                     static_cast<unsigned>(height));
     if (image == nullptr) return false;
     size_t bytes = static_cast<size_t>(image->bytes_per_line) * static_cast<size_t>(height);
@@ -336,10 +334,10 @@ bool AttachSharedImage(CanvasState& canvas, Display* display, const X11State& xs
     return true;
 }
 
-bool CreatePlainImage(CanvasState& canvas, Display* display, const X11State& xs) {
+bool CreatePlainImage(CanvasState& canvas, Display* display, Visual* visual, int depth) {
     int width = canvas.view.width, height = canvas.view.height;
     XImage* image =
-        XCreateImage(display, xs.visual, static_cast<unsigned>(xs.depth), ZPixmap, 0, nullptr,
+        XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
                      static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
     if (image == nullptr) return false;
     image->data = static_cast<char*>(
@@ -398,22 +396,30 @@ int64_t CanvasControl(int64_t number, int x, int y, int width, int height, int f
                                   CWBackPixmap | CWEventMask, &attributes);
     if (window == 0) return 0;
     canvas->window = window;
-    canvas->presentGc = X11CreateGC(window);
     canvas->edgeGc = X11CreateGC(window);
-    bool imageReady = (xs.shmAvailable && AttachSharedImage(*canvas, display, xs)) ||
-                      CreatePlainImage(*canvas, display, xs);
+    // The window must exist on the server before another connection names it.
+    XSync(display, False);
+    Display* pictures = X11PictureDisplay();
+    Visual* visual = pictures == display ? xs.visual : xs.pictureVisual;
+    canvas->display = pictures;
+    XGCValues values = {};
+    values.graphics_exposures = False;
+    canvas->presentGc = XCreateGC(pictures, window, GCGraphicsExposures, &values);
+    bool imageReady = (xs.shmAvailable && AttachSharedImage(*canvas, pictures, visual, xs.depth)) ||
+                      CreatePlainImage(*canvas, pictures, visual, xs.depth);
     int64_t identifier = 0;
     ControlRecord* record =
         imageReady ? RegisterControl(number, window, parent, &CANVAS_CONTROL_TYPE, &identifier)
                    : nullptr;
     if (record == nullptr) {
         if (canvas->sharedMemory) {
-            XShmDetach(display, &canvas->segment);
+            XShmDetach(pictures, &canvas->segment);
             shmdt(canvas->segment.shmaddr);
             canvas->image->data = nullptr;
         }
         if (canvas->image != nullptr) XDestroyImage(canvas->image);
-        XFreeGC(display, canvas->presentGc);
+        XFreeGC(pictures, canvas->presentGc);
+        XFlush(pictures);
         XFreeGC(display, canvas->edgeGc);
         XDestroyWindow(display, window);
         return 0;
@@ -495,7 +501,8 @@ void ShowDeferredCanvasChanges(int64_t control) {
     }
     if (!flushOwed.load()) return;
     std::shared_lock<std::shared_mutex> connection(X11ConnectionLock());
-    if (!X11ConnectionClosed() && X11().display != nullptr) FlushFromDrawingThread(X11().display);
+    if (!X11ConnectionClosed() && canvas->display != nullptr)
+        FlushFromDrawingThread(canvas->display);
 }
 
 bool X11CanvasUsesSharedMemory(int64_t control) {

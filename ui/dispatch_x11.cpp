@@ -55,43 +55,25 @@ struct ConnectionMarks {
 };
 thread_local ConnectionMarks marksSeen;
 
-// Read without the display lock, which a drawing thread may hold while it
-// sends a picture: the loop would only wait for it. A value a moment old is
-// no loss: a request made after it is sent by the next look, within the
-// tick, and a thread that read events wakes the loop to look again.
+// Read without the display lock, which another thread may hold while it
+// uses the connection (a canvas presents on it when no connection of its
+// own could be opened): the loop would only wait for it. A value a moment
+// old is no loss: a request made after it is sent by the next look, within
+// the tick, and a thread that read events wakes the loop to look again.
 ConnectionMarks MarksOf(Display* display) {
     auto* fields = reinterpret_cast<_XPrivDisplay>(display);
     return ConnectionMarks{__atomic_load_n(&fields->request, __ATOMIC_RELAXED),
                            __atomic_load_n(&fields->last_request_read, __ATOMIC_RELAXED)};
 }
 
-// Where the connection stood when a drawing thread last flushed it and
-// took in what the flush read.
-std::mutex flushedLock;
-ConnectionMarks flushedMarks;
-
 // Events waiting for the loop. The connection is flushed and read (which
 // XFlush does as well) only when that can find or send anything: when the
 // last wait saw it readable, when any thread made a request since (which is
 // then sent), or when any thread read a reply since (which may have brought
-// events along). Otherwise only the events already queued count. Nothing
-// is owed either when all that happened since is a drawing thread's flush:
-// looking then would only wait for that thread's hold on the connection.
+// events along). Otherwise only the events already queued count.
 int QueuedEvents(Display* display) {
-    if (!connectionMayHaveData) {
-        ConnectionMarks now = MarksOf(display);
-        bool drawnOnly;
-        {
-            std::lock_guard<std::mutex> hold(flushedLock);
-            drawnOnly = now == flushedMarks;
-        }
-        if (now == marksSeen || drawnOnly) {
-            // Read without the lock too: a thread that queues events wakes
-            // the loop, which then looks again.
-            auto* fields = reinterpret_cast<_XPrivDisplay>(display);
-            if (__atomic_load_n(&fields->qlen, __ATOMIC_RELAXED) == 0) return 0;
-            return XEventsQueued(display, QueuedAlready);
-        }
+    if (!connectionMayHaveData && MarksOf(display) == marksSeen) {
+        return XEventsQueued(display, QueuedAlready);
     }
     int queued = XEventsQueued(display, QueuedAfterFlush);
     connectionMayHaveData = false;
@@ -453,12 +435,6 @@ int64_t DispatchXEvent(XEvent& event) {
         return event.type == Expose ? MESSAGE_PAINT : MESSAGE_X11_OTHER;
     }
     return HandleTopWindowEvent(event);
-}
-
-void X11NoteDrawingFlush(Display* display) {
-    ConnectionMarks now = MarksOf(display);
-    std::lock_guard<std::mutex> hold(flushedLock);
-    flushedMarks = now;
 }
 
 bool X11OnMessageLoopThread() {

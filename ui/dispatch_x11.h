@@ -61,11 +61,6 @@ void UnregisterPrivateWindow(Window window);
 // Dispatches one X event and returns the message number that stands for it.
 int64_t DispatchXEvent(XEvent& event);
 
-// Called by a thread other than the loop's right after it flushed the
-// connection, still holding the display lock, when it wakes the loop for
-// any events the flush read: what was sent needs no look from the loop.
-void X11NoteDrawingFlush(Display* display);
-
 // True on the thread that runs the message loop (once it has looked for a
 // message), false on drawing and other worker threads.
 bool X11OnMessageLoopThread();

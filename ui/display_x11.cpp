@@ -1,7 +1,7 @@
-// The display connection and display scaling. Xlib is switched to its
-// thread-safe mode before anything else, because the drawing thread puts
-// canvas pictures on the screen through the same connection while the main
-// thread processes events. The scale factors come from the Xft.dpi resource,
+// The display connections and display scaling. Xlib is switched to its
+// thread-safe mode before anything else, because the drawing thread and the
+// main thread both put canvas pictures on the screen through the picture
+// connection. The scale factors come from the Xft.dpi resource,
 // which is what desktop environments set when the user picks a scaling,
 // bounded to a DPI from 48 to 480 (display_scale.h).
 #include "ui/display_x11.h"
@@ -163,9 +163,24 @@ void UiLayerClose() {
     std::unique_lock<std::shared_mutex> hold(X11ConnectionLock());
     if (x.controlFont != nullptr) XftFontClose(x.display, x.controlFont);
     x.controlFont = nullptr;
+    if (x.pictureDisplay != nullptr) XCloseDisplay(x.pictureDisplay);
+    x.pictureDisplay = nullptr;
+    x.pictureVisual = nullptr;
     XCloseDisplay(x.display);
     x.display = nullptr;
     closed = true;
+}
+
+Display* X11PictureDisplay() {
+    X11State& x = X11();
+    if (x.display == nullptr) return nullptr;
+    if (x.pictureDisplay == nullptr) {
+        Display* pictures = XOpenDisplay(DisplayString(x.display));
+        if (pictures == nullptr) return x.display;
+        x.pictureVisual = DefaultVisual(pictures, DefaultScreen(pictures));
+        x.pictureDisplay = pictures;
+    }
+    return x.pictureDisplay;
 }
 
 double ScaleFactorX() {

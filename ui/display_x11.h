@@ -1,7 +1,8 @@
-// The one X display connection of the process and what every X11 file of the
+// The X display connection of the process and what every X11 file of the
 // window layer needs from it: the visual, the atoms, colour conversion, the
 // control font and a lock that keeps other threads off the connection once
-// the layer is closed.
+// the layer is closed. Canvas pictures travel on a second connection of
+// their own (X11PictureDisplay).
 #pragma once
 
 #include <X11/Xft/Xft.h>
@@ -39,10 +40,23 @@ struct X11State {
     double dpiX = 96.0;  // Xft.dpi bounded to 48..480, or 96 when the resource is unset
     double dpiY = 96.0;
     XftFont* controlFont = nullptr;  // the font new controls receive
+    // The connection for canvas pictures, opened with the first canvas;
+    // nullptr before that, or when it could not be opened.
+    Display* pictureDisplay = nullptr;
+    Visual* pictureVisual = nullptr;  // the default visual as that connection knows it
 };
 
 // The layer's state; display is nullptr when no display could be opened.
 X11State& X11();
+
+// A second connection to the same server, used for nothing but putting
+// canvas pictures on their windows, from the drawing threads and from the
+// main thread alike, so all of a picture's requests stay in one order. The
+// main connection then belongs to the message loop: a drawing thread
+// sending a picture never holds the lock that the loop's look for events
+// needs. Opened on the first call (on the main thread); falls back to the
+// main connection when the server refuses another client.
+Display* X11PictureDisplay();
 
 // Held shared by any thread that talks to the server outside the main
 // thread's message processing (the canvas presenting from the drawing

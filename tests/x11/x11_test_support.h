@@ -70,6 +70,9 @@ inline int32_t NextQueued() {
 
 // The colour of one screen pixel of a window as 0xRRGGBB.
 inline uint32_t PixelAt(Window window, int x, int y) {
+    // Pictures travel on a connection of their own: what was sent on it
+    // must have been done before the main connection asks.
+    if (X11().pictureDisplay != nullptr) XSync(X11().pictureDisplay, False);
     XImage* image = XGetImage(TestDisplay(), window, x, y, 1, 1, AllPlanes, ZPixmap);
     if (image == nullptr) return 0xFFFFFFFF;
     unsigned long pixel = XGetPixel(image, 0, 0);
