@@ -108,6 +108,7 @@ void AnalysisThread(void*) {
     SemaphoreRecord* ticks = AnalysisSemaphore;
     for (;;) {
         SemaphoreWait(ticks);
+        if (ThreadLayerStopping()) return;
         AnalyseNewestBlock(std::chrono::steady_clock::now());
         {
             std::lock_guard<std::mutex> hold(servedLock);

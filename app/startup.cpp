@@ -25,6 +25,9 @@
 namespace {
 
 constexpr int EXIT_CODE = 0;
+// How long shutdown waits for the worker threads to end: a round of either
+// takes well under a millisecond, a reopening of the device a few.
+constexpr int32_t WORKER_STOP_MS = 500;
 
 // Discards every queued event; platform messages are still dispatched, so
 // the message hook keeps taking finished capture blocks.
@@ -99,12 +102,16 @@ void RunEventLoop() {
 
 void ShutDown() {
     // Recording stops first, after any reopening under way, so that the
-    // process never ends in the middle of the sound service's own work. The
-    // worker threads may still be running: the capture blocks, the work
-    // buffer, the meters and their canvases stay untouched until the process
-    // ends, which ends the threads with it.
+    // process never ends in the middle of the sound service's own work. Then
+    // the worker threads finish their round and end, so that none is cut
+    // off by the exit inside a system call (Wine's process exit has crashed
+    // on such threads). One that does not end in time is left to the exit:
+    // the capture blocks, the work buffer, the meters and their canvases
+    // stay untouched until the process ends.
     DisarmCaptureWatchdog();
     if (void* device = Capture().DeviceHandle) StopCaptureDevice(device);
+    SemaphoreRecord* const workers[] = {CaptureSemaphore, AnalysisSemaphore};
+    StopThreads(workers, 2, WORKER_STOP_MS);
     ThreadLayerClose();
     UiLayerClose();
     std::_Exit(EXIT_CODE);

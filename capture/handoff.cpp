@@ -154,10 +154,14 @@ void CaptureThread(void*) {
     uint64_t arming = CaptureWatchdogArming();
     for (;;) {
         int32_t timeout = CaptureStallTimeout(arming);
+        bool posted = true;
         if (timeout < 0 || !semaphore) {
             SemaphoreWait(semaphore);
-            HandOffOneBlock();
-        } else if (SemaphoreWaitFor(semaphore, timeout)) {
+        } else {
+            posted = SemaphoreWaitFor(semaphore, timeout);
+        }
+        if (ThreadLayerStopping()) return;
+        if (posted) {
             HandOffOneBlock();
         } else {
             TakeCloseNotices();  // notices with no block behind them

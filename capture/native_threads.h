@@ -10,6 +10,8 @@ using ThreadProcedure = void (*)(void* argument);
 void* NativeThreadStart(ThreadProcedure procedure, void* argument);
 // True once the thread has ended (a zero-timeout check).
 bool NativeThreadEnded(void* thread);
+// Waits up to timeoutMs for the thread to end; true if it has.
+bool NativeThreadWaitFor(void* thread, int32_t timeoutMs);
 // Releases the handle; the thread itself keeps running if it has not ended.
 void NativeThreadClose(void* thread);
 

@@ -7,6 +7,9 @@
 #include <time.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <new>
 
 #include "capture/native_threads.h"
@@ -22,11 +25,28 @@ struct NativeThread {
     std::atomic<int> state{RUNNING};
 };
 
+// Where a wait for a thread's end sleeps. Never destroyed: a thread may end
+// while the process exits.
+std::mutex& EndLock() {
+    static auto* lock = new std::mutex();
+    return *lock;
+}
+std::condition_variable& EndChanged() {
+    static auto* changed = new std::condition_variable();
+    return *changed;
+}
+
 void* RunThread(void* raw) {
     auto* record = static_cast<NativeThread*>(raw);
     record->procedure(record->argument);
+    int previous;
+    {
+        std::lock_guard<std::mutex> hold(EndLock());
+        previous = record->state.exchange(ENDED, std::memory_order_acq_rel);
+    }
+    EndChanged().notify_all();
     // A thread whose handle was already released frees its own record.
-    if (record->state.exchange(ENDED, std::memory_order_acq_rel) == RELEASED) delete record;
+    if (previous == RELEASED) delete record;
     return nullptr;
 }
 
@@ -55,6 +75,14 @@ void* NativeThreadStart(ThreadProcedure procedure, void* argument) {
 
 bool NativeThreadEnded(void* thread) {
     return static_cast<NativeThread*>(thread)->state.load(std::memory_order_acquire) == ENDED;
+}
+
+bool NativeThreadWaitFor(void* thread, int32_t timeoutMs) {
+    auto* record = static_cast<NativeThread*>(thread);
+    std::unique_lock<std::mutex> hold(EndLock());
+    return EndChanged().wait_for(
+        hold, std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs),
+        [record] { return record->state.load(std::memory_order_acquire) == ENDED; });
 }
 
 void NativeThreadClose(void* thread) {

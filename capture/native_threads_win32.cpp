@@ -42,6 +42,12 @@ bool NativeThreadEnded(void* thread) {
     return thread != nullptr && WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
 }
 
+bool NativeThreadWaitFor(void* thread, int32_t timeoutMs) {
+    return thread != nullptr &&
+           WaitForSingleObject(thread, static_cast<DWORD>(timeoutMs < 0 ? 0 : timeoutMs)) ==
+               WAIT_OBJECT_0;
+}
+
 void NativeThreadClose(void* thread) {
     if (thread != nullptr) CloseHandle(thread);
 }

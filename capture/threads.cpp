@@ -4,6 +4,7 @@
 // worker for it.
 #include "capture/threads.h"
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <new>
@@ -22,6 +23,8 @@ std::mutex& LayerLock() {
     static std::mutex lock;
     return lock;
 }
+
+std::atomic<bool> stopping{false};
 
 ThreadRecord* threadList = nullptr;
 SemaphoreRecord* semaphoreList = nullptr;
@@ -83,6 +86,25 @@ void ThreadLayerClose() {
         Unlink(threadList, head);
         delete head;
     }
+}
+
+bool StopThreads(SemaphoreRecord* const* wake, int count, int32_t timeoutMs) {
+    stopping.store(true);
+    for (int i = 0; i < count; ++i) SemaphorePost(wake[i]);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::lock_guard<std::mutex> hold(LayerLock());
+    bool allEnded = true;
+    for (ThreadRecord* record = threadList; record; record = record->next) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
+        allEnded &= NativeThreadWaitFor(record->handle, static_cast<int32_t>(left > 0 ? left : 0));
+    }
+    return allEnded;
+}
+
+bool ThreadLayerStopping() {
+    return stopping.load();
 }
 
 int64_t ThreadRecordCount() {

@@ -18,6 +18,13 @@ void ThreadLayerInit();
 int64_t ThreadStart(ThreadProcedure procedure, void* argument);
 // Releases every thread handle; waits for and terminates nothing.
 void ThreadLayerClose();
+// Asks the worker loops to end (ThreadLayerStopping turns true), wakes them
+// with one post of each given semaphore and waits up to timeoutMs in all for
+// every started thread to end. True when all have; a thread that does not
+// end in time is left running.
+bool StopThreads(SemaphoreRecord* const* wake, int count, int32_t timeoutMs);
+// True once StopThreads was called: a worker loop returns when it sees it.
+bool ThreadLayerStopping();
 // Number of thread records currently kept (tests).
 int64_t ThreadRecordCount();
 

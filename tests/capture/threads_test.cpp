@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 
 namespace {
 
@@ -86,6 +87,32 @@ TEST(ThreadLayer, AThreadRunsAtOnceAndARefusedSemaphoreIsNull) {
     SemaphorePost(nullptr);  // a missing semaphore is ignored, not a crash
     ThreadStart(CountRun, nullptr);
     ThreadLayerClose();
+}
+
+// A worker loop as the program's: one round per post, until asked to stop.
+void WorkUntilStopped(void* semaphore) {
+    for (;;) {
+        SemaphoreWait(static_cast<SemaphoreRecord*>(semaphore));
+        if (ThreadLayerStopping()) return;
+    }
+}
+
+// Shutdown's stop, in a child process of its own since the request holds for
+// the rest of the process: workers that look end and are waited for; one
+// that never looks only costs the time allowed.
+TEST(ThreadLayerDeathTest, StopEndsTheWorkersThatLookAndGivesUpOnTheRest) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ThreadLayerClose();
+            SemaphoreRecord* ticks = SemaphoreCreate(0);
+            ThreadStart(WorkUntilStopped, ticks);
+            bool ended = StopThreads(&ticks, 1, 5000);
+            ThreadStart(WaitOn, SemaphoreCreate(0));  // never posted again
+            bool stuck = !StopThreads(nullptr, 0, 50);
+            std::_Exit(ended && stuck ? 3 : 4);
+        },
+        ::testing::ExitedWithCode(3), "");
 }
 
 }  // namespace
