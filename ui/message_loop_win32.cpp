@@ -91,17 +91,30 @@ bool IsKeyMessage(UINT message) {
     return message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
 }
 
-void Dispatch(MSG& message) {
+// The messages TranslateAccelerator can act on.
+bool MayBeAccelerator(UINT message) {
+    return IsKeyMessage(message) || message == WM_CHAR || message == WM_SYSCHAR;
+}
+
+// True when the active window's accelerators took the key.
+bool TakenByAccelerators(MSG& message) {
     HWND active = GetActiveWindow();
     HACCEL accelerators = ActiveAccelerators(active);
-    if (accelerators != nullptr && IsKeyMessage(message.message) &&
+    if (accelerators == nullptr) return false;
+    if (IsKeyMessage(message.message) &&
         (KeyDown(VK_CONTROL) || KeyDown(VK_SHIFT) || KeyDown(VK_MENU))) {
         ShowKeyboardCues(active);
     }
-    if (accelerators != nullptr && TranslateAcceleratorW(active, accelerators, &message)) {
-        ShowKeyboardCues(active);
-        return;
-    }
+    if (!TranslateAcceleratorW(active, accelerators, &message)) return false;
+    ShowKeyboardCues(active);
+    return true;
+}
+
+void Dispatch(MSG& message) {
+    // Finding the accelerators asks for the active window, the focus and the
+    // Tab key, each a round trip to the server under Wine: only keys need
+    // them, not the hundred timer ticks a second.
+    if (MayBeAccelerator(message.message) && TakenByAccelerators(message)) return;
     TranslateMessage(&message);
     DispatchMessageW(&message);
 }
