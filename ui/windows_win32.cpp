@@ -4,6 +4,8 @@
 #include "ui/windows_win32.h"
 
 #include <cwchar>
+#include <mutex>
+#include <unordered_map>
 
 #include "ui/layer_win32.h"
 #include "ui/numbered_table.h"
@@ -32,6 +34,33 @@ NumberedTable<WindowRecord>& Windows() {
 }
 
 thread_local HWND controlListTarget = nullptr;
+
+// The window-number property of each window that carries one, as it was
+// set. The window procedure looks the property up for every message, and
+// under Wine each GetProp is a round trip to the server: the hundred timer
+// ticks a second read it here instead. Every set and removal of the
+// property goes through this file, so the two never differ.
+std::mutex numberLock;
+std::unordered_map<HWND, HANDLE>& NumberProperties() {
+    static auto* properties = new std::unordered_map<HWND, HANDLE>();
+    return *properties;
+}
+
+void SetWindowNumberProperty(HWND window, int64_t number) {
+    auto value = reinterpret_cast<HANDLE>(static_cast<intptr_t>(number + 1));
+    SetPropW(window, WINDOW_NUMBER_PROPERTY, value);
+    std::lock_guard<std::mutex> hold(numberLock);
+    NumberProperties()[window] = value;
+}
+
+HANDLE WindowNumberProperty(HWND window) {
+    {
+        std::lock_guard<std::mutex> hold(numberLock);
+        auto found = NumberProperties().find(window);
+        if (found != NumberProperties().end()) return found->second;
+    }
+    return GetPropW(window, WINDOW_NUMBER_PROPERTY);
+}
 
 bool RegisterTopWindowClass(const wchar_t* name) {
     WNDCLASSEXW windowClass{};
@@ -90,10 +119,14 @@ void ReleaseWindowRecord(int64_t number) {
 }
 
 bool HasWindowNumberProperty(HWND window) {
-    return GetPropW(window, WINDOW_NUMBER_PROPERTY) != nullptr;
+    return WindowNumberProperty(window) != nullptr;
 }
 
 void RemoveWindowNumberProperty(HWND window) {
+    {
+        std::lock_guard<std::mutex> hold(numberLock);
+        NumberProperties().erase(window);
+    }
     RemovePropW(window, WINDOW_NUMBER_PROPERTY);
 }
 
@@ -101,7 +134,7 @@ int64_t FindWindowNumber(HWND window, HWND* carrier) {
     HWND desktop = GetDesktopWindow();
     for (HWND walk = window; walk != nullptr && walk != desktop;
          walk = GetAncestor(walk, GA_PARENT)) {
-        HANDLE value = GetPropW(walk, WINDOW_NUMBER_PROPERTY);
+        HANDLE value = WindowNumberProperty(walk);
         if (value != nullptr) {
             if (carrier) *carrier = walk;
             return static_cast<int64_t>(reinterpret_cast<intptr_t>(value)) - 1;
@@ -170,8 +203,7 @@ void* CreateTopWindow(int64_t number, int x, int y, int width, int height, const
     }
     record->handle = window;
     record->ready = 0;
-    SetPropW(window, WINDOW_NUMBER_PROPERTY,
-             reinterpret_cast<HANDLE>(static_cast<intptr_t>(identifier + 1)));
+    SetWindowNumberProperty(window, identifier);
     if (flags & FLAG_CENTRE_MASK) CentreWindow(window, parentWindow, flags & FLAG_CENTRE_MASK);
     if (!hidden) ShowWindow(window, ShowCommand(style, noActivate));
 
