@@ -4,7 +4,8 @@
 #   cost_report.pl RESULTS.tsv SKIPPED.tsv OUT_FOLDER
 # RESULTS.tsv, one line per run: name, signal, wall ns, program ns, X server
 # ns, sound server ns, PSS KiB (all the program's processes), requests,
-# pixels, the first process's ns, its PSS KiB, and comm:ns of each process.
+# pixels, the first process's ns, its PSS KiB, comm:ns of each process and
+# the seconds in which the requests were counted.
 # Environment: COST_RUNS, COST_SECONDS, COST_WARMUP, COST_LOAD_BEFORE,
 # COST_LOAD_AFTER (from /proc/loadavg).
 use strict;
@@ -32,6 +33,7 @@ while (<$in>) {
   push @{$runs{$f[0]}{$f[1]}}, {
     wall => $f[2], program => $f[3], x => $f[4], sound => $f[5], pss => $f[6],
     requests => $f[7], pixels => $f[8], own => $f[9], own_pss => $f[10], processes => $f[11],
+    counted => $f[12],
   };
 }
 close $in;
@@ -59,7 +61,8 @@ sub median {
 sub rate {  # requests per second of a run, or undef when not counted
   my $r = shift;
   return undef if $r->{requests} eq '-';
-  return $r->{requests} / ($r->{wall} / 1e9);
+  my $seconds = $r->{counted} && $r->{counted} > 0 ? $r->{counted} : $r->{wall} / 1e9;
+  return $r->{requests} / $seconds;
 }
 
 my @rows;
@@ -200,6 +203,8 @@ $wine_note
   private display through the X Damage extension (one request: one `PutImage`, `CopyArea`, fill
   or other drawing into a window, whatever its size). A program that shows each meter's new picture
   with one request counts two per update while both needles move; 0 means it showed nothing new.
+  They are counted in a stretch of their own right after the CPU is measured, not during it: the
+  watcher's events cost the X server and, on two cores, the drawing programs themselves some CPU.
 - Not in the total: the sound server, which also plays the signal and feeds the program's
   recording stream. In the same median runs of the changing signal it used: $sound_note.
 

@@ -10,6 +10,7 @@
 #   COST_RUNS      runs per program and signal, the median is reported (3)
 #   COST_SECONDS   seconds measured per run (30)
 #   COST_WARMUP    seconds between the program being ready and measuring (3)
+#   COST_COUNT_SECONDS  seconds in which pictures are counted, after the CPU (5)
 #   COST_OUT       folder for performance.md and performance.png (docs)
 #   COST_READY_WAIT  seconds a program may take to record and show (60)
 #   VELLUMTONE_WINEPREFIX  the Wine prefix; nothing else may run in it, so
@@ -18,7 +19,8 @@
 # Per run: CPU time from /proc/PID/task/*/schedstat (exact nanoseconds on
 # CPU, all threads) of the program's processes and of the X server, PSS
 # from /proc/PID/smaps_rollup, and pictures shown per second counted by
-# damage_counter. Raw figures go to LINUX_BUILD/cost/results.tsv.
+# damage_counter right after the CPU (the counter's own X events would
+# weigh on the CPU figures). Raw figures go to LINUX_BUILD/cost/results.tsv.
 set -u
 here="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -118,12 +120,6 @@ if [ "${1:-}" = "--measure" ]; then
     fi
     sleep "$COST_WARMUP"
 
-    counter=""
-    [ -x "$DAMAGE_COUNTER" ] && counter=$DAMAGE_COUNTER
-    if [ -n "$counter" ]; then
-        timeout $((COST_SECONDS + 10)) "$counter" "$COST_SECONDS" >"$work/counter.out" 2>"$work/counter.err" &
-        counter_pid=$!
-    fi
     mapfile -t pids < <(token_pids)
     started=$EPOCHREALTIME
     thread_times "${pids[@]}" >"$work/before"
@@ -143,11 +139,16 @@ if [ "${1:-}" = "--measure" ]; then
         say "the program ended during the measurement"
         exit 1
     fi
-    requests="-" pixels="-"
-    if [ -n "$counter_pid" ]; then
+    requests="-" pixels="-" counted="-"
+    if [ -x "$DAMAGE_COUNTER" ]; then
+        count_seconds=${COST_COUNT_SECONDS:-5}
+        timeout $((count_seconds + 10)) "$DAMAGE_COUNTER" "$count_seconds" >"$work/counter.out" \
+            2>"$work/counter.err" &
+        counter_pid=$!
         wait "$counter_pid"
         counter_pid=""
-        read -r requests pixels _ <"$work/counter.out" || { requests="-" pixels="-"; }
+        read -r requests pixels counted <"$work/counter.out" ||
+            { requests="-" pixels="-" counted="-"; }
     fi
     window_ns "$work/before" "$work/after" >"$work/program"
     processes=$(while read -r pid ns; do
@@ -159,9 +160,9 @@ if [ "${1:-}" = "--measure" ]; then
     x_ns=$(window_ns "$work/x-before" "$work/x-after" | sum)
     sound_ns=$(window_ns "$work/sound-before" "$work/sound-after" | sum)
     wall_ns=$(awk -v a="$started" -v b="$ended" 'BEGIN {printf "%.0f", (b - a) * 1e9}')
-    printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$name" "$signal" "$wall_ns" \
+    printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$name" "$signal" "$wall_ns" \
         "$program_ns" "$x_ns" "$sound_ns" \
-        "$pss" "$requests" "$pixels" "${own_ns:-0}" "$own_pss" "$processes" >>"$result"
+        "$pss" "$requests" "$pixels" "${own_ns:-0}" "$own_pss" "$processes" "$counted" >>"$result"
     exit 0
 fi
 
