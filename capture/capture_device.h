@@ -31,8 +31,8 @@ bool AddCaptureBlock(void* device, WaveHeader* header);
 // Starts recording into the queued blocks.
 bool StartCaptureDevice(void* device);
 
-// Stops recording and returns every queued block to the program; after it
-// the device touches no block. Used at shutdown.
+// Stops recording, returns every queued block to the program and lets the
+// device go; after it the device touches no block. Used at shutdown.
 void StopCaptureDevice(void* device);
 
 // Mends a device that stopped delivering blocks (unplugged, driver restarted,

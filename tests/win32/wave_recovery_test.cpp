@@ -96,14 +96,7 @@ protected:
         DisarmCaptureWatchdog();
         SetMessageHook(nullptr);
         Sleep(100);  // the capture thread has given every block back by now
-        if (void* device = Capture().DeviceHandle.Get()) {
-            StopCaptureDevice(device);
-            HWAVEIN handle = static_cast<HWAVEIN>(device);
-            for (WaveHeader& header : Capture().HeaderRing) {
-                waveInUnprepareHeader(handle, reinterpret_cast<WAVEHDR*>(&header), sizeof(WAVEHDR));
-            }
-            waveInClose(handle);
-        }
+        if (void* device = Capture().DeviceHandle.Get()) StopCaptureDevice(device);
         // The capture thread stays blocked for good on its own semaphore.
         CaptureSemaphore = SemaphoreCreate(0);
         if (window_) DestroyWindow(window_);
