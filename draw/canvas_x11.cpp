@@ -402,9 +402,7 @@ int64_t CanvasControl(int64_t number, int x, int y, int width, int height, int f
     Display* pictures = X11PictureDisplay();
     Visual* visual = pictures == display ? xs.visual : xs.pictureVisual;
     canvas->display = pictures;
-    XGCValues values = {};
-    values.graphics_exposures = False;
-    canvas->presentGc = XCreateGC(pictures, window, GCGraphicsExposures, &values);
+    canvas->presentGc = X11CreateGC(window, pictures);
     bool imageReady = (xs.shmAvailable && AttachSharedImage(*canvas, pictures, visual, xs.depth)) ||
                       CreatePlainImage(*canvas, pictures, visual, xs.depth);
     int64_t identifier = 0;

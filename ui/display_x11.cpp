@@ -228,10 +228,11 @@ int X11ErrorsSinceTrap() {
     return trappedErrors.load();
 }
 
-GC X11CreateGC(Drawable drawable) {
+GC X11CreateGC(Drawable drawable, Display* display) {
     XGCValues values = {};
     values.graphics_exposures = False;
-    return XCreateGC(X11().display, drawable, GCGraphicsExposures, &values);
+    return XCreateGC(display != nullptr ? display : X11().display, drawable, GCGraphicsExposures,
+                     &values);
 }
 
 XftFont* X11OpenSansFont(double points) {

@@ -77,8 +77,9 @@ void X11TrapErrors();
 int X11ErrorsSinceTrap();
 
 // A GC for drawing on `drawable` that asks for no GraphicsExpose or NoExpose
-// events: the layer's copies never come from obscured areas.
-GC X11CreateGC(Drawable drawable);
+// events: the layer's copies never come from obscured areas. On the main
+// connection unless another is given.
+GC X11CreateGC(Drawable drawable, Display* display = nullptr);
 
 // Opens a sans font at points * DPI / 72 pixels (0 on failure).
 XftFont* X11OpenSansFont(double points);
