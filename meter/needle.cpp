@@ -130,7 +130,10 @@ bool MeterSettledAt(int64_t number, float value) {
     if (slot == 0 || value >= 100) return false;
     const MeterRecord& meter = MeterAt(slot);
     const float v = value < 0 || std::isnan(value) ? 0.0f : value;
-    if (!meter.pictureShown || meter.overloadHold != 0 || meter.averageCount != AVERAGED_READINGS) {
+    // A picture that still shows the overload disc needs the update that
+    // draws it away, even once the hold has run out.
+    if (!meter.pictureShown || meter.overloadHold != 0 || meter.shownOverload ||
+        meter.averageCount != AVERAGED_READINGS) {
         return false;
     }
     for (int64_t i = 0; i < AVERAGED_READINGS; ++i) {

@@ -131,6 +131,20 @@ TEST_F(NeedleTest, OverloadShowsForFifteenUpdates) {
     EXPECT_EQ(Count(RED), 0);
 }
 
+// The analysis thread stops updating once both meters are settled: the
+// update that takes the overload disc away must come before that.
+TEST_F(NeedleTest, TheOverloadLightGoesOutBeforeTheMeterCountsAsSettled) {
+    ASSERT_NE(StartMeter(METER), 0);
+    const RefPicture resting = RefMeter(497, 3).Picture();
+    for (int i = 0; i < 15; ++i) SetMeterValue(METER, 101);
+    int updates = 0;
+    do {
+        SetMeterValue(METER, 0);
+    } while (!MeterSettledAt(METER, 0) && ++updates < 100);
+    std::string difference;
+    EXPECT_TRUE(SamePicture(*MemoryCanvasScreen(METER), resting, &difference)) << difference;
+}
+
 TEST_F(NeedleTest, HidingOptionsLeaveTheDialAndTheOverloadDisc) {
     for (int flags : {4, 8, 12, 14}) {
         ResetDrawingWorld();
