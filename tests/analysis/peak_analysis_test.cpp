@@ -4,13 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "capture/block_exchange.h"
 #include "capture/capture_state.h"
 #include "tests/support/drawing_world.h"
+#include "tests/support/reference_meter.h"
 
 namespace {
 
@@ -161,6 +164,39 @@ TEST(AnalyseNewestBlock, InputOlderThanFourBlockLengthsReadsAsSilenceNewInputAtO
     EXPECT_FALSE(AnalysisTickNeeded(stale + std::chrono::hours(1)));
     publish(stale);
     EXPECT_TRUE(AnalysisTickNeeded(stale));
+    work.Reset();
+}
+
+// Ticks stop once both meters count as settled; wherever the smoothing ring
+// stood when the input went stale, both needles must be back at rest then.
+TEST(AnalyseNewestBlock, GoingStaleFromAnyRingPositionEndsAtRest) {
+    CaptureState& capture = Capture();
+    capture.BufferLen = 8192;
+    capture.WaveFormat.nAvgBytesPerSec = 176400;
+    capture.WaveFormat.nChannels = 4;
+    BlockExchange& work = CaptureWorkBuffer();
+    auto loud = Silence(2048, 2);
+    Put(loud, 9, 0, 2, 30000);
+    Put(loud, 9, 1, 2, -20000);
+    const RefPicture resting = RefMeter(497, 3).Picture();
+    const auto start = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+    for (int position = 0; position < 8; ++position) {
+        SCOPED_TRACE(position);
+        ResetDrawingWorld();
+        ASSERT_NE(StartMeter(3), 0);
+        ASSERT_NE(StartMeter(4), 0);
+        work.Reset();
+        std::copy(loud.begin(), loud.end(), work.WriteBlock().bytes);
+        work.Publish(8192, start);
+        for (int tick = 0; tick < 8 + position; ++tick) AnalyseNewestBlock(start);
+        const auto stale = start + std::chrono::seconds(1);
+        for (int tick = 0; tick < 100 && AnalysisTickNeeded(stale); ++tick) {
+            AnalyseNewestBlock(stale);
+        }
+        std::string difference;
+        EXPECT_TRUE(SamePicture(*MemoryCanvasScreen(3), resting, &difference)) << difference;
+        EXPECT_TRUE(SamePicture(*MemoryCanvasScreen(4), resting, &difference)) << difference;
+    }
     work.Reset();
 }
 

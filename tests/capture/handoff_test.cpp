@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -125,6 +126,27 @@ TEST_F(HandoffTest, TheCaptureThreadKeepsEveryBlockCirculating) {
     EXPECT_EQ(total, 16 + finishedBlocks);
     // The worker stays blocked on this semaphore; later tests get their own.
     CaptureSemaphore = SemaphoreCreate(0);
+}
+
+// A capture thread whose wait ran out takes the close notices by itself
+// while the hook keeps filling the ring: each slot it frees must be free
+// before the hook writes it again (ThreadSanitizer checks the ordering).
+TEST_F(HandoffTest, CloseNoticesTakenOnTimeoutsFreeTheirSlotsSafely) {
+    std::atomic<bool> done{false};
+    std::thread capture([&] {
+        while (!done.load()) {
+            SemaphoreWaitFor(CaptureSemaphore, 1);
+            TakeCloseNotices();
+        }
+    });
+    for (int round = 0; round < 40; ++round) {
+        for (int i = 0; i < 64; ++i) WaveMessageHook(nullptr, MM_WIM_CLOSE, 0x5150, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    done.store(true);
+    capture.join();
+    TakeCloseNotices();
+    EXPECT_TRUE(HandoffIdle());
 }
 
 }  // namespace

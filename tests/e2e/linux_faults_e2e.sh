@@ -4,9 +4,11 @@
 # --pipewire). One case per server, each in its own private display and
 # server, with sine waves, which keep their readings through PipeWire's
 # resampling to 48 kHz:
-#   1. a loud tone (left 24576, right 12288: readings 76 and 38) shows;
-#      the server is killed (SIGKILL, by its pid): the needles fall to rest,
-#      exactly the rest picture, within a few seconds (the log says how long)
+#   1. a tone at full scale on the left (overload: reading 101, the red
+#      light lit) and 12288 on the right (reading 38) shows; the server is
+#      killed (SIGKILL, by its pid): the needles fall to rest and the light
+#      goes out, exactly the rest picture, within a few seconds (the log
+#      says how long)
 #   2. a new server starts on the same runtime directory and a quieter tone
 #      plays (16545 and 8111: readings 51 and 25): the program records again
 #      by itself and the needles show the new signal
@@ -79,9 +81,9 @@ case_faults() {
     local rest=("$work/expected-rest.png" "$work/expected-rest.png")
     open_window "$VELLUMTONE_SOUND" || return 1
 
-    play_signal --sine 24576 12288 60
-    expect_meters "$ox" "$oy" "${loud[@]}" 15 ||
-        { log "$VELLUMTONE_SOUND: the loud tone does not show as 76 and 38"; ok=1; }
+    play_signal --sine 32767 12288 60
+    expect_meters "$ox" "$oy" "$work/expected-101.png" "$work/expected-38.png" 15 ||
+        { log "$VELLUMTONE_SOUND: the full-scale tone does not show as 101 and 38"; ok=1; }
 
     killed=$(now)
     "$VELLUMTONE_SOUND_SERVER" kill

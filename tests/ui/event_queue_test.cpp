@@ -30,7 +30,9 @@ TEST_F(EventQueueTest, IdenticalEventsAtTheTailCoalesceOthersDoNot) {
     QueueEvent(EVENT_TIMER, 2, 1962, 0, 0, nullptr, EVENT_FLAG_NO_COALESCE);
     QueueEvent(70000, 1, 1, 1);  // codes from 65536 up never merge
     QueueEvent(70000, 1, 1, 1);
-    EXPECT_EQ(QueuedEventCount(), 6);
+    QueueEvent(EVENT_CONTROL, 3, 1962, 1);
+    QueueEvent(EVENT_CONTROL, 3, 1962, 2);  // other data
+    EXPECT_EQ(QueuedEventCount(), 8);
 
     EXPECT_EQ(PollEvent(), EVENT_TIMER);
     EXPECT_EQ(EventTimerId(), 2);
@@ -40,6 +42,17 @@ TEST_F(EventQueueTest, IdenticalEventsAtTheTailCoalesceOthersDoNot) {
     EXPECT_EQ(PollEvent(), EVENT_TIMER);
     EXPECT_EQ(PollEvent(), 70000);
     EXPECT_EQ(PollEvent(), 70000);
+    EXPECT_EQ(PollEvent(), EVENT_CONTROL);
+    EXPECT_EQ(EventData(), 1);
+    EXPECT_EQ(PollEvent(), EVENT_CONTROL);
+    EXPECT_EQ(EventData(), 2);
+    EXPECT_EQ(PollEvent(), 0);
+
+    // An emptied queue starts afresh: the same event again is a new one.
+    QueueEvent(EVENT_CONTROL, 3, 1962, 2);
+    QueueEvent(EVENT_TIMER, 2, 1962, 0);
+    EXPECT_EQ(PollEvent(), EVENT_CONTROL);
+    EXPECT_EQ(PollEvent(), EVENT_TIMER);
     EXPECT_EQ(PollEvent(), 0);
 }
 
