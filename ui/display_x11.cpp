@@ -127,6 +127,7 @@ bool UiLayerInit() {
     X11State& x = X11();
     if (x.display != nullptr) return true;
     XInitThreads();
+    XSetIOErrorHandler(X11DisplayLost);
     XrmInitialize();
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {

@@ -71,6 +71,11 @@ unsigned long X11PixelForColour(uint32_t colour);
 // XftColorFree when not kept).
 XftColor X11XftColour(uint32_t colour);
 
+// Xlib's I/O error handler for every connection of the process, installed
+// by UiLayerInit: reports the lost display and ends the process through the
+// DisplayLostHandler (platform_ui.h). Never returns.
+[[noreturn]] int X11DisplayLost(Display* display);
+
 // Counts X errors from now on (the server reports asynchronously: XSync
 // before X11ErrorsSinceTrap). Used where a request may legitimately fail.
 void X11TrapErrors();
