@@ -164,6 +164,8 @@ void UiLayerClose() {
     std::unique_lock<std::shared_mutex> hold(X11ConnectionLock());
     if (x.controlFont != nullptr) XftFontClose(x.display, x.controlFont);
     x.controlFont = nullptr;
+    if (x.coreFont != nullptr) XFreeFont(x.display, x.coreFont);
+    x.coreFont = nullptr;
     if (x.pictureDisplay != nullptr) XCloseDisplay(x.pictureDisplay);
     x.pictureDisplay = nullptr;
     x.pictureVisual = nullptr;

@@ -40,6 +40,9 @@ struct X11State {
     double dpiX = 96.0;  // Xft.dpi bounded to 48..480, or 96 when the resource is unset
     double dpiY = 96.0;
     XftFont* controlFont = nullptr;  // the font new controls receive
+    // The server's core font, loaded when Xft found no control font
+    // (control_text_x11.h).
+    XFontStruct* coreFont = nullptr;
     // The connection for canvas pictures, opened with the first canvas;
     // nullptr before that, or when it could not be opened.
     Display* pictureDisplay = nullptr;
