@@ -25,6 +25,7 @@
 namespace {
 
 constexpr int EXIT_CODE = 0;
+constexpr int DISPLAY_LOST_EXIT_CODE = 1;
 // How long shutdown waits for the worker threads to end: a round of either
 // takes well under a millisecond, a reopening of the device a few.
 constexpr int32_t WORKER_STOP_MS = 500;
@@ -51,6 +52,16 @@ void TickAnalysis() {
     }
 }
 
+// The display went away: nothing can be shown or asked any more. Recording
+// stops as at shutdown, so that the process does not end inside the sound
+// service's work; the worker threads and all they touch are left to the
+// process's end, which runs no static destructor under them.
+[[noreturn]] void EndWithoutDisplay() {
+    DisarmCaptureWatchdog();
+    if (void* device = Capture().DeviceHandle) StopCaptureDevice(device);
+    std::_Exit(DISPLAY_LOST_EXIT_CODE);
+}
+
 }  // namespace
 
 int64_t FatalIfZero(int64_t value, const char* label) {
@@ -68,6 +79,7 @@ void* FatalIfZero(void* value, const char* label) {
 
 void StartUp() {
     // A missing display is reported by the window creation below.
+    SetDisplayLostHandler(EndWithoutDisplay);
     UiLayerInit();
     ThreadLayerInit();
     CreateMeterTable();

@@ -17,7 +17,8 @@
 # command ends, or at the start of the next run if this one was cut short, so
 # every other run of the shared prefix sees 96 DPI.
 # The command sees DISPLAY, PULSE_SERVER, XDG_RUNTIME_DIR and, with --wine,
-# WINEPREFIX; PULSE_SINK=meter names the sink that plays the test signal.
+# WINEPREFIX; PULSE_SINK=meter names the sink that plays the test signal;
+# VELLUMTONE_XVFB_PID is the X server's, for a test that kills it.
 # VELLUMTONE_SOUND says which server runs (pulse, pipewire or none) and
 # VELLUMTONE_SOUND_SERVER is tests/sound_server.sh, with which a test kills
 # the server and starts a new one on the same runtime directory:
@@ -62,6 +63,7 @@ done
 Xvfb ":$display" -screen 0 "${screen}x24" -nolisten tcp -noreset -dpi "${dpi:-96}" >"$runtime/xvfb.log" 2>&1 &
 xvfb_pid=$!
 export DISPLAY=":$display"
+export VELLUMTONE_XVFB_PID=$xvfb_pid
 for _ in $(seq 100); do
   [ -e "/tmp/.X11-unix/X$display" ] && break
   sleep 0.1

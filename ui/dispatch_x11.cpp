@@ -190,6 +190,10 @@ int64_t LayerHandler(Window window, uint32_t message, uint64_t wParam, int64_t l
             return MapCommand(record, number, wParam, lParam);
         case MESSAGE_TIMER:
             if (record == nullptr) return NOT_HANDLED;
+            // A destroyed window asks again on every tick: a close request
+            // that the application dropped while it drained its events is
+            // not lost with the window.
+            if (record->destroyed) QueueSimple(EVENT_CLOSE_WINDOW, number, number);
             QueueEvent(EVENT_TIMER, static_cast<int64_t>(wParam), number, 0);
             return 0;
         case MESSAGE_LBUTTONUP:
@@ -374,6 +378,14 @@ int64_t HandleTopWindowEvent(XEvent& event) {
         case FocusIn:
         case FocusOut:
             return HandleFocus(record, event.xfocus, event.type == FocusIn);
+        case DestroyNotify:
+            // The layer never destroys a numbered window: another client did
+            // (a window or session manager, xdotool). A window that is gone
+            // makes a close request that nothing refuses.
+            if (event.xdestroywindow.window != window) return MESSAGE_X11_OTHER;
+            record->destroyed = true;
+            TopWindowProcedure(window, MESSAGE_CLOSE, 0, 0);
+            return MESSAGE_CLOSE;
         default:
             return MESSAGE_X11_OTHER;
     }

@@ -127,6 +127,7 @@ bool UiLayerInit() {
     X11State& x = X11();
     if (x.display != nullptr) return true;
     XInitThreads();
+    XSetIOErrorHandler(X11DisplayLost);
     XrmInitialize();
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
@@ -163,6 +164,8 @@ void UiLayerClose() {
     std::unique_lock<std::shared_mutex> hold(X11ConnectionLock());
     if (x.controlFont != nullptr) XftFontClose(x.display, x.controlFont);
     x.controlFont = nullptr;
+    if (x.coreFont != nullptr) XFreeFont(x.display, x.coreFont);
+    x.coreFont = nullptr;
     if (x.pictureDisplay != nullptr) XCloseDisplay(x.pictureDisplay);
     x.pictureDisplay = nullptr;
     x.pictureVisual = nullptr;

@@ -40,6 +40,9 @@ struct X11State {
     double dpiX = 96.0;  // Xft.dpi bounded to 48..480, or 96 when the resource is unset
     double dpiY = 96.0;
     XftFont* controlFont = nullptr;  // the font new controls receive
+    // The server's core font, loaded when Xft found no control font
+    // (control_text_x11.h).
+    XFontStruct* coreFont = nullptr;
     // The connection for canvas pictures, opened with the first canvas;
     // nullptr before that, or when it could not be opened.
     Display* pictureDisplay = nullptr;
@@ -70,6 +73,11 @@ unsigned long X11PixelForColour(uint32_t colour);
 // The same colour for Xft drawing (allocated once per call; free with
 // XftColorFree when not kept).
 XftColor X11XftColour(uint32_t colour);
+
+// Xlib's I/O error handler for every connection of the process, installed
+// by UiLayerInit: reports the lost display and ends the process through the
+// DisplayLostHandler (platform_ui.h). Never returns.
+[[noreturn]] int X11DisplayLost(Display* display);
 
 // Counts X errors from now on (the server reports asynchronously: XSync
 // before X11ErrorsSinceTrap). Used where a request may legitimately fail.

@@ -109,6 +109,10 @@ bool UiLayerInit() {
     return true;
 }
 
+// The window system is part of the process's own session, with no connection
+// that could drop: the handler is never called.
+void SetDisplayLostHandler(DisplayLostHandler) {}
+
 // Worker threads may still be drawing into canvases when this runs, and the
 // process ends right after it: windows, controls, canvases and their
 // pictures stay as they are. Only what no other thread can reach goes.

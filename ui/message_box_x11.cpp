@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/control_text_x11.h"
 #include "ui/dispatch_x11.h"
 #include "ui/display_x11.h"
 #include "ui/focus_x11.h"
@@ -59,22 +60,6 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-int TextWidth(XftFont* font, const std::string& text) {
-    if (font == nullptr || text.empty()) return 0;
-    XGlyphInfo extents;
-    XftTextExtentsUtf8(X11().display, font, reinterpret_cast<const FcChar8*>(text.data()),
-                       static_cast<int>(text.size()), &extents);
-    return extents.xOff;
-}
-
-void DrawText(XftDraw* draw, XftFont* font, int x, int baseline, const std::string& text) {
-    if (font == nullptr || text.empty()) return;
-    XftColor colour = X11XftColour(COLOUR_BUTTON_TEXT);
-    XftDrawStringUtf8(draw, &colour, font, x, baseline,
-                      reinterpret_cast<const FcChar8*>(text.data()), static_cast<int>(text.size()));
-    XftColorFree(X11().display, X11().visual, X11().colormap, &colour);
-}
-
 void Rect(Display* display, Drawable d, GC gc, uint32_t colour, int x, int y, int w, int h) {
     XSetForeground(display, gc, X11PixelForColour(colour));
     XDrawRectangle(display, d, gc, x, y, static_cast<unsigned>(w - 1),
@@ -89,7 +74,7 @@ void Paint(MessageBoxState& box) {
                       static_cast<unsigned>(box.height), static_cast<unsigned>(xs.depth));
     GC gc = X11CreateGC(buffer);
     XftDraw* draw = XftDrawCreate(display, buffer, xs.visual, xs.colormap);
-    XftFont* font = xs.controlFont;
+    ControlTextFont font = ControlTextFontNow();
     int strip = ScaleValue(STRIP_HEIGHT, ScaleFactorY());
 
     XSetForeground(display, gc, X11PixelForColour(COLOUR_WINDOW));
@@ -98,10 +83,10 @@ void Paint(MessageBoxState& box) {
     XSetForeground(display, gc, X11PixelForColour(COLOUR_BUTTON_FACE));
     XFillRectangle(display, buffer, gc, 0, box.height - strip, static_cast<unsigned>(box.width),
                    static_cast<unsigned>(strip));
-    int ascent = font != nullptr ? font->ascent : 0;
     for (size_t i = 0; i < box.lines.size(); ++i) {
-        DrawText(draw, font, box.textX, box.textY + static_cast<int>(i) * box.lineHeight + ascent,
-                 box.lines[i]);
+        DrawControlText(font, draw, gc, buffer, box.textX,
+                        box.textY + static_cast<int>(i) * box.lineHeight + font.ascent,
+                        box.lines[i]);
     }
 
     // The OK button: the default button's black frame, then the 3D edge.
@@ -121,10 +106,10 @@ void Paint(MessageBoxState& box) {
         XDrawLine(display, buffer, gc, x + w - 3, y + 2, x + w - 3, y + h - 3);
     }
     int shift = box.pressed ? 1 : 0;
-    int labelWidth = TextWidth(font, "OK");
-    int fontHeight = font != nullptr ? font->ascent + font->descent : 0;
-    DrawText(draw, font, x + (w - labelWidth) / 2 + shift,
-             y + (h - fontHeight) / 2 + ascent + shift, "OK");
+    int labelWidth = ControlTextWidth(font, "OK");
+    int fontHeight = font.ascent + font.descent;
+    DrawControlText(font, draw, gc, buffer, x + (w - labelWidth) / 2 + shift,
+                    y + (h - fontHeight) / 2 + font.ascent + shift, "OK");
     // The focus is on OK.
     char dots[] = {1, 1};
     XSetForeground(display, gc, X11PixelForColour(COLOUR_BUTTON_TEXT));
@@ -191,12 +176,12 @@ int64_t HandleBoxEvent(XEvent& event, void* context) {
 }
 
 void Layout(MessageBoxState& box) {
-    XftFont* font = X11().controlFont;
+    ControlTextFont font = ControlTextFontNow();
     double fx = ScaleFactorX(), fy = ScaleFactorY();
     int textWidth = ScaleValue(MIN_TEXT_WIDTH, fx);
     for (const std::string& line : box.lines)
-        textWidth = std::max(textWidth, TextWidth(font, line));
-    box.lineHeight = font != nullptr ? font->ascent + font->descent : 12;
+        textWidth = std::max(textWidth, ControlTextWidth(font, line));
+    box.lineHeight = font.ascent + font.descent > 0 ? font.ascent + font.descent : 12;
     int margin = ScaleValue(MARGIN, fx);
     box.textX = margin;
     box.textY = ScaleValue(MARGIN, fy);

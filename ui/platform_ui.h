@@ -13,6 +13,14 @@
 bool UiLayerInit();
 void UiLayerClose();
 
+// What ends the program when the window system goes away under it (X11: the
+// server died or the connection dropped; Win32 has no such event). Called
+// once, on whichever thread finds out, after the layer has said so on stderr;
+// it must not return, and must not use anything that needs the display.
+// Without one the layer ends the process itself with exit code 1.
+using DisplayLostHandler = void (*)();
+void SetDisplayLostHandler(DisplayLostHandler handler);
+
 // A top-level window whose client area is width x height; returns the native
 // window handle, nullptr on failure. It becomes the thread's control list
 // target unless flags has bit 3.

@@ -1,16 +1,18 @@
-// The push button on X11, drawn by the layer in the classic 3D look with Xft
-// text: a raised edge when up, a sunken edge with the text moved one pixel
-// down and right while pressed, and for a checked push-like toggle
-// additionally the half-tone face of a latched button. A click (press and
-// release inside, or Space) flips an auto check box and then sends
-// WM_COMMAND with BN_CLICKED to the window the button is in, which the
-// window procedure turns into EVENT_CONTROL, as the Windows button does.
+// The push button on X11, drawn by the layer in the classic 3D look with
+// the control text (control_text_x11.h): a raised edge when up, a sunken
+// edge with the text moved one pixel down and right while pressed, and for
+// a checked push-like toggle additionally the half-tone face of a latched
+// button. A click (press and release inside, or Space) flips an auto check
+// box and then sends WM_COMMAND with BN_CLICKED to the window the button is
+// in, which the window procedure turns into EVENT_CONTROL, as the Windows
+// button does.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <algorithm>
 #include <string>
 
+#include "ui/control_text_x11.h"
 #include "ui/controls_x11.h"
 #include "ui/dispatch_x11.h"
 #include "ui/display_x11.h"
@@ -95,18 +97,12 @@ void Paint(ControlRecord& control) {
         EdgeRing(display, gc, d, w, h, 1, COLOUR_3D_LIGHT, COLOUR_BUTTON_SHADOW);
     }
 
-    XftFont* font = X11().controlFont;
-    if (font != nullptr && state->draw != nullptr && !state->text.empty()) {
-        auto text = reinterpret_cast<const FcChar8*>(state->text.data());
-        int length = static_cast<int>(state->text.size());
-        XGlyphInfo extents;
-        XftTextExtentsUtf8(display, font, text, length, &extents);
+    if (!state->text.empty()) {
+        ControlTextFont font = ControlTextFontNow();
         int shift = sunken ? 1 : 0;
-        int x = (w - extents.xOff) / 2 + shift;
-        int y = (h - (font->ascent + font->descent)) / 2 + font->ascent + shift;
-        XftColor colour = X11XftColour(COLOUR_BUTTON_TEXT);
-        XftDrawStringUtf8(state->draw, &colour, font, x, y, text, length);
-        XftColorFree(display, X11().visual, X11().colormap, &colour);
+        int x = (w - ControlTextWidth(font, state->text)) / 2 + shift;
+        int y = (h - (font.ascent + font.descent)) / 2 + font.ascent + shift;
+        DrawControlText(font, state->draw, gc, d, x, y, state->text);
     }
 
     if (ShowsFocusRectangle(control.handle) && w > 8 && h > 8) {

@@ -41,6 +41,9 @@ bool UiLayerInit() {
 }
 void UiLayerClose() {}
 
+// There is no display to lose.
+void SetDisplayLostHandler(DisplayLostHandler) {}
+
 void* CreateTopWindow(int64_t number, int, int, int, int, const char*, uint32_t, void*) {
     return FakeHandle(number);
 }

@@ -23,6 +23,7 @@ struct WindowRecord {
     Window focusControl = 0;     // control holding the focus inside the window
     Window rememberedFocus = 0;  // focus to give back when the window is activated again
     bool reparented = false;     // a window manager put a frame around it
+    bool destroyed = false;      // another client destroyed the X window
     int x = 0, y = 0, width = 0, height = 0;  // last known position and client size
     Time lastClickTime = 0;                   // for double clicks
     int lastClickX = 0, lastClickY = 0;

@@ -1,6 +1,7 @@
 // The message side of the X11 layer: what FetchPlatformMessage returns and in
-// which order, what the message hook sees and suppresses, close requests,
-// messages posted from other threads, and the timer rules of WM_TIMER.
+// which order, what the message hook sees and suppresses, close requests and
+// the window's destruction by another client, messages posted from other
+// threads, and the timer rules of WM_TIMER.
 
 // clang-format off
 #include <gtest/gtest.h>  // before Xlib, whose None macro gtest also uses
@@ -191,6 +192,24 @@ TEST_F(DispatchX11, CloseRequestOnlyQueuesTheCloseEvent) {
     XWindowAttributes attributes;
     ASSERT_TRUE(XGetWindowAttributes(TestDisplay(), window, &attributes));
     EXPECT_EQ(attributes.map_state, IsViewable) << "the window stays on screen";
+}
+
+// Another client destroys the window: a close request, made again with each
+// tick, so that the application cannot lose it by draining its events.
+TEST_F(DispatchX11, WindowDestroyedByAnotherClientAsksToCloseOnEveryTick) {
+    Window window = MakeWindow(3013);
+    Display* other = XOpenDisplay(DisplayString(TestDisplay()));
+    ASSERT_NE(other, nullptr);
+    XDestroyWindow(other, window);
+    XCloseDisplay(other);
+    ASSERT_TRUE(PumpUntil([] { return NextQueued() == EVENT_CLOSE_WINDOW; }));
+    EXPECT_EQ(EventWindow(), 3013);
+    Settle();
+    ASSERT_EQ(StartWindowTimer(3013, 2, 10), 2u);
+    ASSERT_TRUE(RepeatUntil([] { return FetchPlatformMessage(50) == MESSAGE_TIMER; }));
+    EXPECT_EQ(NextQueued(), EVENT_CLOSE_WINDOW);
+    EXPECT_EQ(NextQueued(), EVENT_TIMER);
+    StartWindowTimer(3013, 2, 0x7FFFFFFF);  // park it
 }
 
 TEST_F(DispatchX11, PostedBufferDoneMessagePassesTheHookAndQueuesNothing) {
