@@ -68,8 +68,8 @@ bool RescaleMeter(int64_t number, int x, int y, int width);
 // Held by every thread that draws or rebuilds meters once the worker threads
 // run: by the analysis thread around one tick's updates, by the main thread
 // around a rebuild, so that no update draws from a record, dial or canvas
-// that a rebuild is replacing. Uncontended it is one atomic exchange each
-// way.
+// that a rebuild is replacing. Uncontended, as on every tick but one that
+// meets a rebuild, taking and leaving it is one atomic operation each.
 std::mutex& MeterUpdateLock();
 
 // Slot of the meter with this control number, 0 if there is none.
