@@ -122,7 +122,8 @@ child_geometries() {  # window id
 }
 
 expected_children() {  # dpi
-    local size="$(scaled 497 "$1")x$(scaled 141 "$1")"
+    local size
+    size="$(scaled 497 "$1")x$(scaled 141 "$1")"
     {
         echo "$(scaled 350 "$1")x$(scaled 30 "$1")+$(scaled 330 "$1")+$(scaled 170 "$1")"
         echo "$size+$(scaled 10 "$1")+$(scaled 10 "$1")"
@@ -142,7 +143,7 @@ expect_layout() {  # id dpi
         sleep 0.2
     done
     log "rescale: at $2 DPI the client area is ${w}x$h, expected ${client_w}x$client_h;" \
-        "children:" $children "expected:" $(expected_children "$2")
+        "children: ${children//$'\n'/ } expected: $(expected_children "$2" | tr '\n' ' ')"
     return 1
 }
 
