@@ -9,6 +9,7 @@
 #include "ui/dpi_win32.h"
 
 #include <cmath>
+#include <cstdlib>
 
 #include "ui/display_scale.h"
 #include "ui/layer_win32.h"
@@ -44,6 +45,25 @@ bool FrameAtDpi(const WindowRecord& record, double dpi, RECT* frame) {
                   static_cast<UINT>(std::lround(BoundDisplayDpi(dpi)))) != FALSE;
 }
 
+// Whether a suggested rectangle has about the size of the window's own one
+// (each side within a quarter).
+bool Fits(const RECT& suggested, const RECT& own) {
+    const int64_t width = int64_t{own.right} - own.left, height = int64_t{own.bottom} - own.top;
+    return std::abs(int64_t{suggested.right} - suggested.left - width) <= width / 4 &&
+           std::abs(int64_t{suggested.bottom} - suggested.top - height) <= height / 4;
+}
+
+// The window's outer rectangle, where it stands, for the client area of the
+// current scale, with the frame that the system draws around it now.
+RECT OwnFrame(const WindowRecord& record) {
+    RECT frame, client;
+    GetWindowRect(record.handle, &frame);
+    GetClientRect(record.handle, &client);
+    frame.right += Win32ScaleX(record.clientWidth) - client.right;
+    frame.bottom += Win32ScaleY(record.clientHeight) - client.bottom;
+    return frame;
+}
+
 struct FontChange {
     HFONT from;
     HFONT to;
@@ -65,23 +85,31 @@ int64_t Win32OnDpiChanged(WindowRecord& record, int64_t number, WPARAM wParam,
     HWND window = record.handle;
     const double dpiX = LOWORD(wParam), dpiY = HIWORD(wParam);
     HFONT previous = Win32SetDisplayDpi(dpiX, dpiY);
-    // A DPI out of bounds makes the window for the bounded one, so the
-    // rectangle suggested for the DPI as sent does not fit it.
+    // The system's suggestion differs from the window's own size at the new
+    // scale at most by the rounding of the frame. One that does not fit it
+    // is not taken: it was made for a DPI out of bounds, which the layer
+    // does not use, or it is no suggestion at all (another program sent the
+    // message: Wine passes its pointer on as it is). The window then keeps
+    // its place and takes its own size.
     const bool bounded = BoundDisplayDpi(dpiX) == dpiX && BoundDisplayDpi(dpiY) == dpiY;
-    RECT frame;
-    if (suggested != nullptr && bounded) {
-        frame = *suggested;
+    RECT own = OwnFrame(record);
+    if (suggested != nullptr && bounded && Fits(*suggested, own)) {
+        SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
     } else {
-        RECT now;
-        GetWindowRect(window, &now);
-        frame = RECT{0, 0, Win32ScaleX(record.clientWidth), Win32ScaleY(record.clientHeight)};
-        DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
-        DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
-        if (!FrameAtDpi(record, dpiY, &frame)) AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-        OffsetRect(&frame, now.left - frame.left, now.top - frame.top);
+        SetWindowPos(window, nullptr, 0, 0, own.right - own.left, own.bottom - own.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        // A frame that changed with the scale is measured again.
+        RECT client;
+        GetClientRect(window, &client);
+        const LONG wrongX = Win32ScaleX(record.clientWidth) - client.right;
+        const LONG wrongY = Win32ScaleY(record.clientHeight) - client.bottom;
+        if (wrongX != 0 || wrongY != 0) {
+            SetWindowPos(window, nullptr, 0, 0, own.right - own.left + wrongX,
+                         own.bottom - own.top + wrongY, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
     }
-    SetWindowPos(window, nullptr, frame.left, frame.top, frame.right - frame.left,
-                 frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
     FontChange change{previous, Win32ControlFont()};
     if (change.from != change.to)
         EnumChildWindows(window, ChangeFont, reinterpret_cast<LPARAM>(&change));

@@ -12,9 +12,10 @@ constexpr UINT GET_DPI_SCALED_SIZE_MESSAGE = 0x02E4;  // WM_GETDPISCALEDSIZE
 
 // WM_DPICHANGED: the window's new DPI in wParam (x low, y high) and the
 // rectangle the system suggests for it at that DPI. The layer takes the
-// scale and makes the control font for it, the window takes the rectangle,
-// its controls the font, and the window's scale-change handler runs.
-// Returns the message's result, 0.
+// scale (bounded) and makes the control font for it, the window takes the
+// rectangle (or, should it not fit the window at that scale, its own size
+// where it stands), its controls the font, and the window's scale-change
+// handler runs. Returns the message's result, 0.
 int64_t Win32OnDpiChanged(WindowRecord& record, int64_t number, WPARAM wParam,
                           const RECT* suggested);
 

@@ -94,17 +94,30 @@ TEST(DpiChange, WindowButtonFontAndMetersTakeTheNewScale) {
     HWND button = GetDlgItem(window, static_cast<int>(DONATION_BUTTON));
     ASSERT_NE(button, nullptr);
 
-    // 120 DPI, then a DPI that states no scale: the bound makes it 96. The
-    // test display is 1280 pixels wide: at 120 DPI the client area fills it
-    // from its left edge, so that the screen shows all of both meters.
-    for (WORD dpi : {WORD{120}, WORD{0}}) {
-        SCOPED_TRACE("DPI " + std::to_string(dpi));
-        const double scale = dpi == 0 ? 1.0 : dpi / 96.0;
-        RECT suggested = {0, 0, ScaleValue(1024, scale), ScaleValue(220, scale)};
+    // The test display is 1280 pixels wide: at 120 DPI the client area
+    // fills it from its left edge, so that the screen shows both meters.
+    struct Change {
+        WORD dpi;
+        bool fits;  // false: a rectangle that no system would suggest
+        double scale;
+    };
+    const Change changes[] = {
+        {120, true, 1.25},
+        {0, true, 1.0},  // a DPI that states no scale: the bound makes it 96
+        {120, false, 1.25},
+        {96, true, 1.0},
+    };
+    for (const Change& step : changes) {
+        SCOPED_TRACE("DPI " + std::to_string(step.dpi) +
+                     (step.fits ? "" : ", no fitting rectangle"));
+        const double scale = step.scale;
+        RECT before;
+        GetWindowRect(window, &before);
+        RECT suggested = {0, 0, ScaleValue(1024, scale), step.fits ? ScaleValue(220, scale) : 2};
         AdjustWindowRectEx(&suggested, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)),
                            FALSE, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
         OffsetRect(&suggested, 0, 50 - suggested.top);
-        EXPECT_EQ(SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+        EXPECT_EQ(SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(step.dpi, step.dpi),
                                reinterpret_cast<LPARAM>(&suggested)),
                   0);
         DrainEvents();
@@ -113,7 +126,13 @@ TEST(DpiChange, WindowButtonFontAndMetersTakeTheNewScale) {
         RECT frame, client;
         GetWindowRect(window, &frame);
         GetClientRect(window, &client);
-        if (dpi != 0) ExpectRect(frame, suggested, "window");
+        if (step.dpi != 0 && step.fits) {
+            ExpectRect(frame, suggested, "window");
+        } else {
+            // The window keeps its place and takes its own size.
+            EXPECT_EQ(frame.left, before.left);
+            EXPECT_EQ(frame.top, before.top);
+        }
         EXPECT_EQ(client.right, ScaleValue(1024, scale));
         EXPECT_EQ(client.bottom, ScaleValue(220, scale));
         ExpectRect(ChildRect(button), Scaled(RECT{330, 170, 680, 200}, scale), "button");
@@ -124,7 +143,7 @@ TEST(DpiChange, WindowButtonFontAndMetersTakeTheNewScale) {
             LOGFONTW description{};
             ASSERT_NE(GetObjectW(font, sizeof description, &description), 0);
             EXPECT_STREQ(description.lfFaceName, L"Segoe UI");
-            EXPECT_EQ(description.lfHeight, -MulDiv(9, dpi, 72));
+            EXPECT_EQ(description.lfHeight, -MulDiv(9, step.dpi, 72));
         }
         ExpectMeter(window, LEFT_METER, RECT{10, 10, 507, 151}, scale);
         ExpectMeter(window, RIGHT_METER, RECT{517, 10, 1014, 151}, scale);
