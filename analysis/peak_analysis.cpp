@@ -9,6 +9,7 @@
 
 #include "capture/block_exchange.h"
 #include "capture/capture_state.h"
+#include "meter/meter_table.h"
 #include "meter/needle.h"
 
 SemaphoreRecord* AnalysisSemaphore = nullptr;
@@ -76,12 +77,18 @@ void AnalyseNewestBlock(std::chrono::steady_clock::time_point now) {
         stale ? ChannelPeaks{} : ComputePeaks(block.bytes, block.length, frameBytes);
     const auto left = static_cast<float>(PeakToReading(peaks.PeakLeft));
     const auto right = static_cast<float>(PeakToReading(peaks.PeakRight));
-    SetMeterValue(LEFT_METER, left);
-    SetMeterValue(RIGHT_METER, right);
+    bool settled = false;
+    {
+        // A rebuild for a new display scale waits for the tick, or the tick for it.
+        std::lock_guard<std::mutex> meters(MeterUpdateLock());
+        SetMeterValue(LEFT_METER, left);
+        SetMeterValue(RIGHT_METER, right);
+        settled = MeterSettledAt(LEFT_METER, left) && MeterSettledAt(RIGHT_METER, right);
+    }
 
     using Clock = std::chrono::steady_clock;
     Clock::time_point until = Clock::time_point::min();
-    if (MeterSettledAt(LEFT_METER, left) && MeterSettledAt(RIGHT_METER, right)) {
+    if (settled) {
         // Silence stays silence; a fresh block reads the same until it is stale.
         until =
             stale || block.length == 0

@@ -1,7 +1,10 @@
 // Layout of the main window, in 96-DPI pixels: a 1024 x 220 client area,
 // two 497-wide meters 10 pixels apart and from the sides, the button
-// centred under them.
+// centred under them. The window layer scales it for the display, at
+// creation and again whenever the window's display scale changes.
 #include "app/main_window.h"
+
+#include <mutex>
 
 #include "app/app_identity.h"
 #include "app/startup.h"
@@ -19,6 +22,23 @@ constexpr uint32_t PUSH_LIKE_TOGGLE = 0x1003;           // BS_AUTOCHECKBOX + BS_
 constexpr int METER_WIDTH = 497;
 constexpr int64_t METER_FLAGS = 3;  // overload indicator on
 
+struct Place {
+    int x, y, width, height;  // height 0: the meter's own
+};
+constexpr Place BUTTON_PLACE = {330, 170, 350, 30};
+constexpr Place LEFT_METER_PLACE = {10, 10, METER_WIDTH, 0};
+constexpr Place RIGHT_METER_PLACE = {METER_WIDTH + 20, 10, METER_WIDTH, 0};
+
+// The window layer has scaled the window and made its control font for the
+// new scale; the button and the meters follow, laid out as at creation.
+void RescaleMainWindow(int64_t) {
+    PlaceControl(DONATION_BUTTON, BUTTON_PLACE.x, BUTTON_PLACE.y, BUTTON_PLACE.width,
+                 BUTTON_PLACE.height);
+    std::lock_guard<std::mutex> hold(MeterUpdateLock());
+    RescaleMeter(LEFT_METER, LEFT_METER_PLACE.x, LEFT_METER_PLACE.y, LEFT_METER_PLACE.width);
+    RescaleMeter(RIGHT_METER, RIGHT_METER_PLACE.x, RIGHT_METER_PLACE.y, RIGHT_METER_PLACE.width);
+}
+
 }  // namespace
 
 void* MainWindowHandle() {
@@ -29,16 +49,23 @@ int CreateMainWindow() {
     mainWindowHandle = FatalIfZero(CreateTopWindow(MAIN_WINDOW, 30, 30, 1024, 220, WINDOW_TITLE,
                                                    CAPTION_AND_SYSTEM_MENU, nullptr),
                                    "op");
-    CreatePushButton(DONATION_BUTTON, 330, 170, 350, 30, DONATION_BUTTON_TEXT, PUSH_LIKE_TOGGLE);
+    CreatePushButton(DONATION_BUTTON, BUTTON_PLACE.x, BUTTON_PLACE.y, BUTTON_PLACE.width,
+                     BUTTON_PLACE.height, DONATION_BUTTON_TEXT, PUSH_LIKE_TOGGLE);
     SetWindowBackground(MAIN_WINDOW, MAIN_WINDOW_BACKGROUND);
-    FatalIfZero(CreateMeter(LEFT_METER, 10, 10, METER_WIDTH, " ", METER_FLAGS), "mtgd1");
-    FatalIfZero(CreateMeter(RIGHT_METER, METER_WIDTH + 20, 10, METER_WIDTH, " ", METER_FLAGS),
+    FatalIfZero(CreateMeter(LEFT_METER, LEFT_METER_PLACE.x, LEFT_METER_PLACE.y,
+                            LEFT_METER_PLACE.width, " ", METER_FLAGS),
+                "mtgd1");
+    FatalIfZero(CreateMeter(RIGHT_METER, RIGHT_METER_PLACE.x, RIGHT_METER_PLACE.y,
+                            RIGHT_METER_PLACE.width, " ", METER_FLAGS),
                 "mtgd1");
     SetMessageHook(WaveMessageHook);
+    SetScaleChangeHandler(MAIN_WINDOW, RescaleMainWindow);
     return 0;
 }
 
 int InitMeterSmoothing() {
+    // The worker threads run by now.
+    std::lock_guard<std::mutex> hold(MeterUpdateLock());
     ResetMeterSmoothing(LEFT_METER, 16);
     ResetMeterSmoothing(RIGHT_METER, 16);
     return 0;

@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "draw/canvas.h"
@@ -141,6 +142,19 @@ void BM_SetMeterValueSteady(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_SetMeterValueSteady);
+
+// The same with the analysis tick's hold of the meters' lock around it,
+// uncontended as on every tick without a rebuild for a new display scale.
+void BM_SetMeterValueSteadyUnderLock(benchmark::State& state) {
+    StartMeter();
+    for (int i = 0; i < 16; ++i) SetMeterValue(METER, 42);
+    for (auto _ : state) {
+        std::lock_guard<std::mutex> hold(MeterUpdateLock());
+        SetMeterValue(METER, 42);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SetMeterValueSteadyUnderLock);
 
 // The drawing side of an X11 presentation of a moving update's square.
 void BM_ConvertChangedSquareToDisplayPixels(benchmark::State& state) {

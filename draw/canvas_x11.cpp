@@ -292,7 +292,10 @@ int64_t HandleCanvasEvent(ControlRecord& control, XEvent& event) {
     }
 }
 
-const ControlType CANVAS_CONTROL_TYPE = {CANVAS_TYPE, HandleCanvasEvent, nullptr, nullptr};
+void ResizeCanvas(ControlRecord& control, int width, int height);
+
+const ControlType CANVAS_CONTROL_TYPE = {CANVAS_TYPE, HandleCanvasEvent, nullptr, nullptr,
+                                         ResizeCanvas};
 
 bool AttachSharedImage(CanvasState& canvas, Display* display, Visual* visual, int depth) {
     int width = canvas.view.width, height = canvas.view.height;
@@ -368,6 +371,58 @@ bool CreatePicture(CanvasState& canvas) {
     }
     canvas.view = PixelView{canvas.pixels.data(), width, height, 24, stride};
     return true;
+}
+
+// Lets go of the image the picture is presented through. Call with the
+// guard held.
+void DropImage(CanvasState& canvas) {
+    if (canvas.image == nullptr) return;
+    if (canvas.sharedMemory) {
+        XShmDetach(canvas.display, &canvas.segment);
+        // The server lets go of the segment before it is unmapped here.
+        XSync(canvas.display, False);
+        shmdt(canvas.segment.shmaddr);
+        canvas.image->data = nullptr;
+        canvas.segment = {};
+        canvas.sharedMemory = false;
+    }
+    XDestroyImage(canvas.image);
+    canvas.image = nullptr;
+}
+
+// The window was given a new size: a new picture for it, white, with the
+// old one at its top-left corner (as the Windows canvas keeps it), and a new
+// image to present it through. Should either not be made, the canvas keeps
+// its old picture, or shows nothing until it is given another size.
+void ResizeCanvas(ControlRecord& control, int width, int height) {
+    auto* extra = static_cast<CanvasExtra*>(control.extra.get());
+    if (extra == nullptr || extra->state == nullptr) return;
+    CanvasState& canvas = *extra->state;
+    std::lock_guard<std::mutex> hold(canvas.guard);
+    std::vector<uint8_t> oldPixels = std::move(canvas.pixels);
+    const PixelView oldView = canvas.view;
+    const int oldWidth = canvas.windowWidth, oldHeight = canvas.windowHeight;
+    canvas.windowWidth = width;
+    canvas.windowHeight = height;
+    if (!CreatePicture(canvas)) {
+        canvas.pixels = std::move(oldPixels);
+        canvas.view = oldView;
+        canvas.windowWidth = oldWidth;
+        canvas.windowHeight = oldHeight;
+        return;
+    }
+    const int rows = std::min(oldView.height, canvas.view.height);
+    const int bytes = 3 * std::min(oldView.width, canvas.view.width);
+    for (int y = 0; y < rows; ++y) std::memcpy(canvas.view.At(0, y), oldView.At(0, y), bytes);
+    X11State& xs = X11();
+    Visual* visual = canvas.display == xs.display ? xs.visual : xs.pictureVisual;
+    DropImage(canvas);
+    if (!(xs.shmAvailable && AttachSharedImage(canvas, canvas.display, visual, xs.depth))) {
+        CreatePlainImage(canvas, canvas.display, visual, xs.depth);
+    }
+    DrawEdge(canvas);
+    XFlush(xs.display);
+    Present(canvas);
 }
 
 }  // namespace

@@ -79,6 +79,10 @@ ImageBits ImageHandle(int64_t image) {
     return &record->view;
 }
 
+void ReleaseImage(int64_t image) {
+    ImageTable().Release(image);
+}
+
 // Released one by one: the table's records are not copyable, so the whole
 // array cannot simply be refilled.
 void ReleaseAllImages() {

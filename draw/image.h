@@ -19,5 +19,9 @@ int64_t NewImage(int64_t number, int width, int height, int depth);
 // The image's pixel memory, or nullptr if the image does not exist.
 ImageBits ImageHandle(int64_t image);
 
+// Releases one image: its number then names nothing. Only for an image that
+// no thread is drawing from or into.
+void ReleaseImage(int64_t image);
+
 // Releases every image (drawing layer shutdown).
 void ReleaseAllImages();

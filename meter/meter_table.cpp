@@ -12,6 +12,7 @@
 #include "draw/image.h"
 #include "meter/dial_face.h"
 #include "meter/needle.h"
+#include "ui/platform_ui.h"
 
 namespace {
 
@@ -36,6 +37,43 @@ int64_t ScaledControlWidth(int64_t control, int width) {
     return int64_t{pictureWidth} + 4;
 }
 
+// The meter's height as asked of the window layer: the control shows only
+// the upper part of the dial; the pivot lies below its visible area.
+int ControlHeight(int width) {
+    return static_cast<int>(Round(width / 1.5) - 190);
+}
+
+// Sizes the meter for a control `meterWidth` wide, as the window layer made
+// it, and makes its two images, black. False, with the record and the
+// images as they were, if either image cannot be made.
+bool SizeMeter(MeterRecord& meter, int64_t meterWidth) {
+    const int64_t nominalHeight = Round(meterWidth / 1.5);
+    const int64_t imageWidth = meterWidth - 4;
+    const int64_t imageHeight = nominalHeight - 4;
+    const int64_t dial =
+        NewImage(-1, static_cast<int>(imageWidth), static_cast<int>(imageHeight), 32);
+    const int64_t spare =
+        NewImage(-1, static_cast<int>(imageWidth), static_cast<int>(Round(imageHeight * 0.2)), 32);
+    if (dial == 0 || spare == 0) {
+        if (dial != 0) ReleaseImage(dial);
+        if (spare != 0) ReleaseImage(spare);
+        return false;
+    }
+    meter.imageWidth = imageWidth;
+    meter.imageHeight = imageHeight;
+    meter.sizeUnit = Round(imageWidth / 40.0);
+    meter.auxX = Round(static_cast<double>(imageWidth - 3 * meter.sizeUnit - 13));
+    meter.auxY = Round(imageHeight - 0.35 * imageHeight - 2.0 * meter.sizeUnit);
+    meter.pivotX = Round(imageWidth / 2.0);
+    // From the control width and nominal height, not the image sizes.
+    meter.needleRadius =
+        Round(static_cast<double>(meterWidth) / static_cast<double>(meterWidth + 35) *
+              static_cast<double>(nominalHeight));
+    meter.dialImage = dial;
+    meter.spareImage = spare;
+    return true;
+}
+
 }  // namespace
 
 void CreateMeterTable() {
@@ -56,17 +94,9 @@ int64_t CreateMeter(int64_t number, int x, int y, int width, const std::string& 
                     int64_t flags) {
     if (flags < 0 || flags > 15) return 0;
     if (width < 150) width = 150;
-    // The control shows only the upper part of the dial; the pivot lies
-    // below its visible area.
-    const int64_t control = CanvasControl(
-        number, x, y, width, static_cast<int>(Round(width / 1.5) - 190), CANVAS_BORDER);
+    const int64_t control = CanvasControl(number, x, y, width, ControlHeight(width), CANVAS_BORDER);
     if (control == 0) return 0;
     if (number == -1) number = control;
-    // The window layer scaled the control for the display; the meter is
-    // built for the width it really has, so that the dial fills the picture
-    // at any scale (and is the very same at a scale of 1).
-    const int64_t meterWidth = ScaledControlWidth(number, width);
-    const int64_t nominalHeight = Round(meterWidth / 1.5);
 
     const int64_t slot = nextMeterSlot;
     if (static_cast<int64_t>(meterTable.size()) < slot + 1) {
@@ -74,8 +104,6 @@ int64_t CreateMeter(int64_t number, int x, int y, int width, const std::string& 
     }
     MeterRecord& meter = meterTable[static_cast<size_t>(slot)];
     meter = MeterRecord{};
-    meter.imageWidth = meterWidth - 4;
-    meter.imageHeight = nominalHeight - 4;
     meter.flags = flags;
     meter.colour0 = defaultColours[0];
     meter.colour1 = defaultColours[1];
@@ -84,20 +112,11 @@ int64_t CreateMeter(int64_t number, int x, int y, int width, const std::string& 
     meter.averageCount = 8;
     meter.ringIndex = 0;
     meter.ringSum = 0.0f;
-    meter.sizeUnit = Round(meter.imageWidth / 40.0);
-    meter.auxX = Round(static_cast<double>(meter.imageWidth - 3 * meter.sizeUnit - 13));
-    meter.auxY = Round(meter.imageHeight - 0.35 * meter.imageHeight - 2.0 * meter.sizeUnit);
     meter.caption = caption;
-    meter.pivotX = Round(meter.imageWidth / 2.0);
-    // From the control width and nominal height, not the image sizes.
-    meter.needleRadius =
-        Round(static_cast<double>(meterWidth) / static_cast<double>(meterWidth + 35) *
-              static_cast<double>(nominalHeight));
-    meter.dialImage =
-        NewImage(-1, static_cast<int>(meter.imageWidth), static_cast<int>(meter.imageHeight), 32);
-    meter.spareImage = NewImage(-1, static_cast<int>(meter.imageWidth),
-                                static_cast<int>(Round(meter.imageHeight * 0.2)), 32);
-    if (meter.dialImage == 0 || meter.spareImage == 0) {
+    // The window layer scaled the control for the display; the meter is
+    // built for the width it really has, so that the dial fills the picture
+    // at any scale (and is the very same at a scale of 1).
+    if (!SizeMeter(meter, ScaledControlWidth(number, width))) {
         // No meter without its dial: leave the slot blank for the next one.
         meter = MeterRecord{};
         return 0;
@@ -108,6 +127,30 @@ int64_t CreateMeter(int64_t number, int x, int y, int width, const std::string& 
     SetMeterValue(number, 0.0f);
     ++nextMeterSlot;
     return control;
+}
+
+bool RescaleMeter(int64_t number, int x, int y, int width) {
+    const int64_t slot = MeterSlot(number);
+    if (slot == 0) return false;
+    if (width < 150) width = 150;
+    PlaceControl(number, x, y, width, ControlHeight(width));
+    MeterRecord& meter = MeterAt(slot);
+    const int64_t oldImages[] = {meter.dialImage, meter.spareImage, meter.backdropImage};
+    const bool resized = SizeMeter(meter, ScaledControlWidth(number, width));
+    if (resized) {
+        for (int64_t image : oldImages) {
+            if (image != 0) ReleaseImage(image);
+        }
+        meter.backdropImage = 0;  // the next drawing makes it for the new dial
+        DrawDialFace(slot);
+    }
+    RedrawMeter(number);
+    return resized;
+}
+
+std::mutex& MeterUpdateLock() {
+    static std::mutex lock;
+    return lock;
 }
 
 int64_t MeterSlot(int64_t number) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 struct MeterRecord {
@@ -40,6 +41,9 @@ struct MeterRecord {
     int64_t backdropImage = 0;
     int64_t backdropColour = 0;
     int64_t backdropFlags = -1;
+    // The averaged reading the picture shows, so that a rebuilt meter can
+    // show it again at its new size.
+    float shownAverage = 0;
 };
 
 // Creates the meter table (slots 0 and 1, zero-filled) and the index map, and
@@ -52,6 +56,21 @@ void SetDefaultMeterColours(int64_t c0, int64_t c1, int64_t c2, int64_t c3);
 // Builds a meter as a canvas control; 0 on failure. See the meter docs.
 int64_t CreateMeter(int64_t number, int x, int y, int width, const std::string& caption,
                     int64_t flags);
+
+// Builds the meter with this control number again for the display scale the
+// window layer now has: moves and sizes its canvas as CreateMeter would make
+// it, remakes its dial for the canvas's new width and shows its needle where
+// it stood, keeping its smoothing. False if there is no such meter, or if
+// the new dial cannot be made (the meter then keeps its old one). Call on the
+// main thread with MeterUpdateLock held.
+bool RescaleMeter(int64_t number, int x, int y, int width);
+
+// Held by every thread that draws or rebuilds meters once the worker threads
+// run: by the analysis thread around one tick's updates, by the main thread
+// around a rebuild, so that no update draws from a record, dial or canvas
+// that a rebuild is replacing. Uncontended, as on every tick but one that
+// meets a rebuild, taking and leaving it is one atomic operation each.
+std::mutex& MeterUpdateLock();
 
 // Slot of the meter with this control number, 0 if there is none.
 int64_t MeterSlot(int64_t number);

@@ -1,8 +1,8 @@
 // The needle update: a new reading is clamped, flagged as overload, averaged
 // over the last 8 readings and drawn on the meter's canvas as a disc riding
 // along the scale, with the track arc over it and, for 15 updates after an
-// overload, a red disc. Runs on the analysis thread without locks; the record
-// belongs to whichever thread updates the meter.
+// overload, a red disc. Runs on the analysis thread, under MeterUpdateLock;
+// the record belongs to whichever thread updates the meter.
 //
 // The tip disc and the track arc have the same colour, so drawing the disc
 // and then the arc over it sets the same pixels as drawing the arc first and
@@ -109,6 +109,32 @@ bool BackdropServes(const MeterRecord& meter) {
            height <= backdrop->height;
 }
 
+// Opens drawing on the meter's canvas and draws its picture with the tip
+// disc at `tip` and, with `overload`, the red disc over it: all of it, or
+// only inside `changed`. The caller ends the drawing.
+void DrawPicture(int64_t number, int64_t slot, MeterRecord& meter, ScalePoint tip, bool overload,
+                 const PictureRect* changed) {
+    const bool backdropMade = BackdropCurrent(meter) || MakeBackdrop(slot, meter);
+    BeginDraw(CanvasTarget(number));
+    if (changed != nullptr) {
+        SetDrawingClip(changed->left, changed->top, changed->right, changed->bottom);
+    }
+    const bool marks = (meter.flags & HIDING_FLAGS) == 0;
+    const auto needleColour = static_cast<uint32_t>(meter.colour2);
+    if (backdropMade && BackdropServes(meter)) {
+        // The images are taller than the picture; their lower rows are dropped.
+        BlitImage(ImageHandle(meter.backdropImage), 0, 0);
+        if (marks) FillDisc(tip.x, tip.y, TIP_RADIUS, needleColour);
+    } else {
+        BlitImage(ImageHandle(meter.dialImage), 0, 0);
+        if (marks) {
+            FillDisc(tip.x, tip.y, TIP_RADIUS, needleColour);
+            DrawScaleTrack(slot);
+        }
+    }
+    if (overload) FillDisc(tip.x, tip.y, OVERLOAD_RADIUS, OVERLOAD_COLOUR);
+}
+
 }  // namespace
 
 ScalePoint NeedleTip(int64_t slot, float average) {
@@ -156,7 +182,8 @@ int SetMeterValue(int64_t number, float value) {
     meter.value = v;
     // Whatever a reset chose, updates average the last 8 readings.
     meter.averageCount = AVERAGED_READINGS;
-    const ScalePoint tip = NeedleTip(slot, Smooth(meter, v));
+    meter.shownAverage = Smooth(meter, v);
+    const ScalePoint tip = NeedleTip(slot, meter.shownAverage);
 
     // Most updates of a resting or steady needle land on the same pixel; the
     // picture would come out identical, so the canvas keeps the one it has.
@@ -180,27 +207,24 @@ int SetMeterValue(int64_t number, float value) {
     meter.shownTipY = tip.y;
     meter.shownOverload = overloadShown;
 
-    const bool backdropMade = BackdropCurrent(meter) || MakeBackdrop(slot, meter);
-    BeginDraw(CanvasTarget(number));
-    if (partial) SetDrawingClip(changed.left, changed.top, changed.right, changed.bottom);
-    const bool marks = (meter.flags & HIDING_FLAGS) == 0;
-    const auto needleColour = static_cast<uint32_t>(meter.colour2);
-    if (backdropMade && BackdropServes(meter)) {
-        // The images are taller than the picture; their lower rows are dropped.
-        BlitImage(ImageHandle(meter.backdropImage), 0, 0);
-        if (marks) FillDisc(tip.x, tip.y, TIP_RADIUS, needleColour);
-    } else {
-        BlitImage(ImageHandle(meter.dialImage), 0, 0);
-        if (marks) {
-            FillDisc(tip.x, tip.y, TIP_RADIUS, needleColour);
-            DrawScaleTrack(slot);
-        }
-    }
-    if ((meter.flags & 2) != 0 && meter.overloadHold != 0) {
+    DrawPicture(number, slot, meter, tip, overloadShown, partial ? &changed : nullptr);
+    if (overloadShown) {
         meter.overloadHold = meter.overloadHold - 1;
-        FillDisc(tip.x, tip.y, OVERLOAD_RADIUS, OVERLOAD_COLOUR);
         SleepMs(OVERLOAD_PAUSE_MS);
     }
+    EndDraw();
+    return 0;
+}
+
+int RedrawMeter(int64_t number) {
+    const int64_t slot = MeterSlot(number);
+    if (slot == 0) return 0;
+    MeterRecord& meter = MeterAt(slot);
+    const ScalePoint tip = NeedleTip(slot, meter.shownAverage);
+    meter.pictureShown = true;
+    meter.shownTipX = tip.x;
+    meter.shownTipY = tip.y;
+    DrawPicture(number, slot, meter, tip, meter.shownOverload, nullptr);
     EndDraw();
     return 0;
 }

@@ -87,6 +87,14 @@ ControlRecord* FindControlForHandle(HWND window) {
     return record && record->handle == window ? record : nullptr;
 }
 
+void PlaceControl(int64_t control, int x, int y, int width, int height) {
+    ControlRecord* record = Controls().Find(control);
+    if (record == nullptr || record->handle == nullptr) return;
+    // A canvas rebuilds its picture on the WM_SIZE this sends.
+    SetWindowPos(record->handle, nullptr, Win32ScaleX(x), Win32ScaleY(y), Win32ScaleX(width),
+                 Win32ScaleY(height), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void* CreatePushButton(int64_t number, int x, int y, int width, int height, const char* text,
                        uint32_t flags) {
     std::wstring caption = WidenText(text);

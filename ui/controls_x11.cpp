@@ -3,8 +3,12 @@
 // event dispatch find the record from the X window an event names.
 #include "ui/controls_x11.h"
 
+#include <algorithm>
 #include <atomic>
 
+#include "ui/display_x11.h"
+#include "ui/platform_ui.h"
+#include "ui/scaling.h"
 #include "ui/windows_x11.h"
 
 namespace {
@@ -55,4 +59,20 @@ ControlRecord* FindControlByWindow(Window window) {
 int64_t ControlIdentifierOf(Window window) {
     ControlRecord* record = FindControlByWindow(window);
     return record == nullptr ? 0 : record->number;
+}
+
+void PlaceControl(int64_t control, int x, int y, int width, int height) {
+    Display* display = X11().display;
+    ControlRecord* record = ControlTable().Find(control);
+    if (display == nullptr || record == nullptr || record->handle == 0) return;
+    int w = std::clamp(ScaleValue(width, ScaleFactorX()), 1, 32767);
+    int h = std::clamp(ScaleValue(height, ScaleFactorY()), 1, 32767);
+    XMoveResizeWindow(display, record->handle, ScaleValue(x, ScaleFactorX()),
+                      ScaleValue(y, ScaleFactorY()), static_cast<unsigned>(w),
+                      static_cast<unsigned>(h));
+    // At once, as SetWindowPos sends WM_SIZE before it returns.
+    if (record->type != nullptr && record->type->resized != nullptr) {
+        record->type->resized(*record, w, h);
+    }
+    XFlush(display);
 }

@@ -21,6 +21,8 @@ struct ControlType {
     int64_t (*handleKey)(ControlRecord& control, XKeyEvent& event);
     // The control gained or lost the focus, or the keyboard cues changed.
     void (*focusChanged)(ControlRecord& control);
+    // The control's window was given this size (PlaceControl).
+    void (*resized)(ControlRecord& control, int width, int height);
 };
 
 // Type-specific fields that follow the common ones.

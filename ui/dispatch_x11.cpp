@@ -19,6 +19,7 @@
 #include <unordered_map>
 
 #include "ui/controls_x11.h"
+#include "ui/display_scale_x11.h"
 #include "ui/display_x11.h"
 #include "ui/event_queue.h"
 #include "ui/focus_x11.h"
@@ -205,6 +206,9 @@ int64_t LayerHandler(Window window, uint32_t message, uint64_t wParam, int64_t l
         case MESSAGE_RBUTTONUP:
             QueueSimple(EVENT_RIGHT_CLICK, 0, number);
             return 0;
+        case MESSAGE_DPICHANGED:
+            if (!own) return NOT_HANDLED;
+            return X11OnDpiChanged(*record, number, reinterpret_cast<X11ScaleChange*>(lParam));
         default:
             return NOT_HANDLED;
     }

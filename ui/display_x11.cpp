@@ -18,6 +18,7 @@
 #include <mutex>
 
 #include "ui/display_scale.h"
+#include "ui/display_scale_x11.h"
 #include "ui/platform_ui.h"
 
 namespace {
@@ -31,23 +32,6 @@ bool closed = false;
 int CountError(Display*, XErrorEvent*) {
     trappedErrors.fetch_add(1);
     return 0;
-}
-
-// Text that is no number reads as 0, which the bound turns into 96 like an
-// unset resource.
-double ReadXftDpi(Display* display) {
-    const char* resources = XResourceManagerString(display);
-    if (resources == nullptr) return DEFAULT_DISPLAY_DPI;
-    XrmDatabase database = XrmGetStringDatabase(resources);
-    if (database == nullptr) return DEFAULT_DISPLAY_DPI;
-    double dpi = DEFAULT_DISPLAY_DPI;
-    char* type = nullptr;
-    XrmValue value;
-    if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) {
-        dpi = BoundDisplayDpi(std::strtod(value.addr, nullptr));
-    }
-    XrmDestroyDatabase(database);
-    return dpi;
 }
 
 void InternAtoms(Display* display, X11Atoms& atoms) {
@@ -146,7 +130,8 @@ bool UiLayerInit() {
     x.depth = DefaultDepth(display, x.screen);
     x.colormap = DefaultColormap(display, x.screen);
     InternAtoms(display, x.atoms);
-    x.dpiX = x.dpiY = ReadXftDpi(display);
+    x.dpiX = x.dpiY = X11ReadXftDpi(display);
+    X11WatchDisplayScale(display, x.root);
     int firstEvent = 0, firstError = 0;
     x.shmAvailable =
         XShmQueryExtension(display) &&

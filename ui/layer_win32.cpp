@@ -42,15 +42,13 @@ void ReadScaleFactors() {
 
 // At 96 DPI the stock GUI font; at any other scale the stock font would stay
 // at its 96-DPI size, so "Segoe UI" 9 pt is made for the real DPI.
-void ChooseControlFont() {
-    if (scaleX == 1.0 && scaleY == 1.0) {
-        controlFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-        return;
-    }
+HFONT ControlFontForScale() {
+    HFONT stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    if (scaleX == 1.0 && scaleY == 1.0) return stock;
     int dpi = static_cast<int>(std::trunc(scaleY * 96.0));
-    controlFont = CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                              DEFAULT_CHARSET, 0, 0, 0, 0, L"Segoe UI");
-    if (controlFont == nullptr) controlFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    HFONT font = CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                             DEFAULT_CHARSET, 0, 0, 0, 0, L"Segoe UI");
+    return font != nullptr ? font : stock;
 }
 
 void InitCommonControlClasses() {
@@ -85,6 +83,18 @@ int32_t Win32UnscaleX(int32_t value) {
     return static_cast<int32_t>(static_cast<int64_t>(std::ceil(value / scaleX)));
 }
 
+HFONT Win32SetDisplayDpi(double dpiX, double dpiY) {
+    scaleX = BoundDisplayDpi(dpiX) / DEFAULT_DISPLAY_DPI;
+    scaleY = BoundDisplayDpi(dpiY) / DEFAULT_DISPLAY_DPI;
+    HFONT previous = controlFont;
+    controlFont = ControlFontForScale();
+    return previous;
+}
+
+void Win32ReleaseControlFont(HFONT font) {
+    if (font != nullptr && font != GetStockObject(DEFAULT_GUI_FONT)) DeleteObject(font);
+}
+
 double ScaleFactorX() {
     return scaleX;
 }
@@ -100,7 +110,7 @@ bool UiLayerInit() {
     programIcon = LoadIconW(instance, MAKEINTRESOURCEW(PROGRAM_ICON_RESOURCE));
     if (programIcon == nullptr) programIcon = LoadIconW(nullptr, STOCK_APPLICATION_ICON);
     arrowCursor = LoadCursorW(nullptr, STOCK_ARROW_CURSOR);
-    ChooseControlFont();
+    controlFont = ControlFontForScale();
     InitCommonControlClasses();
     // Again, as the last step of bringing the controls up, then COM, which
     // the shell needs to open web addresses.

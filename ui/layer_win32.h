@@ -17,3 +17,11 @@ HFONT Win32ControlFont();
 int32_t Win32ScaleX(int32_t value);
 int32_t Win32ScaleY(int32_t value);
 int32_t Win32UnscaleX(int32_t value);
+
+// Makes the display scale DPI / 96 on each axis (each DPI bounded as at
+// start-up) and the control font for it. Returns the font new controls got
+// until now: the caller releases it with Win32ReleaseControlFont once no
+// control uses it any more.
+HFONT Win32SetDisplayDpi(double dpiX, double dpiY);
+// Deletes a font that Win32SetDisplayDpi handed back, unless it is a stock one.
+void Win32ReleaseControlFont(HFONT font);

@@ -32,6 +32,21 @@ void* CreateTopWindow(int64_t number, int x, int y, int width, int height, const
 void* CreatePushButton(int64_t number, int x, int y, int width, int height, const char* text,
                        uint32_t flags);
 
+// Moves and sizes a control (button or canvas) of the calling thread's
+// windows as its creation would place it at the current display scale. A
+// canvas keeps its picture at its top-left corner, white around it. Nothing
+// for an unknown control.
+void PlaceControl(int64_t control, int x, int y, int width, int height);
+
+// Called on the window's thread when the display scale of a top-level window
+// changed (moved to a monitor of another DPI, or the scale changed while it
+// runs). By then ScaleFactorX/Y give the new scale, the control font is made
+// for it and every control of the window has it, and the window has taken
+// its size for the new scale; the handler places the controls again.
+using ScaleChangeHandler = void (*)(int64_t window);
+// One handler per window; nullptr removes it. Nothing for an unknown window.
+void SetScaleChangeHandler(int64_t window, ScaleChangeHandler handler);
+
 // Colour 0xBBGGRR, -1 for none.
 void SetWindowBackground(int64_t window, int32_t colour);
 

@@ -198,7 +198,23 @@ int64_t HandleButtonKey(ControlRecord& control, XKeyEvent& event) {
     return MESSAGE_KEYUP;
 }
 
-const ControlType BUTTON_TYPE = {1, HandleButtonEvent, HandleButtonKey, Paint};
+// The picture is composed at the new size from now on.
+void ResizeButton(ControlRecord& control, int width, int height) {
+    Display* display = X11().display;
+    ButtonState* state = StateOf(control);
+    if (display == nullptr || state == nullptr) return;
+    Pixmap buffer =
+        XCreatePixmap(display, control.handle, static_cast<unsigned>(width),
+                      static_cast<unsigned>(height), static_cast<unsigned>(X11().depth));
+    if (state->draw != nullptr) XftDrawChange(state->draw, buffer);
+    if (state->buffer != 0) XFreePixmap(display, state->buffer);
+    state->buffer = buffer;
+    state->width = width;
+    state->height = height;
+    Paint(control);
+}
+
+const ControlType BUTTON_TYPE = {1, HandleButtonEvent, HandleButtonKey, Paint, ResizeButton};
 
 }  // namespace
 

@@ -53,6 +53,8 @@ void* CreatePushButton(int64_t number, int, int, int, int, const char*, uint32_t
 }
 
 void SetWindowBackground(int64_t, int32_t) {}
+void PlaceControl(int64_t, int, int, int, int) {}
+void SetScaleChangeHandler(int64_t, ScaleChangeHandler) {}
 int GetOsVersionCode() {
     return 200;
 }

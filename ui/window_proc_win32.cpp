@@ -5,6 +5,7 @@
 #include "ui/window_proc_win32.h"
 
 #include "ui/controls_win32.h"
+#include "ui/dpi_win32.h"
 #include "ui/event_queue.h"
 #include "ui/layer_win32.h"
 #include "ui/message_loop_win32.h"
@@ -247,6 +248,15 @@ int64_t MapMessage(const Target& target, UINT message, WPARAM wParam, LPARAM lPa
             return 0;
         case TRAY_MESSAGE:
             return OnTray(target, wParam, lParam);
+        case DPI_CHANGED_MESSAGE:
+            if (record == nullptr || !record->ready || target.window != record->handle) {
+                return NOT_HANDLED;
+            }
+            return Win32OnDpiChanged(*record, target.number, wParam,
+                                     reinterpret_cast<const RECT*>(lParam));
+        case GET_DPI_SCALED_SIZE_MESSAGE:
+            if (record == nullptr || target.window != record->handle) return NOT_HANDLED;
+            return Win32OnGetDpiScaledSize(*record, wParam, reinterpret_cast<SIZE*>(lParam));
         case WM_NCDESTROY:
             return OnNcDestroy(target);
         default:

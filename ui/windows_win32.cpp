@@ -207,6 +207,8 @@ void* CreateTopWindow(int64_t number, int x, int y, int width, int height, const
     if (flags & FLAG_CENTRE_MASK) CentreWindow(window, parentWindow, flags & FLAG_CENTRE_MASK);
     if (!hidden) ShowWindow(window, ShowCommand(style, noActivate));
 
+    record->clientWidth = width;
+    record->clientHeight = height;
     record->acceleratorCount = 2;
     record->minimisedOrMaximised = (style & (WS_MINIMIZE | WS_MAXIMIZE)) != 0;
     record->accelerators[0] = ACCEL{TAB_KEY_FLAGS, VK_TAB, TAB_NEXT_COMMAND};
@@ -219,6 +221,11 @@ void* CreateTopWindow(int64_t number, int x, int y, int width, int height, const
     record->ready = 1;
     if (number == -1) return reinterpret_cast<void*>(static_cast<intptr_t>(identifier));
     return window;
+}
+
+void SetScaleChangeHandler(int64_t window, ScaleChangeHandler handler) {
+    WindowRecord* record = Windows().Find(window);
+    if (record != nullptr) record->scaleChanged = handler;
 }
 
 void SetWindowBackground(int64_t window, int32_t colour) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "ui/messages.h"
+#include "ui/platform_ui.h"
 #include "ui/windows_api_win32.h"
 
 constexpr WORD TAB_NEXT_COMMAND = 64001;
@@ -26,7 +27,9 @@ struct WindowRecord {
     EraseCallback erase = nullptr;
     uint16_t minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0;  // 0 = unset
     int32_t minimisedOrMaximised = 0;
-    int32_t ready = 0;  // 1 once CreateTopWindow has finished setting it up
+    int32_t ready = 0;                          // 1 once CreateTopWindow has finished setting it up
+    int32_t clientWidth = 0, clientHeight = 0;  // as asked for, in 96-DPI pixels
+    ScaleChangeHandler scaleChanged = nullptr;
 };
 
 WindowRecord* FindWindowRecord(int64_t number);

@@ -244,6 +244,8 @@ void* CreateTopWindow(int64_t number, int x, int y, int width, int height, const
     record->y = top;
     record->width = clientWidth;
     record->height = clientHeight;
+    record->clientWidth = width;
+    record->clientHeight = height;
     record->minimisedOrMaximised = (style & (WS_MINIMIZE | WS_MAXIMIZE)) != 0;
     record->backgroundColour = -1;
     if ((flags & FLAG_HIDDEN) == 0) {
@@ -264,6 +266,11 @@ void* CreateTopWindow(int64_t number, int x, int y, int width, int height, const
     // A record made for number -1 is known by its identifier instead.
     if (number == -1) return reinterpret_cast<void*>(static_cast<intptr_t>(identifier));
     return HandleOf(window);
+}
+
+void SetScaleChangeHandler(int64_t window, ScaleChangeHandler handler) {
+    WindowRecord* record = WindowTable().Find(window);
+    if (record != nullptr) record->scaleChanged = handler;
 }
 
 void SetWindowBackground(int64_t number, int32_t colour) {

@@ -9,6 +9,7 @@
 
 #include "ui/messages.h"
 #include "ui/numbered_table.h"
+#include "ui/platform_ui.h"
 
 struct WindowRecord {
     Window handle = 0;
@@ -28,6 +29,8 @@ struct WindowRecord {
     Time lastClickTime = 0;                   // for double clicks
     int lastClickX = 0, lastClickY = 0;
     bool lastClickWasDouble = false;
+    int clientWidth = 0, clientHeight = 0;  // as asked for, in 96-DPI pixels
+    ScaleChangeHandler scaleChanged = nullptr;
 };
 
 NumberedTable<WindowRecord>& WindowTable();

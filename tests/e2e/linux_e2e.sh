@@ -22,6 +22,11 @@
 #   scaled    at Xft.dpi 120, 144 and 192 each canvas shows, pixel for pixel,
 #             the engine's picture for its scaled control (the dial fills
 #             it) with the readings of the signal of case signal
+#   rescale   while the program runs with that signal, xrdb -merge of Xft.dpi
+#             144 gives the window, the button and both canvases the size and
+#             place of 144 DPI, and each canvas the engine's picture for it,
+#             pixel for pixel; Xft.dpi nan then brings all of it back to 96
+#             DPI; a close request still ends the program with exit code 0
 #
 #   linux_e2e.sh BUILD_DIR    (exit 77: skipped, something needed is missing)
 set -u
@@ -111,6 +116,63 @@ case_scaled() {
     return $ok
 }
 
+# The button and the canvases, each as WxH+X+Y in the client area, sorted.
+child_geometries() {  # window id
+    xwininfo -children -id "$1" | awk '$1 ~ /^0x/ {print $(NF - 1)}' | sort
+}
+
+expected_children() {  # dpi
+    local size
+    size="$(scaled 497 "$1")x$(scaled 141 "$1")"
+    {
+        echo "$(scaled 350 "$1")x$(scaled 30 "$1")+$(scaled 330 "$1")+$(scaled 170 "$1")"
+        echo "$size+$(scaled 10 "$1")+$(scaled 10 "$1")"
+        echo "$size+$(scaled 517 "$1")+$(scaled 10 "$1")"
+    } | sort
+}
+
+# Waits up to ten seconds until the client area and the child windows have
+# the size and place of the DPI; updates w and h.
+expect_layout() {  # id dpi
+    local children=""
+    for _ in $(seq 50); do
+        read -r _ _ w h <<<"$(window_geometry "$1")"
+        children=$(child_geometries "$1")
+        [ "$w" = "$client_w" ] && [ "$h" = "$client_h" ] &&
+            [ "$children" = "$(expected_children "$2")" ] && return 0
+        sleep 0.2
+    done
+    log "rescale: at $2 DPI the client area is ${w}x$h, expected ${client_w}x$client_h;" \
+        "children: ${children//$'\n'/ } expected: $(expected_children "$2" | tr '\n' ' ')"
+    return 1
+}
+
+case_rescale() {
+    local holder id ox oy w h step dpi ok=0
+    keep_resources
+    set_xft_dpi 96
+    play_signal 16384 8192 90
+    if open_window rescale; then
+        # Xft.dpi as written, and the DPI the program is to use.
+        for step in 96:96 144:144 nan:96; do
+            dpi=${step##*:}
+            scale_layout "$dpi"
+            render "expected-$dpi-51" $(readings 51) && render "expected-$dpi-25" $(readings 25) ||
+                { log "render_meter failed at $dpi DPI"; ok=1; continue; }
+            set_xft_dpi "${step%:*}"
+            expect_layout "$id" "$dpi" || ok=1
+            expect_meters "$ox" "$oy" "$work/expected-$dpi-51.png" "$work/expected-$dpi-25.png" 20 ||
+                { log "rescale: Xft.dpi ${step%:*}: meters differ from their pictures at $dpi DPI"; ok=1; }
+        done
+        close_with_delete_window || { log "rescale: close failed"; ok=1; }
+    else
+        ok=1
+    fi
+    stop_player
+    kill "$holder" 2>/dev/null
+    return $ok
+}
+
 # ---------------------------------------------------------------- driver
 
 run_named_case
@@ -126,4 +188,6 @@ run_case nopulse --no-pulse
 run_case dpi --no-pulse
 # 192 DPI makes the window 2048 x 440, placed at (60, 60).
 run_case scaled --screen 2200x600
+# 144 DPI makes the window 1536 x 330, placed at (30, 30).
+run_case rescale --screen 2200x600
 report_and_exit
