@@ -4,7 +4,7 @@ LINUX_BUILD ?= build/linux
 WIN_BUILD ?= build/win64
 JOBS ?= 2
 
-.PHONY: all deps deps-run build linux windows test unit-test sanitize run bench cost soak package package-test clean
+.PHONY: all deps deps-run build linux windows test unit-test sanitize fuzz run bench cost soak package package-test clean
 PACKAGES ?= build/packages
 VERSION := $(shell head -n1 VERSION)
 
@@ -27,19 +27,26 @@ windows:
 build: deps linux windows
 
 # Unit tests (native and under Wine), the Win32 layer under Wine, the
-# end-to-end tests of both programs, the packages, and the unit tests and the
-# Linux end-to-end test again under the sanitizers.
+# end-to-end tests of both programs, the packages, the settings file's fuzz
+# target for a minute, and the unit tests and the Linux end-to-end test again
+# under the sanitizers.
 test: build
 	tools/check-portable.sh
 	cd $(WIN_BUILD) && ctest --output-on-failure
 	$(MAKE) --no-print-directory package-test
 	cd $(LINUX_BUILD) && ctest --output-on-failure
+	$(MAKE) --no-print-directory fuzz
 	$(MAKE) --no-print-directory sanitize
 
 # AddressSanitizer with UndefinedBehaviorSanitizer, then ThreadSanitizer.
 sanitize: deps-run
 	tools/sanitize.sh address,undefined build/asan
 	tools/sanitize.sh thread build/tsan
+
+# The settings file's reader and writer under libFuzzer for FUZZ_SECONDS.
+FUZZ_SECONDS ?= 60
+fuzz:
+	tools/fuzz.sh $(FUZZ_SECONDS) build/fuzz
 
 # The zip, the installer and the .deb.
 package: build

@@ -1,24 +1,114 @@
 // Capture settings with their defaults (44100 Hz, two channels, 16-bit PCM
-// from the default device, 16 blocks).
+// from the default device, 16 blocks), taken from the settings file when it
+// holds them, and the writing of a changed choice back to that file.
 #include "app/settings.h"
 
 #include <cmath>
 
+#include "app/settings_file.h"
+#include "app/settings_store.h"
 #include "capture/capture_state.h"
 
-int64_t ReadSettingInteger(const char*, int64_t defaultValue) {
+namespace {
+
+// What start-up read from the settings file; empty without one.
+std::string& LoadedSettings() {
+    static std::string text;
+    return text;
+}
+
+// Values a capture setting may take; any other gets the default.
+//  Device     0 and above: 0 is the default device, n the system's device
+//             n - 1; below 0 names no device.
+//  Channel    1 or 2: the meter shows two channels, and a device opened
+//             without conversion records mono or stereo.
+//  Frequency  8000 to 192000 Hz: the PCM rates sound devices offer; up to
+//             192000 Hz stereo, 31 ms of sound (23808 bytes) still fits the
+//             capture work buffer, so a block keeps its intended length.
+//  BufferNum  2 to MAX_BUFFER_NUM: the ring is sized from it; a single block
+//             would leave the device nothing to fill while that block goes to
+//             the capture thread and back, and sound would be lost each time.
+//  BufferLen  1 to the work buffer's 32767 bytes: a block must fit it whole.
+//             The computed block length replaces it when capture opens.
+constexpr int64_t LOWEST_DEVICE = 0;
+constexpr int64_t HIGHEST_DEVICE = INT32_MAX;
+constexpr int64_t LOWEST_CHANNEL = 1;
+constexpr int64_t HIGHEST_CHANNEL = 2;
+constexpr int64_t LOWEST_FREQUENCY = 8000;
+constexpr int64_t HIGHEST_FREQUENCY = 192000;
+constexpr int64_t LOWEST_BUFFER_NUM = 2;
+constexpr int64_t LOWEST_BUFFER_LEN = 1;
+
+int64_t ReadSettingInRange(const char* key, int64_t defaultValue, int64_t lowest, int64_t highest) {
+    int64_t value = ReadSettingInteger(key, defaultValue);
+    return value >= lowest && value <= highest ? value : defaultValue;
+}
+
+}  // namespace
+
+void LoadSettingsFile() {
+    std::string text;
+    const std::string path = SettingsFilePath();
+    // One byte past the limit tells a file that is longer than it.
+    if (path.empty() ||
+        ReadSettingsFile(path, SETTINGS_FILE_MAX_BYTES + 1, &text) != SETTINGS_FILE_READ) {
+        text.clear();
+    }
+    LoadSettingsText(text);
+}
+
+void LoadSettingsText(std::string_view text) {
+    LoadedSettings() = std::string(LimitSettingsText(text));
+}
+
+int64_t ReadSettingInteger(const char* key, int64_t defaultValue) {
+    if (auto value = FindSettingValue(LoadedSettings(), key)) return ParseSettingInteger(*value);
     return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(defaultValue)));
+}
+
+std::string ReadSettingText(const char* key) {
+    return std::string(FindSettingValue(LoadedSettings(), key).value_or(std::string_view()));
+}
+
+bool SaveSetting(const char* key, std::string_view value) {
+    if (!SetSettingValue(LoadedSettings(), key, value, SettingsFileNewline())) return false;
+    // The file is read again, so that an edit made since start-up is kept.
+    const std::string path = SettingsFilePath();
+    std::string text;
+    if (path.empty()) return false;
+    switch (ReadSettingsFile(path, SETTINGS_FILE_MAX_BYTES + 1, &text)) {
+        case SETTINGS_FILE_MISSING:
+            text.clear();
+            break;
+        case SETTINGS_FILE_READ:
+            if (text.size() > SETTINGS_FILE_MAX_BYTES) return false;
+            break;
+        case SETTINGS_FILE_UNREADABLE:
+            return false;
+    }
+    return SetSettingValue(text, key, value, SettingsFileNewline()) &&
+           WriteSettingsFile(path, text);
 }
 
 int ReadCaptureSettings() {
     CaptureState& capture = Capture();
-    capture.Device = static_cast<int32_t>(ReadSettingInteger("Device", 0));
-    capture.WaveFormat.nChannels = static_cast<uint16_t>(ReadSettingInteger("Channel", 2));
-    capture.WaveFormat.nSamplesPerSec =
-        static_cast<uint32_t>(ReadSettingInteger("Frequency", 44100));
+    // An input chosen by name, or what is playing, is opened in its own way;
+    // the device number does not apply then.
+    const bool inputChosen =
+        ReadSettingInteger("Playing", 0) == 1 || !ReadSettingText("Input").empty();
+    capture.Device =
+        inputChosen
+            ? 0
+            : static_cast<int32_t>(ReadSettingInRange("Device", 0, LOWEST_DEVICE, HIGHEST_DEVICE));
+    capture.WaveFormat.nChannels =
+        static_cast<uint16_t>(ReadSettingInRange("Channel", 2, LOWEST_CHANNEL, HIGHEST_CHANNEL));
+    capture.WaveFormat.nSamplesPerSec = static_cast<uint32_t>(
+        ReadSettingInRange("Frequency", 44100, LOWEST_FREQUENCY, HIGHEST_FREQUENCY));
     capture.WaveFormat.wBitsPerSample = 16;
-    capture.BufferNum = static_cast<int32_t>(ReadSettingInteger("BufferNum", 16));
-    capture.BufferLen = static_cast<int32_t>(ReadSettingInteger("BufferLen", 2048));
+    capture.BufferNum = static_cast<int32_t>(
+        ReadSettingInRange("BufferNum", 16, LOWEST_BUFFER_NUM, MAX_BUFFER_NUM));
+    capture.BufferLen = static_cast<int32_t>(
+        ReadSettingInRange("BufferLen", 2048, LOWEST_BUFFER_LEN, CAPTURE_WORK_BUFFER_BYTES));
     return 0;
 }
 

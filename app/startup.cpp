@@ -86,6 +86,7 @@ void StartUp() {
     SetDefaultMeterColours(0, 0x999999, 0x00FF00, 0);
     PresetCaptureState();
     CreateMainWindow();
+    LoadSettingsFile();
     ReadCaptureSettings();
     OpenCapture(MainWindowHandle(), MAIN_WINDOW);
     CaptureSemaphore = SemaphoreCreate(0);

@@ -3,6 +3,7 @@
 # tools is missing. Asks for root through sudo when not run as root.
 #   --all   also what the Windows build, its tests and the packages need
 #   --cost  also what the running-cost comparison (make cost) needs
+#   --fuzz  also clang with its libFuzzer runtime (tools/fuzz.sh)
 set -e
 # To build and run the Linux program (and show it without a display).
 packages=(
@@ -20,11 +21,19 @@ for option in "$@"; do
     --all)
       packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis zip desktop-file-utils dpkg-dev file)
       packages+=(pipewire wireplumber pipewire-pulse dbus)
+      packages+=(clang)
       ;;
+    --fuzz) packages+=(clang) ;;
     # The meter it is compared with (measured only) and the chart.
     --cost) packages+=(pavumeter gnuplot-nox) ;;
   esac
 done
+# clang's libFuzzer runtime is only recommended by it, and its package
+# carries clang's major version in its name.
+if [[ " ${packages[*]} " == *" clang "* ]] && command -v clang >/dev/null; then
+  major=$(clang --version | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n1)
+  [ -n "$major" ] && packages+=("libclang-rt-$major-dev")
+fi
 missing=()
 for package in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
@@ -37,3 +46,8 @@ sudo=""
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# On a machine that had no clang yet, its runtime's name is known only now.
+if [[ " ${missing[*]} " == *" clang "* ]]; then
+  major=$(clang --version | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n1)
+  $sudo apt-get install -y -qq --no-install-recommends "libclang-rt-$major-dev"
+fi
