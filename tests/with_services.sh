@@ -16,7 +16,8 @@
 # file $WINEPREFIX/.vellumtone-logpixels: the value is removed again when the
 # command ends, or at the start of the next run if this one was cut short, so
 # every other run of the shared prefix sees 96 DPI.
-# The command sees DISPLAY, PULSE_SERVER, XDG_RUNTIME_DIR and, with --wine,
+# The command sees DISPLAY, PULSE_SERVER, XDG_RUNTIME_DIR, XDG_CONFIG_HOME
+# (empty, private) and, with --wine,
 # WINEPREFIX; PULSE_SINK=meter names the sink that plays the test signal;
 # VELLUMTONE_XVFB_PID is the X server's, for a test that kills it.
 # VELLUMTONE_SOUND says which server runs (pulse, pipewire or none) and
@@ -73,6 +74,8 @@ if [ -n "$dpi" ]; then
 fi
 
 export XDG_RUNTIME_DIR="$runtime"
+# The program's settings file lives here, never in the user's own folder.
+export XDG_CONFIG_HOME="$runtime/config"
 export PULSE_SERVER="unix:$runtime/pulse/native"
 export PULSE_SINK=meter
 if [ "$sound" = pipewire ]; then
