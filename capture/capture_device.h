@@ -31,6 +31,11 @@ bool AddCaptureBlock(void* device, WaveHeader* header);
 // Starts recording into the queued blocks.
 bool StartCaptureDevice(void* device);
 
+// Whether the device has finished the header (WHDR_DONE). Any thread may
+// ask while the device's own threads fill blocks; the answer does not depend
+// on the callback window's thread handling its messages.
+bool CaptureBlockDone(void* device, const WaveHeader* header);
+
 // Stops recording, returns every queued block to the program and lets the
 // device go; after it the device touches no block. Used at shutdown.
 void StopCaptureDevice(void* device);

@@ -83,6 +83,11 @@ bool StartCaptureDevice(void* handle) {
     return true;
 }
 
+bool CaptureBlockDone(void*, const WaveHeader* header) {
+    std::lock_guard<std::mutex> hold(lock);
+    return (header->dwFlags & WHDR_DONE) != 0;
+}
+
 void StopCaptureDevice(void* handle) {
     std::lock_guard<std::mutex> hold(lock);
     if (!IsOpen(handle)) return;

@@ -489,6 +489,13 @@ bool StartCaptureDevice(void* handle) {
     return true;
 }
 
+bool CaptureBlockDone(void* handle, const WaveHeader* header) {
+    auto* device = static_cast<PulseCapture*>(handle);
+    if (device == nullptr) return false;
+    std::lock_guard<std::mutex> hold(device->lock);
+    return (header->dwFlags & WHDR_DONE) != 0;
+}
+
 void StopCaptureDevice(void* handle) {
     auto* device = static_cast<PulseCapture*>(handle);
     if (device == nullptr) return;

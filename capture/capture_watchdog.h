@@ -1,13 +1,16 @@
 // The capture watchdog. A recording device delivers a block every few tens of
 // milliseconds for as long as it records, silence included; when none has
-// come for about a second, the device has stopped for good (unplugged, its
-// driver restarted, the sound server gone). The capture thread then has the
-// same device reopened with the same format and window and the whole ring
-// queued with it. While no device opens it tries again once a second; a
-// device just opened gets longer for its first block, since a sound server
-// may take over a second to get a new stream going (Wine's does at times).
-// All on the capture thread, never spinning, with nothing allocated per
-// try. The analysis timer is not touched; it runs on.
+// come for about a second, and the device itself has finished none of the
+// blocks it holds (the window's thread may be held up, by a browser start
+// for one, and announce finished blocks late), the device has stopped for
+// good (unplugged, its driver restarted, the sound server gone). The capture
+// thread then has the same device reopened with the same format and window
+// and the whole ring queued with it.
+// While no device opens it tries again once a second; a device just opened
+// gets longer for its first block, since a sound server may take over a
+// second to get a new stream going (Wine's does at times). All on the
+// capture thread, never spinning, with nothing allocated per try. The
+// analysis timer is not touched; it runs on.
 #pragma once
 
 #include <cstdint>
@@ -41,9 +44,14 @@ int32_t CaptureStallTimeout(uint64_t arming);
 // The capture thread handed off a block of the current device.
 void NoteCaptureDelivering();
 
+// The current device refused a header given back to it: the header stays
+// done with the program, and no longer counts as a block on its way.
+void NoteCaptureBlockRefused();
+
 // Has the device reopened and, if that worked, the ring queued and
-// recording started. Does nothing unless `arming` is still the current one.
-// Runs on the capture thread. The tries since the watchdog was armed are
-// counted (tests).
+// recording started. Does nothing unless `arming` is still the current one,
+// or while the device has finished a block that has not reached the capture
+// thread. Runs on the capture thread. The tries since the watchdog was
+// armed are counted (tests).
 void RecoverStalledCapture(uint64_t arming);
 int64_t CaptureRecoveryCount();

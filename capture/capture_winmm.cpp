@@ -65,6 +65,13 @@ bool StartCaptureDevice(void* device) {
     return waveInStart(Device(device)) == MMSYSERR_NOERROR;
 }
 
+bool CaptureBlockDone(void*, const WaveHeader* header) {
+    // The driver sets WHDR_DONE from its own thread when it has filled the
+    // block, before it posts MM_WIM_DATA; an aligned 32-bit load sees it
+    // whole.
+    return (__atomic_load_n(&header->dwFlags, __ATOMIC_ACQUIRE) & WHDR_DONE) != 0;
+}
+
 // waveInReset marks every queued block done and gives it back; the headers
 // stay prepared, which is harmless as the process is about to end.
 void StopCaptureDevice(void* device) {
