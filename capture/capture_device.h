@@ -46,9 +46,12 @@ void StopCaptureDevice(void* device);
 // nullptr), takes the `count` headers back from it, opens `deviceId` again as
 // OpenCaptureDevice does and lets the old device go; the result is the new
 // device, not yet recording and never equal to `device`, or nullptr when none
-// can be opened now. No header is then with any device. *closeNoticePosted
-// tells whether the old device's MM_WIM_CLOSE (wParam = the old handle) was
-// posted to the callback window, after every MM_WIM_DATA of that device.
+// can be opened now. *headersReleased tells whether the old device gave every
+// header back: when it did not (an unprepare or its close failed), the
+// old device may still own and fill them, and they must never go to
+// another device. *closeNoticePosted tells whether the old device's
+// MM_WIM_CLOSE (wParam = the old handle) was posted to the callback window,
+// after every MM_WIM_DATA of that device.
 void* RecoverCaptureDevice(void* device, WaveHeader* headers, size_t count, uint32_t deviceId,
                            const WaveFormatRecord& format, void* callbackWindow,
-                           bool* closeNoticePosted);
+                           bool* closeNoticePosted, bool* headersReleased);

@@ -100,9 +100,10 @@ void StopCaptureDevice(void* handle) {
 // close notice.
 void* RecoverCaptureDevice(void* handle, WaveHeader*, size_t, uint32_t deviceId,
                            const WaveFormatRecord& format, void* callbackWindow,
-                           bool* closeNoticePosted) {
+                           bool* closeNoticePosted, bool* headersReleased) {
     std::lock_guard<std::mutex> hold(lock);
     *closeNoticePosted = false;
+    *headersReleased = true;
     bool wasOpen = IsOpen(handle);
     if (wasOpen) {
         for (WaveHeader* header : device.queue) {

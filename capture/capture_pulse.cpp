@@ -528,7 +528,8 @@ void StopCaptureDevice(void* handle) {
 
 // The stream itself is the device here: nothing to reopen from outside.
 void* RecoverCaptureDevice(void* handle, WaveHeader*, size_t, uint32_t, const WaveFormatRecord&,
-                           void*, bool* closeNoticePosted) {
+                           void*, bool* closeNoticePosted, bool* headersReleased) {
     *closeNoticePosted = false;
+    *headersReleased = true;
     return handle;
 }

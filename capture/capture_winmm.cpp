@@ -95,24 +95,31 @@ void StopCaptureDevice(void* device) {
 
 void* RecoverCaptureDevice(void* device, WaveHeader* headers, size_t count, uint32_t deviceId,
                            const WaveFormatRecord& format, void* callbackWindow,
-                           bool* closeNoticePosted) {
+                           bool* closeNoticePosted, bool* headersReleased) {
     *closeNoticePosted = false;
+    *headersReleased = true;
     HWAVEIN old = Device(device);
     if (old != nullptr) {
         // waveInReset marks every queued block done and posts MM_WIM_DATA for
-        // each. When the sound server has gone, Wine's reset fails instead and
-        // leaves the blocks marked queued; closing still lets them go.
+        // each. When the sound server has gone, Wine 8's reset fails instead
+        // and leaves the blocks queued; unpreparing them then fails with
+        // WAVERR_STILLPLAYING, and on Windows a handle in that state may
+        // still own and fill them.
         waveInReset(old);
         for (size_t i = 0; i < count; ++i) {
-            waveInUnprepareHeader(old, Native(&headers[i]), sizeof(WAVEHDR));
+            MMRESULT result = waveInUnprepareHeader(old, Native(&headers[i]), sizeof(WAVEHDR));
+            if (result != MMSYSERR_NOERROR) *headersReleased = false;
         }
     }
     // Opened while the old device is still open, so that the two handles
     // differ: Wine hands the same handle out again once a device is closed.
     void* fresh = OpenCaptureDevice(deviceId, format, callbackWindow);
     // A successful close posts MM_WIM_CLOSE. A handle the driver refuses to
-    // close (it vanished with its device) is given up: nothing more comes
-    // from it, and it is never handed out again.
-    if (old != nullptr) *closeNoticePosted = waveInClose(old) == MMSYSERR_NOERROR;
+    // close (it vanished with its device, or still holds blocks) is given
+    // up: it is never handed out again, and the headers stay with it.
+    if (old != nullptr) {
+        *closeNoticePosted = waveInClose(old) == MMSYSERR_NOERROR;
+        if (!*closeNoticePosted) *headersReleased = false;
+    }
     return fresh;
 }
