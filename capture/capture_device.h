@@ -36,9 +36,11 @@ bool StartCaptureDevice(void* device);
 // on the callback window's thread handling its messages.
 bool CaptureBlockDone(void* device, const WaveHeader* header);
 
-// Stops recording, returns every queued block to the program and lets the
-// device go; after it the device touches no block. Used at shutdown.
-void StopCaptureDevice(void* device);
+// Stops recording, returns every queued block to the program, unprepares the
+// `count` headers and lets the device go; after it the device touches no
+// block. Nothing may queue a block with the device once this has begun. Used
+// at shutdown.
+void StopCaptureDevice(void* device, WaveHeader* headers = nullptr, size_t count = 0);
 
 // Mends a device that stopped delivering blocks (unplugged, driver restarted,
 // sound server gone). Returns `device` itself when the service mends its

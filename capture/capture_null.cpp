@@ -88,7 +88,7 @@ bool CaptureBlockDone(void*, const WaveHeader* header) {
     return (header->dwFlags & WHDR_DONE) != 0;
 }
 
-void StopCaptureDevice(void* handle) {
+void StopCaptureDevice(void* handle, WaveHeader*, size_t) {
     std::lock_guard<std::mutex> hold(lock);
     if (!IsOpen(handle)) return;
     device.started = false;

@@ -496,7 +496,7 @@ bool CaptureBlockDone(void* handle, const WaveHeader* header) {
     return (header->dwFlags & WHDR_DONE) != 0;
 }
 
-void StopCaptureDevice(void* handle) {
+void StopCaptureDevice(void* handle, WaveHeader*, size_t) {
     auto* device = static_cast<PulseCapture*>(handle);
     if (device == nullptr) return;
     {

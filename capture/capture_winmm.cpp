@@ -72,20 +72,18 @@ bool CaptureBlockDone(void*, const WaveHeader* header) {
     return (__atomic_load_n(&header->dwFlags, __ATOMIC_ACQUIRE) & WHDR_DONE) != 0;
 }
 
-// waveInReset marks every queued block done and gives it back; the headers
-// stay prepared, which is harmless as the process is about to end.
-void StopCaptureDevice(void* device) {
+// waveInReset marks every queued block done and gives it back; unpreparing
+// then hands each header back to the program, and closing lets the driver
+// end its own threads for the device now. Left open, they are killed
+// wherever they are when the process ends, and Wine's audio driver then now
+// and then takes the process down with a segmentation fault on its way out.
+void StopCaptureDevice(void* device, WaveHeader* headers, size_t count) {
     HWAVEIN handle = Device(device);
     waveInReset(handle);
-    // Closing lets the driver end its own threads for the device now. Left
-    // open, they are killed wherever they are when the process ends, and
-    // Wine's audio driver then now and then takes the process down with a
-    // segmentation fault on its way out.
-    if (waveInClose(handle) == WAVERR_STILLPLAYING) {
-        // The capture thread gave a block back between the two calls.
-        waveInReset(handle);
-        waveInClose(handle);
+    for (size_t i = 0; i < count; ++i) {
+        waveInUnprepareHeader(handle, Native(&headers[i]), sizeof(WAVEHDR));
     }
+    waveInClose(handle);
     // HACK: Wine's audio stack winds the stream down on its own threads
     // after the close returns; an exit in the middle of that crashed Wine 8
     // about once in fifty exits. A short pause lets them finish (none in 200
