@@ -114,17 +114,22 @@ void RunEventLoop() {
 }
 
 void ShutDown() {
-    // Recording stops first, after any reopening under way, so that the
-    // process never ends in the middle of the sound service's own work. Then
-    // the worker threads finish their round and end, so that none is cut
-    // off by the exit inside a system call (Wine's process exit has crashed
-    // on such threads). One that does not end in time is left to the exit:
-    // the capture blocks, the work buffer, the meters and their canvases
-    // stay untouched until the process ends.
+    // The worker threads finish their round and end first, after any
+    // reopening under way, so that nothing queues a block with the device
+    // once its reset has begun (its close would then fail and leave it
+    // open). Then recording stops and the device is closed, so that the
+    // process never ends in the middle of the sound service's own work, nor
+    // with a thread cut off inside a system call (Wine's process exit has
+    // crashed on both). A thread that does not end in time is left to the
+    // exit, and the device with it: the capture blocks, the work buffer, the
+    // meters and their canvases stay untouched until the process ends.
     DisarmCaptureWatchdog();
-    if (void* device = Capture().DeviceHandle) StopCaptureDevice(device);
     SemaphoreRecord* const workers[] = {CaptureSemaphore, AnalysisSemaphore};
-    StopThreads(workers, 2, WORKER_STOP_MS);
+    CaptureState& capture = Capture();
+    if (StopThreads(workers, 2, WORKER_STOP_MS) && capture.DeviceHandle) {
+        StopCaptureDevice(capture.DeviceHandle, capture.HeaderRing.data(),
+                          capture.HeaderRing.size());
+    }
     ThreadLayerClose();
     UiLayerClose();
     std::_Exit(EXIT_CODE);

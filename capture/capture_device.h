@@ -31,9 +31,16 @@ bool AddCaptureBlock(void* device, WaveHeader* header);
 // Starts recording into the queued blocks.
 bool StartCaptureDevice(void* device);
 
-// Stops recording, returns every queued block to the program and lets the
-// device go; after it the device touches no block. Used at shutdown.
-void StopCaptureDevice(void* device);
+// Whether the device has finished the header (WHDR_DONE). Any thread may
+// ask while the device's own threads fill blocks; the answer does not depend
+// on the callback window's thread handling its messages.
+bool CaptureBlockDone(void* device, const WaveHeader* header);
+
+// Stops recording, returns every queued block to the program, unprepares the
+// `count` headers and lets the device go; after it the device touches no
+// block. Nothing may queue a block with the device once this has begun. Used
+// at shutdown.
+void StopCaptureDevice(void* device, WaveHeader* headers = nullptr, size_t count = 0);
 
 // Mends a device that stopped delivering blocks (unplugged, driver restarted,
 // sound server gone). Returns `device` itself when the service mends its
@@ -41,9 +48,12 @@ void StopCaptureDevice(void* device);
 // nullptr), takes the `count` headers back from it, opens `deviceId` again as
 // OpenCaptureDevice does and lets the old device go; the result is the new
 // device, not yet recording and never equal to `device`, or nullptr when none
-// can be opened now. No header is then with any device. *closeNoticePosted
-// tells whether the old device's MM_WIM_CLOSE (wParam = the old handle) was
-// posted to the callback window, after every MM_WIM_DATA of that device.
+// can be opened now. *headersReleased tells whether the old device gave every
+// header back: when it did not (an unprepare or its close failed), the
+// old device may still own and fill them, and they must never go to
+// another device. *closeNoticePosted tells whether the old device's
+// MM_WIM_CLOSE (wParam = the old handle) was posted to the callback window,
+// after every MM_WIM_DATA of that device.
 void* RecoverCaptureDevice(void* device, WaveHeader* headers, size_t count, uint32_t deviceId,
                            const WaveFormatRecord& format, void* callbackWindow,
-                           bool* closeNoticePosted);
+                           bool* closeNoticePosted, bool* headersReleased);

@@ -83,7 +83,12 @@ bool StartCaptureDevice(void* handle) {
     return true;
 }
 
-void StopCaptureDevice(void* handle) {
+bool CaptureBlockDone(void*, const WaveHeader* header) {
+    std::lock_guard<std::mutex> hold(lock);
+    return (header->dwFlags & WHDR_DONE) != 0;
+}
+
+void StopCaptureDevice(void* handle, WaveHeader*, size_t) {
     std::lock_guard<std::mutex> hold(lock);
     if (!IsOpen(handle)) return;
     device.started = false;
@@ -95,9 +100,10 @@ void StopCaptureDevice(void* handle) {
 // close notice.
 void* RecoverCaptureDevice(void* handle, WaveHeader*, size_t, uint32_t deviceId,
                            const WaveFormatRecord& format, void* callbackWindow,
-                           bool* closeNoticePosted) {
+                           bool* closeNoticePosted, bool* headersReleased) {
     std::lock_guard<std::mutex> hold(lock);
     *closeNoticePosted = false;
+    *headersReleased = true;
     bool wasOpen = IsOpen(handle);
     if (wasOpen) {
         for (WaveHeader* header : device.queue) {

@@ -489,7 +489,14 @@ bool StartCaptureDevice(void* handle) {
     return true;
 }
 
-void StopCaptureDevice(void* handle) {
+bool CaptureBlockDone(void* handle, const WaveHeader* header) {
+    auto* device = static_cast<PulseCapture*>(handle);
+    if (device == nullptr) return false;
+    std::lock_guard<std::mutex> hold(device->lock);
+    return (header->dwFlags & WHDR_DONE) != 0;
+}
+
+void StopCaptureDevice(void* handle, WaveHeader*, size_t) {
     auto* device = static_cast<PulseCapture*>(handle);
     if (device == nullptr) return;
     {
@@ -521,7 +528,8 @@ void StopCaptureDevice(void* handle) {
 
 // The stream itself is the device here: nothing to reopen from outside.
 void* RecoverCaptureDevice(void* handle, WaveHeader*, size_t, uint32_t, const WaveFormatRecord&,
-                           void*, bool* closeNoticePosted) {
+                           void*, bool* closeNoticePosted, bool* headersReleased) {
     *closeNoticePosted = false;
+    *headersReleased = true;
     return handle;
 }

@@ -3,6 +3,9 @@
 
 #include <atomic>
 #include <mutex>
+#include <new>
+#include <utility>
+#include <vector>
 
 #include "capture/capture_device.h"
 #include "capture/capture_state.h"
@@ -16,6 +19,8 @@ struct WatchdogState {
     WaveFormatRecord format;
     void* callbackWindow = nullptr;
     int64_t tries = 0;
+    int32_t abandonedRings = 0;
+    int32_t maxAbandonedRings = 0;
 };
 
 // Held across a recovery, so that disarming waits for it.
@@ -25,16 +30,57 @@ std::atomic<uint64_t> currentArming{0};
 std::atomic<int32_t> stallTimeout{-1};
 // Whether the device delivered since it was opened.
 std::atomic<bool> delivering{false};
+// Done headers that the current device refused to take back.
+std::atomic<int64_t> refusedBlocks{0};
+
+// Rings left with devices that did not give them back. Never freed: such a
+// device may write into them until the process ends.
+std::vector<std::vector<WaveHeader>>& AbandonedRings() {
+    static auto* rings = new std::vector<std::vector<WaveHeader>>;
+    return *rings;
+}
+
+// Whether the device has finished a block that has not reached the capture
+// thread: then it delivers, and only the window's thread is late in
+// announcing its blocks. A device that ran out of blocks that way has them
+// all done.
+bool BlocksOnTheirWay(void* device) {
+    int64_t done = 0;
+    for (const WaveHeader& header : Capture().HeaderRing) {
+        if (header.lpData && CaptureBlockDone(device, &header)) ++done;
+    }
+    return done > refusedBlocks.load(std::memory_order_relaxed);
+}
+
+// Leaves the ring where it is, for the old device, and gives the capture
+// state a fresh one of the same size; false past the bound.
+bool AbandonHeaderRing() {
+    if (watchdog.abandonedRings >= watchdog.maxAbandonedRings) return false;
+    CaptureState& capture = Capture();
+    std::vector<std::vector<WaveHeader>>& rings = AbandonedRings();
+    // Moving a vector keeps its elements where they are.
+    rings.push_back(std::move(capture.HeaderRing));
+    ++watchdog.abandonedRings;
+    capture.HeaderRing.assign(rings.back().size(), WaveHeader{});
+    for (WaveHeader& header : capture.HeaderRing) {
+        header.lpData = new (std::nothrow) char[static_cast<size_t>(capture.BufferLen)]();
+        header.dwBufferLength = static_cast<uint32_t>(capture.BufferLen);
+    }
+    return true;
+}
 
 }  // namespace
 
 void ArmCaptureWatchdog(uint32_t deviceId, const WaveFormatRecord& format, void* callbackWindow,
-                        int32_t stallMs) {
+                        int32_t stallMs, int32_t maxAbandonedRings) {
     std::lock_guard<std::mutex> hold(lock);
     watchdog.deviceId = deviceId;
     watchdog.format = format;
     watchdog.callbackWindow = callbackWindow;
     watchdog.tries = 0;
+    watchdog.abandonedRings = 0;
+    watchdog.maxAbandonedRings = maxAbandonedRings;
+    refusedBlocks.store(0);
     stallTimeout.store(stallMs);
     delivering.store(false);
     currentArming.store(watchdog.nextArming++);
@@ -62,20 +108,35 @@ void NoteCaptureDelivering() {
     delivering.store(true, std::memory_order_relaxed);
 }
 
+void NoteCaptureBlockRefused() {
+    refusedBlocks.fetch_add(1, std::memory_order_relaxed);
+}
+
 void RecoverStalledCapture(uint64_t arming) {
     std::lock_guard<std::mutex> hold(lock);
     if (arming == 0 || arming != currentArming.load()) return;
-    ++watchdog.tries;
     CaptureState& capture = Capture();
     void* old = capture.DeviceHandle;
+    if (old != nullptr && BlocksOnTheirWay(old)) return;
+    ++watchdog.tries;
     bool closeNoticePosted = false;
+    bool headersReleased = true;
     void* device = RecoverCaptureDevice(old, capture.HeaderRing.data(), capture.HeaderRing.size(),
                                         watchdog.deviceId, watchdog.format, watchdog.callbackWindow,
-                                        &closeNoticePosted);
+                                        &closeNoticePosted, &headersReleased);
     if (device == old && old != nullptr) return;  // the service mends itself
     NoteCaptureDeviceReplaced(closeNoticePosted);
-    capture.DeviceHandle = device;
+    refusedBlocks.store(0);
     delivering.store(false);
+    if (!headersReleased && !AbandonHeaderRing()) {
+        // No more memory is left behind: recording ends here, the meters
+        // rest, and the watchdog stops watching.
+        if (device) StopCaptureDevice(device);
+        capture.DeviceHandle = nullptr;
+        currentArming.store(0);
+        return;
+    }
+    capture.DeviceHandle = device;
     if (!device) return;
     // Every header is back with the program: none is prepared or queued.
     for (WaveHeader& header : capture.HeaderRing) {
@@ -89,4 +150,9 @@ void RecoverStalledCapture(uint64_t arming) {
 int64_t CaptureRecoveryCount() {
     std::lock_guard<std::mutex> hold(lock);
     return watchdog.tries;
+}
+
+int32_t AbandonedCaptureRings() {
+    std::lock_guard<std::mutex> hold(lock);
+    return watchdog.abandonedRings;
 }

@@ -1,13 +1,18 @@
 // The capture watchdog. A recording device delivers a block every few tens of
 // milliseconds for as long as it records, silence included; when none has
-// come for about a second, the device has stopped for good (unplugged, its
-// driver restarted, the sound server gone). The capture thread then has the
-// same device reopened with the same format and window and the whole ring
-// queued with it. While no device opens it tries again once a second; a
-// device just opened gets longer for its first block, since a sound server
-// may take over a second to get a new stream going (Wine's does at times).
-// All on the capture thread, never spinning, with nothing allocated per
-// try. The analysis timer is not touched; it runs on.
+// come for about a second, and the device itself has finished none of the
+// blocks it holds (the window's thread may be held up, by a browser start
+// for one, and announce finished blocks late), the device has stopped for
+// good (unplugged, its driver restarted, the sound server gone). The capture
+// thread then has the same device reopened with the same format and window
+// and the whole ring queued with it. A ring that the old device did not give
+// back stays with it, untouched, and the new device gets a fresh one; after
+// MAX_ABANDONED_CAPTURE_RINGS of those the watchdog stops reopening.
+// While no device opens it tries again once a second; a device just opened
+// gets longer for its first block, since a sound server may take over a
+// second to get a new stream going (Wine's does at times). All on the
+// capture thread, never spinning, with nothing allocated per try but a
+// fresh ring. The analysis timer is not touched; it runs on.
 #pragma once
 
 #include <cstdint>
@@ -19,12 +24,16 @@
 constexpr int32_t CAPTURE_STALL_MS = 1000;
 // The time a device just opened has for its first block, in stall times.
 constexpr int32_t CAPTURE_START_STALLS = 5;
+// Rings left behind with devices that kept them, before reopening stops:
+// 128 KiB each at the defaults (16 blocks of 8192 bytes).
+constexpr int32_t MAX_ABANDONED_CAPTURE_RINGS = 8;
 
 // Arms the watchdog for the recording that OpenCapture started, with the
 // device id, format and window it was opened with (start-up later doubles
 // the channel field for the analysis; the device keeps its format).
 void ArmCaptureWatchdog(uint32_t deviceId, const WaveFormatRecord& format, void* callbackWindow,
-                        int32_t stallMs = CAPTURE_STALL_MS);
+                        int32_t stallMs = CAPTURE_STALL_MS,
+                        int32_t maxAbandonedRings = MAX_ABANDONED_CAPTURE_RINGS);
 
 // Disarms it; waits for a recovery under way. A capture thread started
 // before never watches again, even once the watchdog is armed anew (tests
@@ -41,9 +50,15 @@ int32_t CaptureStallTimeout(uint64_t arming);
 // The capture thread handed off a block of the current device.
 void NoteCaptureDelivering();
 
+// The current device refused a header given back to it: the header stays
+// done with the program, and no longer counts as a block on its way.
+void NoteCaptureBlockRefused();
+
 // Has the device reopened and, if that worked, the ring queued and
-// recording started. Does nothing unless `arming` is still the current one.
-// Runs on the capture thread. The tries since the watchdog was armed are
-// counted (tests).
+// recording started. Does nothing unless `arming` is still the current one,
+// or while the device has finished a block that has not reached the capture
+// thread. Runs on the capture thread. The tries and the rings left behind
+// since the watchdog was armed are counted (tests).
 void RecoverStalledCapture(uint64_t arming);
 int64_t CaptureRecoveryCount();
+int32_t AbandonedCaptureRings();

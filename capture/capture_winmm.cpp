@@ -65,20 +65,25 @@ bool StartCaptureDevice(void* device) {
     return waveInStart(Device(device)) == MMSYSERR_NOERROR;
 }
 
-// waveInReset marks every queued block done and gives it back; the headers
-// stay prepared, which is harmless as the process is about to end.
-void StopCaptureDevice(void* device) {
+bool CaptureBlockDone(void*, const WaveHeader* header) {
+    // The driver sets WHDR_DONE from its own thread when it has filled the
+    // block, before it posts MM_WIM_DATA; an aligned 32-bit load sees it
+    // whole.
+    return (__atomic_load_n(&header->dwFlags, __ATOMIC_ACQUIRE) & WHDR_DONE) != 0;
+}
+
+// waveInReset marks every queued block done and gives it back; unpreparing
+// then hands each header back to the program, and closing lets the driver
+// end its own threads for the device now. Left open, they are killed
+// wherever they are when the process ends, and Wine's audio driver then now
+// and then takes the process down with a segmentation fault on its way out.
+void StopCaptureDevice(void* device, WaveHeader* headers, size_t count) {
     HWAVEIN handle = Device(device);
     waveInReset(handle);
-    // Closing lets the driver end its own threads for the device now. Left
-    // open, they are killed wherever they are when the process ends, and
-    // Wine's audio driver then now and then takes the process down with a
-    // segmentation fault on its way out.
-    if (waveInClose(handle) == WAVERR_STILLPLAYING) {
-        // The capture thread gave a block back between the two calls.
-        waveInReset(handle);
-        waveInClose(handle);
+    for (size_t i = 0; i < count; ++i) {
+        waveInUnprepareHeader(handle, Native(&headers[i]), sizeof(WAVEHDR));
     }
+    waveInClose(handle);
     // HACK: Wine's audio stack winds the stream down on its own threads
     // after the close returns; an exit in the middle of that crashed Wine 8
     // about once in fifty exits. A short pause lets them finish (none in 200
@@ -88,24 +93,31 @@ void StopCaptureDevice(void* device) {
 
 void* RecoverCaptureDevice(void* device, WaveHeader* headers, size_t count, uint32_t deviceId,
                            const WaveFormatRecord& format, void* callbackWindow,
-                           bool* closeNoticePosted) {
+                           bool* closeNoticePosted, bool* headersReleased) {
     *closeNoticePosted = false;
+    *headersReleased = true;
     HWAVEIN old = Device(device);
     if (old != nullptr) {
         // waveInReset marks every queued block done and posts MM_WIM_DATA for
-        // each. When the sound server has gone, Wine's reset fails instead and
-        // leaves the blocks marked queued; closing still lets them go.
+        // each. When the sound server has gone, Wine 8's reset fails instead
+        // and leaves the blocks queued; unpreparing them then fails with
+        // WAVERR_STILLPLAYING, and on Windows a handle in that state may
+        // still own and fill them.
         waveInReset(old);
         for (size_t i = 0; i < count; ++i) {
-            waveInUnprepareHeader(old, Native(&headers[i]), sizeof(WAVEHDR));
+            MMRESULT result = waveInUnprepareHeader(old, Native(&headers[i]), sizeof(WAVEHDR));
+            if (result != MMSYSERR_NOERROR) *headersReleased = false;
         }
     }
     // Opened while the old device is still open, so that the two handles
     // differ: Wine hands the same handle out again once a device is closed.
     void* fresh = OpenCaptureDevice(deviceId, format, callbackWindow);
     // A successful close posts MM_WIM_CLOSE. A handle the driver refuses to
-    // close (it vanished with its device) is given up: nothing more comes
-    // from it, and it is never handed out again.
-    if (old != nullptr) *closeNoticePosted = waveInClose(old) == MMSYSERR_NOERROR;
+    // close (it vanished with its device, or still holds blocks) is given
+    // up: it is never handed out again, and the headers stay with it.
+    if (old != nullptr) {
+        *closeNoticePosted = waveInClose(old) == MMSYSERR_NOERROR;
+        if (!*closeNoticePosted) *headersReleased = false;
+    }
     return fresh;
 }

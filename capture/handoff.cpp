@@ -142,7 +142,7 @@ bool HandOffOneBlock() {
         std::memcpy(work.WriteBlock().bytes, data, length);
         work.Publish(length);
     }
-    AddCaptureBlock(block.device, block.header);
+    if (!AddCaptureBlock(block.device, block.header)) NoteCaptureBlockRefused();
     finishedDone.fetch_add(1);
     return true;
 }
