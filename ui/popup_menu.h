@@ -25,5 +25,6 @@ constexpr int64_t POPUP_MENU_LAST_COMMAND = 0xFFFF;
 // and when the menu has closed on Windows. A chosen item arrives later as
 // EVENT_MENU with the item's command as object and the window number as
 // window; a menu dismissed gives no event. False, and no menu, for an
-// unknown window, no items, or a command out of range.
+// unknown window, no items, or a command out of range. On the window's
+// thread; one menu is open at a time.
 bool ShowPopupMenu(int64_t window, const std::vector<PopupMenuItem>& items, bool atPointer);

@@ -51,23 +51,42 @@ size_t CountRightClicks(const std::vector<SeenEvent>& seen, int64_t data) {
     return count;
 }
 
+void PressKey(BYTE key) {
+    keybd_event(key, 0, 0, 0);
+    keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
+}
+
+void RightClickAt(LONG x, LONG y) {
+    SetCursorPos(x, y);
+    mouse_event(MOUSEEVENTF_RIGHTDOWN, 0, 0, 0, 0);
+    mouse_event(MOUSEEVENTF_RIGHTUP, 0, 0, 0, 0);
+}
+
+// Real input, through the system's input queue to the foreground window.
 TEST_F(PopupMenuWin32, RightClicksAndTheKeyboardGestureReachTheWindowOnce) {
     ASSERT_NE(CanvasControl(CANVAS, 10, 10, 100, 60, 0), 0);
     HWND canvas = FindWindowExW(window_, nullptr, L"VellumtoneCanvas", nullptr);
     ASSERT_NE(canvas, nullptr);
+    SetForegroundWindow(window_);
+    if (GetForegroundWindow() != window_) GTEST_SKIP() << "the window could not come to the front";
     DrainEvents();
     ResetEventState();
+    RECT area;
+    GetWindowRect(canvas, &area);
 
     // On the canvas: its own event, then WM_CONTEXTMENU passed up.
-    SendMessageW(canvas, WM_RBUTTONUP, 0, MAKELPARAM(5, 5));
-    std::vector<SeenEvent> seen = QueuedEvents();
-    EXPECT_EQ(CountRightClicks(seen, 0), 1u);
+    RightClickAt((area.left + area.right) / 2, (area.top + area.bottom) / 2);
+    EXPECT_EQ(CountRightClicks(CollectEvents(500), 0), 1u);
     // On the window itself: WM_RBUTTONUP alone, no second event.
-    SendMessageW(window_, WM_RBUTTONUP, 0, MAKELPARAM(200, 120));
-    EXPECT_EQ(CountRightClicks(QueuedEvents(), 0), 1u);
-    // Shift+F10 and the Menu key: WM_CONTEXTMENU at (-1, -1).
-    SendMessageW(window_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window_), -1);
-    EXPECT_EQ(CountRightClicks(QueuedEvents(), 1), 1u);
+    RightClickAt(area.right + 60, area.bottom + 30);
+    EXPECT_EQ(CountRightClicks(CollectEvents(500), 0), 1u);
+    // Shift+F10, then the Menu key: WM_CONTEXTMENU at (-1, -1).
+    keybd_event(VK_SHIFT, 0, 0, 0);
+    PressKey(VK_F10);
+    keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
+    EXPECT_EQ(CountRightClicks(CollectEvents(500), 1), 1u);
+    PressKey(VK_APPS);
+    EXPECT_EQ(CountRightClicks(CollectEvents(500), 1), 1u);
     // A point outside the client area is DefWindowProc's (on the caption
     // it opens the system menu); here it lies above the window.
     RECT frame;
@@ -134,9 +153,26 @@ TEST_F(PopupMenuWin32, ADismissedMenuGivesNoEventAndBadItemsNoMenu) {
     EXPECT_FALSE(ShowPopupMenu(987654, {{10, "No window", false, true}}, true));
 }
 
+VOID CALLBACK EndMove(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    PressKey(VK_RETURN);
+}
+
 TEST_F(PopupMenuWin32, AMoveLoopServesEventsAndLeavesTheCloseRequestQueued) {
     served = 0;
     SetModalLoopEventHandler(CountTicks);
+    ASSERT_NE(StartWindowTimer(WINDOW, TICK_TIMER, 10), 0u);
+    SetForegroundWindow(window_);
+    // A move from the keyboard (the system menu's Move) runs until Enter.
+    UINT_PTR ender = SetTimer(nullptr, 0, 200, EndMove);
+    SendMessageW(window_, WM_SYSCOMMAND, SC_MOVE, 0);
+    KillTimer(nullptr, ender);
+    KillTimer(window_, TICK_TIMER);
+    EXPECT_GT(served, 2);
+    DrainEvents();
+    ResetEventState();
+
+    served = 0;
     SendMessageW(window_, WM_ENTERSIZEMOVE, 0, 0);
     SendMessageW(window_, WM_TIMER, TICK_TIMER, 0);
     EXPECT_EQ(served, 1);
