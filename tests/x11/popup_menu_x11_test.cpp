@@ -166,9 +166,9 @@ TEST_F(PopupMenuX11, DownSkipsWhatCannotBeChosenAndEnterChooses) {
     EXPECT_TRUE(GrabsFree());
 }
 
-TEST_F(PopupMenuX11, EscapeAndAPressOutsideCloseWithoutAChoiceAndLetTheGrabsGo) {
+TEST_F(PopupMenuX11, EscapeAPressOutsideAndLostFocusCloseWithoutAChoiceAndLetTheGrabsGo) {
     constexpr int64_t NUMBER = 3321;
-    MakeWindow(NUMBER);
+    Window window = MakeWindow(NUMBER);
     EXPECT_FALSE(ShowPopupMenu(NUMBER, {}, true));
     EXPECT_FALSE(ShowPopupMenu(NUMBER, {{-1, "Negative", false, true}}, true));
     EXPECT_FALSE(ShowPopupMenu(987654, ITEMS, true));
@@ -181,6 +181,17 @@ TEST_F(PopupMenuX11, EscapeAndAPressOutsideCloseWithoutAChoiceAndLetTheGrabsGo) 
     ASSERT_TRUE(ShowPopupMenu(NUMBER, ITEMS, true));
     Window menu = X11PopupMenuWindow();
     SendToWindow(menu, ButtonEvent(ButtonPress, Button1, -10, -10), ButtonPressMask);
+    ASSERT_TRUE(PumpUntil([] { return X11PopupMenuWindow() == 0; }));
+
+    // The owner losing the focus while the keyboard is grabbed, as when
+    // another client moves the focus.
+    XSetInputFocus(TestDisplay(), window, RevertToParent, CurrentTime);
+    Settle();
+    ASSERT_TRUE(ShowPopupMenu(NUMBER, ITEMS, true));
+    Display* other = XOpenDisplay(DisplayString(TestDisplay()));
+    ASSERT_NE(other, nullptr);
+    XSetInputFocus(other, DefaultRootWindow(other), RevertToParent, CurrentTime);
+    XCloseDisplay(other);
     ASSERT_TRUE(PumpUntil([] { return X11PopupMenuWindow() == 0; }));
 
     Settle();
