@@ -97,19 +97,30 @@ void StartUp() {
     RescaleChannelCount();
 }
 
-void RunEventLoop() {
-    for (;;) {
-        int64_t code = WaitEvent();
-        if (code == EVENT_CLOSE_WINDOW) return;
-        if (code == EVENT_CONTROL) {
-            if (EventControl() == DONATION_BUTTON) {
-                DrainEvents();
-                OpenAddress(DONATION_ADDRESS);
-                DrainEvents();
-            }
-        } else if (code == EVENT_TIMER && EventTimerId() == static_cast<int64_t>(ANALYSIS_TIMER)) {
-            TickAnalysis();
+namespace {
+
+// One event of the main thread, from the event loop or, while a modal loop
+// of the window system holds the thread, from the window layer; false on
+// the close request, which ends the loop.
+bool HandleEvent(int64_t code) {
+    if (code == EVENT_CLOSE_WINDOW) return false;
+    if (code == EVENT_CONTROL) {
+        if (EventControl() == DONATION_BUTTON) {
+            DrainEvents();
+            OpenAddress(DONATION_ADDRESS);
+            DrainEvents();
         }
+    } else if (code == EVENT_TIMER && EventTimerId() == static_cast<int64_t>(ANALYSIS_TIMER)) {
+        TickAnalysis();
+    }
+    return true;
+}
+
+}  // namespace
+
+void RunEventLoop() {
+    SetModalLoopEventHandler(HandleEvent);
+    while (HandleEvent(WaitEvent())) {
     }
 }
 

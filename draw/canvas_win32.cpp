@@ -391,7 +391,9 @@ LRESULT CALLBACK CanvasWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             return 0;
         case WM_RBUTTONUP:
             QueueCanvasEvent(window, *state, CANVAS_RIGHT_UP);
-            return 0;
+            // DefWindowProc turns the click into WM_CONTEXTMENU, which goes
+            // on up to the window the canvas is in.
+            break;
         case WM_KEYDOWN:
             QueueCanvasEvent(window, *state, CANVAS_KEY_DOWN);
             return 0;

@@ -9,7 +9,7 @@ set -e
 packages=(
   build-essential cmake pkg-config
   libx11-dev libxft-dev libxext-dev libxdamage-dev libfontconfig-dev libpulse-dev
-  xvfb x11-utils x11-xserver-utils xdotool imagemagick
+  xvfb x11-utils x11-xserver-utils xdotool imagemagick openbox
   pulseaudio pulseaudio-utils fonts-dejavu-core perl
   libgtest-dev googletest libbenchmark-dev
 )

@@ -82,19 +82,19 @@ int ControlTextWidth(const ControlTextFont& font, const std::string& text) {
 }
 
 void DrawControlText(const ControlTextFont& font, XftDraw* draw, GC gc, Drawable drawable, int x,
-                     int y, const std::string& text) {
+                     int y, const std::string& text, uint32_t colour) {
     X11State& xs = X11();
     if (text.empty() || xs.display == nullptr) return;
     if (font.xft != nullptr && draw != nullptr) {
-        XftColor colour = X11XftColour(COLOUR_BUTTON_TEXT);
-        XftDrawStringUtf8(draw, &colour, font.xft, x, y,
+        XftColor xftColour = X11XftColour(colour);
+        XftDrawStringUtf8(draw, &xftColour, font.xft, x, y,
                           reinterpret_cast<const FcChar8*>(text.data()),
                           static_cast<int>(text.size()));
-        XftColorFree(xs.display, xs.visual, xs.colormap, &colour);
+        XftColorFree(xs.display, xs.visual, xs.colormap, &xftColour);
     } else if (font.core != nullptr && gc != nullptr) {
         std::string latin1 = Latin1Of(text);
         XSetFont(xs.display, gc, font.core->fid);
-        XSetForeground(xs.display, gc, X11PixelForColour(COLOUR_BUTTON_TEXT));
+        XSetForeground(xs.display, gc, X11PixelForColour(colour));
         XDrawString(xs.display, drawable, gc, x, y, latin1.data(), static_cast<int>(latin1.size()));
     }
 }

@@ -8,7 +8,10 @@
 #include <X11/Xft/Xft.h>
 #include <X11/Xlib.h>
 
+#include <cstdint>
 #include <string>
+
+#include "ui/display_x11.h"
 
 struct ControlTextFont {
     XftFont* xft = nullptr;       // the control font, when Xft found one
@@ -24,9 +27,10 @@ ControlTextFont ControlTextFontNow();
 // would start).
 int ControlTextWidth(const ControlTextFont& font, const std::string& text);
 
-// Draws a UTF-8 text in the button text colour with its baseline at y: Xft
+// Draws a UTF-8 text in a colour (0xBBGGRR; the button text colour unless
+// told) with its baseline at y: Xft
 // text through `draw`, core text with `gc` (whose font and foreground it
 // changes) on `drawable`. Characters the core font's Latin-1 lacks show
 // as '?'.
 void DrawControlText(const ControlTextFont& font, XftDraw* draw, GC gc, Drawable drawable, int x,
-                     int y, const std::string& text);
+                     int y, const std::string& text, uint32_t colour = COLOUR_BUTTON_TEXT);

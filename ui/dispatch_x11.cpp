@@ -24,6 +24,7 @@
 #include "ui/event_queue.h"
 #include "ui/focus_x11.h"
 #include "ui/platform_ui.h"
+#include "ui/popup_menu_x11.h"
 #include "ui/posted_messages_x11.h"
 #include "ui/timers_x11.h"
 #include "ui/windows_x11.h"
@@ -36,6 +37,15 @@ constexpr int DOUBLE_CLICK_BOX = 4;      // SM_CXDOUBLECLK / SM_CYDOUBLECLK at 9
 constexpr uint64_t MK_LBUTTON = 1, MK_RBUTTON = 2, MK_SHIFT = 4, MK_CONTROL = 8, MK_MBUTTON = 16;
 
 thread_local MessageHook threadHook = nullptr;
+// Kept for the application's sake only: X11 runs no modal loop that would
+// need it (the window manager moves windows, and the layer's menu does not
+// hold the thread).
+AppEventHandler modalLoopHandler = nullptr;
+
+// WM_CONTEXTMENU's lParam for the keyboard, (-1, -1); otherwise the point
+// on the screen.
+constexpr int64_t CONTEXT_MENU_FROM_KEYBOARD = -1;
+constexpr uint32_t VK_APPS = 0x5D, VK_F10 = 0x79;
 
 // Run by the message loop each time before it waits.
 std::atomic<int (*)()> loopTask{nullptr};
@@ -206,6 +216,10 @@ int64_t LayerHandler(Window window, uint32_t message, uint64_t wParam, int64_t l
         case MESSAGE_RBUTTONUP:
             QueueSimple(EVENT_RIGHT_CLICK, 0, number);
             return 0;
+        case MESSAGE_CONTEXTMENU:
+            if (record == nullptr) return NOT_HANDLED;
+            QueueEvent(EVENT_RIGHT_CLICK, 0, number, lParam == CONTEXT_MENU_FROM_KEYBOARD ? 1 : 0);
+            return 0;
         case MESSAGE_DPICHANGED:
             if (!own) return NOT_HANDLED;
             return X11OnDpiChanged(*record, number, reinterpret_cast<X11ScaleChange*>(lParam));
@@ -280,6 +294,15 @@ int64_t HandleKey(WindowRecord* record, XKeyEvent& event, bool press) {
     SetEventMessageParams(key, 0);
     if (press && (event.state & (ShiftMask | ControlMask | Mod1Mask)))
         SetKeyboardCues(*record, true);
+    // What DefWindowProc makes of Shift+F10 (as the key goes down) and of the
+    // Menu key (as it comes up), wherever the focus is in the window.
+    bool shiftF10 = press && key == VK_F10 && (event.state & ShiftMask) != 0;
+    bool menuKey = !press && key == VK_APPS;
+    if (shiftF10 || menuKey) {
+        TopWindowProcedure(record->handle, MESSAGE_CONTEXTMENU, record->handle,
+                           CONTEXT_MENU_FROM_KEYBOARD);
+        return message;
+    }
     // The Tab and Shift+Tab accelerators of every top-level window.
     if (press && key == 0x09 && (event.state & (ControlMask | Mod1Mask)) == 0) {
         SetKeyboardCues(*record, true);
@@ -326,6 +349,11 @@ int64_t HandleFocus(WindowRecord* record, XFocusChangeEvent& event, bool in) {
         event.detail == NotifyPointerRoot || event.detail == NotifyDetailNone) {
         return MESSAGE_X11_OTHER;
     }
+    // A keyboard grab (the layer's popup menu, a window manager's key
+    // binding) takes the keys for a moment, not the activation: Windows
+    // leaves a window active under its popup menu.
+    if (event.mode == NotifyGrab || event.mode == NotifyUngrab) return MESSAGE_X11_OTHER;
+    if (!in) X11DismissPopupMenu(record->handle);
     if (record->active == in) return MESSAGE_X11_OTHER;
     TopWindowProcedure(record->handle, MESSAGE_ACTIVATE, in ? 1 : 0, 0);
     return MESSAGE_ACTIVATE;
@@ -367,6 +395,7 @@ int64_t HandleTopWindowEvent(XEvent& event) {
             return MESSAGE_X11_OTHER;
         case UnmapNotify:
             // The layer never unmaps its windows: this is an iconification.
+            X11DismissPopupMenu(window);
             if (record != nullptr) {
                 TopWindowProcedure(window, MESSAGE_SIZE, SIZE_MINIMIZED, 0);
                 return MESSAGE_SIZE;
@@ -387,6 +416,7 @@ int64_t HandleTopWindowEvent(XEvent& event) {
             // (a window or session manager, xdotool). A window that is gone
             // makes a close request that nothing refuses.
             if (event.xdestroywindow.window != window) return MESSAGE_X11_OTHER;
+            X11DismissPopupMenu(window);
             record->destroyed = true;
             TopWindowProcedure(window, MESSAGE_CLOSE, 0, 0);
             return MESSAGE_CLOSE;
@@ -445,12 +475,25 @@ int64_t DispatchXEvent(XEvent& event) {
                      event.type == MotionNotify || event.type == KeyPress ||
                      event.type == KeyRelease;
         if (holder != nullptr && holder->disabled && input) return MESSAGE_X11_OTHER;
+        int64_t message = event.type == Expose ? MESSAGE_PAINT : MESSAGE_X11_OTHER;
+        Window controlWindow = control->handle;
         if (control->type != nullptr && control->type->handleEvent != nullptr) {
-            return control->type->handleEvent(*control, event);
+            message = control->type->handleEvent(*control, event);
         }
-        return event.type == Expose ? MESSAGE_PAINT : MESSAGE_X11_OTHER;
+        // DefWindowProc passes a right click on a control up to the window
+        // that holds it as WM_CONTEXTMENU, with the point on the screen.
+        if (event.type == ButtonRelease && event.xbutton.button == Button3 && holder != nullptr &&
+            !holder->disabled) {
+            TopWindowProcedure(holder->handle, MESSAGE_CONTEXTMENU, controlWindow,
+                               MakeLParam(event.xbutton.x_root, event.xbutton.y_root));
+        }
+        return message;
     }
     return HandleTopWindowEvent(event);
+}
+
+void SetModalLoopEventHandler(AppEventHandler handler) {
+    modalLoopHandler = handler;
 }
 
 bool X11OnMessageLoopThread() {

@@ -15,6 +15,7 @@ constexpr uint32_t MESSAGE_SIZE = 0x0005;           // WM_SIZE
 constexpr uint32_t MESSAGE_ACTIVATE = 0x0006;       // WM_ACTIVATE
 constexpr uint32_t MESSAGE_ERASEBKGND = 0x0014;     // WM_ERASEBKGND
 constexpr uint32_t MESSAGE_SHOWWINDOW = 0x0018;     // WM_SHOWWINDOW
+constexpr uint32_t MESSAGE_CONTEXTMENU = 0x007B;    // WM_CONTEXTMENU
 constexpr uint32_t MESSAGE_KEYDOWN = 0x0100;        // WM_KEYDOWN
 constexpr uint32_t MESSAGE_KEYUP = 0x0101;          // WM_KEYUP
 constexpr uint32_t MESSAGE_MOUSEMOVE = 0x0200;      // WM_MOUSEMOVE

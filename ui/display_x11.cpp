@@ -20,6 +20,7 @@
 #include "ui/display_scale.h"
 #include "ui/display_scale_x11.h"
 #include "ui/platform_ui.h"
+#include "ui/popup_menu_x11.h"
 
 namespace {
 
@@ -146,6 +147,7 @@ bool UiLayerInit() {
 void UiLayerClose() {
     X11State& x = X11();
     if (x.display == nullptr) return;
+    X11DismissPopupMenu(0);
     std::unique_lock<std::shared_mutex> hold(X11ConnectionLock());
     if (x.controlFont != nullptr) XftFontClose(x.display, x.controlFont);
     x.controlFont = nullptr;

@@ -142,6 +142,25 @@ int32_t PopQueuedEvent() {
     return state.code;
 }
 
+void ReturnCurrentEvent() {
+    EventState& state = State();
+    if (state.code == 0) return;
+    QueuedEvent* node = NewNode();
+    node->code = state.code;
+    node->object = state.object;
+    node->window = state.window;
+    node->data = state.data;
+    node->extra = state.extra;
+    node->release = state.release;
+    node->next = state.head;
+    state.head = node;
+    if (!state.tail) state.tail = node;
+    // The node owns the extra value now.
+    state.code = 0;
+    state.extra = 0;
+    state.release = nullptr;
+}
+
 int64_t QueuedEventCount() {
     int64_t count = 0;
     for (QueuedEvent* node = State().head; node; node = node->next) ++count;

@@ -40,6 +40,11 @@ void DropQueuedEvents(int64_t code, int64_t object, int64_t window, int64_t data
 // code, or returns 0 (keeping the current object and window) when empty.
 int32_t PopQueuedEvent();
 
+// Puts the current event back at the front of the queue, as if it had not
+// been taken (with its extra value, which it keeps); afterwards there is no
+// current event. Nothing when there is no current event.
+void ReturnCurrentEvent();
+
 // Number of events waiting in the calling thread's queue.
 int64_t QueuedEventCount();
 

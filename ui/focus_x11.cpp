@@ -116,6 +116,12 @@ uint32_t VirtualKeyOf(XKeyEvent& event) {
             return 0x28;
         case XK_Delete:
             return 0x2E;
+        case XK_End:
+            return 0x23;
+        case XK_Home:
+            return 0x24;
+        case XK_Menu:
+            return 0x5D;
         default:
             return 0;
     }

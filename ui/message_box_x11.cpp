@@ -20,6 +20,7 @@
 #include "ui/display_x11.h"
 #include "ui/focus_x11.h"
 #include "ui/platform_ui.h"
+#include "ui/popup_menu_x11.h"
 #include "ui/scaling.h"
 #include "ui/windows_x11.h"
 
@@ -250,6 +251,8 @@ int ShowMessageBox(const char* title, const char* text, uint32_t /*flags*/) {
     std::fflush(stderr);
     Display* display = X11().display;
     if (display == nullptr) return IDOK;
+    // The menu's grabs would keep every click and key from the box.
+    X11DismissPopupMenu(0);
 
     // The owner is the active window of this process; every window of the
     // layer that takes input now is disabled until the box is answered.

@@ -9,6 +9,7 @@
 
 #include "ui/event_queue.h"
 #include "ui/layer_win32.h"
+#include "ui/modal_loop_win32.h"
 #include "ui/platform_ui.h"
 #include "ui/windows_api_win32.h"
 #include "ui/windows_win32.h"
@@ -35,6 +36,7 @@ LRESULT CALLBACK MessageWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     if (postedEventMessage != 0 && message == postedEventMessage) {
         // An event posted from another thread: wParam = code, lParam = object.
         QueueEvent(static_cast<int32_t>(wParam), static_cast<int64_t>(lParam), -1, 0);
+        Win32ServeModalLoop();
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -136,6 +138,10 @@ void SetMessageHook(MessageHook hook, int64_t window) {
 
 void SetMessageLoopTask(int (*task)()) {
     loopTask.store(task);
+}
+
+void RunMessageLoopTask() {
+    if (int (*task)() = loopTask.load(); task != nullptr) task();
 }
 
 int64_t FetchPlatformMessage(int32_t timeoutMs) {

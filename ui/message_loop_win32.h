@@ -24,6 +24,8 @@ void UnregisterWindowClassLater(int64_t windowNumber);
 // It returns in how many milliseconds it wants to run again, -1 for when
 // the loop next wakes anyway.
 void SetMessageLoopTask(int (*task)());
+// Runs the task once (a modal loop of Windows does not run it).
+void RunMessageLoopTask();
 
 // True when a timer of this process will wake the window's thread within
 // the given time (it runs the loop task then). A resting timer does not.

@@ -50,6 +50,12 @@ void SetScaleChangeHandler(int64_t window, ScaleChangeHandler handler);
 // Colour 0xBBGGRR, -1 for none.
 void SetWindowBackground(int64_t window, int32_t colour);
 
+// Keeps the window above the windows that are not kept on top (on: true),
+// or lets it go back among them. On X11 the window manager does it, if it
+// follows the EWMH: without one nothing changes. Nothing for an unknown
+// window.
+void SetWindowOnTop(int64_t window, bool on);
+
 int GetOsVersionCode();
 
 // A modal message box; returns when the user closes it.
@@ -57,6 +63,23 @@ int ShowMessageBox(const char* title, const char* text, uint32_t flags);
 
 // window -1: the hook for every window of the calling thread.
 void SetMessageHook(MessageHook hook, int64_t window = -1);
+
+// The application's handling of one event that FetchEvent returned (a queued
+// event's code or a platform message number); false when the event ends the
+// application's event loop.
+using AppEventHandler = bool (*)(int64_t code);
+
+// While the window system runs a modal loop of its own on the calling
+// thread (Windows: a popup menu is open, a window is moved or sized), the
+// application's event loop waits for that loop to end, and what the window
+// procedure queues would wait with it. The layer then takes each event it
+// queued off the queue itself and hands it to this handler, so that timers
+// keep doing their work. An event the handler declines goes back to the
+// front of the queue, and the layer hands out nothing more until the modal
+// loop has ended and the application's loop takes it. X11 and the headless
+// layer have no such loops: they keep the handler and never call it.
+// nullptr removes it.
+void SetModalLoopEventHandler(AppEventHandler handler);
 
 // Starts a timer whose ticks become EVENT_TIMER with the timer id as object;
 // intervals below 10 ms give 10 ms. 0 if the window number is unknown.

@@ -2,6 +2,7 @@
 // ui_null.h). Handles are fake, non-null values.
 #include "ui/ui_null.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -29,6 +30,10 @@ std::vector<NullTimer> timers;
 std::vector<std::string> addresses;
 std::vector<std::string> boxes;
 MessageHook threadHook = nullptr;
+std::vector<NullShownMenu> shownMenus;
+bool menuOpen = false;
+std::vector<int64_t> windowsOnTop;
+AppEventHandler modalLoopHandler = nullptr;
 
 void* FakeHandle(int64_t number) {
     return reinterpret_cast<void*>(0x10000 + number * 16);
@@ -68,6 +73,31 @@ int ShowMessageBox(const char* title, const char* text, uint32_t) {
 
 void SetMessageHook(MessageHook hook, int64_t) {
     threadHook = hook;
+}
+
+void SetModalLoopEventHandler(AppEventHandler handler) {
+    std::lock_guard<std::mutex> hold(lock);
+    modalLoopHandler = handler;
+}
+
+void SetWindowOnTop(int64_t window, bool on) {
+    std::lock_guard<std::mutex> hold(lock);
+    auto found = std::find(windowsOnTop.begin(), windowsOnTop.end(), window);
+    if (on && found == windowsOnTop.end()) windowsOnTop.push_back(window);
+    if (!on && found != windowsOnTop.end()) windowsOnTop.erase(found);
+}
+
+// The checks are those of every layer, so that a test here finds what a
+// real one would refuse.
+bool ShowPopupMenu(int64_t window, const std::vector<PopupMenuItem>& items, bool atPointer) {
+    if (items.empty()) return false;
+    for (const PopupMenuItem& item : items) {
+        if (item.command < 0 || item.command > POPUP_MENU_LAST_COMMAND) return false;
+    }
+    std::lock_guard<std::mutex> hold(lock);
+    shownMenus.push_back(NullShownMenu{window, items, atPointer});
+    menuOpen = true;
+    return true;
 }
 
 uint64_t StartWindowTimer(int64_t window, uint64_t timerId, uint32_t intervalMs) {
@@ -181,8 +211,49 @@ void ResetNullUi() {
     addresses.clear();
     boxes.clear();
     threadHook = nullptr;
+    shownMenus.clear();
+    menuOpen = false;
+    windowsOnTop.clear();
+    modalLoopHandler = nullptr;
 }
 
 int64_t NullWindowNumber(void* handle) {
     return (static_cast<int64_t>(reinterpret_cast<intptr_t>(handle)) - 0x10000) / 16;
+}
+
+std::vector<NullShownMenu> NullShownMenus() {
+    std::lock_guard<std::mutex> hold(lock);
+    return shownMenus;
+}
+
+bool NullChooseMenuItem(int64_t command) {
+    int64_t window = 0;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        if (!menuOpen || command == 0) return false;
+        const std::vector<PopupMenuItem>& items = shownMenus.back().items;
+        auto found = std::find_if(items.begin(), items.end(), [&](const PopupMenuItem& item) {
+            return item.command == command && item.enabled;
+        });
+        if (found == items.end()) return false;
+        menuOpen = false;
+        window = shownMenus.back().window;
+    }
+    QueueEvent(EVENT_MENU, command, window, 0);
+    return true;
+}
+
+void NullDismissMenu() {
+    std::lock_guard<std::mutex> hold(lock);
+    menuOpen = false;
+}
+
+std::vector<int64_t> NullWindowsOnTop() {
+    std::lock_guard<std::mutex> hold(lock);
+    return windowsOnTop;
+}
+
+AppEventHandler NullModalLoopEventHandler() {
+    std::lock_guard<std::mutex> hold(lock);
+    return modalLoopHandler;
 }

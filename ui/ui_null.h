@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "ui/platform_ui.h"
+#include "ui/popup_menu.h"
+
 struct NullTimer {
     int64_t window;
     uint64_t id;
@@ -34,6 +37,27 @@ std::vector<NullTimer> NullTimers();
 std::vector<std::string> NullOpenedAddresses();
 std::vector<std::string> NullMessageBoxes();  // "title|text"
 void ResetNullUi();
+
+// A popup menu as ShowPopupMenu was asked to show it.
+struct NullShownMenu {
+    int64_t window;
+    std::vector<PopupMenuItem> items;
+    bool atPointer;
+};
+// Every menu shown since the last reset, oldest first; the last one stays
+// open until a choice or NullDismissMenu.
+std::vector<NullShownMenu> NullShownMenus();
+// Chooses the item with this command in the open menu, as a click would:
+// EVENT_MENU is queued on the calling thread and the menu closes. False,
+// and nothing queued, when no menu is open or the item is absent, a
+// separator or disabled.
+bool NullChooseMenuItem(int64_t command);
+void NullDismissMenu();
+
+// The windows kept on top (SetWindowOnTop), and the application's handler
+// for modal loops (SetModalLoopEventHandler), which this layer never calls.
+std::vector<int64_t> NullWindowsOnTop();
+AppEventHandler NullModalLoopEventHandler();
 
 // The window number behind a handle that CreateTopWindow returned.
 int64_t NullWindowNumber(void* handle);

@@ -9,6 +9,7 @@
 #include "ui/event_queue.h"
 #include "ui/layer_win32.h"
 #include "ui/message_loop_win32.h"
+#include "ui/modal_loop_win32.h"
 #include "ui/tab_navigation_win32.h"
 #include "ui/windows_win32.h"
 
@@ -172,6 +173,28 @@ int64_t OnTray(const Target& target, WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
+// DefWindowProc sends WM_CONTEXTMENU for a right click that a child left
+// to it (a canvas, the button), passing it up from child to parent, and for
+// Shift+F10 or the Menu key, with the point (-1, -1). A right click on the
+// window itself is WM_RBUTTONUP, which the layer takes without
+// DefWindowProc, so that it never comes twice. A point outside the client
+// area (the caption) is left to DefWindowProc, which opens the system menu.
+int64_t OnContextMenu(const Target& target, LPARAM lParam) {
+    if (target.record == nullptr || target.carrier == nullptr) return NOT_HANDLED;
+    POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    if (point.x == -1 && point.y == -1) {
+        Queue(EVENT_RIGHT_CLICK, 0, target, 1);
+        return 0;
+    }
+    RECT client;
+    if (!ScreenToClient(target.carrier, &point) || !GetClientRect(target.carrier, &client) ||
+        !PtInRect(&client, point)) {
+        return NOT_HANDLED;
+    }
+    Queue(EVENT_RIGHT_CLICK, 0, target);
+    return 0;
+}
+
 int64_t OnNcDestroy(const Target& target) {
     if (!HasWindowNumberProperty(target.window)) return 1;
     DropQueuedEvents(-1, -1, target.number, -1);
@@ -246,6 +269,16 @@ int64_t MapMessage(const Target& target, UINT message, WPARAM wParam, LPARAM lPa
         case WM_RBUTTONUP:
             Queue(EVENT_RIGHT_CLICK, 0, target);
             return 0;
+        case WM_CONTEXTMENU:
+            return OnContextMenu(target, lParam);
+        case WM_ENTERMENULOOP:
+        case WM_ENTERSIZEMOVE:
+            Win32EnterModalLoop(message == WM_ENTERMENULOOP);
+            return NOT_HANDLED;
+        case WM_EXITMENULOOP:
+        case WM_EXITSIZEMOVE:
+            Win32ExitModalLoop(message == WM_EXITMENULOOP);
+            return NOT_HANDLED;
         case TRAY_MESSAGE:
             return OnTray(target, wParam, lParam);
         case DPI_CHANGED_MESSAGE:
@@ -286,6 +319,10 @@ int64_t HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 LRESULT CALLBACK TopWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     int64_t result = HandleMessage(window, message, wParam, lParam);
     SetLastError(0);
-    if (result == NOT_HANDLED) return DefWindowProcW(window, message, wParam, lParam);
-    return static_cast<LRESULT>(result);
+    LRESULT answer = result == NOT_HANDLED ? DefWindowProcW(window, message, wParam, lParam)
+                                           : static_cast<LRESULT>(result);
+    // Inside a menu's or a drag's modal loop nothing else takes what the
+    // message queued.
+    Win32ServeModalLoop();
+    return answer;
 }

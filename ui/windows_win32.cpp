@@ -236,3 +236,11 @@ void SetWindowBackground(int64_t window, int32_t colour) {
     record->background = colour;
     RedrawWindow(record->handle, nullptr, nullptr, RDW_INVALIDATE | RDW_INTERNALPAINT | RDW_ERASE);
 }
+
+void SetWindowOnTop(int64_t window, bool on) {
+    WindowRecord* record = Windows().Find(window);
+    if (record == nullptr || record->handle == nullptr) return;
+    // Only the place in the Z order changes: WS_EX_TOPMOST follows it.
+    SetWindowPos(record->handle, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 #include "ui/controls_x11.h"
 #include "ui/display_x11.h"
@@ -290,5 +291,76 @@ void SetWindowBackground(int64_t number, int32_t colour) {
             XClearArea(display, control.handle, 0, 0, 0, 0, True);
         }
     });
+    XFlush(display);
+}
+
+namespace {
+
+// _NET_WM_STATE's list of atoms on the window, with `state` in it or not.
+void EditStateProperty(Display* display, Window window, Atom state, bool on) {
+    const X11Atoms& atoms = X11().atoms;
+    std::vector<Atom> states;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, window, atoms.netWmState, 0, 64, False, XA_ATOM, &type, &format,
+                           &count, &after, &data) == Success &&
+        data != nullptr) {
+        if (type == XA_ATOM && format == 32) {
+            auto* values = reinterpret_cast<unsigned long*>(data);
+            for (unsigned long i = 0; i < count; ++i) {
+                if (values[i] != state) states.push_back(static_cast<Atom>(values[i]));
+            }
+        }
+        XFree(data);
+    }
+    if (on) states.push_back(state);
+    XChangeProperty(display, window, atoms.netWmState, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(states.data()),
+                    static_cast<int>(states.size()));
+}
+
+// True once a window manager manages the window: it sets WM_STATE then.
+bool Managed(Display* display, Window window) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool managed =
+        XGetWindowProperty(display, window, X11().atoms.wmState, 0, 2, False, AnyPropertyType,
+                           &type, &format, &count, &after, &data) == Success &&
+        type != None;
+    if (data != nullptr) XFree(data);
+    return managed;
+}
+
+}  // namespace
+
+// The EWMH way: a window manager owns _NET_WM_STATE of a window it
+// manages, and a client asks it for a change with a _NET_WM_STATE client
+// message to the root window; a window it does not manage yet carries the
+// state in the property itself, which the window manager reads when it
+// takes the window on. A window mapped but not yet managed gets both: the
+// window manager may take it on between the two.
+void SetWindowOnTop(int64_t number, bool on) {
+    X11State& xs = X11();
+    Display* display = xs.display;
+    WindowRecord* record = WindowTable().Find(number);
+    if (display == nullptr || record == nullptr || record->handle == 0 || record->destroyed) return;
+    constexpr long NET_WM_STATE_REMOVE = 0, NET_WM_STATE_ADD = 1;
+    constexpr long SOURCE_APPLICATION = 1;
+    Atom above = XInternAtom(display, "_NET_WM_STATE_ABOVE", False);
+    if (!Managed(display, record->handle)) EditStateProperty(display, record->handle, above, on);
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = record->handle;
+    event.xclient.message_type = xs.atoms.netWmState;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = on ? NET_WM_STATE_ADD : NET_WM_STATE_REMOVE;
+    event.xclient.data.l[1] = static_cast<long>(above);
+    event.xclient.data.l[2] = 0;
+    event.xclient.data.l[3] = SOURCE_APPLICATION;
+    XSendEvent(display, xs.root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
     XFlush(display);
 }

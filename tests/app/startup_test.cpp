@@ -82,6 +82,8 @@ TEST(Program, StartsUpRecordsAnalysesAndAnswersTheButtonAndTheCloseRequest) {
     uint64_t ticks = AnalysisTicksServed();
     auto block = SquareWave(2048, 16384, 8192);
     for (int round = 0; round < 20; ++round) RecordAndTick(block, ticks);
+    // The layer can hand the loop's events on while a modal loop holds it.
+    EXPECT_NE(NullModalLoopEventHandler(), nullptr);
     EXPECT_EQ(MeterAt(1).value, 51.0f);
     EXPECT_EQ(MeterAt(2).value, 25.0f);
 
