@@ -174,8 +174,9 @@ void OnSourceName(pa_context*, const pa_source_info* info, int last, void* data)
 
 void OnDefaultSinkName(pa_context*, const pa_server_info* info, void* data) {
     auto* query = static_cast<NameQuery*>(data);
-    if (info != nullptr && info->default_sink_name != nullptr)
+    if (info != nullptr && info->default_sink_name != nullptr) {
         query->name = info->default_sink_name;
+    }
     query->done = true;
 }
 
