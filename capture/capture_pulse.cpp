@@ -55,6 +55,11 @@ constexpr auto LONGEST_RETRY = std::chrono::milliseconds(1000);
 constexpr pa_usec_t FIRST_FRAGMENT_USEC = 10000;
 // After the default source changed, time for the server to move the stream.
 constexpr pa_usec_t FOLLOW_DELAY_USEC = 500000;
+// How often a chosen target is looked at again, FOLLOW_DELAY_USEC apart,
+// after a choice or a change on the server: PipeWire's session manager now
+// and then drops a move that comes soon after a change of a default,
+// although the move was answered as done.
+constexpr int FOLLOW_CHECKS = 4;
 
 struct PulseCapture {
     // The loop and what lives on it belong to the opening thread until
@@ -74,8 +79,10 @@ struct PulseCapture {
     std::string targetId;                                 // the chosen source of NAMED_INPUT
     std::string openedSource;                             // the numbered device's source
     std::string fallbackSource;            // the default source, while the chosen one is missing
+    std::string wantedSource;              // where the stream is being moved
     pa_time_event* targetTimer = nullptr;  // looks where the target is after a change
     bool reconnect = false;                // the server refused a move: make the stream again
+    int checksLeft = 0;                    // looks again (FOLLOW_CHECKS)
 
     std::mutex lock;                // guards everything below
     std::condition_variable retry;  // the back-off wait, cut short by a stop
@@ -369,15 +376,37 @@ void OnMoved(pa_context* context, int success, void* data) {
     if (!success && context == device.context) device.reconnect = true;
 }
 
-void MoveStream(PulseCapture& device, const std::string& source) {
-    if (source.empty() || device.stream == nullptr ||
-        pa_stream_get_state(device.stream) != PA_STREAM_READY) {
+bool StreamReady(PulseCapture& device) {
+    return device.stream != nullptr && pa_stream_get_state(device.stream) == PA_STREAM_READY;
+}
+
+void OnStreamSource(pa_context* context, const pa_source_info* info, int, void* data) {
+    auto& device = *static_cast<PulseCapture*>(data);
+    if (info == nullptr || info->name == nullptr || context != device.context ||
+        !StreamReady(device) || device.wantedSource == info->name) {
         return;
     }
-    const char* current = pa_stream_get_device_name(device.stream);
-    if (current != nullptr && source == current) return;
     pa_operation* operation = pa_context_move_source_output_by_name(
-        device.context, pa_stream_get_index(device.stream), source.c_str(), OnMoved, &device);
+        context, pa_stream_get_index(device.stream), device.wantedSource.c_str(), OnMoved, &device);
+    if (operation != nullptr) pa_operation_unref(operation);
+}
+
+void OnStreamPlace(pa_context* context, const pa_source_output_info* info, int, void* data) {
+    auto& device = *static_cast<PulseCapture*>(data);
+    if (info == nullptr || context != device.context) return;
+    pa_operation* operation =
+        pa_context_get_source_info_by_index(context, info->source, OnStreamSource, &device);
+    if (operation != nullptr) pa_operation_unref(operation);
+}
+
+// Where the stream is is asked of the server each time: the stream's own
+// idea of its source follows the server's notices, and PipeWire has been
+// seen to announce a move that its session manager then did not make.
+void MoveStream(PulseCapture& device, const std::string& source) {
+    if (source.empty() || !StreamReady(device)) return;
+    device.wantedSource = source;
+    pa_operation* operation = pa_context_get_source_output_info(
+        device.context, pa_stream_get_index(device.stream), OnStreamPlace, &device);
     if (operation != nullptr) pa_operation_unref(operation);
 }
 
@@ -438,11 +467,17 @@ void FollowTarget(PulseCapture& device) {
     if (operation != nullptr) pa_operation_unref(operation);
 }
 
+void FollowTargetSoon(PulseCapture& device);
+
 void OnTargetTimer(pa_mainloop_api* api, pa_time_event* event, const struct timeval*, void* data) {
     auto& device = *static_cast<PulseCapture*>(data);
     api->time_free(event);
     device.targetTimer = nullptr;
     FollowTarget(device);
+    if (device.checksLeft > 0) {
+        --device.checksLeft;
+        FollowTargetSoon(device);
+    }
 }
 
 // After a change on the server the stream is looked at a moment later, as
@@ -461,8 +496,10 @@ void OnServerEvent(pa_context*, pa_subscription_event_type_t event, uint32_t, vo
     auto type = event & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
     if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
         if (device.deviceId == WAVE_MAPPER) FollowDefaultSource(device);
+        device.checksLeft = FOLLOW_CHECKS;
         FollowTargetSoon(device);
     } else if (facility == PA_SUBSCRIPTION_EVENT_SOURCE && type != PA_SUBSCRIPTION_EVENT_CHANGE) {
+        device.checksLeft = FOLLOW_CHECKS;
         FollowTargetSoon(device);
     }
 }
@@ -599,7 +636,11 @@ void ServiceThread(PulseCapture* device) {
     while (!Stopping(*device)) {
         bool chosen = TakeChoice(*device);
         if (device->context != nullptr) {
-            if (chosen) FollowTarget(*device);
+            if (chosen) {
+                device->checksLeft = FOLLOW_CHECKS;
+                FollowTarget(*device);
+                FollowTargetSoon(*device);
+            }
             // Sleeps in poll until the server sends something, a choice or
             // Stop wakes it. The connection is looked at first: one lost
             // before the thread began would otherwise leave it sleeping for
