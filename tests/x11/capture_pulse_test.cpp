@@ -45,7 +45,8 @@ struct Finished {
     WaveHeader* header;
     uint32_t bytes;
     uint32_t flags;
-    int peak;  // the largest sample magnitude in the block
+    int peak;                                  // the largest sample magnitude in the block
+    std::chrono::steady_clock::time_point at;  // when the hook took it
 };
 
 std::vector<Finished> finished;
@@ -60,7 +61,8 @@ int64_t CaptureHook(void*, uint32_t message, uint64_t wParam, int64_t lParam) {
     for (uint32_t i = 0; i < header->dwBytesRecorded / 2; ++i) {
         peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
     }
-    finished.push_back(Finished{device, header, header->dwBytesRecorded, header->dwFlags, peak});
+    finished.push_back(Finished{device, header, header->dwBytesRecorded, header->dwFlags, peak,
+                                std::chrono::steady_clock::now()});
     if (requeue) AddCaptureBlock(device, header);
     return HOOK_PASS_THROUGH;
 }
@@ -415,6 +417,13 @@ protected:
         tones = {WriteTone("tone_a.raw", TONE_A), WriteTone("tone_b.raw", TONE_B),
                  WriteTone("tone_meter.raw", TONE_METER)};
         players = {Play("a", tones[0]), Play("b", tones[1]), Play("meter", tones[2])};
+        // A microphone runs at its own pace whoever records it. An input of
+        // the test server that nobody records idles in steps of up to two
+        // seconds, so each is kept running by a recorder of its own.
+        for (const char* input : {"mic_a", "mic_b"}) {
+            players.push_back(Spawn({"pacat", "--record", std::string("--device=") + input,
+                                     "--latency-msec=20", "/dev/null"}));
+        }
         for (pid_t player : players) ASSERT_GT(player, 0);
     }
     void TearDown() override {
@@ -543,14 +552,14 @@ TEST_F(ChosenInputs, AChosenInputIsRecordedAtOnceAndAgainWhenItReturns) {
     ASSERT_TRUE(ChooseCaptureTarget(device, CaptureTarget::NAMED_INPUT, "mic_b"));
     int64_t switched = AwaitTone('b', before);
     ASSERT_GE(switched, 0) << "mic_b was not recorded: " << Tones();
-    auto heard = std::chrono::steady_clock::now();
-    // The block being filled and the one the server holds still carry mic_a.
-    EXPECT_LE(switched - static_cast<int64_t>(before), 3);
+    // At most the block being filled carries mic_a, and the one the server
+    // may hold.
+    EXPECT_LE(switched - static_cast<int64_t>(before), 2);
     RecordProperty("blocks_to_switch", static_cast<int>(switched - before));
-    RecordProperty(
-        "ms_to_three_blocks_of_the_new_input",
-        static_cast<int>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(heard - chosen).count()));
+    RecordProperty("ms_to_first_block_of_the_new_input",
+                   static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        finished[switched].at - chosen)
+                                        .count()));
 
     UnloadInput("b");
     ASSERT_GE(AwaitTone('m', finished.size()), 0)
