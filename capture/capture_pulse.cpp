@@ -57,8 +57,8 @@ constexpr pa_usec_t FIRST_FRAGMENT_USEC = 10000;
 constexpr pa_usec_t FOLLOW_DELAY_USEC = 500000;
 // How often a chosen target is looked at again, FOLLOW_DELAY_USEC apart,
 // after a choice or a change on the server: PipeWire's session manager now
-// and then drops a move that comes soon after a change of a default,
-// although the move was answered as done.
+// and then ignores a move made soon after a change of a default (see
+// OnFollowTimer).
 constexpr int FOLLOW_CHECKS = 4;
 
 struct PulseCapture {
@@ -399,9 +399,9 @@ void OnStreamPlace(pa_context* context, const pa_source_output_info* info, int, 
     if (operation != nullptr) pa_operation_unref(operation);
 }
 
-// Where the stream is is asked of the server each time: the stream's own
-// idea of its source follows the server's notices, and PipeWire has been
-// seen to announce a move that its session manager then did not make.
+// Where the stream is is asked of the server each time, rather than taken
+// from the stream's last notice, so that a move that did not happen is made
+// again.
 void MoveStream(PulseCapture& device, const std::string& source) {
     if (source.empty() || !StreamReady(device)) return;
     device.wantedSource = source;
