@@ -2,6 +2,7 @@
 #include "capture/capture_watchdog.h"
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <new>
 #include <utility>
@@ -32,6 +33,20 @@ std::atomic<int32_t> stallTimeout{-1};
 std::atomic<bool> delivering{false};
 // Done headers that the current device refused to take back.
 std::atomic<int64_t> refusedBlocks{0};
+std::atomic<CaptureDeviceLookup> deviceLookup{nullptr};
+// A reopening was asked for and not served yet.
+std::atomic<bool> reopenRequested{false};
+// The open device stands in for a chosen input that was missing.
+std::atomic<bool> standingIn{false};
+// When a stand-in next asks the lookup whether the chosen input is back
+// (capture thread).
+std::atomic<int64_t> nextLookupMs{0};
+
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // Rings left with devices that did not give them back. Never freed: such a
 // device may write into them until the process ends.
@@ -69,6 +84,51 @@ bool AbandonHeaderRing() {
     return true;
 }
 
+// Reopens the recording on the device the lookup names, with the ring: a
+// stalled device only when none of its blocks is on its way, a working one
+// (a new choice) at once. Blocks of the old device that are still on their
+// way are dropped by the hand-off (NoteCaptureDeviceReplaced). Holds `lock`.
+void Reopen(bool stalled) {
+    CaptureState& capture = Capture();
+    void* old = capture.DeviceHandle;
+    if (stalled && old != nullptr && BlocksOnTheirWay(old)) return;
+    ++watchdog.tries;
+    uint32_t deviceId = CaptureDeviceToOpen(watchdog.deviceId, watchdog.format);
+    bool closeNoticePosted = false;
+    bool headersReleased = true;
+    void* device = RecoverCaptureDevice(old, capture.HeaderRing.data(), capture.HeaderRing.size(),
+                                        deviceId, watchdog.format, watchdog.callbackWindow,
+                                        &closeNoticePosted, &headersReleased);
+    if (device == old && old != nullptr) return;  // the service mends itself
+    // A chosen device that is listed but will not open: with no old handle
+    // about (that one's handle could come back), the default stands in.
+    if (device == nullptr && old == nullptr && deviceId != WAVE_MAPPER &&
+        deviceLookup.load() != nullptr) {
+        device = OpenCaptureDevice(WAVE_MAPPER, watchdog.format, watchdog.callbackWindow);
+        standingIn.store(device != nullptr);
+    }
+    NoteCaptureDeviceReplaced(closeNoticePosted);
+    refusedBlocks.store(0);
+    delivering.store(false);
+    if (!headersReleased && !AbandonHeaderRing()) {
+        // No more memory is left behind: recording ends here, the meters
+        // rest, and the watchdog stops watching.
+        if (device) StopCaptureDevice(device);
+        capture.DeviceHandle = nullptr;
+        currentArming.store(0);
+        return;
+    }
+    capture.DeviceHandle = device;
+    if (!device) return;
+    // Every header is back with the program: none is prepared or queued.
+    for (WaveHeader& header : capture.HeaderRing) {
+        header.dwFlags = 0;
+        header.dwBytesRecorded = 0;
+        if (header.lpData) PrepareCaptureBlock(device, &header);
+    }
+    StartCaptureDevice(device);
+}
+
 }  // namespace
 
 void ArmCaptureWatchdog(uint32_t deviceId, const WaveFormatRecord& format, void* callbackWindow,
@@ -83,6 +143,7 @@ void ArmCaptureWatchdog(uint32_t deviceId, const WaveFormatRecord& format, void*
     refusedBlocks.store(0);
     stallTimeout.store(stallMs);
     delivering.store(false);
+    reopenRequested.store(false);
     currentArming.store(watchdog.nextArming++);
 }
 
@@ -112,39 +173,45 @@ void NoteCaptureBlockRefused() {
     refusedBlocks.fetch_add(1, std::memory_order_relaxed);
 }
 
+void SetCaptureDeviceLookup(CaptureDeviceLookup lookup) {
+    deviceLookup.store(lookup);
+}
+
+uint32_t CaptureDeviceToOpen(uint32_t armedDeviceId, const WaveFormatRecord& format) {
+    CaptureDeviceLookup lookup = deviceLookup.load();
+    bool standIn = false;
+    uint32_t deviceId = lookup ? lookup(armedDeviceId, format, &standIn) : armedDeviceId;
+    standingIn.store(standIn);
+    nextLookupMs.store(NowMs() + CAPTURE_STALL_MS);
+    return deviceId;
+}
+
+void RequestCaptureReopen() {
+    reopenRequested.store(true);
+    if (CaptureSemaphore) SemaphorePost(CaptureSemaphore);
+}
+
+void ServeCaptureReopen(uint64_t arming) {
+    if (arming == 0 || arming != currentArming.load()) return;
+    bool requested = reopenRequested.exchange(false);
+    if (!requested && (!standingIn.load() || NowMs() < nextLookupMs.load())) return;
+    std::lock_guard<std::mutex> hold(lock);
+    if (arming != currentArming.load()) return;
+    if (!requested) {
+        // Only the lookup: a waveInGetNumDevs and a few queries, nothing kept.
+        nextLookupMs.store(NowMs() + CAPTURE_STALL_MS);
+        CaptureDeviceLookup lookup = deviceLookup.load();
+        bool standIn = true;
+        if (lookup != nullptr) lookup(watchdog.deviceId, watchdog.format, &standIn);
+        if (standIn) return;  // still missing
+    }
+    Reopen(false);
+}
+
 void RecoverStalledCapture(uint64_t arming) {
     std::lock_guard<std::mutex> hold(lock);
     if (arming == 0 || arming != currentArming.load()) return;
-    CaptureState& capture = Capture();
-    void* old = capture.DeviceHandle;
-    if (old != nullptr && BlocksOnTheirWay(old)) return;
-    ++watchdog.tries;
-    bool closeNoticePosted = false;
-    bool headersReleased = true;
-    void* device = RecoverCaptureDevice(old, capture.HeaderRing.data(), capture.HeaderRing.size(),
-                                        watchdog.deviceId, watchdog.format, watchdog.callbackWindow,
-                                        &closeNoticePosted, &headersReleased);
-    if (device == old && old != nullptr) return;  // the service mends itself
-    NoteCaptureDeviceReplaced(closeNoticePosted);
-    refusedBlocks.store(0);
-    delivering.store(false);
-    if (!headersReleased && !AbandonHeaderRing()) {
-        // No more memory is left behind: recording ends here, the meters
-        // rest, and the watchdog stops watching.
-        if (device) StopCaptureDevice(device);
-        capture.DeviceHandle = nullptr;
-        currentArming.store(0);
-        return;
-    }
-    capture.DeviceHandle = device;
-    if (!device) return;
-    // Every header is back with the program: none is prepared or queued.
-    for (WaveHeader& header : capture.HeaderRing) {
-        header.dwFlags = 0;
-        header.dwBytesRecorded = 0;
-        if (header.lpData) PrepareCaptureBlock(device, &header);
-    }
-    StartCaptureDevice(device);
+    Reopen(true);
 }
 
 int64_t CaptureRecoveryCount() {
@@ -155,4 +222,8 @@ int64_t CaptureRecoveryCount() {
 int32_t AbandonedCaptureRings() {
     std::lock_guard<std::mutex> hold(lock);
     return watchdog.abandonedRings;
+}
+
+bool CaptureStandingIn() {
+    return standingIn.load();
 }
