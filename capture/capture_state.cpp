@@ -74,8 +74,7 @@ int OpenCapture(void* mainWindowHandle, int64_t mainWindowNumber) {
 
     auto deviceId = static_cast<uint32_t>(capture.Device - 1);
     // An input chosen before takes the place of the setting's device.
-    capture.DeviceHandle =
-        OpenCaptureDevice(CaptureDeviceToOpen(deviceId, format), format, mainWindowHandle);
+    capture.DeviceHandle = OpenChosenCaptureDevice(deviceId, format, mainWindowHandle);
     if (!capture.DeviceHandle) return 0;
 
     // The ring is sized from the setting, so no setting can index past it.

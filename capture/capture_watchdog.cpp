@@ -1,6 +1,7 @@
 // The capture watchdog (see capture_watchdog.h).
 #include "capture/capture_watchdog.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -41,6 +42,10 @@ std::atomic<bool> standingIn{false};
 // When a stand-in next asks the lookup whether the chosen input is back
 // (capture thread).
 std::atomic<int64_t> nextLookupMs{0};
+// The time between two lookups of a stand-in: a stall time, more after a
+// chosen device refused to open.
+std::atomic<int32_t> lookupIntervalMs{CAPTURE_STALL_MS};
+constexpr int32_t MAX_LOOKUP_INTERVAL_MS = 32 * CAPTURE_STALL_MS;
 
 int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -84,6 +89,20 @@ bool AbandonHeaderRing() {
     return true;
 }
 
+// Opens the default in place of a chosen device that would not open. Each
+// such failure doubles the time until the lookup is asked again, so that a
+// device that stays listed but refused does not cut the stand-in's recording
+// short every second.
+void* OpenStandIn(uint32_t failedDeviceId, const WaveFormatRecord& format, void* callbackWindow) {
+    if (failedDeviceId == WAVE_MAPPER || deviceLookup.load() == nullptr) return nullptr;
+    void* device = OpenCaptureDevice(WAVE_MAPPER, format, callbackWindow);
+    standingIn.store(device != nullptr);
+    int32_t interval = std::min(lookupIntervalMs.load() * 2, MAX_LOOKUP_INTERVAL_MS);
+    lookupIntervalMs.store(interval);
+    nextLookupMs.store(NowMs() + interval);
+    return device;
+}
+
 // Reopens the recording on the device the lookup names, with the ring: a
 // stalled device only when none of its blocks is on its way, a working one
 // (a new choice) at once. Blocks of the old device that are still on their
@@ -100,13 +119,12 @@ void Reopen(bool stalled) {
                                         deviceId, watchdog.format, watchdog.callbackWindow,
                                         &closeNoticePosted, &headersReleased);
     if (device == old && old != nullptr) return;  // the service mends itself
-    // A chosen device that is listed but will not open: with no old handle
-    // about (that one's handle could come back), the default stands in.
-    if (device == nullptr && old == nullptr && deviceId != WAVE_MAPPER &&
-        deviceLookup.load() != nullptr) {
-        device = OpenCaptureDevice(WAVE_MAPPER, watchdog.format, watchdog.callbackWindow);
-        standingIn.store(device != nullptr);
-    }
+    // A chosen device that is listed but will not open (another program may
+    // hold it): the default stands in. Its handle may equal the old one once
+    // that is closed, but then the old device's close notice comes before
+    // any block of the new one.
+    if (device == nullptr) device = OpenStandIn(deviceId, watchdog.format, watchdog.callbackWindow);
+    if (device != nullptr && !standingIn.load()) lookupIntervalMs.store(CAPTURE_STALL_MS);
     NoteCaptureDeviceReplaced(closeNoticePosted);
     refusedBlocks.store(0);
     delivering.store(false);
@@ -182,11 +200,21 @@ uint32_t CaptureDeviceToOpen(uint32_t armedDeviceId, const WaveFormatRecord& for
     bool standIn = false;
     uint32_t deviceId = lookup ? lookup(armedDeviceId, format, &standIn) : armedDeviceId;
     standingIn.store(standIn);
-    nextLookupMs.store(NowMs() + CAPTURE_STALL_MS);
+    nextLookupMs.store(NowMs() + lookupIntervalMs.load());
     return deviceId;
 }
 
+void* OpenChosenCaptureDevice(uint32_t armedDeviceId, const WaveFormatRecord& format,
+                              void* callbackWindow) {
+    uint32_t deviceId = CaptureDeviceToOpen(armedDeviceId, format);
+    void* device = OpenCaptureDevice(deviceId, format, callbackWindow);
+    if (device == nullptr) return OpenStandIn(deviceId, format, callbackWindow);
+    if (!standingIn.load()) lookupIntervalMs.store(CAPTURE_STALL_MS);
+    return device;
+}
+
 void RequestCaptureReopen() {
+    lookupIntervalMs.store(CAPTURE_STALL_MS);
     reopenRequested.store(true);
     if (CaptureSemaphore) SemaphorePost(CaptureSemaphore);
 }
@@ -199,7 +227,7 @@ void ServeCaptureReopen(uint64_t arming) {
     if (arming != currentArming.load()) return;
     if (!requested) {
         // Only the lookup: a waveInGetNumDevs and a few queries, nothing kept.
-        nextLookupMs.store(NowMs() + CAPTURE_STALL_MS);
+        nextLookupMs.store(NowMs() + lookupIntervalMs.load());
         CaptureDeviceLookup lookup = deviceLookup.load();
         bool standIn = true;
         if (lookup != nullptr) lookup(watchdog.deviceId, watchdog.format, &standIn);

@@ -49,6 +49,11 @@ void SetCaptureDeviceLookup(CaptureDeviceLookup lookup);
 // whether it stands in for a missing chosen input.
 uint32_t CaptureDeviceToOpen(uint32_t armedDeviceId, const WaveFormatRecord& format);
 
+// Opens the device to open now (CaptureDeviceToOpen); when a chosen device
+// will not open, the default stands in.
+void* OpenChosenCaptureDevice(uint32_t armedDeviceId, const WaveFormatRecord& format,
+                              void* callbackWindow);
+
 // Any thread: has the capture thread reopen the recording on the device the
 // lookup names now, with the same format, window and ring, and wakes it. A
 // watchdog not armed yet takes the request up once it is armed and the

@@ -6,7 +6,8 @@
 //     move, and the new device gives every header back once per turn of the
 //     ring; the time from the choice to the new device's first block is
 //     printed;
-//   - an endpoint ID that no device has: the default input stands in.
+//   - an endpoint ID that no device has: the default input stands in;
+//   - what cannot be recorded is refused.
 // Wine's wave-in takes its list of devices once per process, at its first
 // use, and earlier tests of this executable have used it; so the sources are
 // made first and the recording runs in a child process.
@@ -217,6 +218,17 @@ TEST_F(WaveInSwitch, ChildRecordsTheDefaultWhileTheChosenInputIsMissing) {
     EXPECT_TRUE(DispatchUntil(10000, [] {
         return newAnnounced.size() >= 3 && NewestBlockPeaks(DEFAULT_PEAKS);
     })) << "the default input did not stand in";
+}
+
+// Each is refused before the device is looked at, and nothing changes.
+TEST(WaveInChoice, WhatCannotBeRecordedIsRefused) {
+    EXPECT_FALSE(PlayingCaptureAvailable());
+    int unused = 0;
+    void* device = &unused;
+    EXPECT_FALSE(ChooseCaptureTarget(nullptr, CaptureTarget::DEFAULT_INPUT, ""));
+    EXPECT_FALSE(ChooseCaptureTarget(device, CaptureTarget::PLAYING, ""));
+    EXPECT_FALSE(ChooseCaptureTarget(device, CaptureTarget::NAMED_INPUT, ""));
+    EXPECT_FALSE(ChooseCaptureTarget(device, CaptureTarget::NAMED_INPUT, "\xff\xfe"));
 }
 
 // --- the parent: sources, signals, and the child ----------------------------
