@@ -166,6 +166,7 @@ protected:
         ASSERT_TRUE(ChooseCaptureTarget(old, target, id));
         ASSERT_TRUE(WaitUntil(5000, [&] { return Capture().DeviceHandle.Get() != old; }))
             << "recording did not move";
+        reopened_ = Clock::now();
         newDevice = Capture().DeviceHandle.Get();
         ASSERT_NE(newDevice, nullptr);
         EXPECT_EQ(CaptureWorkBuffer().PublishedCount(), published_);
@@ -174,6 +175,7 @@ protected:
     HWND window_ = nullptr;
     uint64_t published_ = 0;  // blocks copied before the choice
     Clock::time_point chosen_{};
+    Clock::time_point reopened_{};  // when the new device's handle was seen
 };
 
 TEST_F(WaveInSwitch, ChildMovesToTheChosenInputAtOnce) {
@@ -205,9 +207,10 @@ TEST_F(WaveInSwitch, ChildMovesToTheChosenInputAtOnce) {
         return std::chrono::duration_cast<std::chrono::milliseconds>(t - chosen_).count();
     };
     std::printf(
-        "[ switch   ] choice to the new device's first block: %lld ms; to Mic_B's "
-        "signal in the work buffer: %lld ms\n",
-        static_cast<long long>(ms(firstNewBlock)), static_cast<long long>(ms(heard)));
+        "[ switch   ] from the choice: reopened after %lld ms, the new device's first "
+        "block after %lld ms, Mic_B's signal in the work buffer after %lld ms\n",
+        static_cast<long long>(ms(reopened_)), static_cast<long long>(ms(firstNewBlock)),
+        static_cast<long long>(ms(heard)));
 }
 
 TEST_F(WaveInSwitch, ChildRecordsTheDefaultWhileTheChosenInputIsMissing) {
