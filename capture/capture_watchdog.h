@@ -55,9 +55,9 @@ void* OpenChosenCaptureDevice(uint32_t armedDeviceId, const WaveFormatRecord& fo
                               void* callbackWindow);
 
 // Any thread: has the capture thread reopen the recording on the device the
-// lookup names now, with the same format, window and ring, and wakes it. A
-// watchdog not armed yet takes the request up once it is armed and the
-// capture thread wakes; arming anew drops it (that opening looked up).
+// lookup names now, with the same format, window and ring, and wakes it.
+// Arming drops a request made before: the opening it arms for looked the
+// choice up already.
 void RequestCaptureReopen();
 
 // The capture thread, after each wake: reopens when asked to, or when a
