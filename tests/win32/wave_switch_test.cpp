@@ -277,9 +277,13 @@ TEST(WaveInSwitchParent, SwitchingInputs) {
                  ".monitor source_name=mic_" + n + " source_properties=device.description=Mic_" +
                  upper + " >> " + dir + ".modules\n";
     }
+    // A null sink renders in chunks as long as its players' latency allows
+    // (with pacat's default, a new stream's first block came after about two
+    // seconds); 20 ms keeps that to about a block's time, as with a real
+    // input.
     for (const char* sink : {"meter", "a", "b"}) {
         setup += std::string("pacat --raw --device=") + sink +
-                 " --rate=44100 --channels=2 --format=s16le " + dir + "-" + sink +
+                 " --rate=44100 --channels=2 --format=s16le --latency-msec=20 " + dir + "-" + sink +
                  ".raw </dev/null >/dev/null 2>&1 & echo $! >> " + dir + ".pids\n";
     }
     LONG made = RunShell(setup);
