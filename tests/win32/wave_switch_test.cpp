@@ -181,6 +181,10 @@ protected:
 TEST_F(WaveInSwitch, ChildMovesToTheChosenInputAtOnce) {
     std::string micB = EndpointIdOf(L"Mic_B");
     ASSERT_FALSE(micB.empty()) << "no wave-in device named Mic_B";
+    // As a user would choose, with the recording under way for a while: a
+    // choice within the first half second of Wine's recording waited about
+    // a second for the new device's first block.
+    CollectEvents(1500);
     ChooseAndWaitForReopen(CaptureTarget::NAMED_INPUT, micB);
     if (HasFatalFailure()) return;
     ASSERT_TRUE(DispatchUntil(10000, [] { return NewestBlockPeaks(B_PEAKS); }))
