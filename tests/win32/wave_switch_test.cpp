@@ -6,6 +6,8 @@
 //     move, and the new device gives every header back once per turn of the
 //     ring; the time from the choice to the new device's first block is
 //     printed;
+//   - the chosen input unplugged (its sink unloaded, which takes it along):
+//     the default stands in, and once it is back recording returns to it;
 //   - an endpoint ID that no device has: the default input stands in;
 //   - what cannot be recorded is refused.
 // Wine's wave-in takes its list of devices once per process, at its first
@@ -105,6 +107,36 @@ std::string EndpointIdOf(const wchar_t* prefix) {
     return std::string();
 }
 
+LONG RunShell(const std::string& script) {
+    return RunUnixProgram({"/bin/sh", "-c", script});
+}
+
+// The files of one run share the prefix `files` (/tmp/vellumtone-switch-PID):
+// FILES.modules and FILES.pids note what the run made, for its end.
+
+// Shell lines that make the null sink NAME and the input mic_NAME on its
+// monitor; the sink's module number goes to FILES.NAME-sink as well.
+std::string MakeInputScript(const std::string& files, const std::string& name) {
+    std::string upper = name == "a" ? "A" : "B";
+    return "timeout 5 pactl load-module module-null-sink sink_name=" + name +
+           " rate=44100 channels=2 | tee " + files + "." + name + "-sink >> " + files +
+           ".modules\n" + "timeout 5 pactl load-module module-remap-source master=" + name +
+           ".monitor source_name=mic_" + name + " source_properties=device.description=Mic_" +
+           upper + " >> " + files + ".modules\n";
+}
+
+// A shell line that plays FILES-SINK.raw into the sink in the background;
+// pacat's process id goes to FILES.SINK-pid as well.
+// A null sink renders in chunks as long as its players' latency allows (with
+// pacat's default, a new stream's first block came after about two seconds);
+// 20 ms keeps that to about a block's time, as with a real input.
+std::string PlayScript(const std::string& files, const std::string& sink) {
+    return "pacat --raw --device=" + sink +
+           " --rate=44100 --channels=2 --format=s16le --latency-msec=20 " + files + "-" + sink +
+           ".raw </dev/null >/dev/null 2>&1 & echo $! | tee " + files + "." + sink + "-pid >> " +
+           files + ".pids\n";
+}
+
 // --- the child: the program's own capture ----------------------------------
 
 void* newDevice = nullptr;              // the device recording moved to (main thread)
@@ -123,7 +155,7 @@ int64_t NoteAndHandOff(void* window, uint32_t message, uint64_t wParam, int64_t 
 class WaveInSwitch : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (EnvironmentValue(CHILD) != "1") GTEST_SKIP() << "run by WaveInSwitchParent";
+        if (EnvironmentValue(CHILD).empty()) GTEST_SKIP() << "run by WaveInSwitchParent";
         ResetLayerState();
         window_ = static_cast<HWND>(
             CreateTopWindow(WINDOW, 60, 60, 200, 80, "switch", CAPTION_AND_SYSTEM_MENU, nullptr));
@@ -217,6 +249,31 @@ TEST_F(WaveInSwitch, ChildMovesToTheChosenInputAtOnce) {
         static_cast<long long>(ms(heard)));
 }
 
+TEST_F(WaveInSwitch, ChildAnUnpluggedChoiceHasTheDefaultStandInUntilItIsBack) {
+    const std::string files = EnvironmentValue(CHILD);
+    std::string micB = EndpointIdOf(L"Mic_B");
+    ASSERT_FALSE(micB.empty()) << "no wave-in device named Mic_B";
+    ChooseAndWaitForReopen(CaptureTarget::NAMED_INPUT, micB);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(DispatchUntil(10000, [] { return NewestBlockPeaks(B_PEAKS); }));
+
+    // Unplugged: sink b goes, and mic_b with it. Its player is ended first,
+    // or the server would move it to the default sink, into the default
+    // input's signal.
+    ASSERT_EQ(RunShell("kill $(cat " + files + ".b-pid); timeout 5 pactl unload-module $(cat " +
+                       files + ".b-sink)"),
+              0);
+    EXPECT_TRUE(DispatchUntil(10000, [] {
+        return CaptureStandingIn() && NewestBlockPeaks(DEFAULT_PEAKS);
+    })) << "the default did not stand in";
+
+    // Plugged in again: recording goes back to it by itself.
+    ASSERT_EQ(RunShell(MakeInputScript(files, "b") + PlayScript(files, "b")), 0);
+    EXPECT_TRUE(DispatchUntil(40000, [] {
+        return !CaptureStandingIn() && NewestBlockPeaks(B_PEAKS);
+    })) << "recording did not go back to Mic_B";
+}
+
 TEST_F(WaveInSwitch, ChildRecordsTheDefaultWhileTheChosenInputIsMissing) {
     ChooseAndWaitForReopen(CaptureTarget::NAMED_INPUT,
                            "{0.0.1.00000000}.{00000000-0000-0000-0000-000000000000}");
@@ -256,49 +313,30 @@ bool WriteSquareWave(const std::string& name, const int (&peaks)[2]) {
     return written == samples.size();
 }
 
-LONG RunShell(const std::string& script) {
-    return RunUnixProgram({"/bin/sh", "-c", script});
-}
-
 TEST(WaveInSwitchParent, SwitchingInputs) {
-    if (EnvironmentValue(CHILD) == "1") GTEST_SKIP() << "the child";
+    if (!EnvironmentValue(CHILD).empty()) GTEST_SKIP() << "the child";
     if (FindUnixSpawn() == nullptr || EnvironmentValue("VELLUMTONE_SOUND") != "pulse") {
         GTEST_SKIP() << "needs Wine and the sound server of tests/with_services.sh";
     }
     std::string base = "vellumtone-switch-" + std::to_string(GetCurrentProcessId());
-    std::string dir = "/tmp/" + base;
+    std::string files = "/tmp/" + base;
     ASSERT_TRUE(WriteSquareWave(base + "-meter.raw", DEFAULT_PEAKS));
     ASSERT_TRUE(WriteSquareWave(base + "-a.raw", A_PEAKS));
     ASSERT_TRUE(WriteSquareWave(base + "-b.raw", B_PEAKS));
-    // The modules' numbers and pacat's process ids are kept for the end.
-    std::string setup = "set -e; : > " + dir + ".modules; : > " + dir + ".pids\n";
-    for (const char* name : {"a", "b"}) {
-        std::string n = name;
-        std::string upper = n == "a" ? "A" : "B";
-        setup += "timeout 5 pactl load-module module-null-sink sink_name=" + n +
-                 " rate=44100 channels=2 >> " + dir + ".modules\n";
-        setup += "timeout 5 pactl load-module module-remap-source master=" + n +
-                 ".monitor source_name=mic_" + n + " source_properties=device.description=Mic_" +
-                 upper + " >> " + dir + ".modules\n";
-    }
-    // A null sink renders in chunks as long as its players' latency allows
-    // (with pacat's default, a new stream's first block came after about two
-    // seconds); 20 ms keeps that to about a block's time, as with a real
-    // input.
-    for (const char* sink : {"meter", "a", "b"}) {
-        setup += std::string("pacat --raw --device=") + sink +
-                 " --rate=44100 --channels=2 --format=s16le --latency-msec=20 " + dir + "-" + sink +
-                 ".raw </dev/null >/dev/null 2>&1 & echo $! >> " + dir + ".pids\n";
-    }
+    std::string setup = "set -e; : > " + files + ".modules; : > " + files + ".pids\n" +
+                        MakeInputScript(files, "a") + MakeInputScript(files, "b");
+    for (const char* sink : {"meter", "a", "b"}) setup += PlayScript(files, sink);
     LONG made = RunShell(setup);
 
-    int64_t code =
-        made == 0 ? RunChildTest("WaveInSwitch.Child*", CHILD, "1", 120000, [] { return false; })
-                  : -3;
+    int64_t code = made == 0 ? RunChildTest("WaveInSwitch.Child*", CHILD, files.c_str(), 180000,
+                                            [] { return false; })
+                             : -3;
 
-    RunShell("kill $(cat " + dir + ".pids); for m in $(tac " + dir +
-             ".modules); do timeout 5 pactl unload-module $m; done; rm -f " + dir + "*");
-    ASSERT_EQ(made, 0) << "could not make the sources or play the signals";
+    // Modules and players that the child took away already are skipped.
+    RunShell("kill $(cat " + files + ".pids) 2>/dev/null; for m in $(tac " + files +
+             ".modules); do timeout 5 pactl unload-module $m 2>/dev/null; done; rm -f " + files +
+             "*");
+    ASSERT_EQ(made, 0) << "could not make the inputs or play the signals";
     EXPECT_EQ(code, 0);
 }
 
