@@ -73,7 +73,8 @@ int OpenCapture(void* mainWindowHandle, int64_t mainWindowNumber) {
     if (rate <= 0 || channels <= 0 || format.wBitsPerSample != 16) return 0;
 
     auto deviceId = static_cast<uint32_t>(capture.Device - 1);
-    capture.DeviceHandle = OpenCaptureDevice(deviceId, format, mainWindowHandle);
+    // An input chosen before takes the place of the setting's device.
+    capture.DeviceHandle = OpenChosenCaptureDevice(deviceId, format, mainWindowHandle);
     if (!capture.DeviceHandle) return 0;
 
     // The ring is sized from the setting, so no setting can index past it.

@@ -1,7 +1,9 @@
 // The capture watchdog (see capture_watchdog.h).
 #include "capture/capture_watchdog.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <new>
 #include <utility>
@@ -32,6 +34,24 @@ std::atomic<int32_t> stallTimeout{-1};
 std::atomic<bool> delivering{false};
 // Done headers that the current device refused to take back.
 std::atomic<int64_t> refusedBlocks{0};
+std::atomic<CaptureDeviceLookup> deviceLookup{nullptr};
+// A reopening was asked for and not served yet.
+std::atomic<bool> reopenRequested{false};
+// The open device stands in for a chosen input that was missing.
+std::atomic<bool> standingIn{false};
+// When a stand-in next asks the lookup whether the chosen input is back
+// (capture thread).
+std::atomic<int64_t> nextLookupMs{0};
+// The time between two lookups of a stand-in: a stall time, more after a
+// chosen device refused to open.
+std::atomic<int32_t> lookupIntervalMs{CAPTURE_STALL_MS};
+constexpr int32_t MAX_LOOKUP_INTERVAL_MS = 32 * CAPTURE_STALL_MS;
+
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // Rings left with devices that did not give them back. Never freed: such a
 // device may write into them until the process ends.
@@ -69,6 +89,64 @@ bool AbandonHeaderRing() {
     return true;
 }
 
+// Opens the default in place of a chosen device that would not open. Each
+// such failure doubles the time until the lookup is asked again, so that a
+// device that stays listed but refused does not cut the stand-in's recording
+// short every second.
+void* OpenStandIn(uint32_t failedDeviceId, const WaveFormatRecord& format, void* callbackWindow) {
+    if (failedDeviceId == WAVE_MAPPER || deviceLookup.load() == nullptr) return nullptr;
+    void* device = OpenCaptureDevice(WAVE_MAPPER, format, callbackWindow);
+    standingIn.store(device != nullptr);
+    int32_t interval = std::min(lookupIntervalMs.load() * 2, MAX_LOOKUP_INTERVAL_MS);
+    lookupIntervalMs.store(interval);
+    nextLookupMs.store(NowMs() + interval);
+    return device;
+}
+
+// Reopens the recording on the device the lookup names, with the ring: a
+// stalled device only when none of its blocks is on its way, a working one
+// (a new choice) at once. Blocks of the old device that are still on their
+// way are dropped by the hand-off (NoteCaptureDeviceReplaced). Holds `lock`.
+void Reopen(bool stalled) {
+    CaptureState& capture = Capture();
+    void* old = capture.DeviceHandle;
+    if (stalled && old != nullptr && BlocksOnTheirWay(old)) return;
+    ++watchdog.tries;
+    uint32_t deviceId = CaptureDeviceToOpen(watchdog.deviceId, watchdog.format);
+    bool closeNoticePosted = false;
+    bool headersReleased = true;
+    void* device = RecoverCaptureDevice(old, capture.HeaderRing.data(), capture.HeaderRing.size(),
+                                        deviceId, watchdog.format, watchdog.callbackWindow,
+                                        &closeNoticePosted, &headersReleased);
+    if (device == old && old != nullptr) return;  // the service mends itself
+    // A chosen device that is listed but will not open (another program may
+    // hold it): the default stands in. Its handle may equal the old one once
+    // that is closed, but then the old device's close notice comes before
+    // any block of the new one.
+    if (device == nullptr) device = OpenStandIn(deviceId, watchdog.format, watchdog.callbackWindow);
+    if (device != nullptr && !standingIn.load()) lookupIntervalMs.store(CAPTURE_STALL_MS);
+    NoteCaptureDeviceReplaced(closeNoticePosted);
+    refusedBlocks.store(0);
+    delivering.store(false);
+    if (!headersReleased && !AbandonHeaderRing()) {
+        // No more memory is left behind: recording ends here, the meters
+        // rest, and the watchdog stops watching.
+        if (device) StopCaptureDevice(device);
+        capture.DeviceHandle = nullptr;
+        currentArming.store(0);
+        return;
+    }
+    capture.DeviceHandle = device;
+    if (!device) return;
+    // Every header is back with the program: none is prepared or queued.
+    for (WaveHeader& header : capture.HeaderRing) {
+        header.dwFlags = 0;
+        header.dwBytesRecorded = 0;
+        if (header.lpData) PrepareCaptureBlock(device, &header);
+    }
+    StartCaptureDevice(device);
+}
+
 }  // namespace
 
 void ArmCaptureWatchdog(uint32_t deviceId, const WaveFormatRecord& format, void* callbackWindow,
@@ -83,6 +161,7 @@ void ArmCaptureWatchdog(uint32_t deviceId, const WaveFormatRecord& format, void*
     refusedBlocks.store(0);
     stallTimeout.store(stallMs);
     delivering.store(false);
+    reopenRequested.store(false);
     currentArming.store(watchdog.nextArming++);
 }
 
@@ -112,39 +191,55 @@ void NoteCaptureBlockRefused() {
     refusedBlocks.fetch_add(1, std::memory_order_relaxed);
 }
 
+void SetCaptureDeviceLookup(CaptureDeviceLookup lookup) {
+    deviceLookup.store(lookup);
+}
+
+uint32_t CaptureDeviceToOpen(uint32_t armedDeviceId, const WaveFormatRecord& format) {
+    CaptureDeviceLookup lookup = deviceLookup.load();
+    bool standIn = false;
+    uint32_t deviceId = lookup ? lookup(armedDeviceId, format, &standIn) : armedDeviceId;
+    standingIn.store(standIn);
+    nextLookupMs.store(NowMs() + lookupIntervalMs.load());
+    return deviceId;
+}
+
+void* OpenChosenCaptureDevice(uint32_t armedDeviceId, const WaveFormatRecord& format,
+                              void* callbackWindow) {
+    uint32_t deviceId = CaptureDeviceToOpen(armedDeviceId, format);
+    void* device = OpenCaptureDevice(deviceId, format, callbackWindow);
+    if (device == nullptr) return OpenStandIn(deviceId, format, callbackWindow);
+    if (!standingIn.load()) lookupIntervalMs.store(CAPTURE_STALL_MS);
+    return device;
+}
+
+void RequestCaptureReopen() {
+    lookupIntervalMs.store(CAPTURE_STALL_MS);
+    reopenRequested.store(true);
+    if (CaptureSemaphore) SemaphorePost(CaptureSemaphore);
+}
+
+void ServeCaptureReopen(uint64_t arming) {
+    if (arming == 0 || arming != currentArming.load()) return;
+    bool requested = reopenRequested.exchange(false);
+    if (!requested && (!standingIn.load() || NowMs() < nextLookupMs.load())) return;
+    std::lock_guard<std::mutex> hold(lock);
+    if (arming != currentArming.load()) return;
+    if (!requested) {
+        // Only the lookup: a waveInGetNumDevs and a few queries, nothing kept.
+        nextLookupMs.store(NowMs() + lookupIntervalMs.load());
+        CaptureDeviceLookup lookup = deviceLookup.load();
+        bool standIn = true;
+        if (lookup != nullptr) lookup(watchdog.deviceId, watchdog.format, &standIn);
+        if (standIn) return;  // still missing
+    }
+    Reopen(false);
+}
+
 void RecoverStalledCapture(uint64_t arming) {
     std::lock_guard<std::mutex> hold(lock);
     if (arming == 0 || arming != currentArming.load()) return;
-    CaptureState& capture = Capture();
-    void* old = capture.DeviceHandle;
-    if (old != nullptr && BlocksOnTheirWay(old)) return;
-    ++watchdog.tries;
-    bool closeNoticePosted = false;
-    bool headersReleased = true;
-    void* device = RecoverCaptureDevice(old, capture.HeaderRing.data(), capture.HeaderRing.size(),
-                                        watchdog.deviceId, watchdog.format, watchdog.callbackWindow,
-                                        &closeNoticePosted, &headersReleased);
-    if (device == old && old != nullptr) return;  // the service mends itself
-    NoteCaptureDeviceReplaced(closeNoticePosted);
-    refusedBlocks.store(0);
-    delivering.store(false);
-    if (!headersReleased && !AbandonHeaderRing()) {
-        // No more memory is left behind: recording ends here, the meters
-        // rest, and the watchdog stops watching.
-        if (device) StopCaptureDevice(device);
-        capture.DeviceHandle = nullptr;
-        currentArming.store(0);
-        return;
-    }
-    capture.DeviceHandle = device;
-    if (!device) return;
-    // Every header is back with the program: none is prepared or queued.
-    for (WaveHeader& header : capture.HeaderRing) {
-        header.dwFlags = 0;
-        header.dwBytesRecorded = 0;
-        if (header.lpData) PrepareCaptureBlock(device, &header);
-    }
-    StartCaptureDevice(device);
+    Reopen(true);
 }
 
 int64_t CaptureRecoveryCount() {
@@ -155,4 +250,8 @@ int64_t CaptureRecoveryCount() {
 int32_t AbandonedCaptureRings() {
     std::lock_guard<std::mutex> hold(lock);
     return watchdog.abandonedRings;
+}
+
+bool CaptureStandingIn() {
+    return standingIn.load();
 }

@@ -13,6 +13,12 @@
 // second to get a new stream going (Wine's does at times). All on the
 // capture thread, never spinning, with nothing allocated per try but a
 // fresh ring. The analysis timer is not touched; it runs on.
+//
+// The same reopening moves recording to another input the user chose: a
+// platform that offers the choice installs a lookup that names the device to
+// open at each opening, and asks for a reopening when the choice changes.
+// While the chosen input is missing the default stands in, and the lookup is
+// asked again about once a second until the chosen one is back.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +33,37 @@ constexpr int32_t CAPTURE_START_STALLS = 5;
 // Rings left behind with devices that kept them, before reopening stops:
 // 128 KiB each at the defaults (16 blocks of 8192 bytes).
 constexpr int32_t MAX_ABANDONED_CAPTURE_RINGS = 8;
+
+// Looks the chosen input up at an opening (device numbers change as devices
+// come and go) and answers with the device id to open in `format`; sets
+// *standIn when the chosen input is missing and the answer is the default
+// standing in for it. `armedDeviceId` is the id of the capture settings.
+using CaptureDeviceLookup = uint32_t (*)(uint32_t armedDeviceId, const WaveFormatRecord& format,
+                                         bool* standIn);
+
+// Installs the platform's lookup; without one, every opening takes the armed
+// id. Any thread.
+void SetCaptureDeviceLookup(CaptureDeviceLookup lookup);
+
+// The device id to open now for the armed id, through the lookup; notes
+// whether it stands in for a missing chosen input.
+uint32_t CaptureDeviceToOpen(uint32_t armedDeviceId, const WaveFormatRecord& format);
+
+// Opens the device to open now (CaptureDeviceToOpen); when a chosen device
+// will not open, the default stands in.
+void* OpenChosenCaptureDevice(uint32_t armedDeviceId, const WaveFormatRecord& format,
+                              void* callbackWindow);
+
+// Any thread: has the capture thread reopen the recording on the device the
+// lookup names now, with the same format, window and ring, and wakes it.
+// Arming drops a request made before: the opening it arms for looked the
+// choice up already.
+void RequestCaptureReopen();
+
+// The capture thread, after each wake: reopens when asked to, or when a
+// stand-in records and the lookup, asked about once a second, finds the
+// chosen input back. Does nothing unless `arming` is the current one.
+void ServeCaptureReopen(uint64_t arming);
 
 // Arms the watchdog for the recording that OpenCapture started, with the
 // device id, format and window it was opened with (start-up later doubles
@@ -57,8 +94,10 @@ void NoteCaptureBlockRefused();
 // Has the device reopened and, if that worked, the ring queued and
 // recording started. Does nothing unless `arming` is still the current one,
 // or while the device has finished a block that has not reached the capture
-// thread. Runs on the capture thread. The tries and the rings left behind
-// since the watchdog was armed are counted (tests).
+// thread. Runs on the capture thread. The tries (reopenings of every kind)
+// and the rings left behind since the watchdog was armed are counted (tests),
+// and whether the device records as a stand-in for a missing chosen input.
 void RecoverStalledCapture(uint64_t arming);
 int64_t CaptureRecoveryCount();
 int32_t AbandonedCaptureRings();
+bool CaptureStandingIn();

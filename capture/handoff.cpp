@@ -167,5 +167,8 @@ void CaptureThread(void*) {
             TakeCloseNotices();  // notices with no block behind them
             RecoverStalledCapture(arming);
         }
+        // A post may also ask for a reopening (a new choice of input): it
+        // finds no block, and the reopening is served here.
+        ServeCaptureReopen(arming);
     }
 }

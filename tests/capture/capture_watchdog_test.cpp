@@ -2,11 +2,14 @@
 // delivering is reopened once the stall time has passed, the whole ring goes
 // to the new device exactly once, and whatever the old device still had on
 // its way is neither copied nor given back; while no device can be opened,
-// the capture thread tries again once per stall time.
+// the capture thread tries again once per stall time; while a chosen device
+// is missing the default stands in, and recording goes back to the chosen
+// one by itself once the lookup finds it.
 #include "capture/capture_watchdog.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -131,6 +134,39 @@ TEST_F(CaptureWatchdogTest, WhileNoDeviceOpensItTriesOncePerStallTimeThenRecords
     ASSERT_TRUE(Eventually([] { return NullCaptureAddCount(&Capture().HeaderRing[0]) == 3; }));
     EXPECT_EQ(CaptureWorkBuffer().Latest().sequence, 1u);
     EXPECT_EQ(CaptureWorkBuffer().Latest().bytes[0], 5);
+}
+
+// A platform's lookup that finds the chosen device as number 7 while it is
+// listed.
+std::atomic<bool> chosenListed{false};
+uint32_t LookUpDeviceSeven(uint32_t, const WaveFormatRecord&, bool* standIn) {
+    *standIn = !chosenListed.load();
+    return *standIn ? WAVE_MAPPER : 7u;
+}
+
+TEST_F(CaptureWatchdogTest, TheDefaultStandsInForAMissingChosenDeviceUntilItIsBack) {
+    chosenListed = false;
+    SetCaptureDeviceLookup(LookUpDeviceSeven);
+    StartCaptureThread();
+    RequestCaptureReopen();
+    ASSERT_TRUE(Eventually([] { return CaptureRecoveryCount() == 1; }));
+    EXPECT_TRUE(CaptureStandingIn());
+    EXPECT_EQ(NullCaptureDeviceId(), WAVE_MAPPER);
+
+    // The stand-in records on; the lookup, asked again while it does, finds
+    // the chosen device back.
+    chosenListed = true;
+    std::vector<uint8_t> sound(8192, 3);
+    bool moved = Eventually([&] {
+        NullFinishNextBlock(sound.data(), 8192);
+        DispatchAll();
+        return NullCaptureDeviceId() == 7u;
+    });
+    DisarmCaptureWatchdog();
+    SetCaptureDeviceLookup(nullptr);
+    ASSERT_TRUE(moved);
+    EXPECT_FALSE(CaptureStandingIn());
+    EXPECT_EQ(CaptureRecoveryCount(), 2) << "only the choice and the return reopen";
 }
 
 }  // namespace
