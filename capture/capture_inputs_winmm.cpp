@@ -5,9 +5,7 @@
 // the settings keep: it stays the same for a device across restarts, unlike
 // its wave-in number, which changes as devices come and go.
 //
-// Recording what is playing needs a WASAPI loopback stream, and moving a
-// running wave-in device to another input means reopening it; neither is
-// offered yet.
+// The choice of one of them is capture_target_winmm.cpp's.
 #include "ui/windows_api_win32.h"
 // The GUIDs and property keys of the MMDevice API are defined in this file.
 #include <initguid.h>
@@ -102,12 +100,4 @@ std::vector<CaptureInputRecord> ListCaptureInputs(int32_t) {
     if (endpoints != nullptr) endpoints->Release();
     if (SUCCEEDED(com)) CoUninitialize();
     return inputs;
-}
-
-bool PlayingCaptureAvailable() {
-    return false;
-}
-
-bool ChooseCaptureTarget(void*, CaptureTarget, const std::string&) {
-    return false;
 }
