@@ -20,6 +20,10 @@
 // thread, until the server answers or the device is stopped. The
 // queued blocks stay queued meanwhile. The default device follows the
 // server's default source when the user changes it.
+//
+// The user may choose another target (capture_inputs.h): the stream is then
+// moved to it on the server, which keeps the blocks going on in their order,
+// and kept there as the server's sources and defaults change.
 #include <pulse/pulseaudio.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -35,6 +39,7 @@
 #include <vector>
 
 #include "capture/capture_device.h"
+#include "capture/capture_inputs.h"
 #include "ui/messages.h"
 #include "ui/posted_messages_x11.h"
 
@@ -65,13 +70,22 @@ struct PulseCapture {
     std::string defaultSource;             // the server's default source when last asked
     pa_time_event* followTimer = nullptr;  // looks where the stream is after a change
     void* callbackWindow = nullptr;
+    CaptureTarget target = CaptureTarget::DEFAULT_INPUT;  // what the stream records from
+    std::string targetId;                                 // the chosen source of NAMED_INPUT
+    std::string openedSource;                             // the numbered device's source
+    std::string fallbackSource;            // the default source, while the chosen one is missing
+    pa_time_event* targetTimer = nullptr;  // looks where the target is after a change
+    bool reconnect = false;                // the server refused a move: make the stream again
 
     std::mutex lock;                // guards everything below
     std::condition_variable retry;  // the back-off wait, cut short by a stop
     std::deque<WaveHeader*> queue;  // blocks waiting to be filled, the head first
     uint32_t filled = 0;            // bytes already in the head block
     bool started = false;
-    bool stopping = false;  // StopCaptureDevice was called
+    bool stopping = false;       // StopCaptureDevice was called
+    bool choicePending = false;  // ChooseCaptureTarget was called; the loop takes it over
+    CaptureTarget chosenTarget = CaptureTarget::DEFAULT_INPUT;
+    std::string chosenId;
     std::thread service;
 };
 
@@ -141,6 +155,94 @@ bool FindSourceName(PulseCapture& device, Clock::time_point deadline, std::strin
     pa_operation_unref(operation);
     *name = search.name;
     return search.done && !name->empty();
+}
+
+// One name asked of the server while connecting.
+struct NameQuery {
+    std::string name;  // empty: the server knows none
+    bool done = false;
+};
+
+void OnSourceName(pa_context*, const pa_source_info* info, int last, void* data) {
+    auto* query = static_cast<NameQuery*>(data);
+    if (last != 0) {
+        query->done = true;
+    } else if (info != nullptr && info->name != nullptr) {
+        query->name = info->name;
+    }
+}
+
+void OnDefaultSinkName(pa_context*, const pa_server_info* info, void* data) {
+    auto* query = static_cast<NameQuery*>(data);
+    if (info != nullptr && info->default_sink_name != nullptr) {
+        query->name = info->default_sink_name;
+    }
+    query->done = true;
+}
+
+void OnMonitorName(pa_context*, const pa_sink_info* info, int last, void* data) {
+    auto* query = static_cast<NameQuery*>(data);
+    if (last != 0) {
+        query->done = true;
+    } else if (info != nullptr && info->monitor_source_name != nullptr) {
+        query->name = info->monitor_source_name;
+    }
+}
+
+bool AwaitName(PulseCapture& device, pa_operation* operation, const NameQuery& query,
+               Clock::time_point deadline) {
+    if (operation == nullptr) return false;
+    while (!query.done && !Stopping(device) && IterateUntil(device.loop, deadline)) {
+    }
+    // Cancelling keeps the callback from reaching `query` once it is gone.
+    if (!query.done) pa_operation_cancel(operation);
+    pa_operation_unref(operation);
+    return query.done;
+}
+
+// The source a new stream is made on for the current target; empty for the
+// server's default source, which also stands in for a chosen source that is
+// missing and for a missing default output. False when the server did not
+// answer in time, or the numbered device has no source.
+bool TargetSource(PulseCapture& device, Clock::time_point deadline, std::string* source) {
+    source->clear();
+    switch (device.target) {
+        case CaptureTarget::DEFAULT_INPUT:
+            if (device.deviceId == WAVE_MAPPER) return true;
+            if (!FindSourceName(device, deadline, source)) return false;
+            device.openedSource = *source;
+            return true;
+        case CaptureTarget::NAMED_INPUT: {
+            NameQuery chosen;
+            if (!AwaitName(device,
+                           pa_context_get_source_info_by_name(
+                               device.context, device.targetId.c_str(), OnSourceName, &chosen),
+                           chosen, deadline)) {
+                return false;
+            }
+            *source = chosen.name;
+            return true;
+        }
+        case CaptureTarget::PLAYING: {
+            NameQuery sink;
+            if (!AwaitName(device,
+                           pa_context_get_server_info(device.context, OnDefaultSinkName, &sink),
+                           sink, deadline)) {
+                return false;
+            }
+            if (sink.name.empty()) return true;
+            NameQuery monitor;
+            if (!AwaitName(device,
+                           pa_context_get_sink_info_by_name(device.context, sink.name.c_str(),
+                                                            OnMonitorName, &monitor),
+                           monitor, deadline)) {
+                return false;
+            }
+            *source = monitor.name;
+            return true;
+        }
+    }
+    return false;
 }
 
 bool SampleFormatFor(uint16_t bits, pa_sample_format_t* format) {
@@ -231,6 +333,7 @@ void OnFollowTimer(pa_mainloop_api* api, pa_time_event* event, const struct time
     auto& device = *static_cast<PulseCapture*>(data);
     api->time_free(event);
     device.followTimer = nullptr;
+    if (device.target != CaptureTarget::DEFAULT_INPUT) return;
     if (device.stream == nullptr || pa_stream_get_state(device.stream) != PA_STREAM_READY) return;
     const char* current = pa_stream_get_device_name(device.stream);
     if (current != nullptr && device.defaultSource == current) return;
@@ -258,21 +361,141 @@ void FollowDefaultSource(PulseCapture& device) {
     if (operation != nullptr) pa_operation_unref(operation);
 }
 
-void OnServerEvent(pa_context*, pa_subscription_event_type_t event, uint32_t, void* data) {
-    if ((event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) == PA_SUBSCRIPTION_EVENT_SERVER) {
-        FollowDefaultSource(*static_cast<PulseCapture*>(data));
+// A chosen target: the stream is moved to the source that the target names
+// now, unless it is there already. Every step asks the server afresh, so a
+// late answer to an earlier question does no harm.
+void OnMoved(pa_context* context, int success, void* data) {
+    auto& device = *static_cast<PulseCapture*>(data);
+    if (!success && context == device.context) device.reconnect = true;
+}
+
+void MoveStream(PulseCapture& device, const std::string& source) {
+    if (source.empty() || device.stream == nullptr ||
+        pa_stream_get_state(device.stream) != PA_STREAM_READY) {
+        return;
+    }
+    const char* current = pa_stream_get_device_name(device.stream);
+    if (current != nullptr && source == current) return;
+    pa_operation* operation = pa_context_move_source_output_by_name(
+        device.context, pa_stream_get_index(device.stream), source.c_str(), OnMoved, &device);
+    if (operation != nullptr) pa_operation_unref(operation);
+}
+
+// Answered once with the source, or with last < 0 when there is none of that
+// name.
+void OnChosenSource(pa_context* context, const pa_source_info* info, int last, void* data) {
+    auto& device = *static_cast<PulseCapture*>(data);
+    if (context != device.context || device.target != CaptureTarget::NAMED_INPUT) return;
+    if (info != nullptr && info->name != nullptr && device.targetId == info->name) {
+        MoveStream(device, device.targetId);
+    } else if (info == nullptr && last < 0) {
+        MoveStream(device, device.fallbackSource);
     }
 }
 
-void OnWake(pa_mainloop_api*, pa_io_event*, int, pa_io_event_flags_t, void*) {
-    // Nothing to do: the service thread looks at `stopping` after each turn.
+void OnPlayingSink(pa_context* context, const pa_sink_info* info, int, void* data) {
+    auto& device = *static_cast<PulseCapture*>(data);
+    if (context != device.context || device.target != CaptureTarget::PLAYING) return;
+    if (info != nullptr && info->monitor_source_name != nullptr) {
+        MoveStream(device, info->monitor_source_name);
+    }
+}
+
+void OnTargetServerInfo(pa_context* context, const pa_server_info* info, void* data) {
+    auto& device = *static_cast<PulseCapture*>(data);
+    if (info == nullptr || context != device.context) return;
+    pa_operation* operation = nullptr;
+    switch (device.target) {
+        case CaptureTarget::DEFAULT_INPUT:
+            if (device.deviceId != WAVE_MAPPER) {
+                MoveStream(device, device.openedSource);
+            } else if (info->default_source_name != nullptr) {
+                MoveStream(device, info->default_source_name);
+            }
+            break;
+        case CaptureTarget::NAMED_INPUT:
+            device.fallbackSource =
+                info->default_source_name != nullptr ? info->default_source_name : "";
+            operation = pa_context_get_source_info_by_name(context, device.targetId.c_str(),
+                                                           OnChosenSource, &device);
+            break;
+        case CaptureTarget::PLAYING:
+            if (info->default_sink_name != nullptr) {
+                operation = pa_context_get_sink_info_by_name(context, info->default_sink_name,
+                                                             OnPlayingSink, &device);
+            }
+            break;
+    }
+    if (operation != nullptr) pa_operation_unref(operation);
+}
+
+void FollowTarget(PulseCapture& device) {
+    if (device.context == nullptr || pa_context_get_state(device.context) != PA_CONTEXT_READY) {
+        return;
+    }
+    pa_operation* operation =
+        pa_context_get_server_info(device.context, OnTargetServerInfo, &device);
+    if (operation != nullptr) pa_operation_unref(operation);
+}
+
+void OnTargetTimer(pa_mainloop_api* api, pa_time_event* event, const struct timeval*, void* data) {
+    auto& device = *static_cast<PulseCapture*>(data);
+    api->time_free(event);
+    device.targetTimer = nullptr;
+    FollowTarget(device);
+}
+
+// After a change on the server the stream is looked at a moment later, as
+// the default device's is (see OnFollowTimer): a server that moves streams
+// itself (back to a source that returned, away from one that went) has done
+// so by then.
+void FollowTargetSoon(PulseCapture& device) {
+    if (device.target == CaptureTarget::DEFAULT_INPUT || device.targetTimer != nullptr) return;
+    device.targetTimer = pa_context_rttime_new(device.context, pa_rtclock_now() + FOLLOW_DELAY_USEC,
+                                               OnTargetTimer, &device);
+}
+
+void OnServerEvent(pa_context*, pa_subscription_event_type_t event, uint32_t, void* data) {
+    auto& device = *static_cast<PulseCapture*>(data);
+    auto facility = event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+    auto type = event & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+    if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
+        if (device.deviceId == WAVE_MAPPER) FollowDefaultSource(device);
+        FollowTargetSoon(device);
+    } else if (facility == PA_SUBSCRIPTION_EVENT_SOURCE && type != PA_SUBSCRIPTION_EVENT_CHANGE) {
+        FollowTargetSoon(device);
+    }
+}
+
+// A choice wakes the loop through the same descriptor as a stop. A choice's
+// wake-up is taken back; a stop's stays, so that every later poll returns
+// at once.
+void OnWake(pa_mainloop_api*, pa_io_event*, int descriptor, pa_io_event_flags_t, void* data) {
+    auto& device = *static_cast<PulseCapture*>(data);
+    std::lock_guard<std::mutex> hold(device.lock);
+    uint64_t count = 0;
+    if (!device.stopping && read(descriptor, &count, sizeof count) < 0) {
+        // Nothing to take back: another turn took it.
+    }
+}
+
+// Hands a new choice to the loop's own fields; true if there was one.
+bool TakeChoice(PulseCapture& device) {
+    std::lock_guard<std::mutex> hold(device.lock);
+    if (!device.choicePending) return false;
+    device.choicePending = false;
+    device.target = device.chosenTarget;
+    device.targetId = device.chosenId;
+    return true;
 }
 
 void DropConnection(PulseCapture& device) {
-    if (device.followTimer != nullptr) {
-        pa_mainloop_get_api(device.loop)->time_free(device.followTimer);
-        device.followTimer = nullptr;
+    for (pa_time_event** timer : {&device.followTimer, &device.targetTimer}) {
+        if (*timer == nullptr) continue;
+        pa_mainloop_get_api(device.loop)->time_free(*timer);
+        *timer = nullptr;
     }
+    device.reconnect = false;
     if (device.stream != nullptr) {
         pa_stream_set_read_callback(device.stream, nullptr, nullptr);
         pa_stream_disconnect(device.stream);
@@ -325,15 +548,17 @@ bool Connect(PulseCapture& device, Clock::time_point deadline, bool recording) {
         return false;
     }
 
+    // Changes of the defaults, and sources that come and go, for the targets
+    // that follow them.
+    pa_context_set_subscribe_callback(device.context, OnServerEvent, &device);
+    pa_operation* operation =
+        pa_context_subscribe(device.context,
+                             static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SERVER |
+                                                                 PA_SUBSCRIPTION_MASK_SOURCE),
+                             nullptr, nullptr);
+    if (operation != nullptr) pa_operation_unref(operation);
     std::string source;
-    if (device.deviceId != WAVE_MAPPER) {
-        if (!FindSourceName(device, deadline, &source)) return false;
-    } else {
-        pa_context_set_subscribe_callback(device.context, OnServerEvent, &device);
-        pa_operation* operation =
-            pa_context_subscribe(device.context, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr);
-        if (operation != nullptr) pa_operation_unref(operation);
-    }
+    if (!TargetSource(device, deadline, &source)) return false;
 
     device.stream = pa_stream_new(device.context, "Level meter", &device.sampleSpec, nullptr);
     if (device.stream == nullptr) return false;
@@ -372,11 +597,24 @@ void ServiceThread(PulseCapture* device) {
     auto delay = FIRST_RETRY;
     Clock::time_point connected = Clock::now();
     while (!Stopping(*device)) {
+        bool chosen = TakeChoice(*device);
         if (device->context != nullptr) {
-            // Sleeps in poll until the server sends something or Stop wakes
-            // it. The connection is looked at first: one lost before the
-            // thread began would otherwise leave it sleeping for good.
-            if (Healthy(*device) && pa_mainloop_iterate(device->loop, 1, nullptr) >= 0) continue;
+            if (chosen) FollowTarget(*device);
+            // Sleeps in poll until the server sends something, a choice or
+            // Stop wakes it. The connection is looked at first: one lost
+            // before the thread began would otherwise leave it sleeping for
+            // good.
+            if (Healthy(*device) && !device->reconnect &&
+                pa_mainloop_iterate(device->loop, 1, nullptr) >= 0) {
+                continue;
+            }
+            if (device->reconnect) {
+                // The server refused to move the stream: a new one is made on
+                // the target at once.
+                DropConnection(*device);
+                ForgetPartialBlock(*device);
+                continue;
+            }
             // The server went away or dropped the stream. A connection that
             // held starts the back-off afresh; one that fails as soon as it
             // is made (a server that refuses the stream) keeps it growing.
@@ -419,7 +657,7 @@ void* OpenCaptureDevice(uint32_t deviceId, const WaveFormatRecord& format, void*
     if (ok) {
         pa_mainloop_api* api = pa_mainloop_get_api(device->loop);
         device->wakeEvent =
-            api->io_new(api, device->wakeDescriptor, PA_IO_EVENT_INPUT, OnWake, nullptr);
+            api->io_new(api, device->wakeDescriptor, PA_IO_EVENT_INPUT, OnWake, device);
         ok = device->wakeEvent != nullptr && Connect(*device, Clock::now() + OPEN_DEADLINE, false);
     }
     if (!ok) {
@@ -469,6 +707,15 @@ bool StartCaptureDevice(void* handle) {
     // The server hands sound over a block at a time: one wake-up per block
     // instead of one every few milliseconds.
     if (!device->queue.empty()) device->fragmentBytes = device->queue.front()->dwBufferLength;
+    // A target chosen before recording: the stream, opened on the default,
+    // is made again on the target by the service, so that not one block
+    // holds sound from the default.
+    if (device->choicePending) {
+        device->choicePending = false;
+        device->target = device->chosenTarget;
+        device->targetId = device->chosenId;
+        if (device->target != CaptureTarget::DEFAULT_INPUT) DropConnection(*device);
+    }
     // The loop is not running on any thread yet, so it may be used here. A
     // stream lost since the opening is made again, recording, by the service.
     if (device->stream != nullptr && pa_stream_get_state(device->stream) == PA_STREAM_READY) {
@@ -532,4 +779,22 @@ void* RecoverCaptureDevice(void* handle, WaveHeader*, size_t, uint32_t, const Wa
     *closeNoticePosted = false;
     *headersReleased = true;
     return handle;
+}
+
+bool ChooseCaptureTarget(void* handle, CaptureTarget target, const std::string& id) {
+    auto* device = static_cast<PulseCapture*>(handle);
+    if (device == nullptr || (target == CaptureTarget::NAMED_INPUT && id.empty())) return false;
+    std::lock_guard<std::mutex> hold(device->lock);
+    if (device->stopping) return false;
+    device->chosenTarget = target;
+    device->chosenId = target == CaptureTarget::NAMED_INPUT ? id : std::string();
+    device->choicePending = true;
+    // Before StartCaptureDevice the choice waits for it; after, the service
+    // thread is woken to take it. Under the lock, so that a stop cannot
+    // close the descriptor in between.
+    uint64_t one = 1;
+    if (device->started && write(device->wakeDescriptor, &one, sizeof one) < 0) {
+        // Full counter: readable already.
+    }
+    return true;
 }

@@ -2,6 +2,8 @@
 // queue order through the window layer's message hook carrying exactly the
 // samples that were played, a stop hands every block back and ends all
 // access, and a missing or dying server never hangs or crashes anything.
+// The inputs are listed by their names, and a chosen input, or what the
+// default output plays, is recorded without a block lost or doubled.
 
 // clang-format off
 #include <gtest/gtest.h>  // before Xlib, whose None macro gtest also uses
@@ -14,16 +16,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "capture/capture_device.h"
+#include "capture/capture_inputs.h"
 #include "tests/x11/x11_test_support.h"
 
 extern char** environ;
@@ -38,6 +45,7 @@ struct Finished {
     WaveHeader* header;
     uint32_t bytes;
     uint32_t flags;
+    int peak;  // the largest sample magnitude in the block
 };
 
 std::vector<Finished> finished;
@@ -47,7 +55,12 @@ int64_t CaptureHook(void*, uint32_t message, uint64_t wParam, int64_t lParam) {
     if (message != MM_WIM_DATA) return HOOK_PASS_THROUGH;
     auto* header = reinterpret_cast<WaveHeader*>(lParam);
     auto* device = reinterpret_cast<void*>(static_cast<uintptr_t>(wParam));
-    finished.push_back(Finished{device, header, header->dwBytesRecorded, header->dwFlags});
+    auto* samples = reinterpret_cast<const int16_t*>(header->lpData);
+    int peak = 0;
+    for (uint32_t i = 0; i < header->dwBytesRecorded / 2; ++i) {
+        peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
+    }
+    finished.push_back(Finished{device, header, header->dwBytesRecorded, header->dwFlags, peak});
     if (requeue) AddCaptureBlock(device, header);
     return HOOK_PASS_THROUGH;
 }
@@ -221,12 +234,14 @@ TEST_F(CapturePulse, NoServerMeansNoDevice) {
     std::string nowhere = "unix:" + ::testing::TempDir() + "no-such-server/native";
     setenv("PULSE_SERVER", nowhere.c_str(), 1);
     void* device = OpenCaptureDevice(WAVE_MAPPER, DefaultFormat(), window);
+    std::vector<CaptureInputRecord> inputs = ListCaptureInputs(2000);
     if (saved) {
         setenv("PULSE_SERVER", previous.c_str(), 1);
     } else {
         unsetenv("PULSE_SERVER");
     }
     EXPECT_EQ(device, nullptr);
+    EXPECT_TRUE(inputs.empty());
 }
 
 TEST_F(CapturePulse, FormatsWithoutASampleFormatAreRefused) {
@@ -335,6 +350,242 @@ TEST_F(CapturePulse, ADeadServerIsReconnectedWhenItComesBack) {
         unsetenv("PULSE_SERVER");
     }
     std::system(("rm -rf '" + runtime + "'").c_str());
+}
+
+// ------------------------------------------------------------ chosen inputs
+
+// Runs a pactl command with a time limit; its first line of output.
+std::string Pactl(const std::string& arguments) {
+    std::string line;
+    FILE* pipe = popen(("timeout 5 pactl " + arguments + " 2>/dev/null").c_str(), "r");
+    if (pipe == nullptr) return line;
+    char buffer[256];
+    if (fgets(buffer, sizeof buffer, pipe) != nullptr) line = buffer;
+    pclose(pipe);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    return line;
+}
+
+// A 441 Hz sine of the given amplitude on both channels, 30 s long: it
+// keeps its peak through a server that resamples.
+std::string WriteTone(const std::string& name, int amplitude) {
+    std::string path = ::testing::TempDir() + name;
+    std::ofstream out(path, std::ios::binary);
+    for (int i = 0; i < 44100 * 30; ++i) {
+        auto sample = static_cast<int16_t>(std::lround(amplitude * std::sin(i * M_PI / 50)));
+        out.write(reinterpret_cast<const char*>(&sample), 2);
+        out.write(reinterpret_cast<const char*>(&sample), 2);
+    }
+    return path;
+}
+
+pid_t Play(const std::string& sink, const std::string& path) {
+    return Spawn({"pacat", "--raw", "--device=" + sink, "--rate=44100", "--channels=2",
+                  "--format=s16le", path});
+}
+
+// Two outputs "a" (Out_a) and "b" (Out_b), each with a capture input fed
+// from its monitor, "mic_a" (Mic_a) and "mic_b" (Mic_b), each playing a tone
+// of its own, and "meter", whose monitor is the default input, a third.
+// Everything goes again at the end.
+class ChosenInputs : public CapturePulse {
+protected:
+    static constexpr int TONE_A = 6000;
+    static constexpr int TONE_B = 14000;
+    static constexpr int TONE_METER = 26000;
+
+    void SetUp() override {
+        CapturePulse::SetUp();
+        if (IsSkipped()) return;
+        if (!HaveServer()) GTEST_SKIP() << "no sound server";
+        for (const char* out : {"a", "b"}) {
+            std::string sink = Pactl(std::string("load-module module-null-sink sink_name=") + out +
+                                     " sink_properties=device.description=Out_" + out);
+            ASSERT_FALSE(sink.empty());
+            modules.push_back(sink);
+            ASSERT_TRUE(LoadInput(out));
+        }
+        // The server moves the streams of the old default output that named
+        // no output of their own to a new default. The default is an output
+        // that nothing plays to, so that the tones stay where they are put.
+        std::string idle = Pactl("load-module module-null-sink sink_name=idle");
+        ASSERT_FALSE(idle.empty());
+        modules.push_back(idle);
+        ASSERT_EQ(std::system("timeout 5 pactl set-default-sink idle"), 0);
+        tones = {WriteTone("tone_a.raw", TONE_A), WriteTone("tone_b.raw", TONE_B),
+                 WriteTone("tone_meter.raw", TONE_METER)};
+        players = {Play("a", tones[0]), Play("b", tones[1]), Play("meter", tones[2])};
+        for (pid_t player : players) ASSERT_GT(player, 0);
+    }
+    void TearDown() override {
+        for (pid_t player : players) Stop(player);
+        for (auto module = modules.rbegin(); module != modules.rend(); ++module) {
+            Pactl("unload-module " + *module);
+        }
+        Pactl("set-default-sink meter");
+        for (const std::string& tone : tones) std::remove(tone.c_str());
+        CapturePulse::TearDown();
+    }
+
+    // Loads mic_OUT, fed by OUT's monitor; remembers its module.
+    bool LoadInput(const std::string& out) {
+        std::string module =
+            Pactl("load-module module-remap-source master=" + out + ".monitor source_name=mic_" +
+                  out + " source_properties=device.description=Mic_" + out);
+        if (module.empty()) return false;
+        modules.push_back(module);
+        inputModules[out] = module;
+        return true;
+    }
+    void UnloadInput(const std::string& out) {
+        Pactl("unload-module " + inputModules[out]);
+        modules.erase(std::find(modules.begin(), modules.end(), inputModules[out]));
+    }
+
+    // Which tone a block carries whole: 'a', 'b', 'm' (meter), '0' for
+    // silence, '?' for none of them or a block that holds two.
+    static char Tone(const Finished& block) {
+        auto near = [&block](int amplitude) { return std::abs(block.peak - amplitude) < 300; };
+        if (near(TONE_A)) return 'a';
+        if (near(TONE_B)) return 'b';
+        if (near(TONE_METER)) return 'm';
+        return block.peak < 100 ? '0' : '?';
+    }
+
+    // Takes blocks until `count` in a row carry the tone; the index of the
+    // first of them, -1 when the time ran out.
+    static int64_t AwaitTone(char tone, size_t from, int count = 3, int timeoutMs = 10000) {
+        int64_t first = -1;
+        RepeatUntil(
+            [&] {
+                FetchPlatformMessage(50);
+                for (size_t i = from; i < finished.size(); ++i) {
+                    if (Tone(finished[i]) != tone) {
+                        first = -1;
+                        continue;
+                    }
+                    if (first < 0) first = static_cast<int64_t>(i);
+                    if (static_cast<int64_t>(i) - first + 1 >= count) return true;
+                }
+                first = -1;
+                return false;
+            },
+            timeoutMs);
+        if (first >= 0 && static_cast<int64_t>(finished.size()) - first >= count) return first;
+        return -1;
+    }
+
+    // The tones of the blocks so far, for failure messages.
+    static std::string Tones() {
+        std::string tones;
+        for (const Finished& block : finished)
+            tones += Tone(block) + std::to_string(block.peak) + " ";
+        return tones;
+    }
+
+    // Every block so far came back full, in queue order: none lost, none
+    // twice.
+    void ExpectContinuous(void* device) {
+        for (size_t i = 0; i < finished.size(); ++i) {
+            ASSERT_EQ(finished[i].header, &headers[i % BLOCKS]) << "block " << i;
+            ASSERT_EQ(finished[i].bytes, static_cast<uint32_t>(BLOCK_BYTES)) << "block " << i;
+            ASSERT_EQ(finished[i].device, device);
+        }
+    }
+
+    std::vector<std::string> modules;
+    std::map<std::string, std::string> inputModules;
+    std::vector<std::string> tones;
+    std::vector<pid_t> players;
+};
+
+TEST_F(ChosenInputs, ListsInputsByNameBeforeTheMonitorsOfOutputs) {
+    std::vector<CaptureInputRecord> inputs = ListCaptureInputs(3000);
+    auto find = [&inputs](const std::string& id) {
+        return std::find_if(inputs.begin(), inputs.end(),
+                            [&id](const CaptureInputRecord& input) { return input.id == id; });
+    };
+    for (const char* out : {"a", "b"}) {
+        auto input = find(std::string("mic_") + out);
+        ASSERT_NE(input, inputs.end()) << out;
+        EXPECT_EQ(input->name, std::string("Mic_") + out);
+        EXPECT_FALSE(input->ofOutput);
+        auto monitor = find(std::string(out) + ".monitor");
+        ASSERT_NE(monitor, inputs.end()) << out;
+        EXPECT_EQ(monitor->name, std::string("Out_") + out);
+        EXPECT_TRUE(monitor->ofOutput);
+    }
+    auto firstMonitor =
+        std::find_if(inputs.begin(), inputs.end(),
+                     [](const CaptureInputRecord& input) { return input.ofOutput; });
+    EXPECT_TRUE(std::all_of(firstMonitor, inputs.end(),
+                            [](const CaptureInputRecord& input) { return input.ofOutput; }));
+    EXPECT_TRUE(PlayingCaptureAvailable());
+}
+
+// Chosen before recording, an input is recorded from the first block; a new
+// choice while recording reaches the blocks within a couple of them; a
+// chosen input that goes away leaves the default input recording until it
+// returns; an unknown one records the default. No block is lost or doubled.
+TEST_F(ChosenInputs, AChosenInputIsRecordedAtOnceAndAgainWhenItReturns) {
+    void* device = OpenCaptureDevice(WAVE_MAPPER, DefaultFormat(), window);
+    ASSERT_NE(device, nullptr);
+    EXPECT_FALSE(ChooseCaptureTarget(device, CaptureTarget::NAMED_INPUT, ""));
+    ASSERT_TRUE(ChooseCaptureTarget(device, CaptureTarget::NAMED_INPUT, "mic_a"));
+    for (WaveHeader& header : headers) ASSERT_TRUE(PrepareCaptureBlock(device, &header));
+    ASSERT_TRUE(StartCaptureDevice(device));
+    int64_t first = AwaitTone('a', 0);
+    ASSERT_GE(first, 0) << "mic_a was not recorded: " << Tones();
+    for (int64_t i = 0; i < first; ++i) EXPECT_NE(Tone(finished[i]), 'm') << "block " << i;
+
+    size_t before = finished.size();
+    auto chosen = std::chrono::steady_clock::now();
+    ASSERT_TRUE(ChooseCaptureTarget(device, CaptureTarget::NAMED_INPUT, "mic_b"));
+    int64_t switched = AwaitTone('b', before);
+    ASSERT_GE(switched, 0) << "mic_b was not recorded: " << Tones();
+    auto heard = std::chrono::steady_clock::now();
+    // The block being filled and the one the server holds still carry mic_a.
+    EXPECT_LE(switched - static_cast<int64_t>(before), 3);
+    RecordProperty("blocks_to_switch", static_cast<int>(switched - before));
+    RecordProperty(
+        "ms_to_three_blocks_of_the_new_input",
+        static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(heard - chosen).count()));
+
+    UnloadInput("b");
+    ASSERT_GE(AwaitTone('m', finished.size()), 0)
+        << "no fall back to the default input: " << Tones();
+    ASSERT_TRUE(LoadInput("b"));
+    ASSERT_GE(AwaitTone('b', finished.size()), 0) << "no return to mic_b: " << Tones();
+
+    ASSERT_TRUE(ChooseCaptureTarget(device, CaptureTarget::NAMED_INPUT, "no_such_source"));
+    ASSERT_GE(AwaitTone('m', finished.size()), 0)
+        << "an unknown input does not record the default: " << Tones();
+    ExpectContinuous(device);
+    StopCaptureDevice(device);
+    EXPECT_FALSE(ChooseCaptureTarget(device, CaptureTarget::DEFAULT_INPUT, ""));
+}
+
+TEST_F(ChosenInputs, WhatIsPlayingFollowsTheDefaultOutput) {
+    void* device = OpenCaptureDevice(WAVE_MAPPER, DefaultFormat(), window);
+    ASSERT_NE(device, nullptr);
+    for (WaveHeader& header : headers) ASSERT_TRUE(PrepareCaptureBlock(device, &header));
+    ASSERT_TRUE(StartCaptureDevice(device));
+    ASSERT_TRUE(ChooseCaptureTarget(device, CaptureTarget::PLAYING, ""));
+    ASSERT_GE(AwaitTone('0', finished.size()), 0) << "the idle default output was not recorded";
+    ASSERT_EQ(std::system("timeout 5 pactl set-default-sink a"), 0);
+    ASSERT_GE(AwaitTone('a', finished.size()), 0)
+        << "output a's sound was not recorded: " << Tones();
+    // Output a falls silent first: its tone would follow the default to b.
+    Stop(players[0]);
+    players[0] = 0;
+    ASSERT_EQ(std::system("timeout 5 pactl set-default-sink b"), 0);
+    ASSERT_GE(AwaitTone('b', finished.size()), 0)
+        << "the new default output was not followed: " << Tones();
+    ASSERT_TRUE(ChooseCaptureTarget(device, CaptureTarget::DEFAULT_INPUT, ""));
+    ASSERT_GE(AwaitTone('m', finished.size()), 0) << "no return to the default input: " << Tones();
+    ExpectContinuous(device);
+    StopCaptureDevice(device);
 }
 
 }  // namespace

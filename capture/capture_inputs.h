@@ -1,0 +1,38 @@
+// What the user may choose to meter, and the choice itself: the platform's
+// capture inputs by their full names, the sound that is playing, or the
+// system's default input. Each platform's capture service implements these
+// beside its device (capture_inputs_pulse.cpp with capture_pulse.cpp,
+// capture_inputs_winmm.cpp, capture_inputs_null.cpp).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct CaptureInputRecord {
+    std::string id;         // what the settings key Input holds: the source name (Linux), the
+                            // endpoint ID (Windows)
+    std::string name;       // the full human name; for a monitor, the output's name
+    bool ofOutput = false;  // the input records what an output plays (a monitor)
+};
+
+enum class CaptureTarget {
+    DEFAULT_INPUT,  // the system's default capture input, followed when it changes
+    NAMED_INPUT,    // one input by its id; the default stands in while it is missing
+    PLAYING,        // what the default output plays, followed when the default changes
+};
+
+// The inputs the sound system offers now: capture inputs first, then the
+// monitors of outputs, each group in the system's order. Empty when no sound
+// system answers within `timeoutMs`; never waits longer.
+std::vector<CaptureInputRecord> ListCaptureInputs(int32_t timeoutMs);
+
+// Whether CaptureTarget::PLAYING can be recorded on this platform.
+bool PlayingCaptureAvailable();
+
+// Makes an open device (recording or not yet) record from `target` from now
+// on, `id` naming the input for NAMED_INPUT, and keep following it. The
+// blocks go on in their order: none is lost or filled twice. False when the
+// device cannot switch (no device, an empty id for NAMED_INPUT, a target the
+// platform does not offer); the device then records as before.
+bool ChooseCaptureTarget(void* device, CaptureTarget target, const std::string& id);

@@ -1,0 +1,113 @@
+// The capture inputs on Windows: every wave-in device, named by its audio
+// endpoint. waveInGetDevCaps gives a name cut to 31 characters; the driver
+// also tells the endpoint's ID (DRV_QUERYFUNCTIONINSTANCEID), which the
+// MMDevice API turns into the endpoint's full friendly name. The ID is what
+// the settings keep: it stays the same for a device across restarts, unlike
+// its wave-in number, which changes as devices come and go.
+//
+// Recording what is playing needs a WASAPI loopback stream, and moving a
+// running wave-in device to another input means reopening it; neither is
+// offered yet.
+#include "ui/windows_api_win32.h"
+// The GUIDs and property keys of the MMDevice API are defined in this file.
+#include <initguid.h>
+// After initguid.h, which makes their DEFINE_GUIDs definitions.
+#include <functiondiscoverykeys_devpkey.h>
+#include <mmddk.h>
+#include <mmdeviceapi.h>
+
+#include <string>
+#include <vector>
+
+#include "capture/capture_inputs.h"
+
+namespace {
+
+std::string Utf8(const wchar_t* text) {
+    if (text == nullptr || text[0] == L'\0') return std::string();
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 1) return std::string();
+    std::string out(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), bytes, nullptr, nullptr);
+    out.resize(static_cast<size_t>(bytes - 1));
+    return out;
+}
+
+// The endpoint ID of wave-in device `index`; empty when the driver tells
+// none. The size message answers in bytes, terminating null included.
+std::wstring EndpointId(UINT index) {
+    auto device = reinterpret_cast<HWAVEIN>(static_cast<UINT_PTR>(index));
+    ULONG bytes = 0;
+    if (waveInMessage(device, DRV_QUERYFUNCTIONINSTANCEIDSIZE, reinterpret_cast<DWORD_PTR>(&bytes),
+                      0) != MMSYSERR_NOERROR ||
+        bytes < sizeof(wchar_t)) {
+        return std::wstring();
+    }
+    std::wstring id(bytes / sizeof(wchar_t), L'\0');
+    if (waveInMessage(device, DRV_QUERYFUNCTIONINSTANCEID, reinterpret_cast<DWORD_PTR>(id.data()),
+                      bytes) != MMSYSERR_NOERROR) {
+        return std::wstring();
+    }
+    id.resize(wcsnlen(id.c_str(), id.size()));
+    return id;
+}
+
+// The endpoint's full friendly name ("Microphone (USB Audio Device)");
+// empty when the endpoint or its name is not found.
+std::string FriendlyName(IMMDeviceEnumerator* endpoints, const std::wstring& id) {
+    std::string name;
+    IMMDevice* endpoint = nullptr;
+    if (endpoints == nullptr || id.empty() || FAILED(endpoints->GetDevice(id.c_str(), &endpoint))) {
+        return name;
+    }
+    IPropertyStore* properties = nullptr;
+    if (SUCCEEDED(endpoint->OpenPropertyStore(STGM_READ, &properties))) {
+        PROPVARIANT value;
+        PropVariantInit(&value);
+        if (SUCCEEDED(properties->GetValue(PKEY_Device_FriendlyName, &value)) &&
+            value.vt == VT_LPWSTR) {
+            name = Utf8(value.pwszVal);
+        }
+        PropVariantClear(&value);
+        properties->Release();
+    }
+    endpoint->Release();
+    return name;
+}
+
+}  // namespace
+
+// Wave-in answers at once, from the system's own list: there is nothing to
+// wait for, so the time limit is not needed here.
+std::vector<CaptureInputRecord> ListCaptureInputs(int32_t) {
+    std::vector<CaptureInputRecord> inputs;
+    // COM may already be set up on this thread, in either model; either
+    // serves, and only a successful call here is undone here.
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IMMDeviceEnumerator* endpoints = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_MMDeviceEnumerator, nullptr, CLSCTX_ALL,
+                                IID_IMMDeviceEnumerator, reinterpret_cast<void**>(&endpoints)))) {
+        endpoints = nullptr;
+    }
+    UINT count = waveInGetNumDevs();
+    for (UINT index = 0; index < count; ++index) {
+        WAVEINCAPSW caps{};
+        if (waveInGetDevCapsW(index, &caps, sizeof caps) != MMSYSERR_NOERROR) continue;
+        std::wstring id = EndpointId(index);
+        if (id.empty()) continue;  // nothing the settings could keep
+        std::string name = FriendlyName(endpoints, id);
+        if (name.empty()) name = Utf8(caps.szPname);
+        inputs.push_back(CaptureInputRecord{Utf8(id.c_str()), name, false});
+    }
+    if (endpoints != nullptr) endpoints->Release();
+    if (SUCCEEDED(com)) CoUninitialize();
+    return inputs;
+}
+
+bool PlayingCaptureAvailable() {
+    return false;
+}
+
+bool ChooseCaptureTarget(void*, CaptureTarget, const std::string&) {
+    return false;
+}
