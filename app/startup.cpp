@@ -12,6 +12,7 @@
 #include "app/app_identity.h"
 #include "app/main_window.h"
 #include "app/settings.h"
+#include "app/window_menu.h"
 #include "capture/capture_device.h"
 #include "capture/capture_state.h"
 #include "capture/capture_watchdog.h"
@@ -93,6 +94,7 @@ void StartUp() {
     AnalysisSemaphore = SemaphoreCreate(0);
     ThreadStart(CaptureThread, nullptr);
     ThreadStart(AnalysisThread, nullptr);
+    ApplyRememberedChoices();
     InitMeterSmoothing();
     RescaleChannelCount();
 }
@@ -112,6 +114,10 @@ bool HandleEvent(int64_t code) {
         }
     } else if (code == EVENT_TIMER && EventTimerId() == static_cast<int64_t>(ANALYSIS_TIMER)) {
         TickAnalysis();
+    } else if (code == EVENT_RIGHT_CLICK && EventWindow() == MAIN_WINDOW) {
+        OpenWindowMenu(EventData() == 1);
+    } else if (code == EVENT_MENU && EventWindow() == MAIN_WINDOW) {
+        TakeWindowMenuChoice(EventControl());
     }
     return true;
 }

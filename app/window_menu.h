@@ -1,0 +1,18 @@
+// The main window's menu: what to meter (the default input, any input by
+// name, what is playing) and whether the window stays on top. Each choice is
+// remembered in the settings file, which nothing writes until the user makes
+// one.
+#pragma once
+
+#include <cstdint>
+
+// Applies the remembered choices once recording has started: the chosen
+// input or what is playing, and "Always on top".
+void ApplyRememberedChoices();
+
+// Opens the menu (a right click, Shift+F10 or the Menu key): at the pointer,
+// or for the keyboard at the window's corner.
+void OpenWindowMenu(bool byKeyboard);
+
+// Acts on the item chosen in the menu (the command of EVENT_MENU).
+void TakeWindowMenuChoice(int64_t command);
