@@ -19,5 +19,5 @@ export LSAN_OPTIONS="suppressions=$root/tools/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tools/tsan.supp"
 cd "$build"
-ctest --output-on-failure -E '_e2e|wine|x11_tests'
+ctest --output-on-failure -E '_e2e|wine|x11_'
 ctest --output-on-failure -R '^linux_(faults_|display_)?e2e$'
