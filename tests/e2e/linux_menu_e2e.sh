@@ -1,0 +1,239 @@
+#!/bin/bash
+# End-to-end test of the main window's menu in the native Linux program. Two
+# inputs, "Mic_A" and "Mic_B", are the remapped monitors of two null sinks,
+# "a" and "b", each playing its own sine wave (a: 16545 and 8111, readings 51
+# and 25; b: 24576 and 12288, readings 76 and 38); the default source,
+# meter.monitor, plays nothing. Each case runs in its own private display and
+# sound server (tests/with_services.sh), with an empty settings folder:
+#   nochoice  the menu opened by Shift+F10 and closed by Escape: the meters
+#             rest on the default source, and after the program ends (exit
+#             0) there is no settings file
+#   input     Shift+F10, Down to Mic_B, Enter: both canvases show b's
+#             readings; a right click on a meter, then a left click on
+#             Mic_A's item: a's readings; the program ends (exit 0), the
+#             settings file holds Input=mic_a, and a new start shows a's
+#             readings with no menu action
+#   playing   the default source is mic_b: b's readings; "What's playing"
+#             chosen with the Menu key: the meters rest (the default sink,
+#             "meter", plays nothing); pactl set-default-sink a: a's readings
+#   pipewire  case input under PipeWire (skipped without it)
+# Each picture is compared pixel by pixel with the engine's picture of 20
+# readings of the expected values; the log says how long each took to show.
+#
+#   linux_menu_e2e.sh BUILD_DIR    (exit 77: skipped, something needed is missing)
+set -u
+
+build=$(cd "${1:?usage: linux_menu_e2e.sh BUILD_DIR}" && pwd)
+e2e_name=linux_menu_e2e
+e2e_args=("$build")
+native=$build
+program=("$build/vellumtone")
+window_wait=150
+exit_wait=100
+case_timeout=120
+# shellcheck source=tests/e2e/e2e_helpers.sh
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_helpers.sh"
+
+# ---------------------------------------------------------------- helpers
+# These run inside with_services.sh, with DISPLAY and PULSE_SERVER set.
+
+settings_file() { echo "$XDG_CONFIG_HOME/vellumtone/vellumtone.ini"; }
+
+# Sinks a and b, each with an input that is its monitor remapped, and each
+# playing its tone; sets players.
+make_inputs() {
+    local name
+    players=()
+    for name in a b; do
+        timeout 5 pactl load-module module-null-sink sink_name="$name" rate=44100 channels=2 \
+            >/dev/null &&
+            timeout 5 pactl load-module module-remap-source master="$name.monitor" \
+                source_name="mic_$name" source_properties="device.description=Mic_${name^^}" \
+                >/dev/null || { log "could not make input mic_$name"; return 1; }
+    done
+    play_signal --sine 16545 8111 100 a
+    players+=("$player_pid")
+    play_signal --sine 24576 12288 100 b
+    players+=("$player_pid")
+}
+
+stop_players() {
+    local pid
+    for pid in "${players[@]}"; do
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+}
+
+# The open menu: an override-redirect window on the root, viewable, painted
+# (it is painted once it holds the keyboard and the pointer, so keys and
+# clicks reach it). Waits up to five seconds; sets mx my mw mh, its place and
+# size on the screen.
+wait_for_menu() {
+    local child info
+    for _ in $(seq 50); do
+        for child in $(xwininfo -root -children | awk '$1 ~ /^0x/ {print $1}'); do
+            [ "$((child))" = "$((id))" ] && continue
+            info=$(xwininfo -all -id "$child" 2>/dev/null) || continue
+            grep -q 'Map State: IsViewable' <<<"$info" &&
+                grep -q 'Override Redirect State: yes' <<<"$info" || continue
+            read -r mx my mw mh <<<"$(window_geometry "$child")"
+            import -window root "$work/screen.png" 2>/dev/null &&
+                [ "$(convert "$work/screen.png" -crop "${mw}x${mh}+$mx+$my" +repage \
+                    -format %k info:)" -gt 2 ] && return 0
+        done
+        sleep 0.1
+    done
+    log "no menu showed"
+    return 1
+}
+
+# The keyboard reaches the window under the pointer (no window manager gives
+# focus): the pointer goes to a point of the window away from the meters.
+menu_by_key() {  # key (shift+F10 or Menu)
+    xdotool mousemove "$((ox + rest_x))" "$((oy + rest_y))"
+    sleep 0.2
+    xdotool key "$1"
+    wait_for_menu
+}
+
+# Keys for the open menu, a moment apart.
+keys() { local key; for key in "$@"; do xdotool key "$key"; sleep 0.1; done; }
+
+# A left click on the menu's row (0 first) among those above its first
+# separator; the rows there all have the height of an item, and the menu
+# holds the given numbers of items and separators (8 pixels each, at 96 DPI)
+# within its 2-pixel edge.
+click_row() {  # row items separators
+    local row_height=$(((mh - 4 - 8 * $3) / $2))
+    xdotool mousemove "$((mx + mw / 2))" "$((my + 2 + $1 * row_height + row_height / 2))"
+    sleep 0.2
+    xdotool click 1
+}
+
+# As expect_meters, logging how long the pictures took to show.
+expect_timed() {  # what left right seconds
+    local start
+    start=$(date +%s%N)
+    if expect_meters "$ox" "$oy" "$2" "$3" "$4"; then
+        log "$1: shown after $((($(date +%s%N) - start) / 1000000)) ms"
+        return 0
+    fi
+    log "$1: not shown"
+    return 1
+}
+
+# ---------------------------------------------------------------- cases
+# The menu here: Default input, Mic_A, Mic_B, separator, What's playing, the
+# monitors of meter, a and b, separator, Always on top.
+
+case_nochoice() {
+    local id ox oy w h players ok=0
+    make_inputs || return 1
+    if open_window nochoice; then
+        expect_timed "nochoice: rest" "$work/expected-rest.png" "$work/expected-rest.png" 10 || ok=1
+        if menu_by_key shift+F10; then
+            keys Down Down Escape
+            sleep 0.5
+            expect_timed "nochoice: rest after Escape" "$work/expected-rest.png" \
+                "$work/expected-rest.png" 10 || ok=1
+        else
+            ok=1
+        fi
+        close_with_delete_window || { log "nochoice: close failed"; ok=1; }
+    else
+        ok=1
+    fi
+    stop_players
+    if [ -e "$(settings_file)" ]; then
+        log "nochoice: a settings file was written: $(cat "$(settings_file)")"
+        ok=1
+    fi
+    return $ok
+}
+
+case_input() {
+    local id ox oy w h mx my mw mh players ok=0
+    make_inputs || return 1
+    if open_window input; then
+        if menu_by_key shift+F10; then
+            keys Down Down Down Return
+            expect_timed "input: Mic_B by keyboard" "$work/expected-76.png" \
+                "$work/expected-38.png" 15 || ok=1
+        else
+            ok=1
+        fi
+        xdotool mousemove "$((ox + left_picture_x + 100))" "$((oy + picture_y + 60))" click 3
+        if wait_for_menu; then
+            click_row 1 8 2
+            expect_timed "input: Mic_A by mouse" "$work/expected-51.png" \
+                "$work/expected-25.png" 15 || ok=1
+        else
+            ok=1
+        fi
+        close_with_delete_window || { log "input: close failed"; ok=1; }
+    else
+        ok=1
+    fi
+    if ! grep -qx 'Input=mic_a' "$(settings_file)" 2>/dev/null; then
+        log "input: the settings file holds no Input=mic_a: $(cat "$(settings_file)" 2>&1)"
+        ok=1
+    fi
+    if open_window "input again"; then
+        expect_timed "input: Mic_A after a restart" "$work/expected-51.png" \
+            "$work/expected-25.png" 15 || ok=1
+        close_with_delete_window || { log "input: close after the restart failed"; ok=1; }
+    else
+        ok=1
+    fi
+    stop_players
+    return $ok
+}
+
+case_pipewire() { case_input; }
+
+# PulseAudio moves the streams of the old default sink to the new one, so
+# the sink that becomes the default is one nothing plays into yet: "meter",
+# silent, is the default sink, and a the next.
+case_playing() {
+    local id ox oy w h players ok=0
+    make_inputs || return 1
+    timeout 5 pactl set-default-source mic_b ||
+        { log "playing: could not make mic_b the default source"; ok=1; }
+    if open_window playing; then
+        expect_timed "playing: the default input, mic_b" "$work/expected-76.png" \
+            "$work/expected-38.png" 15 || ok=1
+        if menu_by_key Menu; then
+            keys Down Down Down Down Return
+            expect_timed "playing: what's playing on meter (silent)" "$work/expected-rest.png" \
+                "$work/expected-rest.png" 15 || ok=1
+            timeout 5 pactl set-default-sink a ||
+                { log "playing: could not make a the default sink"; ok=1; }
+            expect_timed "playing: following the default sink to a" "$work/expected-51.png" \
+                "$work/expected-25.png" 15 || ok=1
+        else
+            ok=1
+        fi
+        close_with_delete_window || { log "playing: close failed"; ok=1; }
+    else
+        ok=1
+    fi
+    grep -qx 'Playing=1' "$(settings_file)" 2>/dev/null ||
+        { log "playing: the settings file holds no Playing=1"; ok=1; }
+    stop_players
+    return $ok
+}
+
+# ---------------------------------------------------------------- driver
+
+run_named_case
+prepare_run "$build/vellumtone"
+run_case nochoice
+run_case input
+run_case playing
+if have_pipewire; then
+    run_case pipewire --pipewire
+else
+    log "pipewire: skipped, PipeWire is not installed"
+fi
+report_and_exit
