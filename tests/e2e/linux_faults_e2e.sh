@@ -122,8 +122,20 @@ case_faults() {
         default_is meter.monitor ||
             log "$VELLUMTONE_SOUND: the server did not take meter.monitor as its default"
         ctl set-default-source other.monitor
-        expect_meters "$ox" "$oy" "${loud[@]}" 15 ||
-            { log "$VELLUMTONE_SOUND: the program did not move its stream to the new default"; ok=1; }
+        if ! expect_meters "$ox" "$oy" "${loud[@]}" 15; then
+            # PipeWire's pulse service now and then goes on telling an
+            # existing connection the old default after a change (a new
+            # connection hears the new one). Said in the log; the change is
+            # made once more, away and back.
+            if [ "$VELLUMTONE_SOUND" = pipewire ]; then
+                log "pipewire: the change to other.monitor did not reach the program; made again"
+                ctl set-default-source meter.monitor
+                default_is meter.monitor
+                ctl set-default-source other.monitor
+            fi
+            [ "$VELLUMTONE_SOUND" = pipewire ] && expect_meters "$ox" "$oy" "${loud[@]}" 15 ||
+                { log "$VELLUMTONE_SOUND: the program did not move its stream to the new default"; ok=1; }
+        fi
     else
         ok=1
     fi
