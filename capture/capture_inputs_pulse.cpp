@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "capture/capture_inputs.h"
+#include "capture/main_loop_pulse.h"
 
 namespace {
 
@@ -54,17 +55,6 @@ void OnSink(pa_context*, const pa_sink_info* info, int last, void* data) {
     }
     if (info == nullptr || info->name == nullptr) return;
     listing->sinkDescriptions[info->index] = Or(info->description, info->name);
-}
-
-// Runs the loop once, waiting at most until the deadline.
-bool IterateUntil(pa_mainloop* loop, Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return false;
-    if (pa_mainloop_prepare(loop, static_cast<int>(std::min<int64_t>(left.count(), 1000000))) < 0) {
-        return false;
-    }
-    if (pa_mainloop_poll(loop) < 0) return false;
-    return pa_mainloop_dispatch(loop) >= 0;
 }
 
 bool Ask(pa_context* context, pa_mainloop* loop, Listing* listing, Clock::time_point deadline) {

@@ -40,6 +40,7 @@
 
 #include "capture/capture_device.h"
 #include "capture/capture_inputs.h"
+#include "capture/main_loop_pulse.h"
 #include "ui/messages.h"
 #include "ui/posted_messages_x11.h"
 
@@ -99,17 +100,6 @@ struct PulseCapture {
 bool Stopping(PulseCapture& device) {
     std::lock_guard<std::mutex> hold(device.lock);
     return device.stopping;
-}
-
-// Runs the loop once, waiting at most until the deadline.
-bool IterateUntil(pa_mainloop* loop, Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return false;
-    if (pa_mainloop_prepare(loop, static_cast<int>(std::min<int64_t>(left.count(), 1000000))) < 0) {
-        return false;
-    }
-    if (pa_mainloop_poll(loop) < 0) return false;
-    return pa_mainloop_dispatch(loop) >= 0;
 }
 
 bool WaitForContext(PulseCapture& device, Clock::time_point deadline) {
