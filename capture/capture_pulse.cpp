@@ -75,6 +75,7 @@ struct PulseCapture {
     uint32_t fragmentBytes = 0;            // how much sound the server hands over at a time
     std::string defaultSource;             // the server's default source when last asked
     pa_time_event* followTimer = nullptr;  // looks where the stream is after a change
+    std::string sourceAtChange;            // where the stream was when the default changed
     void* callbackWindow = nullptr;
     CaptureTarget target = CaptureTarget::DEFAULT_INPUT;  // what the stream records from
     std::string targetId;                                 // the chosen source of NAMED_INPUT
@@ -316,6 +317,10 @@ void OnRead(pa_stream* stream, size_t, void* data) {
     Announce(device, finished);
 }
 
+bool StreamReady(PulseCapture& device) {
+    return device.stream != nullptr && pa_stream_get_state(device.stream) == PA_STREAM_READY;
+}
+
 // The default device records from the server's default source, where the
 // server puts a stream that names no source. When the user picks another
 // default, some servers move such streams along and others leave them where
@@ -323,7 +328,8 @@ void OnRead(pa_stream* stream, size_t, void* data) {
 // server that moves streams has done so, and moved only if it is still
 // elsewhere: moving it at once as well would race the server's own move
 // (PipeWire then sometimes ignores a later move by hand). Only a change of
-// the default moves the stream: one that the user moved by hand stays where
+// the default moves the stream, and only from where it was at the change:
+// one that the user moved by hand, before the look or after it, stays where
 // it was put (some servers report a change of the server for every move)
 // until the default changes again.
 void OnFollowTimer(pa_mainloop_api* api, pa_time_event* event, const struct timeval*, void* data) {
@@ -331,9 +337,11 @@ void OnFollowTimer(pa_mainloop_api* api, pa_time_event* event, const struct time
     api->time_free(event);
     device.followTimer = nullptr;
     if (device.target != CaptureTarget::DEFAULT_INPUT) return;
-    if (device.stream == nullptr || pa_stream_get_state(device.stream) != PA_STREAM_READY) return;
+    if (!StreamReady(device)) return;
     const char* current = pa_stream_get_device_name(device.stream);
-    if (current != nullptr && device.defaultSource == current) return;
+    if (current == nullptr || device.defaultSource == current || device.sourceAtChange != current) {
+        return;
+    }
     pa_operation* operation =
         pa_context_move_source_output_by_name(device.context, pa_stream_get_index(device.stream),
                                               device.defaultSource.c_str(), nullptr, nullptr);
@@ -349,6 +357,8 @@ void OnServerInfo(pa_context* context, const pa_server_info* info, void* data) {
         !device.defaultSource.empty() && device.defaultSource != info->default_source_name;
     device.defaultSource = info->default_source_name;
     if (!changed || device.followTimer != nullptr) return;
+    const char* current = StreamReady(device) ? pa_stream_get_device_name(device.stream) : nullptr;
+    device.sourceAtChange = current != nullptr ? current : "";
     device.followTimer = pa_context_rttime_new(context, pa_rtclock_now() + FOLLOW_DELAY_USEC,
                                                OnFollowTimer, &device);
 }
@@ -364,10 +374,6 @@ void FollowDefaultSource(PulseCapture& device) {
 void OnMoved(pa_context* context, int success, void* data) {
     auto& device = *static_cast<PulseCapture*>(data);
     if (!success && context == device.context) device.reconnect = true;
-}
-
-bool StreamReady(PulseCapture& device) {
-    return device.stream != nullptr && pa_stream_get_state(device.stream) == PA_STREAM_READY;
 }
 
 void OnStreamSource(pa_context* context, const pa_source_info* info, int, void* data) {

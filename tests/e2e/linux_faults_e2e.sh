@@ -51,6 +51,16 @@ program_stream() {
         /application.name = "Vellumtone"/ {print id; exit}'
 }
 
+# The name of the source the program's stream records from, as the server
+# tells it: said in the log when the needles show something unexpected.
+stream_source() {  # stream
+    local index
+    index=$(ctl list source-outputs 2>/dev/null | awk -v id="$1" '
+        /^Source Output #/ {here = (substr($3, 2) == id)}
+        here && /^[ \t]*Source:/ {print $2; exit}')
+    ctl list short sources 2>/dev/null | awk -v i="$index" '$1 == i {print $2}'
+}
+
 # Waits until the server reports the source as its default, then a second
 # more, in which the program has looked at the change.
 default_is() {  # source
@@ -70,7 +80,8 @@ moved_by_hand() {  # stream
         ctl move-source-output "$1" meter.monitor &&
             expect_meters "$ox" "$oy" "${quiet[@]}" 5 && return 0
     done
-    log "$VELLUMTONE_SOUND: moved by hand to meter.monitor, the needles do not show it"
+    log "$VELLUMTONE_SOUND: moved by hand to meter.monitor, the needles do not show it" \
+        "(the stream records from '$(stream_source "$1")', the default is '$(ctl get-default-source)')"
     return 1
 }
 
@@ -134,7 +145,8 @@ case_faults() {
                 ctl set-default-source other.monitor
             fi
             [ "$VELLUMTONE_SOUND" = pipewire ] && expect_meters "$ox" "$oy" "${loud[@]}" 15 ||
-                { log "$VELLUMTONE_SOUND: the program did not move its stream to the new default"; ok=1; }
+                { log "$VELLUMTONE_SOUND: the program did not move its stream to the new default" \
+                    "(it records from '$(stream_source "$stream")')"; ok=1; }
         fi
     else
         ok=1
