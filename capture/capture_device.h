@@ -19,7 +19,9 @@ constexpr uint32_t WAVE_MAPPER = 0xFFFFFFFFu;
 
 // Opens device `deviceId` (WAVE_MAPPER = the default capture device) in the
 // given format, without conversion, announcing blocks to `callbackWindow` (a
-// native window handle). The device handle, or nullptr on failure.
+// native window handle). The device handle, or nullptr on failure. A sound
+// service that is not running yet is no failure where the platform's device
+// waits for it and records once it answers.
 void* OpenCaptureDevice(uint32_t deviceId, const WaveFormatRecord& format, void* callbackWindow);
 
 // Prepares the header for the device (first use) and queues it.

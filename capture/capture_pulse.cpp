@@ -695,7 +695,16 @@ void* OpenCaptureDevice(uint32_t deviceId, const WaveFormatRecord& format, void*
         pa_mainloop_api* api = pa_mainloop_get_api(device->loop);
         device->wakeEvent =
             api->io_new(api, device->wakeDescriptor, PA_IO_EVENT_INPUT, OnWake, device);
-        ok = device->wakeEvent != nullptr && Connect(*device, Clock::now() + OPEN_DEADLINE, false);
+        ok = device->wakeEvent != nullptr;
+    }
+    if (ok && !Connect(*device, Clock::now() + OPEN_DEADLINE, false)) {
+        // No server yet (a meter started before the sound server, at login):
+        // the device opens all the same, and once started its service
+        // connects as soon as a server answers, as after an outage. A server
+        // that answered and has no source for the device opens nothing.
+        ok =
+            device->context == nullptr || pa_context_get_state(device->context) != PA_CONTEXT_READY;
+        DropConnection(*device);
     }
     if (!ok) {
         DropConnection(*device);

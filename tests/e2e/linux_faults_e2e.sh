@@ -4,9 +4,10 @@
 # --pipewire). One case per server, each in its own private display and
 # server, with sine waves, which keep their readings through PipeWire's
 # resampling to 48 kHz:
-#   1. a tone at full scale on the left (overload: reading 101, the red
-#      light lit) and 12288 on the right (reading 38) shows; the server is
-#      killed (SIGKILL, by its pid): the needles fall to rest and the light
+#   1. the program starts while no server runs: the needles rest; a server
+#      starts, and a tone at full scale on the left (overload: reading 101,
+#      the red light lit) and 12288 on the right (reading 38) shows; the
+#      server is killed (SIGKILL, by its pid): the needles fall to rest and the light
 #      goes out, exactly the rest picture, within a few seconds (the log
 #      says how long)
 #   2. a new server starts on the same runtime directory and a quieter tone
@@ -90,11 +91,18 @@ case_faults() {
     local loud=("$work/expected-76.png" "$work/expected-38.png")
     local quiet=("$work/expected-51.png" "$work/expected-25.png")
     local rest=("$work/expected-rest.png" "$work/expected-rest.png")
+    # Started before its server (at login): the needles rest, and the
+    # program records once the server is up.
+    "$VELLUMTONE_SOUND_SERVER" kill
     open_window "$VELLUMTONE_SOUND" || return 1
+    expect_meters "$ox" "$oy" "${rest[@]}" 3 ||
+        { log "$VELLUMTONE_SOUND: without a server the needles are not at rest"; ok=1; }
+    "$VELLUMTONE_SOUND_SERVER" start "$VELLUMTONE_SOUND" ||
+        { log "$VELLUMTONE_SOUND: no server after the start"; return 1; }
 
     play_signal --sine 32767 12288 60
     expect_meters "$ox" "$oy" "$work/expected-101.png" "$work/expected-38.png" 15 ||
-        { log "$VELLUMTONE_SOUND: the full-scale tone does not show as 101 and 38"; ok=1; }
+        { log "$VELLUMTONE_SOUND: the full-scale tone from a server started late does not show as 101 and 38"; ok=1; }
 
     killed=$(now)
     "$VELLUMTONE_SOUND_SERVER" kill
