@@ -7,9 +7,9 @@
 #   1. the program starts while no server runs: the needles rest; a server
 #      starts, and a tone at full scale on the left (overload: reading 101,
 #      the red light lit) and 12288 on the right (reading 38) shows; the
-#      server is killed (SIGKILL, by its pid): the needles fall to rest and the light
-#      goes out, exactly the rest picture, within a few seconds (the log
-#      says how long)
+#      server is killed (SIGKILL, by its pid): the needles fall to rest
+#      and the light goes out, exactly the rest picture, within a few
+#      seconds (the log says how long)
 #   2. a new server starts on the same runtime directory and a quieter tone
 #      plays (16545 and 8111: readings 51 and 25): the program records again
 #      by itself and the needles show the new signal
