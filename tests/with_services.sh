@@ -18,7 +18,8 @@
 # every other run of the shared prefix sees 96 DPI.
 # The command sees DISPLAY, PULSE_SERVER, XDG_RUNTIME_DIR, XDG_CONFIG_HOME
 # (empty, private) and, with --wine,
-# WINEPREFIX; PULSE_SINK=meter names the sink that plays the test signal;
+# WINEPREFIX, whose settings folder (AppData\Roaming\Vellumtone) is empty at
+# the start and removed at the end; PULSE_SINK=meter names the sink that plays the test signal;
 # VELLUMTONE_XVFB_PID is the X server's, for a test that kills it.
 # VELLUMTONE_SOUND says which server runs (pulse, pipewire or none) and
 # VELLUMTONE_SOUND_SERVER is tests/sound_server.sh, with which a test kills
@@ -119,6 +120,7 @@ if [ "$want_wine" = 1 ]; then
   ) 9>"${WINEPREFIX%/}.lock"
   logpixels_mark="$WINEPREFIX/.vellumtone-logpixels"
   [ -f "$logpixels_mark" ] && clear_logpixels
+  rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Vellumtone
   if [ -n "$dpi" ]; then
     touch "$logpixels_mark"
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
@@ -129,6 +131,7 @@ fi
 status=$?
 if [ "$want_wine" = 1 ]; then
   [ -f "$logpixels_mark" ] && clear_logpixels
+  rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Vellumtone
   # Ends the server, which writes the registry to the prefix first.
   wineserver -k >/dev/null 2>&1 || true
 fi

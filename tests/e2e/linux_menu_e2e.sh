@@ -39,55 +39,6 @@ source "$(dirname "${BASH_SOURCE[0]}")/e2e_helpers.sh"
 
 settings_file() { echo "$XDG_CONFIG_HOME/vellumtone/vellumtone.ini"; }
 
-# Sinks a and b, each with an input that is its monitor remapped, and each
-# playing its tone; sets players.
-make_inputs() {
-    local name
-    players=()
-    for name in a b; do
-        timeout 5 pactl load-module module-null-sink sink_name="$name" rate=44100 channels=2 \
-            >/dev/null &&
-            timeout 5 pactl load-module module-remap-source master="$name.monitor" \
-                source_name="mic_$name" source_properties="device.description=Mic_${name^^}" \
-                >/dev/null || { log "could not make input mic_$name"; return 1; }
-    done
-    play_signal --sine 16545 8111 100 a
-    players+=("$player_pid")
-    play_signal --sine 24576 12288 100 b
-    players+=("$player_pid")
-}
-
-stop_players() {
-    local pid
-    for pid in "${players[@]}"; do
-        kill "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
-    done
-}
-
-# The open menu: an override-redirect window on the root, viewable, painted
-# (it is painted once it holds the keyboard and the pointer, so keys and
-# clicks reach it). Waits up to five seconds; sets mx my mw mh, its place and
-# size on the screen.
-wait_for_menu() {
-    local child info
-    for _ in $(seq 50); do
-        for child in $(xwininfo -root -children | awk '$1 ~ /^0x/ {print $1}'); do
-            [ "$((child))" = "$((id))" ] && continue
-            info=$(xwininfo -all -id "$child" 2>/dev/null) || continue
-            grep -q 'Map State: IsViewable' <<<"$info" &&
-                grep -q 'Override Redirect State: yes' <<<"$info" || continue
-            read -r mx my mw mh <<<"$(window_geometry "$child")"
-            import -window root "$work/screen.png" 2>/dev/null &&
-                [ "$(convert "$work/screen.png" -crop "${mw}x${mh}+$mx+$my" +repage \
-                    -format %k info:)" -gt 2 ] && return 0
-        done
-        sleep 0.1
-    done
-    log "no menu showed"
-    return 1
-}
-
 # The keyboard reaches the window under the pointer (no window manager gives
 # focus): the pointer goes to a point of the window away from the meters.
 menu_by_key() {  # key (shift+F10 or Menu)
@@ -96,9 +47,6 @@ menu_by_key() {  # key (shift+F10 or Menu)
     xdotool key "$1"
     wait_for_menu
 }
-
-# Keys for the open menu, a moment apart.
-keys() { local key; for key in "$@"; do xdotool key "$key"; sleep 0.1; done; }
 
 # A left click on the menu's row (0 first) among those above its first
 # separator; the rows there all have the height of an item, and the menu
@@ -109,18 +57,6 @@ click_row() {  # row items separators
     xdotool mousemove "$((mx + mw / 2))" "$((my + 2 + $1 * row_height + row_height / 2))"
     sleep 0.2
     xdotool click 1
-}
-
-# As expect_meters, logging how long the pictures took to show.
-expect_timed() {  # what left right seconds
-    local start
-    start=$(date +%s%N)
-    if expect_meters "$ox" "$oy" "$2" "$3" "$4"; then
-        log "$1: shown after $((($(date +%s%N) - start) / 1000000)) ms"
-        return 0
-    fi
-    log "$1: not shown"
-    return 1
 }
 
 # ---------------------------------------------------------------- cases
