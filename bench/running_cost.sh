@@ -94,7 +94,7 @@ if [ "${1:-}" = "--measure" ]; then
     xvfb_pid=$(tr -d ' \n' <"/tmp/.X${DISPLAY#:}-lock" 2>/dev/null)
 
     mkfifo "$work/signal"
-    perl "$here/bench/cost_signal.pl" "$signal" >"$work/signal" &
+    perl "$here/tools/make_signal.pl" --endless "$signal" >"$work/signal" &
     generator_pid=$!
     pacat --raw --device=meter --rate=44100 --channels=2 --format=s16le "$work/signal" &
     player_pid=$!

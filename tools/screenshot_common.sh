@@ -4,7 +4,7 @@
 # The sourcing script sets root and reads app and id.
 # shellcheck shell=bash disable=SC2034,SC2154
 
-title="Vellumtone by Quorrin V$(head -n1 "$root/VERSION")"
+title=$("$root/tools/window_title.sh")
 
 # A leading "--dpi N" among the arguments: sets dpi_options to the services'
 # options for it, a screen that the scaled window fits on included (empty
@@ -20,16 +20,20 @@ read_dpi_option() {
 }
 
 # Inside with_services.sh: starts the program, plays a 441 Hz square wave
-# (left at 70 % of full scale, right at 45 %) and, once the needles have
-# settled, writes the picture of the window to OUTPUT. There is no window
-# manager on that display, so the picture is the client area alone. Leaves
-# the program running: sets app (its process) and id (its window).
+# (by default left at 70 % of full scale, right at 45 %; the array tone
+# holds other peaks) and, once the needles have settled, writes the picture
+# of the window to OUTPUT. There is no window manager on that display, so
+# the picture is the client area alone. Leaves the program running: sets
+# app (its process) and id (its window).
+tone=(22937 14745)
 photograph() {  # OUTPUT TENTHS_FOR_THE_WINDOW SECONDS_TO_SETTLE COMMAND...
     local output=$1 tenths=$2 settle=$3 player
     shift 3
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    perl "$root/tools/make_signal.pl" 22937 14745 30 >"$work/tone.raw"
+    if [ -z "${work:-}" ]; then
+        work=$(mktemp -d)
+        trap 'rm -rf "$work"' EXIT
+    fi
+    perl "$root/tools/make_signal.pl" "${tone[@]}" 30 >"$work/tone.raw"
     "$@" &
     app=$!
     id=""

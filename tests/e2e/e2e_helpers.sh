@@ -20,7 +20,7 @@
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 services="$root/tests/with_services.sh"
-title="Vellumtone by Quorrin V$(head -n1 "$root/VERSION")"
+title=$("$root/tools/window_title.sh")
 
 # A meter's picture inside its 2-pixel edge, in client coordinates, at
 # 96 DPI (scale_layout sets them for another).

@@ -25,7 +25,7 @@ dpkg -s vellumtone | grep -q '^Depends:.*libpulse' || fail "no dependency on lib
   for _ in $(seq 100); do
     xdotool search --name "^Vellumtone by" >/dev/null 2>&1 && break; sleep 0.1
   done
-  '"$build"'/x11_close "Vellumtone by Quorrin V'"$(head -n1 "$here/VERSION")"'" || exit 1
+  '"$build"'/x11_close "'"$("$here/tools/window_title.sh")"'" || exit 1
   wait $pid' || fail "installed program did not run and close with 0"
 
 dpkg --purge vellumtone >/dev/null || fail "dpkg --purge"

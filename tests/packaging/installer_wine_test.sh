@@ -8,7 +8,7 @@ setup="$(realpath "$1")"
 build="$(realpath "$2")"
 here="$(cd "$(dirname "$0")/../.." && pwd)"
 version="$(head -n1 "$here/VERSION")"
-export SETUP="$setup" BUILD="$build" TITLE="Vellumtone by Quorrin V$version"
+export SETUP="$setup" BUILD="$build" TITLE="$("$here/tools/window_title.sh")"
 
 "$here/tests/with_services.sh" --wine bash -c '
   set -u
