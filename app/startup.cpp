@@ -136,8 +136,8 @@ void ShutDown() {
     // once its reset has begun (its close would then fail and leave it
     // open). Then recording stops and the device is closed, so that the
     // process never ends in the middle of the sound service's own work, nor
-    // with a thread cut off inside a system call (Wine's process exit has
-    // crashed on both). A thread that does not end in time is left to the
+    // with a thread cut off inside a system call (either can crash Wine's
+    // process exit). A thread that does not end in time is left to the
     // exit, and the device with it: the capture blocks, the work buffer, the
     // meters and their canvases stay untouched until the process ends.
     DisarmCaptureWatchdog();

@@ -26,7 +26,8 @@ void PresetCaptureState() {
 }
 
 int32_t ComputeBlockLength(int64_t samplesPerSec, int64_t channels) {
-    // 31 ms target, with 999.2 held in single precision as it always was.
+    // 31 ms target. The divisor 999.2 is taken in single precision
+    // (999.20001...), which decides the rounding of some rates' lengths.
     const double perMs = 31.0 / static_cast<double>(999.2f);
     float x = static_cast<float>((static_cast<double>(samplesPerSec) * 2.0) * perMs *
                                  static_cast<double>(channels));

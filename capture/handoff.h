@@ -24,7 +24,8 @@ int64_t WaveMessageHook(void* window, uint32_t message, uint64_t wParam, int64_t
 // Thread procedure: once per post, takes the oldest finished header, copies
 // its recorded bytes into the capture work buffer and gives it back to the
 // device; when no block came for the watchdog's time, or when another input
-// was chosen, has the device reopened. Never returns.
+// was chosen, has the device reopened. Returns once the thread layer stops
+// (StopThreads).
 void CaptureThread(void* argument);
 
 // One round of CaptureThread after its wait (tests drive it directly).

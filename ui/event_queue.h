@@ -68,5 +68,6 @@ uint64_t EventWParam();
 int64_t EventLParam();
 void SetEventMessageParams(uint64_t wParam, int64_t lParam);
 
-// Clears the calling thread's queue and current event (tests; shutdown).
+// Clears the calling thread's queue and current event, for tests that
+// start afresh.
 void ResetEventState();

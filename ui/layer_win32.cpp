@@ -112,9 +112,7 @@ bool UiLayerInit() {
     arrowCursor = LoadCursorW(nullptr, STOCK_ARROW_CURSOR);
     controlFont = ControlFontForScale();
     InitCommonControlClasses();
-    // Again, as the last step of bringing the controls up, then COM, which
-    // the shell needs to open web addresses.
-    InitCommonControlClasses();
+    // COM, which the shell needs to open web addresses.
     CoInitialize(nullptr);
     return true;
 }

@@ -1,4 +1,6 @@
-// What the window layer of a platform provides (ui_win32.cpp, ui_x11.cpp).
+// What the window layer of a platform provides: layer_win32.cpp,
+// windows_win32.cpp and the other *_win32.cpp files of ui/; display_x11.cpp,
+// windows_x11.cpp and the other *_x11.cpp; ui_null.cpp for the tests.
 // Coordinates and sizes are unscaled 96-DPI pixels; texts are UTF-8.
 #pragma once
 
