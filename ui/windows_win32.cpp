@@ -11,19 +11,15 @@
 #include "ui/numbered_table.h"
 #include "ui/platform_ui.h"
 #include "ui/text_win32.h"
+#include "ui/window_flags.h"
 #include "ui/window_proc_win32.h"
 
 namespace {
 
 constexpr wchar_t WINDOW_NUMBER_PROPERTY[] = L"VellumtoneWindowNumber";
 
-// Flag bits of CreateTopWindow that are not Windows styles.
-constexpr uint32_t FLAG_CENTRE_MASK = 0x3;          // bit 0: across, bit 1: down
-constexpr uint32_t FLAG_TOOL_WINDOW = 0x4;          // small caption, no min/max
-constexpr uint32_t FLAG_NOT_LIST_TARGET = 0x8;      // controls go elsewhere
-constexpr uint32_t FLAG_NO_ACTIVATE = 0x2000000;    // shown without activation
-constexpr uint32_t FLAG_HIDDEN = 0x10000000;        // created hidden
-constexpr uint32_t TOOL_WINDOW_KEEP = 0xDEFCFFFF;   // drops min/max boxes and states
+// The program's own bits of CreateTopWindow's flags go before the style
+// reaches Windows.
 constexpr uint32_t CREATE_STYLE_MASK = 0xFDFFFFF8;  // drops bit 25 and bits 0-2
 constexpr uint32_t CAPTION_AND_THICK_FRAME = 0xC40000;
 constexpr BYTE TAB_KEY_FLAGS = FVIRTKEY | FNOINVERT;  // 3; with FSHIFT 7
@@ -166,22 +162,15 @@ void* CreateTopWindow(int64_t number, int x, int y, int width, int height, const
     FormatWindowClassName(identifier, className, sizeof className / sizeof *className);
     RegisterTopWindowClass(className);  // already registered: the old class serves
 
-    uint32_t style = flags & ~FLAG_NOT_LIST_TARGET;
-    if ((flags & 0xEFFFFFFC) == 0) style |= WS_CAPTION;
-    bool hidden = (style & FLAG_HIDDEN) != 0;
-    style &= ~FLAG_HIDDEN;
-    bool noActivate = (style & FLAG_NO_ACTIVATE) != 0;
-    DWORD exStyle = 0;
-    if (style & FLAG_TOOL_WINDOW) {
-        style = (style & TOOL_WINDOW_KEEP) | WS_CAPTION;
-        exStyle = WS_EX_TOOLWINDOW;
-    }
+    TopWindowFlags decoded = DecodeTopWindowFlags(flags);
+    uint32_t style = decoded.style;
+    DWORD exStyle = decoded.tool ? WS_EX_TOOLWINDOW : 0;
 
     RECT frame = {0, 0, Win32ScaleX(width), Win32ScaleY(height)};
     AdjustWindowRectEx(&frame, style & ~0x7u, FALSE, exStyle);
 
     int left, top;
-    if (x == IGNORE_POSITION || (y == IGNORE_POSITION && !(flags & FLAG_CENTRE_MASK))) {
+    if (DefaultPlacement(x, y, decoded)) {
         left = top = CW_USEDEFAULT;
     } else {
         if ((style & CAPTION_AND_THICK_FRAME) == CAPTION_AND_THICK_FRAME) {
@@ -204,8 +193,8 @@ void* CreateTopWindow(int64_t number, int x, int y, int width, int height, const
     record->handle = window;
     record->ready = 0;
     SetWindowNumberProperty(window, identifier);
-    if (flags & FLAG_CENTRE_MASK) CentreWindow(window, parentWindow, flags & FLAG_CENTRE_MASK);
-    if (!hidden) ShowWindow(window, ShowCommand(style, noActivate));
+    if (decoded.centre != 0) CentreWindow(window, parentWindow, decoded.centre);
+    if (!decoded.hidden) ShowWindow(window, ShowCommand(style, decoded.noActivate));
 
     record->clientWidth = width;
     record->clientHeight = height;
@@ -217,7 +206,7 @@ void* CreateTopWindow(int64_t number, int x, int y, int width, int height, const
     record->background = -1;
     record->borrowedClass = 0;
 
-    if (!(flags & FLAG_NOT_LIST_TARGET)) controlListTarget = window;
+    if (decoded.controls) controlListTarget = window;
     record->ready = 1;
     if (number == -1) return reinterpret_cast<void*>(static_cast<intptr_t>(identifier));
     return window;

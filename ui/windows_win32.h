@@ -10,7 +10,6 @@
 
 constexpr WORD TAB_NEXT_COMMAND = 64001;
 constexpr WORD TAB_PREVIOUS_COMMAND = 64002;
-constexpr int32_t IGNORE_POSITION = -65535;
 
 // Called to erase a window that has no background brush.
 using EraseCallback = LRESULT (*)(HDC dc, HWND window, int64_t colourIndex);

@@ -20,23 +20,10 @@
 #include "ui/display_x11.h"
 #include "ui/platform_ui.h"
 #include "ui/scaling.h"
+#include "ui/window_flags.h"
 #include "ui/window_icon_x11.h"
 
 namespace {
-
-// Windows style bits that matter here.
-constexpr uint32_t WS_MAXIMIZEBOX = 0x00010000;
-constexpr uint32_t WS_MINIMIZEBOX = 0x00020000;
-constexpr uint32_t WS_THICKFRAME = 0x00040000;
-constexpr uint32_t WS_SYSMENU = 0x00080000;
-constexpr uint32_t WS_CAPTION = 0x00C00000;
-constexpr uint32_t WS_MAXIMIZE = 0x01000000;
-constexpr uint32_t WS_MINIMIZE = 0x20000000;
-constexpr uint32_t FLAG_TOOL_WINDOW = 0x4;
-constexpr uint32_t FLAG_NOT_CONTROL_TARGET = 0x8;
-constexpr uint32_t FLAG_NO_ACTIVATE = 0x2000000;
-constexpr uint32_t FLAG_HIDDEN = 0x10000000;
-constexpr int32_t IGNORE_POSITION = -65535;
 
 // _MOTIF_WM_HINTS layout and bits, as window managers read them.
 struct MotifHints {
@@ -89,7 +76,7 @@ void SetWindowManagerHints(Display* display, Window window, uint32_t style, bool
         size->x = left;  // obsolete fields, still read by some window managers
         size->y = top;
     }
-    if ((style & WS_THICKFRAME) == 0) {
+    if ((style & STYLE_THICK_FRAME) == 0) {
         // A window without a sizing border keeps its size.
         size->flags |= PMinSize | PMaxSize;
         size->min_width = size->max_width = width;
@@ -98,7 +85,7 @@ void SetWindowManagerHints(Display* display, Window window, uint32_t style, bool
     XWMHints* hints = XAllocWMHints();
     hints->flags = InputHint | StateHint;
     hints->input = True;
-    hints->initial_state = (style & WS_MINIMIZE) ? IconicState : NormalState;
+    hints->initial_state = (style & STYLE_MINIMIZE) ? IconicState : NormalState;
     XClassHint* classHint = XAllocClassHint();
     classHint->res_name = const_cast<char*>("vellumtone");
     classHint->res_class = const_cast<char*>("Vellumtone");
@@ -118,20 +105,21 @@ void SetWindowManagerHints(Display* display, Window window, uint32_t style, bool
                     reinterpret_cast<unsigned char*>(&type), 1);
 
     MotifHints motif = {MWM_HINTS_FUNCTIONS | MWM_HINTS_DECORATIONS, MWM_FUNC_MOVE, 0, 0, 0};
-    if ((style & WS_CAPTION) == WS_CAPTION) motif.decorations |= MWM_DECOR_BORDER | MWM_DECOR_TITLE;
-    if (style & WS_SYSMENU) {
+    if ((style & STYLE_CAPTION) == STYLE_CAPTION)
+        motif.decorations |= MWM_DECOR_BORDER | MWM_DECOR_TITLE;
+    if (style & STYLE_SYSTEM_MENU) {
         motif.functions |= MWM_FUNC_CLOSE;
         motif.decorations |= MWM_DECOR_MENU;
     }
-    if (style & WS_THICKFRAME) {
+    if (style & STYLE_THICK_FRAME) {
         motif.functions |= MWM_FUNC_RESIZE;
         motif.decorations |= MWM_DECOR_RESIZEH | MWM_DECOR_BORDER;
     }
-    if (style & WS_MINIMIZEBOX) {
+    if (style & STYLE_MINIMIZE_BOX) {
         motif.functions |= MWM_FUNC_MINIMIZE;
         motif.decorations |= MWM_DECOR_MINIMIZE;
     }
-    if (style & WS_MAXIMIZEBOX) {
+    if (style & STYLE_MAXIMIZE_BOX) {
         motif.functions |= MWM_FUNC_MAXIMIZE;
         motif.decorations |= MWM_DECOR_MAXIMIZE;
     }
@@ -205,15 +193,14 @@ void* CreateTopWindow(int64_t number, int x, int y, int width, int height, const
     WindowRecord* record = WindowTable().Create(number, &identifier);
     if (record == nullptr) return nullptr;
 
-    uint32_t style = flags & ~(FLAG_NOT_CONTROL_TARGET | FLAG_HIDDEN);
-    if ((flags & 0xEFFFFFFC) == 0) style |= WS_CAPTION;
-    bool tool = (flags & FLAG_TOOL_WINDOW) != 0;
-    if (tool) style = (style & 0xDEFCFFFF) | WS_CAPTION;
+    TopWindowFlags decoded = DecodeTopWindowFlags(flags);
+    uint32_t style = decoded.style;
+    bool tool = decoded.tool;
 
     // X has no zero-sized windows; Windows would still give a frame.
     int clientWidth = std::max(1, ScaleValue(width, ScaleFactorX()));
     int clientHeight = std::max(1, ScaleValue(height, ScaleFactorY()));
-    bool positioned = !(x == IGNORE_POSITION || (y == IGNORE_POSITION && (flags & 3) == 0));
+    bool positioned = !DefaultPlacement(x, y, decoded);
     int left = positioned ? ScaleValue(x, ScaleFactorX()) : 0;
     int top = positioned ? ScaleValue(y, ScaleFactorY()) : 0;
 
@@ -247,11 +234,11 @@ void* CreateTopWindow(int64_t number, int x, int y, int width, int height, const
     record->height = clientHeight;
     record->clientWidth = width;
     record->clientHeight = height;
-    record->minimisedOrMaximised = (style & (WS_MINIMIZE | WS_MAXIMIZE)) != 0;
+    record->minimisedOrMaximised = (style & (STYLE_MINIMIZE | STYLE_MAXIMIZE)) != 0;
     record->backgroundColour = -1;
-    if ((flags & FLAG_HIDDEN) == 0) {
+    if (!decoded.hidden) {
         // Shown without activation: ask the window manager not to focus it.
-        if (flags & FLAG_NO_ACTIVATE) {
+        if (decoded.noActivate) {
             XWMHints* hints = XGetWMHints(display, window);
             if (hints != nullptr) {
                 hints->input = False;
@@ -261,7 +248,7 @@ void* CreateTopWindow(int64_t number, int x, int y, int width, int height, const
         }
         XMapWindow(display, window);
     }
-    if ((flags & FLAG_NOT_CONTROL_TARGET) == 0) SetControlListTarget(window);
+    if (decoded.controls) SetControlListTarget(window);
     record->ready = true;
     XFlush(display);
     // A record made for number -1 is known by its identifier instead.
