@@ -208,13 +208,9 @@ int64_t LayerHandler(Window window, uint32_t message, uint64_t wParam, int64_t l
             QueueEvent(EVENT_TIMER, static_cast<int64_t>(wParam), number, 0);
             return 0;
         case MESSAGE_LBUTTONUP:
-            QueueSimple(EVENT_LEFT_CLICK, 0, number);
-            return 0;
         case MESSAGE_LBUTTONDBLCLK:
-            QueueSimple(EVENT_LEFT_DOUBLE_CLICK, 0, number);
-            return 0;
         case MESSAGE_RBUTTONUP:
-            QueueSimple(EVENT_RIGHT_CLICK, 0, number);
+            QueueSimple(ClickEventOf(message), 0, number);
             return 0;
         case MESSAGE_CONTEXTMENU:
             if (record == nullptr) return NOT_HANDLED;

@@ -219,3 +219,16 @@ void ResetEventState() {
     state.wParam = 0;
     state.lParam = 0;
 }
+
+int32_t ClickEventOf(uint32_t message) {
+    switch (message) {
+        case MESSAGE_LBUTTONUP:
+            return EVENT_LEFT_CLICK;
+        case MESSAGE_LBUTTONDBLCLK:
+            return EVENT_LEFT_DOUBLE_CLICK;
+        case MESSAGE_RBUTTONUP:
+            return EVENT_RIGHT_CLICK;
+        default:
+            return 0;
+    }
+}

@@ -68,6 +68,10 @@ uint64_t EventWParam();
 int64_t EventLParam();
 void SetEventMessageParams(uint64_t wParam, int64_t lParam);
 
+// The click event that a mouse-button message of a window becomes (left up,
+// left double click, right up), or 0 for any other message.
+int32_t ClickEventOf(uint32_t message);
+
 // Clears the calling thread's queue and current event, for tests that
 // start afresh.
 void ResetEventState();

@@ -6,11 +6,13 @@
 
 #include <cstdint>
 
-constexpr uint32_t MESSAGE_CLOSE = 0x0010;      // WM_CLOSE
-constexpr uint32_t MESSAGE_PAINT = 0x000F;      // WM_PAINT
-constexpr uint32_t MESSAGE_COMMAND = 0x0111;    // WM_COMMAND
-constexpr uint32_t MESSAGE_TIMER = 0x0113;      // WM_TIMER (275)
-constexpr uint32_t MESSAGE_LBUTTONUP = 0x0202;  // WM_LBUTTONUP
+constexpr uint32_t MESSAGE_CLOSE = 0x0010;          // WM_CLOSE
+constexpr uint32_t MESSAGE_PAINT = 0x000F;          // WM_PAINT
+constexpr uint32_t MESSAGE_COMMAND = 0x0111;        // WM_COMMAND
+constexpr uint32_t MESSAGE_TIMER = 0x0113;          // WM_TIMER (275)
+constexpr uint32_t MESSAGE_LBUTTONUP = 0x0202;      // WM_LBUTTONUP
+constexpr uint32_t MESSAGE_LBUTTONDBLCLK = 0x0203;  // WM_LBUTTONDBLCLK
+constexpr uint32_t MESSAGE_RBUTTONUP = 0x0205;      // WM_RBUTTONUP
 constexpr uint32_t MM_WIM_OPEN = 0x3BE;
 constexpr uint32_t MM_WIM_CLOSE = 0x3BF;
 constexpr uint32_t MM_WIM_DATA = 0x3C0;  // a capture block is finished (960)

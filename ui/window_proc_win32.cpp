@@ -261,13 +261,9 @@ int64_t MapMessage(const Target& target, UINT message, WPARAM wParam, LPARAM lPa
             return ForwardToControl(reinterpret_cast<HWND>(lParam), target.window, message, wParam,
                                     lParam);
         case WM_LBUTTONUP:
-            Queue(EVENT_LEFT_CLICK, 0, target);
-            return 0;
         case WM_LBUTTONDBLCLK:
-            Queue(EVENT_LEFT_DOUBLE_CLICK, 0, target);
-            return 0;
         case WM_RBUTTONUP:
-            Queue(EVENT_RIGHT_CLICK, 0, target);
+            Queue(ClickEventOf(message), 0, target);
             return 0;
         case WM_CONTEXTMENU:
             return OnContextMenu(target, lParam);
