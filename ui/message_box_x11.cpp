@@ -209,29 +209,12 @@ Window CreateBoxWindow(MessageBoxState& box, Window owner) {
                                   (screenHeight - box.height) / 2, static_cast<unsigned>(box.width),
                                   static_cast<unsigned>(box.height), 0, xs.depth, InputOutput,
                                   xs.visual, CWBackPixel | CWEventMask, &attributes);
-    auto bytes = reinterpret_cast<const unsigned char*>(box.title.data());
-    int length = static_cast<int>(box.title.size());
-    XChangeProperty(display, window, XA_WM_NAME, xs.atoms.utf8String, 8, PropModeReplace, bytes,
-                    length);
-    XChangeProperty(display, window, xs.atoms.netWmName, xs.atoms.utf8String, 8, PropModeReplace,
-                    bytes, length);
+    X11SetWindowTitle(display, window, box.title.c_str());
     XSizeHints* size = XAllocSizeHints();
     size->flags = PMinSize | PMaxSize | PPosition;
     size->min_width = size->max_width = box.width;
     size->min_height = size->max_height = box.height;
-    XWMHints* hints = XAllocWMHints();
-    hints->flags = InputHint | StateHint;
-    hints->input = True;
-    hints->initial_state = NormalState;
-    XClassHint* classHint = XAllocClassHint();
-    classHint->res_name = const_cast<char*>("vellumtone");
-    classHint->res_class = const_cast<char*>("Vellumtone");
-    XSetWMProperties(display, window, nullptr, nullptr, nullptr, 0, size, hints, classHint);
-    XFree(size);
-    XFree(hints);
-    XFree(classHint);
-    Atom protocols[] = {xs.atoms.wmDeleteWindow};
-    XSetWMProtocols(display, window, protocols, 1);
+    X11SetTopLevelHints(display, window, size, NormalState);
     Atom type = xs.atoms.netWmWindowTypeDialog;
     XChangeProperty(display, window, xs.atoms.netWmWindowType, XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(&type), 1);

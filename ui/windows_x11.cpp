@@ -23,6 +23,36 @@
 #include "ui/window_flags.h"
 #include "ui/window_icon_x11.h"
 
+void X11SetWindowTitle(Display* display, Window window, const char* title) {
+    const X11Atoms& atoms = X11().atoms;
+    const char* text = title ? title : "";
+    int length = static_cast<int>(std::strlen(text));
+    auto bytes = reinterpret_cast<const unsigned char*>(text);
+    bool ascii = std::all_of(text, text + length, [](char c) { return (c & 0x80) == 0; });
+    Atom legacyType = ascii ? XA_STRING : atoms.utf8String;
+    XChangeProperty(display, window, XA_WM_NAME, legacyType, 8, PropModeReplace, bytes, length);
+    XChangeProperty(display, window, XA_WM_ICON_NAME, legacyType, 8, PropModeReplace, bytes,
+                    length);
+    XChangeProperty(display, window, atoms.netWmName, atoms.utf8String, 8, PropModeReplace, bytes,
+                    length);
+}
+
+void X11SetTopLevelHints(Display* display, Window window, XSizeHints* size, int initialState) {
+    XWMHints* hints = XAllocWMHints();
+    hints->flags = InputHint | StateHint;
+    hints->input = True;
+    hints->initial_state = initialState;
+    XClassHint* classHint = XAllocClassHint();
+    classHint->res_name = const_cast<char*>("vellumtone");
+    classHint->res_class = const_cast<char*>("Vellumtone");
+    XSetWMProperties(display, window, nullptr, nullptr, nullptr, 0, size, hints, classHint);
+    XFree(size);
+    XFree(hints);
+    XFree(classHint);
+    Atom protocols[] = {X11().atoms.wmDeleteWindow};
+    XSetWMProtocols(display, window, protocols, 1);
+}
+
 namespace {
 
 // _MOTIF_WM_HINTS layout and bits, as window managers read them.
@@ -49,20 +79,6 @@ std::unordered_map<Window, WindowLink>& Links() {
     return *links;
 }
 
-void SetTitle(Display* display, Window window, const char* title) {
-    const X11Atoms& atoms = X11().atoms;
-    const char* text = title ? title : "";
-    int length = static_cast<int>(std::strlen(text));
-    auto bytes = reinterpret_cast<const unsigned char*>(text);
-    bool ascii = std::all_of(text, text + length, [](char c) { return (c & 0x80) == 0; });
-    Atom legacyType = ascii ? XA_STRING : atoms.utf8String;
-    XChangeProperty(display, window, XA_WM_NAME, legacyType, 8, PropModeReplace, bytes, length);
-    XChangeProperty(display, window, XA_WM_ICON_NAME, legacyType, 8, PropModeReplace, bytes,
-                    length);
-    XChangeProperty(display, window, atoms.netWmName, atoms.utf8String, 8, PropModeReplace, bytes,
-                    length);
-}
-
 void SetWindowManagerHints(Display* display, Window window, uint32_t style, bool tool,
                            bool positioned, int left, int top, int width, int height,
                            Window owner) {
@@ -82,20 +98,8 @@ void SetWindowManagerHints(Display* display, Window window, uint32_t style, bool
         size->min_width = size->max_width = width;
         size->min_height = size->max_height = height;
     }
-    XWMHints* hints = XAllocWMHints();
-    hints->flags = InputHint | StateHint;
-    hints->input = True;
-    hints->initial_state = (style & STYLE_MINIMIZE) ? IconicState : NormalState;
-    XClassHint* classHint = XAllocClassHint();
-    classHint->res_name = const_cast<char*>("vellumtone");
-    classHint->res_class = const_cast<char*>("Vellumtone");
-    XSetWMProperties(display, window, nullptr, nullptr, nullptr, 0, size, hints, classHint);
-    XFree(size);
-    XFree(hints);
-    XFree(classHint);
-
-    Atom protocols[] = {atoms.wmDeleteWindow};
-    XSetWMProtocols(display, window, protocols, 1);
+    X11SetTopLevelHints(display, window, size,
+                        (style & STYLE_MINIMIZE) ? IconicState : NormalState);
 
     long pid = static_cast<long>(getpid());
     XChangeProperty(display, window, atoms.netWmPid, XA_CARDINAL, 32, PropModeReplace,
@@ -219,7 +223,7 @@ void* CreateTopWindow(int64_t number, int x, int y, int width, int height, const
         WindowTable().Release(identifier);
         return nullptr;
     }
-    SetTitle(display, window, title);
+    X11SetWindowTitle(display, window, title);
     SetWindowManagerHints(display, window, style, tool, positioned, left, top, clientWidth,
                           clientHeight, WindowOf(parent));
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <cstdint>
 
@@ -55,6 +56,15 @@ int64_t FindWindowNumber(Window window, Window* holder);
 // The record of the top-level window `window` itself (not of a child), or
 // nullptr.
 WindowRecord* FindTopWindowRecord(Window window);
+
+// The window's title as window managers read it: WM_NAME and WM_ICON_NAME
+// (STRING when ASCII, else UTF-8) and _NET_WM_NAME.
+void X11SetWindowTitle(Display* display, Window window, const char* title);
+
+// What every top-level window of the program tells the window manager: the
+// size hints (taken over and freed), input and initial state, the class
+// "vellumtone"/"Vellumtone" and the close protocol WM_DELETE_WINDOW.
+void X11SetTopLevelHints(Display* display, Window window, XSizeHints* size, int initialState);
 
 // Calls visit(record) for every top-level window.
 template <typename Visit>
