@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "capture/threads.h"
+#include "system/threads.h"
 
 struct ChannelPeaks {
     int32_t PeakLeft = 0;   // largest magnitude of channel 0, 0..32768

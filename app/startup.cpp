@@ -17,7 +17,7 @@
 #include "capture/capture_state.h"
 #include "capture/capture_watchdog.h"
 #include "capture/handoff.h"
-#include "capture/threads.h"
+#include "system/threads.h"
 #include "meter/meter_table.h"
 #include "ui/event_queue.h"
 #include "ui/launch.h"

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "capture/threads.h"
+#include "system/threads.h"
 
 // Posted once per finished block; the capture thread waits on it.
 extern SemaphoreRecord* CaptureSemaphore;

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "draw/canvas.h"
-#include "ui/numbered_table.h"
+#include "system/numbered_table.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <new>
 #include <vector>
 
-#include "ui/numbered_table.h"
+#include "system/numbered_table.h"
 
 namespace {
 

@@ -12,15 +12,11 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <chrono>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "draw/drawing_state.h"
 #include "draw/drawing_target.h"
-#include "draw/timer_resolution.h"
 
 namespace {
 
@@ -195,8 +191,6 @@ void StampDisc(DrawingState& state, int64_t x, int64_t y, const std::vector<int3
     }
 }
 
-std::atomic<bool> fineTimerRequested = false;
-
 }  // namespace
 
 void FillDisc(int32_t x, int32_t y, int32_t radius, uint32_t colour) {
@@ -220,10 +214,4 @@ void FillDisc(int32_t x, int32_t y, int32_t radius, uint32_t colour) {
     } else {
         MidpointDisc<int64_t>(x, y, radius, row, column);
     }
-}
-
-void SleepMs(int milliseconds) {
-    // The request lasts until the process ends, so it is made only once.
-    if (!fineTimerRequested.exchange(true)) RequestFineTimerResolution();
-    if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }

@@ -12,5 +12,3 @@ constexpr uint32_t RGB(uint32_t r, uint32_t g, uint32_t b) {
 // algorithm; pixels outside the target are clipped away.
 void FillDisc(int32_t x, int32_t y, int32_t radius, uint32_t colour);
 
-// Pauses the calling thread; the first call requests a 1 ms timer resolution.
-void SleepMs(int milliseconds);

@@ -20,6 +20,7 @@
 #include "draw/primitives.h"
 #include "meter/dial_face.h"
 #include "meter/meter_table.h"
+#include "system/sleep.h"
 
 namespace {
 

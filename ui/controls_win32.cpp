@@ -6,7 +6,7 @@
 
 #include "ui/event_queue.h"
 #include "ui/layer_win32.h"
-#include "ui/numbered_table.h"
+#include "system/numbered_table.h"
 #include "ui/platform_ui.h"
 #include "ui/text_win32.h"
 #include "ui/windows_win32.h"

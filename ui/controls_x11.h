@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "ui/numbered_table.h"
+#include "system/numbered_table.h"
 
 struct ControlRecord;
 

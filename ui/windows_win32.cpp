@@ -8,7 +8,7 @@
 #include <unordered_map>
 
 #include "ui/layer_win32.h"
-#include "ui/numbered_table.h"
+#include "system/numbered_table.h"
 #include "ui/platform_ui.h"
 #include "ui/text_win32.h"
 #include "ui/window_flags.h"

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "ui/messages.h"
-#include "ui/numbered_table.h"
+#include "system/numbered_table.h"
 #include "ui/platform_ui.h"
 
 struct WindowRecord {

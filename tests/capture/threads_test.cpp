@@ -1,5 +1,5 @@
 // Thread numbering, pruning of ended threads, and counting semaphores.
-#include "capture/threads.h"
+#include "system/threads.h"
 
 #include <gtest/gtest.h>
 

@@ -9,6 +9,7 @@
 #include "draw/drawing_state.h"
 #include "draw/drawing_target.h"
 #include "draw/primitives.h"
+#include "system/sleep.h"
 #include "tests/support/drawing_world.h"
 #include "tests/support/reference_meter.h"
 

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "app/startup.h"
-#include "capture/threads.h"
+#include "system/threads.h"
 #include "tests/win32/win32_support.h"
 #include "ui/launch_win32.h"
 

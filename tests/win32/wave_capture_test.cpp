@@ -14,7 +14,7 @@
 #include "capture/block_exchange.h"
 #include "capture/capture_device.h"
 #include "capture/handoff.h"
-#include "capture/threads.h"
+#include "system/threads.h"
 #include "tests/win32/unix_process.h"
 #include "tests/win32/win32_support.h"
 

@@ -1,5 +1,5 @@
 // The Linux timer resolution request: nothing to do, since nanosleep already
 // wakes within well under a millisecond of the requested time.
-#include "draw/timer_resolution.h"
+#include "system/timer_resolution.h"
 
 void RequestFineTimerResolution() {}

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "capture/native_threads.h"
+#include "system/native_threads.h"
 
 struct SemaphoreRecord {
     SemaphoreRecord* next = nullptr;

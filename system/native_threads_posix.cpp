@@ -12,7 +12,7 @@
 #include <mutex>
 #include <new>
 
-#include "capture/native_threads.h"
+#include "system/native_threads.h"
 
 namespace {
 

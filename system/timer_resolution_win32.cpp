@@ -5,7 +5,7 @@
 // cannot be included on their own.
 #include <windows.h>
 
-#include "draw/timer_resolution.h"
+#include "system/timer_resolution.h"
 
 void RequestFineTimerResolution() {
     timeBeginPeriod(1);

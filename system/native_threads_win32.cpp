@@ -6,7 +6,7 @@
 // address-wait, which Wine serves without its server.
 #include <new>
 
-#include "capture/native_threads.h"
+#include "system/native_threads.h"
 #include "ui/windows_api_win32.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // primitives. One lock guards both lists and the counter; posts and waits
 // take no lock of ours, so a post from the main thread never contends with a
 // worker for it.
-#include "capture/threads.h"
+#include "system/threads.h"
 
 #include <atomic>
 #include <chrono>
