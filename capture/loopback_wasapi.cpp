@@ -416,10 +416,12 @@ void* OpenLoopbackDevice(const WaveFormatRecord& format, void* callbackWindow) {
     HANDLE readyOrEnded[2] = {device->ready, device->thread};
     DWORD woken = WaitForMultipleObjects(2, readyOrEnded, FALSE, OPEN_WAIT_MS);
     if (woken != WAIT_OBJECT_0 || !device->opened.load()) {
-        // The thread ends by itself once told to; a thread still caught in
+        // The thread ends by itself once told to: at once when the stream
+        // failed, since only its clean-up is left. A thread still caught in
         // the system's call keeps the record and its handles, for good.
         SetEvent(device->stop);
-        if (WaitForSingleObject(device->thread, 0) == WAIT_OBJECT_0) {
+        if (WaitForSingleObject(device->thread, woken == WAIT_TIMEOUT ? 0 : CLOSE_WAIT_MS) ==
+            WAIT_OBJECT_0) {
             for (HANDLE handle : {device->thread, device->stop, device->start, device->ready}) {
                 CloseHandle(handle);
             }
