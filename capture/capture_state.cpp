@@ -73,27 +73,32 @@ int OpenCapture(void* mainWindowHandle, int64_t mainWindowNumber) {
     // Rates or channel counts of zero or below describe no recording at all.
     if (rate <= 0 || channels <= 0 || format.wBitsPerSample != 16) return 0;
 
-    auto deviceId = static_cast<uint32_t>(capture.Device - 1);
-    // An input chosen before takes the place of the setting's device.
-    capture.DeviceHandle = OpenChosenCaptureDevice(deviceId, format, mainWindowHandle);
-    if (!capture.DeviceHandle) return 0;
-
     // The ring is sized from the setting, so no setting can index past it.
+    // It is made even when no device opens now, for the one that opens later.
     int32_t blocks = std::clamp<int32_t>(capture.BufferNum, 0, MAX_BUFFER_NUM);
     capture.HeaderRing.assign(static_cast<size_t>(blocks), WaveHeader{});
     PrepareHandoff(capture.HeaderRing.size());
     for (WaveHeader& header : capture.HeaderRing) {
         header.lpData = new (std::nothrow) char[static_cast<size_t>(capture.BufferLen)]();
         header.dwBufferLength = static_cast<uint32_t>(capture.BufferLen);
-        // A block without memory would carry no data; leave it out of the ring.
-        if (header.lpData) PrepareCaptureBlock(capture.DeviceHandle, &header);
     }
-    if (StartCaptureDevice(capture.DeviceHandle)) {
-        StartWindowTimer(mainWindowNumber, ANALYSIS_TIMER,
-                         static_cast<uint32_t>(capture.AnalysisInterval));
-        // Only a recording that once ran is mended when it stops: without a
-        // device, or without the timer, the meters rest for good.
-        ArmCaptureWatchdog(deviceId, format, mainWindowHandle);
+
+    auto deviceId = static_cast<uint32_t>(capture.Device - 1);
+    // An input chosen before takes the place of the setting's device.
+    capture.DeviceHandle = OpenChosenCaptureDevice(deviceId, format, mainWindowHandle);
+    if (capture.DeviceHandle) {
+        for (WaveHeader& header : capture.HeaderRing) {
+            // A block without memory would carry no data; leave it out of the ring.
+            if (header.lpData) PrepareCaptureBlock(capture.DeviceHandle, &header);
+        }
+        StartCaptureDevice(capture.DeviceHandle);
     }
+    // With or without a device: the needles rest until blocks come (the
+    // analysis sleeps while nothing changes), and the watchdog opens the
+    // device once there is one (a meter started before the sound service, a
+    // microphone plugged in later) or reopens one that failed to start.
+    StartWindowTimer(mainWindowNumber, ANALYSIS_TIMER,
+                     static_cast<uint32_t>(capture.AnalysisInterval));
+    ArmCaptureWatchdog(deviceId, format, mainWindowHandle);
     return 0;
 }

@@ -4,13 +4,16 @@
 // list of the moment, which changes as devices come and go, and its
 // 31-character szPname is cut short and not unique. So the ID is looked up
 // again at every opening, on the capture thread, by the watchdog's lookup;
-// a choice asks the watchdog to reopen the recording there.
+// a choice asks the watchdog to reopen the recording there. What is playing
+// is recorded over WASAPI loopback (loopback_wasapi.cpp), opened through the
+// same lookup by its own device id.
 #include <cwchar>
 #include <mutex>
 #include <string>
 
 #include "capture/capture_inputs.h"
 #include "capture/capture_watchdog.h"
+#include "capture/loopback_wasapi.h"
 #include "ui/windows_api_win32.h"
 
 // Defined by mmddk.h, which the program does not otherwise need.
@@ -86,6 +89,7 @@ uint32_t LookUpChosenDevice(uint32_t armedDeviceId, const WaveFormatRecord& form
     std::lock_guard<std::mutex> hold(lock);
     *standIn = false;
     if (!choice.made) return armedDeviceId;
+    if (choice.target == CaptureTarget::PLAYING) return PLAYING_DEVICE_ID;
     if (choice.target != CaptureTarget::NAMED_INPUT) return WAVE_MAPPER;
     int64_t found = FindWaveInDevice(choice.id, choice.scratch);
     if (found < 0 || !TakesFormat(static_cast<UINT>(found), format)) {
@@ -97,13 +101,15 @@ uint32_t LookUpChosenDevice(uint32_t armedDeviceId, const WaveFormatRecord& form
 
 }  // namespace
 
-// Recording what an output plays needs WASAPI loopback, which wave-in lacks.
+// Wave-in cannot record what an output plays; a WASAPI loopback stream can,
+// where the system gives one.
 bool PlayingCaptureAvailable() {
-    return false;
+    return LoopbackCaptureWorks();
 }
 
 bool ChooseCaptureTarget(void* device, CaptureTarget target, const std::string& id) {
-    if (device == nullptr || target == CaptureTarget::PLAYING) return false;
+    if (device == nullptr) return false;
+    if (target == CaptureTarget::PLAYING && !PlayingCaptureAvailable()) return false;
     std::wstring wide;
     if (target == CaptureTarget::NAMED_INPUT && !Widen(id, &wide))
         return false;  // empty or not UTF-8

@@ -32,6 +32,8 @@ std::atomic<uint64_t> currentArming{0};
 std::atomic<int32_t> stallTimeout{-1};
 // Whether the device delivered since it was opened.
 std::atomic<bool> delivering{false};
+// Tries in a row that opened no device.
+std::atomic<int32_t> failedOpenings{0};
 // Done headers that the current device refused to take back.
 std::atomic<int64_t> refusedBlocks{0};
 std::atomic<CaptureDeviceLookup> deviceLookup{nullptr};
@@ -126,6 +128,7 @@ void Reopen(bool stalled) {
     if (device == nullptr) device = OpenStandIn(deviceId, watchdog.format, watchdog.callbackWindow);
     if (device != nullptr && !standingIn.load()) lookupIntervalMs.store(CAPTURE_STALL_MS);
     NoteCaptureDeviceReplaced(closeNoticePosted);
+    failedOpenings.store(device != nullptr ? 0 : std::min(failedOpenings.load() + 1, 30));
     refusedBlocks.store(0);
     delivering.store(false);
     if (!headersReleased && !AbandonHeaderRing()) {
@@ -161,6 +164,7 @@ void ArmCaptureWatchdog(uint32_t deviceId, const WaveFormatRecord& format, void*
     refusedBlocks.store(0);
     stallTimeout.store(stallMs);
     delivering.store(false);
+    failedOpenings.store(0);
     reopenRequested.store(false);
     currentArming.store(watchdog.nextArming++);
 }
@@ -177,9 +181,14 @@ uint64_t CaptureWatchdogArming() {
 int32_t CaptureStallTimeout(uint64_t arming) {
     if (arming == 0 || arming != currentArming.load()) return -1;
     int32_t stall = stallTimeout.load();
-    if (Capture().DeviceHandle.Get() == nullptr || delivering.load(std::memory_order_relaxed)) {
-        return stall;
+    if (Capture().DeviceHandle.Get() == nullptr) {
+        // No device: the next try, after a pause that grows with each failed one.
+        const int32_t longest = stall * CAPTURE_RETRY_STALLS;
+        int32_t pause = std::max(stall / CAPTURE_FIRST_RETRY_PARTS, 1);
+        for (int32_t i = failedOpenings.load(); i > 0 && pause < longest; --i) pause *= 2;
+        return std::min(pause, longest);
     }
+    if (delivering.load(std::memory_order_relaxed)) return stall;
     return stall * CAPTURE_START_STALLS;
 }
 

@@ -8,7 +8,9 @@
 // and the whole ring queued with it. A ring that the old device did not give
 // back stays with it, untouched, and the new device gets a fresh one; after
 // MAX_ABANDONED_CAPTURE_RINGS of those the watchdog stops reopening.
-// While no device opens it tries again once a second; a device just opened
+// While no device is open (none opened at start, or none since one was lost)
+// it tries again after a quarter of a second, the pause doubling with each
+// failed try up to two seconds; a device just opened
 // gets longer for its first block, since a sound server may take over a
 // second to get a new stream going (Wine's does at times). All on the
 // capture thread, never spinning, with nothing allocated per try but a
@@ -25,9 +27,12 @@
 
 #include "capture/wave_format.h"
 
-// A second without a block: 21 blocks at the defaults; also the pause
-// between two tries while no device opens.
+// A second without a block: 21 blocks at the defaults.
 constexpr int32_t CAPTURE_STALL_MS = 1000;
+// While no device is open, the first pause between tries is this part of a
+// stall time, and the pause doubles up to CAPTURE_RETRY_STALLS stall times.
+constexpr int32_t CAPTURE_FIRST_RETRY_PARTS = 4;
+constexpr int32_t CAPTURE_RETRY_STALLS = 2;
 // The time a device just opened has for its first block, in stall times.
 constexpr int32_t CAPTURE_START_STALLS = 5;
 // Rings left behind with devices that kept them, before reopening stops:
@@ -65,8 +70,9 @@ void RequestCaptureReopen();
 // chosen input back. Does nothing unless `arming` is the current one.
 void ServeCaptureReopen(uint64_t arming);
 
-// Arms the watchdog for the recording that OpenCapture started, with the
-// device id, format and window it was opened with (start-up later doubles
+// Arms the watchdog for the recording that OpenCapture started, or for the
+// device it could not open, with the device id, format and window of the
+// opening (start-up later doubles
 // the channel field for the analysis; the device keeps its format).
 void ArmCaptureWatchdog(uint32_t deviceId, const WaveFormatRecord& format, void* callbackWindow,
                         int32_t stallMs = CAPTURE_STALL_MS,

@@ -2,10 +2,13 @@
 // so the driver posts MM_WIM_DATA for every finished block to the main
 // window, where the window layer's message hook takes it; and with
 // WAVE_FORMAT_DIRECT, so the system converts nothing and a device that cannot
-// record the format itself refuses to open.
+// record the format itself refuses to open. The device id PLAYING_DEVICE_ID
+// opens a loopback recording of the default output instead, which keeps the
+// same contract; every call on its handle goes to loopback_wasapi.cpp.
 #include <cstddef>
 
 #include "capture/capture_device.h"
+#include "capture/loopback_wasapi.h"
 #include "ui/windows_api_win32.h"
 
 // The program's header record is handed to the driver as it is.
@@ -36,6 +39,7 @@ HWAVEIN Device(void* device) {
 }  // namespace
 
 void* OpenCaptureDevice(uint32_t deviceId, const WaveFormatRecord& format, void* callbackWindow) {
+    if (deviceId == PLAYING_DEVICE_ID) return OpenLoopbackDevice(format, callbackWindow);
     // WAVEFORMATEX is packed (18 bytes); the program's record is not.
     WAVEFORMATEX native{};
     native.wFormatTag = format.wFormatTag;
@@ -53,15 +57,18 @@ void* OpenCaptureDevice(uint32_t deviceId, const WaveFormatRecord& format, void*
 }
 
 bool PrepareCaptureBlock(void* device, WaveHeader* header) {
+    if (IsLoopbackDevice(device)) return QueueLoopbackBlock(device, header, true);
     waveInPrepareHeader(Device(device), Native(header), sizeof(WAVEHDR));
     return waveInAddBuffer(Device(device), Native(header), sizeof(WAVEHDR)) == MMSYSERR_NOERROR;
 }
 
 bool AddCaptureBlock(void* device, WaveHeader* header) {
+    if (IsLoopbackDevice(device)) return QueueLoopbackBlock(device, header, false);
     return waveInAddBuffer(Device(device), Native(header), sizeof(WAVEHDR)) == MMSYSERR_NOERROR;
 }
 
 bool StartCaptureDevice(void* device) {
+    if (IsLoopbackDevice(device)) return StartLoopbackDevice(device);
     return waveInStart(Device(device)) == MMSYSERR_NOERROR;
 }
 
@@ -78,6 +85,10 @@ bool CaptureBlockDone(void*, const WaveHeader* header) {
 // wherever they are when the process ends, and Wine's audio driver then now
 // and then takes the process down with a segmentation fault on its way out.
 void StopCaptureDevice(void* device, WaveHeader* headers, size_t count) {
+    if (IsLoopbackDevice(device)) {
+        CloseLoopbackDevice(device);
+        return;
+    }
     HWAVEIN handle = Device(device);
     waveInReset(handle);
     for (size_t i = 0; i < count; ++i) {
@@ -98,6 +109,12 @@ void* RecoverCaptureDevice(void* device, WaveHeader* headers, size_t count, uint
                            bool* closeNoticePosted, bool* headersReleased) {
     *closeNoticePosted = false;
     *headersReleased = true;
+    if (IsLoopbackDevice(device)) {
+        void* fresh = OpenCaptureDevice(deviceId, format, callbackWindow);
+        *closeNoticePosted = CloseLoopbackDevice(device);
+        *headersReleased = *closeNoticePosted;
+        return fresh;
+    }
     HWAVEIN old = Device(device);
     if (old != nullptr) {
         // waveInReset marks every queued block done and posts MM_WIM_DATA for

@@ -99,14 +99,17 @@ TEST_F(OpenCaptureTest, DefaultsOpenTheDefaultDeviceQueueSixteenBlocksAndStartTi
     EXPECT_EQ(Capture().WaveFormat.nChannels, 4);
 }
 
-TEST_F(OpenCaptureTest, AMissingDeviceLeavesTheRingUnqueuedAndNoTimer) {
+TEST_F(OpenCaptureTest, AMissingDeviceLeavesTheRingUnqueuedAndIsTriedForSoon) {
     ResetNullCapture(false);
     OpenCapture(window, 1962);
     EXPECT_EQ(Capture().BufferLen, 8192);
     EXPECT_EQ(Capture().DeviceHandle, nullptr);
     EXPECT_EQ(NullCaptureQueuedCount(), 0);
-    EXPECT_TRUE(NullTimers().empty());
-    EXPECT_EQ(CaptureWatchdogArming(), 0u);  // no device: the meters rest for good
+    ASSERT_EQ(Capture().HeaderRing.size(), 16u);
+    EXPECT_NE(Capture().HeaderRing[0].lpData, nullptr);  // ready for the device to come
+    EXPECT_EQ(NullTimers().size(), 1u);
+    // Watched for: the capture thread tries to open one a quarter second on.
+    EXPECT_EQ(CaptureStallTimeout(CaptureWatchdogArming()), CAPTURE_STALL_MS / 4);
 }
 
 TEST_F(OpenCaptureTest, TheRingFollowsTheBlockCountSettingAndTheDeviceNumberIsOffByOne) {

@@ -5,7 +5,7 @@
 //     records: the device marks its blocks done all the same, so nothing is
 //     reopened, and recording goes on once the thread is back.
 //   - The sound server is killed and started again: while it is gone no
-//     device opens and the watchdog tries once a second; once it is back,
+//     device opens and the watchdog keeps trying; once it is back,
 //     recording resumes by itself and a new signal reaches the work buffer.
 //     Wine's device keeps its blocks when the server goes, so the ring is
 //     left with it and the new device gets a fresh one; the second time,
@@ -130,7 +130,7 @@ TEST_F(WaveInRecovery, RecordingResumesOnceTheSoundServerIsBackUpToTheBoundOfLef
     const WaveHeader* oldRing = Capture().HeaderRing.data();
     ASSERT_EQ(RunUnixProgram({"/bin/bash", script, "kill"}), 0) << "could not kill the server";
     uint64_t published = Published();
-    // Gone: blocks stop, and the tries (one a second) find no device.
+    // Gone: blocks stop, and the tries find no device.
     ASSERT_TRUE(DispatchUntil(10000, [] { return CaptureRecoveryCount() >= 2; }));
     EXPECT_EQ(Capture().DeviceHandle.Get(), nullptr);
     EXPECT_LE(Published(), published + 16) << "blocks went on without a server";

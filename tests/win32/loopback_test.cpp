@@ -1,0 +1,129 @@
+// Recording under Wine with the program's own capture (OpenCapture, the
+// message hook, the capture thread):
+//   - what Wine gives for a loopback stream of the default output, printed;
+//     Wine 8 initialises one but has no capture service for it
+//     (AUDCLNT_E_WRONG_ENDPOINT_TYPE), so "What's playing" is unavailable:
+//     choosing it is refused and the wave-in recording goes on untouched;
+//   - nothing to record at start (a device number past the list): the
+//     window's recording is tried for, without spinning, and begins by
+//     itself once the lookup names a device that opens.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/settings.h"
+#include "capture/block_exchange.h"
+#include "capture/capture_device.h"
+#include "capture/capture_inputs.h"
+#include "capture/capture_state.h"
+#include "capture/capture_watchdog.h"
+#include "capture/handoff.h"
+#include "capture/loopback_wasapi.h"
+#include "system/threads.h"
+#include "tests/win32/unix_process.h"
+#include "tests/win32/win32_support.h"
+
+namespace {
+
+constexpr int64_t WINDOW = 4404;
+constexpr uint32_t CAPTION_AND_SYSTEM_MENU = 0xC80000;
+
+uint64_t Published() {
+    return CaptureWorkBuffer().Latest().sequence;
+}
+
+template <typename Condition>
+bool DispatchUntil(int milliseconds, Condition condition) {
+    ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
+    while (!condition()) {
+        if (GetTickCount64() >= end) return false;
+        FetchEvent(20);
+    }
+    return true;
+}
+
+// Opens the window and the recording as start-up does, `device` standing
+// for the Device setting.
+class WineRecording : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (FindUnixSpawn() == nullptr) GTEST_SKIP() << "what Wine gives";
+        ResetLayerState();
+        window_ = static_cast<HWND>(
+            CreateTopWindow(WINDOW, 60, 60, 200, 80, "loopback", CAPTION_AND_SYSTEM_MENU, nullptr));
+        ASSERT_NE(window_, nullptr);
+        ThreadLayerInit();
+        CaptureWorkBuffer().Reset();
+        Capture() = CaptureState{};
+        PresetCaptureState();
+        ReadCaptureSettings();
+        SetCaptureDeviceLookup(nullptr);
+        SetMessageHook(WaveMessageHook);
+    }
+    void Open(int32_t device) {
+        Capture().Device = device;
+        OpenCapture(window_, WINDOW);
+        CaptureSemaphore = SemaphoreCreate(0);
+        ASSERT_NE(ThreadStart(CaptureThread, nullptr), 0);
+    }
+    void TearDown() override {
+        DisarmCaptureWatchdog();
+        SetCaptureDeviceLookup(nullptr);
+        SetMessageHook(nullptr);
+        Sleep(100);  // the capture thread has given every block back by now
+        if (void* device = Capture().DeviceHandle.Get()) StopCaptureDevice(device);
+        // The capture thread stays blocked for good on its own semaphore.
+        CaptureSemaphore = SemaphoreCreate(0);
+        if (window_) DestroyWindow(window_);
+        DrainEvents();
+    }
+    HWND window_ = nullptr;
+};
+
+TEST_F(WineRecording, WhatIsPlayingIsUnavailableAndChoosingItLeavesWaveInRecording) {
+    Open(0);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(DispatchUntil(10000, [] { return Published() >= 3; })) << "capture never started";
+    std::printf("[ loopback ] %s\n", DescribeLoopbackProbe().c_str());
+    EXPECT_FALSE(PlayingCaptureAvailable());
+    // The loopback device itself refuses to open, as the probe found.
+    EXPECT_EQ(OpenCaptureDevice(PLAYING_DEVICE_ID, Capture().WaveFormat, window_), nullptr);
+
+    void* device = Capture().DeviceHandle.Get();
+    EXPECT_FALSE(ChooseCaptureTarget(device, CaptureTarget::PLAYING, ""));
+    uint64_t published = Published();
+    ASSERT_TRUE(DispatchUntil(10000, [&] { return Published() >= published + 10; }))
+        << "recording did not go on";
+    EXPECT_EQ(Capture().DeviceHandle.Get(), device);
+    EXPECT_EQ(CaptureRecoveryCount(), 0);
+}
+
+// The platform's lookup once an input has come: the default device.
+uint32_t LookUpTheInputThatCame(uint32_t, const WaveFormatRecord&, bool* standIn) {
+    *standIn = false;
+    return WAVE_MAPPER;
+}
+
+TEST_F(WineRecording, NothingToRecordAtStartThenRecordingBeginsByItself) {
+    // No lookup, so no stand-in: nothing opens.
+    Open(static_cast<int32_t>(waveInGetNumDevs()) + 5);
+    if (HasFatalFailure()) return;
+    EXPECT_EQ(Capture().DeviceHandle.Get(), nullptr);
+    ASSERT_TRUE(DispatchUntil(10000, [] { return CaptureRecoveryCount() >= 2; }))
+        << "no device was tried for";
+    EXPECT_EQ(Capture().DeviceHandle.Get(), nullptr);
+    EXPECT_EQ(Published(), 0u);
+
+    SetCaptureDeviceLookup(LookUpTheInputThatCame);
+    ULONGLONG came = GetTickCount64();
+    int64_t tries = CaptureRecoveryCount();
+    EXPECT_TRUE(DispatchUntil(10000, [] { return Published() >= 3; }))
+        << "recording did not begin (" << CaptureRecoveryCount() << " tries)";
+    EXPECT_NE(Capture().DeviceHandle.Get(), nullptr);
+    std::printf("[ no input ] %lld tries before the input came; its third block %llu ms after\n",
+                static_cast<long long>(tries),
+                static_cast<unsigned long long>(GetTickCount64() - came));
+}
+
+}  // namespace
