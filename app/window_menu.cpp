@@ -42,9 +42,10 @@ bool OnTop() {
     return ReadSettingInteger("OnTop", 0) == 1;
 }
 
+// Also with no device open: where the platform keeps a choice for the
+// device it opens later, that one records from it.
 void Record(const Choice& choice) {
-    if (void* device = Capture().DeviceHandle)
-        ChooseCaptureTarget(device, choice.target, choice.input);
+    ChooseCaptureTarget(Capture().DeviceHandle, choice.target, choice.input);
 }
 
 PopupMenuItem InputItem(const std::string& id, const std::string& text, const Choice& current,

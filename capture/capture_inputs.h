@@ -33,6 +33,8 @@ bool PlayingCaptureAvailable();
 // Makes an open device (recording or not yet) record from `target` from now
 // on, `id` naming the input for NAMED_INPUT, and keep following it. The
 // blocks go on in their order: none is lost or filled twice. False when the
-// device cannot switch (no device, an empty id for NAMED_INPUT, a target the
-// platform does not offer); the device then records as before.
+// device cannot switch (an empty id for NAMED_INPUT, a target the platform
+// does not offer; no device, where the platform opens none later from the
+// choice); the device then records as before. Windows keeps a choice made
+// before any device opened, for the first one that does.
 bool ChooseCaptureTarget(void* device, CaptureTarget target, const std::string& id);

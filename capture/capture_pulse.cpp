@@ -820,11 +820,15 @@ void StopCaptureDevice(void* handle, WaveHeader*, size_t) {
 }
 
 // The stream itself is the device here: nothing to reopen from outside.
-void* RecoverCaptureDevice(void* handle, WaveHeader*, size_t, uint32_t, const WaveFormatRecord&,
-                           void*, bool* closeNoticePosted, bool* headersReleased) {
+// An open device mends itself (its service reconnects); only a device that
+// could not be opened at all (a numbered source the server did not have) is
+// tried again here.
+void* RecoverCaptureDevice(void* handle, WaveHeader*, size_t, uint32_t deviceId,
+                           const WaveFormatRecord& format, void* callbackWindow,
+                           bool* closeNoticePosted, bool* headersReleased) {
     *closeNoticePosted = false;
     *headersReleased = true;
-    return handle;
+    return handle != nullptr ? handle : OpenCaptureDevice(deviceId, format, callbackWindow);
 }
 
 bool ChooseCaptureTarget(void* handle, CaptureTarget target, const std::string& id) {

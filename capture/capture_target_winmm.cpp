@@ -107,8 +107,9 @@ bool PlayingCaptureAvailable() {
     return LoopbackCaptureWorks();
 }
 
-bool ChooseCaptureTarget(void* device, CaptureTarget target, const std::string& id) {
-    if (device == nullptr) return false;
+// With no device open yet the choice is kept all the same: the watchdog's
+// tries to open one look it up.
+bool ChooseCaptureTarget(void*, CaptureTarget target, const std::string& id) {
     if (target == CaptureTarget::PLAYING && !PlayingCaptureAvailable()) return false;
     std::wstring wide;
     if (target == CaptureTarget::NAMED_INPUT && !Widen(id, &wide))
