@@ -55,10 +55,14 @@ struct MeterRecord {
     float lastReading = 0;         // the last reading, below 0 or not a number as 0
     int32_t lastPeak = 0;          // the peak sample that came with it
     PeakHoldState hold;
-    // The hold as the picture shows it.
+    // The hold as the picture shows it: the mark at a reading, the value of
+    // a peak, which reads so, and the squares the two cover.
     bool shownHold = false;
     float shownHoldReading = 0;
     int32_t shownHoldPeak = 0;
+    std::string shownHoldText;
+    PictureRect shownHoldMark;
+    PictureRect shownHoldValue;
 };
 
 // Creates the meter table (slots 0 and 1, zero-filled) and the index map, and

@@ -19,6 +19,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <utility>
 
 #include "draw/canvas.h"
 #include "draw/drawing_target.h"
@@ -86,34 +88,60 @@ bool Meet(const PictureRect& a, const PictureRect& b) {
            b.top < a.bottom;
 }
 
-// The hold as the next picture shows it: none while peak hold is off or
-// before its first reading.
-bool HoldShown(const MeterRecord& meter) {
-    return meter.peakHold && meter.hold.holding;
+// The hold as a picture shows it, with the squares its mark and its value
+// cover.
+struct HoldPicture {
+    bool shown = false;  // none while peak hold is off or before its first reading
+    float reading = 0;
+    int32_t peak = 0;
+    std::string text;
+    PictureRect mark;
+    PictureRect value;
+};
+
+// The hold as the next picture is to show it. Only what changed since the
+// picture shown is worked out again, unless `fresh` asks for all of it (a
+// new dial or size).
+HoldPicture NextHold(int64_t slot, const MeterRecord& meter, bool fresh) {
+    HoldPicture next;
+    next.shown = meter.peakHold && meter.hold.holding;
+    if (!next.shown) return next;
+    next.reading = meter.hold.reading;
+    next.peak = meter.hold.peak;
+    const bool was = meter.shownHold && !fresh;
+    next.mark = was && next.reading == meter.shownHoldReading ? meter.shownHoldMark
+                                                              : HoldMarkRect(slot, next.reading);
+    next.text =
+        was && next.peak == meter.shownHoldPeak ? meter.shownHoldText : PeakHoldText(next.peak);
+    next.value = was && next.text == meter.shownHoldText ? meter.shownHoldValue
+                                                         : HoldTextRect(slot, next.text);
+    return next;
 }
 
-void ShowHold(MeterRecord& meter) {
-    meter.shownHold = HoldShown(meter);
-    meter.shownHoldReading = meter.hold.reading;
-    meter.shownHoldPeak = meter.hold.peak;
+void ShowHold(MeterRecord& meter, HoldPicture&& next) {
+    meter.shownHold = next.shown;
+    meter.shownHoldReading = next.reading;
+    meter.shownHoldPeak = next.peak;
+    meter.shownHoldText = std::move(next.text);
+    meter.shownHoldMark = next.mark;
+    meter.shownHoldValue = next.value;
 }
 
-// The squares that a change of the hold from what the picture shows touches:
-// the mark's old and new squares if it moved, the value's if its text
-// changed. Both empty when the hold shows as it did.
-void HoldChanges(int64_t slot, const MeterRecord& meter, PictureRect* mark, PictureRect* text) {
+// The squares that the change from the hold the picture shows to `next`
+// touches: the mark's old and new squares if it moved, the value's if its
+// text changed. Both empty when the hold looks as it did.
+void HoldChanges(const MeterRecord& meter, const HoldPicture& next, PictureRect* mark,
+                 PictureRect* value) {
     *mark = PictureRect{};
-    *text = PictureRect{};
-    const bool shown = HoldShown(meter);
-    if (shown != meter.shownHold || (shown && meter.hold.reading != meter.shownHoldReading)) {
-        if (meter.shownHold) *mark = HoldMarkRect(slot, meter.shownHoldReading);
-        if (shown) *mark = Union(*mark, HoldMarkRect(slot, meter.hold.reading));
+    *value = PictureRect{};
+    const bool toggled = next.shown != meter.shownHold;
+    if (toggled || (next.shown && next.reading != meter.shownHoldReading)) {
+        if (meter.shownHold) *mark = meter.shownHoldMark;
+        if (next.shown) *mark = Union(*mark, next.mark);
     }
-    if (shown != meter.shownHold ||
-        (shown && meter.hold.peak != meter.shownHoldPeak &&
-         PeakHoldText(meter.hold.peak) != PeakHoldText(meter.shownHoldPeak))) {
-        if (meter.shownHold) *text = HoldTextRect(slot, meter.shownHoldPeak);
-        if (shown) *text = Union(*text, HoldTextRect(slot, meter.hold.peak));
+    if (toggled || (next.shown && next.text != meter.shownHoldText)) {
+        if (meter.shownHold) *value = meter.shownHoldValue;
+        if (next.shown) *value = Union(*value, next.value);
     }
 }
 
@@ -180,11 +208,11 @@ void DrawPicture(int64_t number, int64_t slot, MeterRecord& meter, ScalePoint ti
     if (meter.shownHold) {
         // Drawn only where the drawing reaches; the mark's discs would each
         // find the clip for themselves, the value's pixels too.
-        if (changed == nullptr || Meet(*changed, HoldMarkRect(slot, meter.shownHoldReading))) {
+        if (changed == nullptr || Meet(*changed, meter.shownHoldMark)) {
             DrawHoldMark(slot, meter.shownHoldReading);
         }
-        if (changed == nullptr || Meet(*changed, HoldTextRect(slot, meter.shownHoldPeak))) {
-            DrawHoldText(slot, meter.shownHoldPeak);
+        if (changed == nullptr || Meet(*changed, meter.shownHoldValue)) {
+            DrawHoldText(slot, meter.shownHoldText);
         }
     }
 }
@@ -221,8 +249,9 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
     const bool indicator = (meter.flags & 2) != 0;
     const bool counting = indicator && meter.overloadHold != 0;
     const bool overloadShown = counting || (indicator && meter.overloadLatched);
+    HoldPicture hold = NextHold(slot, meter, false);
     PictureRect markChange, textChange;
-    HoldChanges(slot, meter, &markChange, &textChange);
+    HoldChanges(meter, hold, &markChange, &textChange);
     const bool holdSame = Empty(markChange) && Empty(textChange);
 
     // Most updates of a resting or steady needle land on the same pixel; the
@@ -231,6 +260,8 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
     // served by the presentation at the end of the drawing in progress.
     if (meter.pictureShown && !counting && overloadShown == meter.shownOverload && holdSame &&
         tip.x == meter.shownTipX && tip.y == meter.shownTipY) {
+        // A new peak of the same look is what the picture shows.
+        if (meter.peakHold) ShowHold(meter, std::move(hold));
         // The last picture may still wait for its frame: this is its time.
         ShowDeferredCanvasChanges(number);
         return 0;
@@ -260,7 +291,7 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
     meter.shownTipX = tip.x;
     meter.shownTipY = tip.y;
     meter.shownOverload = overloadShown;
-    ShowHold(meter);
+    ShowHold(meter, std::move(hold));
 
     DrawPicture(number, slot, meter, tip, overloadShown, partial ? &changed : nullptr);
     if (counting) {
@@ -328,7 +359,7 @@ int RedrawMeter(int64_t number) {
     meter.pictureShown = true;
     meter.shownTipX = tip.x;
     meter.shownTipY = tip.y;
-    ShowHold(meter);
+    ShowHold(meter, NextHold(slot, meter, true));
     DrawPicture(number, slot, meter, tip, meter.shownOverload, nullptr);
     EndDraw();
     return 0;

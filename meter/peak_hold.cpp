@@ -104,20 +104,19 @@ void DrawHoldMark(int64_t slot, float reading) {
               PEAK_HOLD_COLOUR);
 }
 
-PictureRect HoldTextRect(int64_t slot, int32_t peak) {
+PictureRect HoldTextRect(int64_t slot, const std::string& text) {
     if (!ValidSlot(slot)) return PictureRect{};
     const MeterRecord& meter = MeterAt(slot);
     const int32_t scale = MarkScale(meter.imageWidth);
-    const std::string text = PeakHoldText(peak);
     const ScalePoint corner = TextCorner(slot, meter, scale);
     return PictureRect{corner.x, corner.y, corner.x + SmallTextWidth(text, scale),
                        corner.y + SMALL_FONT_HEIGHT * scale};
 }
 
-void DrawHoldText(int64_t slot, int32_t peak) {
+void DrawHoldText(int64_t slot, const std::string& text) {
     if (!ValidSlot(slot)) return;
     const MeterRecord& meter = MeterAt(slot);
     const int32_t scale = MarkScale(meter.imageWidth);
     const ScalePoint corner = TextCorner(slot, meter, scale);
-    DrawSmallText(corner.x, corner.y, PeakHoldText(peak), scale, PEAK_HOLD_COLOUR);
+    DrawSmallText(corner.x, corner.y, text, scale, PEAK_HOLD_COLOUR);
 }

@@ -42,9 +42,10 @@ int32_t PeakOfReading(float reading);
 std::string PeakHoldText(int32_t peak);
 
 // What the hold adds to the picture of the meter in `slot`: the mark for a
-// held reading, and the text of a held peak at the corner. Each is drawn on
-// the current target; the rectangles cover what each draws.
+// held reading, and the text of a held peak (PeakHoldText) beside the
+// scale's end. Each is drawn on the current target; the rectangles cover
+// what each draws.
 PictureRect HoldMarkRect(int64_t slot, float reading);
 void DrawHoldMark(int64_t slot, float reading);
-PictureRect HoldTextRect(int64_t slot, int32_t peak);
-void DrawHoldText(int64_t slot, int32_t peak);
+PictureRect HoldTextRect(int64_t slot, const std::string& text);
+void DrawHoldText(int64_t slot, const std::string& text);

@@ -156,6 +156,9 @@ TEST_F(ReadingAids, TheHoldFallsAfterTwoSecondsToTheHighestSince) {
     for (int ms = 2010; ms <= 4000; ms += 10) SetMeterReading(METER, 20, 6489, at(ms));
     EXPECT_TRUE(markAt(20));
     EXPECT_TRUE(MeterSettledAt(METER, 20));
+    // A new peak that reads the same changes nothing to wait for.
+    SetMeterReading(METER, 20, 6490, at(4010));
+    EXPECT_TRUE(MeterSettledAt(METER, 20));
     checkWhole(4000);
 }
 
