@@ -50,7 +50,20 @@ int Usage(const char* problem) {
                  "usage: render_meter [--width N] [--control WxH] [--flags F] [--scale-marks]\n"
                  "                    [--peak-hold] [--hold V:S] [--hold-overload] "
                  "[--overload-held]\n"
-                 "                    OUT.ppm READING...\n");
+                 "                    OUT.ppm READING...\n"
+                 "  --width N          the width the program asks for (497)\n"
+                 "  --control WxH      the control's size on a scaled display (745x211 at 144 "
+                 "DPI)\n"
+                 "  --flags F          meter flags (3)\n"
+                 "  --scale-marks      ticks and labels in the dial\n"
+                 "  --peak-hold        the hold mark and its value, held from the readings\n"
+                 "                     (each stands for the sample round(reading / 101 x "
+                 "32767))\n"
+                 "  --hold V:S         peak hold, standing after the readings at reading V with\n"
+                 "                     peak sample S (--hold 51:16422 shows -6.0 dB)\n"
+                 "  --hold-overload    a reading of 100 or more lights the overload disc until\n"
+                 "                     it is cleared\n"
+                 "  --overload-held    that, with the light on after the readings\n");
     return 2;
 }
 
