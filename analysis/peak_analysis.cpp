@@ -81,8 +81,10 @@ void AnalyseNewestBlock(std::chrono::steady_clock::time_point now) {
     {
         // A rebuild for a new display scale waits for the tick, or the tick for it.
         std::lock_guard<std::mutex> meters(MeterUpdateLock());
-        SetMeterValue(LEFT_METER, left);
-        SetMeterValue(RIGHT_METER, right);
+        // The readings move the needles; the peak samples only give a held
+        // peak its level.
+        SetMeterReading(LEFT_METER, left, peaks.PeakLeft, now);
+        SetMeterReading(RIGHT_METER, right, peaks.PeakRight, now);
         settled = MeterSettledAt(LEFT_METER, left) && MeterSettledAt(RIGHT_METER, right);
     }
 

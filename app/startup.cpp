@@ -11,14 +11,16 @@
 #include "analysis/peak_analysis.h"
 #include "app/app_identity.h"
 #include "app/main_window.h"
+#include "app/reading_aids.h"
 #include "app/settings.h"
 #include "app/window_menu.h"
 #include "capture/capture_device.h"
 #include "capture/capture_state.h"
 #include "capture/capture_watchdog.h"
 #include "capture/handoff.h"
-#include "system/threads.h"
+#include "draw/canvas.h"
 #include "meter/meter_table.h"
+#include "system/threads.h"
 #include "ui/event_queue.h"
 #include "ui/launch.h"
 #include "ui/platform_ui.h"
@@ -111,6 +113,8 @@ bool HandleEvent(int64_t code) {
             DrainEvents();
             OpenAddress(DONATION_ADDRESS);
             DrainEvents();
+        } else if (EventData() == CANVAS_LEFT_UP) {
+            ClickMeter(EventControl());
         }
     } else if (code == EVENT_TIMER && EventTimerId() == static_cast<int64_t>(ANALYSIS_TIMER)) {
         TickAnalysis();

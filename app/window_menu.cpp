@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/reading_aids.h"
 #include "app/settings.h"
 #include "capture/capture_inputs.h"
 #include "capture/capture_state.h"
@@ -18,6 +19,10 @@ namespace {
 constexpr int64_t DEFAULT_INPUT_COMMAND = 1;
 constexpr int64_t PLAYING_COMMAND = 2;
 constexpr int64_t ON_TOP_COMMAND = 3;
+constexpr int64_t SCALE_MARKS_COMMAND = 4;
+constexpr int64_t PEAK_HOLD_COMMAND = 5;
+constexpr int64_t HOLD_OVERLOAD_COMMAND = 6;
+constexpr int64_t CLEAR_OVERLOAD_COMMAND = 7;
 constexpr int64_t FIRST_INPUT_COMMAND = 16;  // one command per input listed
 // The menu opens on the main thread: a sound system that does not answer
 // within this time gives a menu without inputs.
@@ -66,6 +71,7 @@ void ApplyRememberedChoices() {
     const Choice remembered = RememberedChoice();
     if (remembered.target != CaptureTarget::DEFAULT_INPUT) Record(remembered);
     if (OnTop()) SetWindowOnTop(MAIN_WINDOW, true);
+    ApplyReadingAids();
 }
 
 void OpenWindowMenu(bool byKeyboard) {
@@ -93,6 +99,15 @@ void OpenWindowMenu(bool byKeyboard) {
     }
     items.push_back(Separator());
     items.push_back(PopupMenuItem{ON_TOP_COMMAND, "Always on top", OnTop(), true});
+    const ReadingAidsChoice aids = RememberedReadingAids();
+    items.push_back(Separator());
+    items.push_back(PopupMenuItem{SCALE_MARKS_COMMAND, "Scale marks", aids.scaleMarks, true});
+    items.push_back(PopupMenuItem{PEAK_HOLD_COMMAND, "Peak hold", aids.peakHold, true});
+    items.push_back(PopupMenuItem{HOLD_OVERLOAD_COMMAND, "Hold overload until clicked",
+                                  aids.holdOverload, true});
+    // Only a held light waits to be cleared.
+    items.push_back(
+        PopupMenuItem{CLEAR_OVERLOAD_COMMAND, "Clear overload", false, aids.holdOverload});
     ShowPopupMenu(MAIN_WINDOW, items, !byKeyboard);
 }
 
@@ -102,6 +117,19 @@ void TakeWindowMenuChoice(int64_t command) {
         const bool on = !OnTop();
         SetWindowOnTop(MAIN_WINDOW, on);
         SaveSetting("OnTop", on ? "1" : "0");
+        return;
+    }
+    if (command >= SCALE_MARKS_COMMAND && command <= HOLD_OVERLOAD_COMMAND) {
+        ReadingAidsChoice aids = RememberedReadingAids();
+        bool& flipped = command == SCALE_MARKS_COMMAND ? aids.scaleMarks
+                        : command == PEAK_HOLD_COMMAND ? aids.peakHold
+                                                       : aids.holdOverload;
+        flipped = !flipped;
+        ChooseReadingAids(aids);
+        return;
+    }
+    if (command == CLEAR_OVERLOAD_COMMAND) {
+        ClearOverloadLights();
         return;
     }
     if (command == PLAYING_COMMAND) {

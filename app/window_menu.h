@@ -1,5 +1,6 @@
 // The main window's menu: what to meter (the default input, any input by
-// name, what is playing) and whether the window stays on top. Each choice is
+// name, what is playing), whether the window stays on top, and the meters'
+// reading aids with the item that clears held overload lights. Each choice is
 // remembered in the settings file, which nothing writes until the user makes
 // one.
 #pragma once
@@ -7,7 +8,7 @@
 #include <cstdint>
 
 // Applies the remembered choices once recording has started: the chosen
-// input or what is playing, and "Always on top".
+// input or what is playing, "Always on top" and the reading aids.
 void ApplyRememberedChoices();
 
 // Opens the menu (a right click, Shift+F10 or the Menu key): at the pointer,

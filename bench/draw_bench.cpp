@@ -7,6 +7,7 @@
 // the display's 32-bit pixels is the drawing side of an X11 presentation.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -17,8 +18,10 @@
 #include "draw/image.h"
 #include "draw/pixel_formats.h"
 #include "draw/primitives.h"
+#include "meter/meter_aids.h"
 #include "meter/meter_table.h"
 #include "meter/needle.h"
+#include "meter/peak_hold.h"
 
 namespace {
 
@@ -132,6 +135,25 @@ void BM_SetMeterValue497(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_SetMeterValue497);
+
+// A moving update as the analysis makes it, a tick every 10 ms, with the
+// reading aids all off and all on (scale marks, peak hold, held overload):
+// the marks are in the backdrop, the hold moves with every new peak and
+// falls every 2 s, its value redrawn in a square of its own.
+void BM_MovingUpdateReadingAids(benchmark::State& state, bool on) {
+    StartMeter();
+    SetMeterAids(METER, MeterAids{on, on, on});
+    auto now = std::chrono::steady_clock::now();
+    int update = 0;
+    for (auto _ : state) {
+        const float reading = SweepReading(update++);
+        now += std::chrono::milliseconds(10);
+        SetMeterReading(METER, reading, PeakOfReading(reading), now);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK_CAPTURE(BM_MovingUpdateReadingAids, all_off, false);
+BENCHMARK_CAPTURE(BM_MovingUpdateReadingAids, all_on, true);
 
 // A steady signal (or silence): after the average settles, every update
 // lands on the same picture, which is neither drawn nor shown again.

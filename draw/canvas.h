@@ -13,6 +13,17 @@ constexpr int CANVAS_KEYBOARD = 4;     // takes the keyboard focus
 constexpr int CANVAS_FOCUS_FRAME = 8;  // focus rectangle while focused
 constexpr int CANVAS_CONTAINER = 32;   // later controls are created inside it
 
+// What happened to a canvas: the data of the EVENT_CONTROL events it queues
+// on its window's thread, with its control number as the object.
+constexpr int64_t CANVAS_LEFT_DOWN = 1;
+constexpr int64_t CANVAS_LEFT_UP = 2;  // a left click, at the button's release
+constexpr int64_t CANVAS_LEFT_DOUBLE = 3;
+constexpr int64_t CANVAS_RIGHT_UP = 4;
+constexpr int64_t CANVAS_RESIZE = 6;
+constexpr int64_t CANVAS_FOCUS_IN = 7;
+constexpr int64_t CANVAS_FOCUS_OUT = 8;
+constexpr int64_t CANVAS_KEY_DOWN = 9;
+
 // Creates a canvas control in the thread's control list target. Coordinates
 // are unscaled (96-DPI) pixels. Returns the new control's identifier for
 // number -1, otherwise a non-zero window handle value; 0 on failure.

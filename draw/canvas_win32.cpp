@@ -33,16 +33,6 @@ constexpr wchar_t CANVAS_PROPERTY[] = L"VellumtoneCanvasState";
 constexpr int CANVAS_TYPE_NUMBER = 33;
 constexpr int BORDER_ALLOWANCE = 4;  // WS_EX_CLIENTEDGE: 2 pixels on every side
 
-// Event types of the EVENT_CONTROL events that a canvas queues (data field).
-constexpr int64_t CANVAS_LEFT_DOWN = 1;
-constexpr int64_t CANVAS_LEFT_UP = 2;
-constexpr int64_t CANVAS_LEFT_DOUBLE = 3;
-constexpr int64_t CANVAS_RIGHT_UP = 4;
-constexpr int64_t CANVAS_RESIZE = 6;
-constexpr int64_t CANVAS_FOCUS_IN = 7;
-constexpr int64_t CANVAS_FOCUS_OUT = 8;
-constexpr int64_t CANVAS_KEY_DOWN = 9;
-
 class CriticalSection {
 public:
     CriticalSection() { InitializeCriticalSection(&section_); }

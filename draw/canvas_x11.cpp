@@ -44,6 +44,7 @@
 #include "ui/controls_x11.h"
 #include "ui/dispatch_x11.h"
 #include "ui/display_x11.h"
+#include "ui/event_queue.h"
 #include "ui/platform_ui.h"
 #include "ui/posted_messages_x11.h"
 #include "ui/scaling.h"
@@ -270,6 +271,10 @@ void DrawEdge(CanvasState& canvas) {
     }
 }
 
+void QueueClick(const ControlRecord& control, int64_t what) {
+    QueueEvent(EVENT_CONTROL, control.number, FindWindowNumber(control.handle, nullptr), what);
+}
+
 int64_t HandleCanvasEvent(ControlRecord& control, XEvent& event) {
     auto* extra = static_cast<CanvasExtra*>(control.extra.get());
     if (extra == nullptr || extra->state == nullptr) return MESSAGE_X11_OTHER;
@@ -282,10 +287,15 @@ int64_t HandleCanvasEvent(ControlRecord& control, XEvent& event) {
                 PresentIfFree(canvas);
             }
             return MESSAGE_PAINT;
-        // Clicks on a canvas belong to the canvas, not to the window behind.
+        // Clicks on a canvas belong to the canvas, not to the window behind;
+        // its left button and its right button's release become its events,
+        // as the Windows canvas queues them.
         case ButtonPress:
+            if (event.xbutton.button == Button1) QueueClick(control, CANVAS_LEFT_DOWN);
             return event.xbutton.button == Button3 ? MESSAGE_RBUTTONDOWN : MESSAGE_LBUTTONDOWN;
         case ButtonRelease:
+            if (event.xbutton.button == Button1) QueueClick(control, CANVAS_LEFT_UP);
+            if (event.xbutton.button == Button3) QueueClick(control, CANVAS_RIGHT_UP);
             return event.xbutton.button == Button3 ? MESSAGE_RBUTTONUP : MESSAGE_LBUTTONUP;
         default:
             return MESSAGE_X11_OTHER;

@@ -10,6 +10,7 @@
 #include "draw/drawing_target.h"
 #include "draw/primitives.h"
 #include "meter/meter_table.h"
+#include "meter/scale_marks.h"
 
 namespace {
 
@@ -77,6 +78,19 @@ ScalePoint ScalePointAt(int64_t slot, double thetaDegrees) {
     return PointOf(MeterAt(slot), thetaDegrees);
 }
 
+ScalePoint ScalePointForValue(int64_t slot, float value, double radius) {
+    if (!ValidSlot(slot)) return ScalePoint{0, 0};
+    const MeterRecord& meter = MeterAt(slot);
+    const float angle =
+        static_cast<float>((static_cast<double>(value) * 0.9 - 45.0) * DEGREES_TO_RADIANS);
+    const double x =
+        std::sin(static_cast<double>(angle)) * radius + static_cast<double>(meter.pivotX);
+    const double y =
+        static_cast<double>(meter.imageHeight) - std::cos(static_cast<double>(angle)) * radius;
+    return ScalePoint{static_cast<int32_t>(std::nearbyint(x)),
+                      static_cast<int32_t>(std::nearbyint(y))};
+}
+
 void DrawDialFace(int64_t slot) {
     if (!ValidSlot(slot)) return;
     const MeterRecord& meter = MeterAt(slot);
@@ -85,6 +99,7 @@ void DrawDialFace(int64_t slot) {
     EndDraw();
     BeginDraw(ImageTarget(meter.dialImage));
     DrawArc(meter, DIAL_THICKNESS, static_cast<uint32_t>(meter.colour1));
+    if (meter.scaleMarks) DrawScaleMarks(slot);
     EndDraw();
 }
 

@@ -43,6 +43,13 @@ int ControlHeight(int width) {
     return static_cast<int>(Round(width / 1.5) - 190);
 }
 
+// The canvas picture's height as the window layer made it.
+int32_t PictureHeight(int64_t control, int width) {
+    int32_t pictureWidth = 0, pictureHeight = 0;
+    if (!CanvasPictureSize(control, &pictureWidth, &pictureHeight)) return ControlHeight(width) - 4;
+    return pictureHeight;
+}
+
 // Sizes the meter for a control `meterWidth` wide, as the window layer made
 // it, and makes its two images, black. False, with the record and the
 // images as they were, if either image cannot be made.
@@ -122,6 +129,7 @@ int64_t CreateMeter(int64_t number, int x, int y, int width, const std::string& 
         return 0;
     }
 
+    meter.pictureHeight = PictureHeight(number, width);
     meterIndex[std::to_string(number)] = slot;
     DrawDialFace(slot);
     SetMeterValue(number, 0.0f);
@@ -144,6 +152,7 @@ bool RescaleMeter(int64_t number, int x, int y, int width) {
         meter.backdropImage = 0;  // the next drawing makes it for the new dial
         DrawDialFace(slot);
     }
+    meter.pictureHeight = PictureHeight(number, width);
     RedrawMeter(number);
     return resized;
 }

@@ -7,6 +7,8 @@
 #include <mutex>
 #include <string>
 
+#include "meter/peak_hold.h"
+
 struct MeterRecord {
     int64_t imageWidth = 0;    // width of the images: control width (as scaled for the display) - 4
     int64_t imageHeight = 0;   // dial image height; also the y of the needle pivot
@@ -44,6 +46,23 @@ struct MeterRecord {
     // The averaged reading the picture shows, so that a rebuilt meter can
     // show it again at its new size.
     float shownAverage = 0;
+    int32_t pictureHeight = 0;  // of the canvas picture, which the hold's value sits in
+    // Reading aids, each off until the user turns it on (meter_aids.h).
+    bool scaleMarks = false;       // ticks and labels in the dial
+    bool peakHold = false;         // the hold mark and its value
+    bool holdOverload = false;     // the overload light stays on until cleared
+    bool overloadLatched = false;  // it is on and waits to be cleared
+    float lastReading = 0;         // the last reading, below 0 or not a number as 0
+    int32_t lastPeak = 0;          // the peak sample that came with it
+    PeakHoldState hold;
+    // The hold as the picture shows it: the mark at a reading, the value of
+    // a peak, which reads so, and the squares the two cover.
+    bool shownHold = false;
+    float shownHoldReading = 0;
+    int32_t shownHoldPeak = 0;
+    std::string shownHoldText;
+    PictureRect shownHoldMark;
+    PictureRect shownHoldValue;
 };
 
 // Creates the meter table (slots 0 and 1, zero-filled) and the index map, and

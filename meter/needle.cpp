@@ -9,10 +9,18 @@
 // the disc over it. An update therefore starts from a backdrop made once,
 // the dial with the arc already on it, and only stamps the disc (and the
 // overload disc, which comes last either way) on the changed square.
+//
+// The peak hold's mark and value are drawn last, over everything, in their
+// own squares: a hold that moves redraws its old and new squares, joined to
+// the needle's square where they meet and drawn apart where they do not, so
+// that a value in the corner never widens the needle's square to the whole
+// picture.
 #include "meter/needle.h"
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <utility>
 
 #include "draw/canvas.h"
 #include "draw/drawing_target.h"
@@ -20,11 +28,11 @@
 #include "draw/primitives.h"
 #include "meter/dial_face.h"
 #include "meter/meter_table.h"
+#include "meter/peak_hold.h"
 #include "system/sleep.h"
 
 namespace {
 
-constexpr double DEGREES_TO_RADIANS = 0.017453292519943295;
 constexpr float OVERLOAD_SHOWN_AS = 99.9f;  // 99.90000152587890625: just short of full scale
 constexpr int64_t OVERLOAD_UPDATES = 15;    // updates that show the overload disc
 constexpr int64_t AVERAGED_READINGS = 8;
@@ -65,13 +73,77 @@ PictureRect MarksAround(const MeterRecord& meter, int32_t x, int32_t y, bool ove
     return PictureRect{x - radius, y - radius, x + radius + 1, y + radius + 1};
 }
 
+bool Empty(const PictureRect& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
 PictureRect Union(const PictureRect& a, const PictureRect& b) {
-    bool emptyA = a.right <= a.left || a.bottom <= a.top;
-    bool emptyB = b.right <= b.left || b.bottom <= b.top;
-    if (emptyA) return b;
-    if (emptyB) return a;
+    if (Empty(a)) return b;
+    if (Empty(b)) return a;
     return PictureRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
                        std::max(a.bottom, b.bottom)};
+}
+
+bool Meet(const PictureRect& a, const PictureRect& b) {
+    return !Empty(a) && !Empty(b) && a.left < b.right && b.left < a.right && a.top < b.bottom &&
+           b.top < a.bottom;
+}
+
+// The hold as a picture shows it, with the squares its mark and its value
+// cover.
+struct HoldPicture {
+    bool shown = false;  // none while peak hold is off or before its first reading
+    float reading = 0;
+    int32_t peak = 0;
+    std::string text;
+    PictureRect mark;
+    PictureRect value;
+};
+
+// The hold as the next picture is to show it. Only what changed since the
+// picture shown is worked out again, unless `fresh` asks for all of it (a
+// new dial or size).
+HoldPicture NextHold(int64_t slot, const MeterRecord& meter, bool fresh) {
+    HoldPicture next;
+    next.shown = meter.peakHold && meter.hold.holding;
+    if (!next.shown) return next;
+    next.reading = meter.hold.reading;
+    next.peak = meter.hold.peak;
+    const bool was = meter.shownHold && !fresh;
+    next.mark = was && next.reading == meter.shownHoldReading ? meter.shownHoldMark
+                                                              : HoldMarkRect(slot, next.reading);
+    next.text =
+        was && next.peak == meter.shownHoldPeak ? meter.shownHoldText : PeakHoldText(next.peak);
+    next.value = was && next.text == meter.shownHoldText ? meter.shownHoldValue
+                                                         : HoldTextRect(slot, next.text);
+    return next;
+}
+
+void ShowHold(MeterRecord& meter, HoldPicture&& next) {
+    meter.shownHold = next.shown;
+    meter.shownHoldReading = next.reading;
+    meter.shownHoldPeak = next.peak;
+    meter.shownHoldText = std::move(next.text);
+    meter.shownHoldMark = next.mark;
+    meter.shownHoldValue = next.value;
+}
+
+// The squares that the change from the hold the picture shows to `next`
+// touches: the mark's old and new squares if it moved, the value's if its
+// text changed. Both empty when the hold looks as it did.
+void HoldChanges(const MeterRecord& meter, const HoldPicture& next, PictureRect* mark,
+                 PictureRect* value) {
+    *mark = PictureRect{};
+    *value = PictureRect{};
+    const bool toggled = next.shown != meter.shownHold;
+    if (toggled || (next.shown && next.reading != meter.shownHoldReading)) {
+        if (meter.shownHold) *mark = meter.shownHoldMark;
+        if (next.shown) *mark = Union(*mark, next.mark);
+    }
+    if (toggled || (next.shown && next.text != meter.shownHoldText)) {
+        if (meter.shownHold) *value = meter.shownHoldValue;
+        if (next.shown) *value = Union(*value, next.value);
+    }
 }
 
 bool BackdropCurrent(const MeterRecord& meter) {
@@ -134,22 +206,115 @@ void DrawPicture(int64_t number, int64_t slot, MeterRecord& meter, ScalePoint ti
         }
     }
     if (overload) FillDisc(tip.x, tip.y, OVERLOAD_RADIUS, OVERLOAD_COLOUR);
+    if (meter.shownHold) {
+        // Drawn only where the drawing reaches; the mark's discs would each
+        // find the clip for themselves, the value's pixels too.
+        if (changed == nullptr || Meet(*changed, meter.shownHoldMark)) {
+            DrawHoldMark(slot, meter.shownHoldReading);
+        }
+        if (changed == nullptr || Meet(*changed, meter.shownHoldValue)) {
+            DrawHoldText(slot, meter.shownHoldText);
+        }
+    }
+}
+
+// One update of the meter in `slot`; `now` is when its reading was taken,
+// nullptr for the clock's time, read only when the hold needs it.
+int UpdateMeter(int64_t number, float value, int32_t peak,
+                const std::chrono::steady_clock::time_point* now) {
+    const int64_t slot = MeterSlot(number);
+    if (slot == 0) return 0;
+    MeterRecord& meter = MeterAt(slot);
+
+    float v = value;
+    if (v < 0 || std::isnan(v)) v = 0;
+    meter.lastReading = v;
+    meter.lastPeak = std::clamp<int32_t>(peak, 0, 32768);
+    if (meter.peakHold) {
+        TakePeak(meter.hold, v, meter.lastPeak,
+                 now != nullptr ? *now : std::chrono::steady_clock::now());
+    }
+    if (v >= 100) {
+        meter.overloadHold = OVERLOAD_UPDATES;
+        if (meter.holdOverload) meter.overloadLatched = true;
+        v = OVERLOAD_SHOWN_AS;
+    }
+    meter.value = v;
+    // Whatever a reset chose, updates average the last 8 readings.
+    meter.averageCount = AVERAGED_READINGS;
+    meter.shownAverage = Smooth(meter, v);
+    const ScalePoint tip = NeedleTip(slot, meter.shownAverage);
+
+    // The overload disc counts down its 15 updates, each with a pause; one
+    // held beyond them stays as it is until it is cleared.
+    const bool indicator = (meter.flags & 2) != 0;
+    const bool counting = indicator && meter.overloadHold != 0;
+    const bool overloadShown = counting || (indicator && meter.overloadLatched);
+    HoldPicture hold = NextHold(slot, meter, false);
+    PictureRect markChange, textChange;
+    HoldChanges(meter, hold, &markChange, &textChange);
+    const bool holdSame = Empty(markChange) && Empty(textChange);
+
+    // Most updates of a resting or steady needle land on the same pixel; the
+    // picture would come out identical, so the canvas keeps the one it has.
+    // A repaint never depends on this: one that finds the picture busy is
+    // served by the presentation at the end of the drawing in progress.
+    if (meter.pictureShown && !counting && overloadShown == meter.shownOverload && holdSame &&
+        tip.x == meter.shownTipX && tip.y == meter.shownTipY) {
+        // A new peak of the same look is what the picture shows.
+        if (meter.peakHold) ShowHold(meter, std::move(hold));
+        // The last picture may still wait for its frame: this is its time.
+        ShowDeferredCanvasChanges(number);
+        return 0;
+    }
+    // Everything but the marks at the old and the new tip (and the hold's
+    // squares) is the same dial and track as before: only those squares
+    // need drawing and showing.
+    const bool partial = meter.pictureShown;
+    PictureRect changed =
+        Union(MarksAround(meter, meter.shownTipX, meter.shownTipY, meter.shownOverload),
+              MarksAround(meter, tip.x, tip.y, overloadShown));
+    PictureRect apart[2] = {markChange, textChange};
+    // Joined where they meet: each joining may make the square meet more.
+    for (int round = 0; round < 2; ++round) {
+        for (PictureRect& other : apart) {
+            if (Meet(changed, other) || (Empty(changed) && !Empty(other))) {
+                changed = Union(changed, other);
+                other = PictureRect{};
+            }
+        }
+    }
+    if (Meet(apart[0], apart[1])) {
+        apart[0] = Union(apart[0], apart[1]);
+        apart[1] = PictureRect{};
+    }
+    meter.pictureShown = true;
+    meter.shownTipX = tip.x;
+    meter.shownTipY = tip.y;
+    meter.shownOverload = overloadShown;
+    ShowHold(meter, std::move(hold));
+
+    DrawPicture(number, slot, meter, tip, overloadShown, partial ? &changed : nullptr);
+    if (counting) {
+        meter.overloadHold = meter.overloadHold - 1;
+        SleepMs(OVERLOAD_PAUSE_MS);
+    }
+    EndDraw();
+    if (partial) {
+        for (const PictureRect& square : apart) {
+            if (Empty(square)) continue;
+            DrawPicture(number, slot, meter, tip, overloadShown, &square);
+            EndDraw();
+        }
+    }
+    return 0;
 }
 
 }  // namespace
 
 ScalePoint NeedleTip(int64_t slot, float average) {
     if (slot < 1 || slot >= MeterTableSize()) return ScalePoint{0, 0};
-    const MeterRecord& meter = MeterAt(slot);
-    const float angle =
-        static_cast<float>((static_cast<double>(average) * 0.9 - 45.0) * DEGREES_TO_RADIANS);
-    const double radius = static_cast<double>(meter.needleRadius);
-    const double x =
-        std::sin(static_cast<double>(angle)) * radius + static_cast<double>(meter.pivotX);
-    const double y =
-        static_cast<double>(meter.imageHeight) - std::cos(static_cast<double>(angle)) * radius;
-    return ScalePoint{static_cast<int32_t>(std::nearbyint(x)),
-                      static_cast<int32_t>(std::nearbyint(y))};
+    return ScalePointForValue(slot, average, static_cast<double>(MeterAt(slot).needleRadius));
 }
 
 bool MeterSettledAt(int64_t number, float value) {
@@ -158,9 +323,18 @@ bool MeterSettledAt(int64_t number, float value) {
     const MeterRecord& meter = MeterAt(slot);
     const float v = value < 0 || std::isnan(value) ? 0.0f : value;
     // A picture that still shows the overload disc needs the update that
-    // draws it away, even once the hold has run out.
-    if (!meter.pictureShown || meter.overloadHold != 0 || meter.shownOverload ||
+    // draws it away, even once the hold has run out; one held until it is
+    // cleared stays as it is.
+    const bool latched = (meter.flags & 2) != 0 && meter.overloadLatched;
+    if (!meter.pictureShown || meter.overloadHold != 0 || (meter.shownOverload && !latched) ||
         meter.averageCount != AVERAGED_READINGS) {
+        return false;
+    }
+    // A held peak above the reading falls later; the picture must show the
+    // hold as it stands.
+    if (meter.peakHold &&
+        (!meter.hold.holding || meter.hold.peak != meter.lastPeak || !meter.shownHold ||
+         meter.shownHoldPeak != meter.hold.peak || meter.shownHoldReading != meter.hold.reading)) {
         return false;
     }
     for (int64_t i = 0; i < AVERAGED_READINGS; ++i) {
@@ -170,51 +344,12 @@ bool MeterSettledAt(int64_t number, float value) {
 }
 
 int SetMeterValue(int64_t number, float value) {
-    const int64_t slot = MeterSlot(number);
-    if (slot == 0) return 0;
-    MeterRecord& meter = MeterAt(slot);
+    return UpdateMeter(number, value, PeakOfReading(value), nullptr);
+}
 
-    float v = value;
-    if (v < 0 || std::isnan(v)) v = 0;
-    if (v >= 100) {
-        meter.overloadHold = OVERLOAD_UPDATES;
-        v = OVERLOAD_SHOWN_AS;
-    }
-    meter.value = v;
-    // Whatever a reset chose, updates average the last 8 readings.
-    meter.averageCount = AVERAGED_READINGS;
-    meter.shownAverage = Smooth(meter, v);
-    const ScalePoint tip = NeedleTip(slot, meter.shownAverage);
-
-    // Most updates of a resting or steady needle land on the same pixel; the
-    // picture would come out identical, so the canvas keeps the one it has.
-    // A repaint never depends on this: one that finds the picture busy is
-    // served by the presentation at the end of the drawing in progress.
-    const bool overloadShown = (meter.flags & 2) != 0 && meter.overloadHold != 0;
-    if (meter.pictureShown && !overloadShown && !meter.shownOverload && tip.x == meter.shownTipX &&
-        tip.y == meter.shownTipY) {
-        // The last picture may still wait for its frame: this is its time.
-        ShowDeferredCanvasChanges(number);
-        return 0;
-    }
-    // Everything but the marks at the old and the new tip is the same dial
-    // and track as before: only their square needs drawing and showing.
-    const bool partial = meter.pictureShown;
-    const PictureRect changed =
-        Union(MarksAround(meter, meter.shownTipX, meter.shownTipY, meter.shownOverload),
-              MarksAround(meter, tip.x, tip.y, overloadShown));
-    meter.pictureShown = true;
-    meter.shownTipX = tip.x;
-    meter.shownTipY = tip.y;
-    meter.shownOverload = overloadShown;
-
-    DrawPicture(number, slot, meter, tip, overloadShown, partial ? &changed : nullptr);
-    if (overloadShown) {
-        meter.overloadHold = meter.overloadHold - 1;
-        SleepMs(OVERLOAD_PAUSE_MS);
-    }
-    EndDraw();
-    return 0;
+int SetMeterReading(int64_t number, float value, int32_t peakSample,
+                    std::chrono::steady_clock::time_point now) {
+    return UpdateMeter(number, value, peakSample, &now);
 }
 
 int RedrawMeter(int64_t number) {
@@ -225,6 +360,7 @@ int RedrawMeter(int64_t number) {
     meter.pictureShown = true;
     meter.shownTipX = tip.x;
     meter.shownTipY = tip.y;
+    ShowHold(meter, NextHold(slot, meter, true));
     DrawPicture(number, slot, meter, tip, meter.shownOverload, nullptr);
     EndDraw();
     return 0;

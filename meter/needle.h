@@ -1,6 +1,7 @@
 // Needle update: clamp, overload, moving average and redraw of one meter.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 #include "meter/dial_face.h"
@@ -8,6 +9,13 @@
 constexpr uint32_t OVERLOAD_COLOUR = 0x0A0AFF;  // RGB(255, 10, 10)
 
 int SetMeterValue(int64_t number, float value);
+
+// SetMeterValue with the peak sample magnitude (0..32768) that gave the
+// reading, taken at `now`: the held peak shows the level of its own sample,
+// and falls on time. SetMeterValue stands in a sample for its reading and
+// takes the clock's time.
+int SetMeterReading(int64_t number, float value, int32_t peakSample,
+                    std::chrono::steady_clock::time_point now);
 int ResetMeterSmoothing(int64_t number, int64_t count);
 
 // Draws the whole picture of the meter again as its last update left it

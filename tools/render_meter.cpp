@@ -3,13 +3,31 @@
 // end-to-end tests compare screenshots of the real programs with its output,
 // so it goes through the very same engine, on the headless canvas.
 //
-//   render_meter [--width N] [--control WxH] [--flags F] OUT.ppm READING...
+//   render_meter [--width N] [--control WxH] [--flags F] [--scale-marks]
+//                [--peak-hold] [--hold V:S] [--hold-overload] [--overload-held]
+//                OUT.ppm READING...
 //
 // --width is the width the program asks for (497); --control is the size in
 // pixels that the window layer gave that control on a scaled display (745x211
 // at 144 DPI): the picture is then 4 pixels smaller (741x207) and the meter is
 // built for the control's width. Without it the display scale is 1.
+//
+// The reading aids, as the window's menu turns them on (all off by default):
+// --scale-marks    ticks and labels in the dial ("Scale marks");
+// --peak-hold      the hold mark and its value ("Peak hold"), held from the
+//                  readings, which all count as taken at one moment (none
+//                  falls); each reading stands for the peak sample
+//                  round(reading / 101 x 32767);
+// --hold V:S       peak hold, and after the readings the hold stands at
+//                  reading V with peak sample S (0..32768), as a program
+//                  playing a steady peak S shows it: V = round(S / 32767 x
+//                  101), e.g. --hold 51:16422 shows "-6.0 dB";
+// --hold-overload  a reading of 100 or more lights the overload disc until
+//                  it is cleared ("Hold overload until clicked");
+// --overload-held  that, and after the readings the light is on, as after a
+//                  full-scale peak that nobody cleared.
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -17,8 +35,10 @@
 #include <vector>
 
 #include "draw/canvas_memory.h"
+#include "meter/meter_aids.h"
 #include "meter/meter_table.h"
 #include "meter/needle.h"
+#include "meter/peak_hold.h"
 
 namespace {
 
@@ -27,8 +47,23 @@ constexpr int64_t METER = 3;
 int Usage(const char* problem) {
     std::fprintf(stderr, "render_meter: %s\n", problem);
     std::fprintf(stderr,
-                 "usage: render_meter [--width N] [--control WxH] [--flags F] OUT.ppm "
-                 "READING...\n");
+                 "usage: render_meter [--width N] [--control WxH] [--flags F] [--scale-marks]\n"
+                 "                    [--peak-hold] [--hold V:S] [--hold-overload] "
+                 "[--overload-held]\n"
+                 "                    OUT.ppm READING...\n"
+                 "  --width N          the width the program asks for (497)\n"
+                 "  --control WxH      the control's size on a scaled display (745x211 at 144 "
+                 "DPI)\n"
+                 "  --flags F          meter flags (3)\n"
+                 "  --scale-marks      ticks and labels in the dial\n"
+                 "  --peak-hold        the hold mark and its value, held from the readings\n"
+                 "                     (each stands for the sample round(reading / 101 x "
+                 "32767))\n"
+                 "  --hold V:S         peak hold, standing after the readings at reading V with\n"
+                 "                     peak sample S (--hold 51:16422 shows -6.0 dB)\n"
+                 "  --hold-overload    a reading of 100 or more lights the overload disc until\n"
+                 "                     it is cleared\n"
+                 "  --overload-held    that, with the light on after the readings\n");
     return 2;
 }
 
@@ -48,6 +83,18 @@ bool ParseSize(const std::string& text, long* width, long* height) {
         return false;
     }
     return *width >= 1 && *width <= 32767 && *height >= 1 && *height <= 32767;
+}
+
+// "51:16422": a reading and a peak sample from 0 to 32768.
+bool ParseHold(const std::string& text, float* reading, long* peak) {
+    size_t colon = text.find(':');
+    if (colon == std::string::npos) return false;
+    errno = 0;
+    char* end = nullptr;
+    const std::string value = text.substr(0, colon);
+    *reading = std::strtof(value.c_str(), &end);
+    if (end == value.c_str() || *end != '\0' || !std::isfinite(*reading)) return false;
+    return ParseInteger(text.substr(colon + 1).c_str(), peak) && *peak >= 0 && *peak <= 32768;
 }
 
 bool ParseReading(const char* text, float* value) {
@@ -82,6 +129,10 @@ int main(int argc, char** argv) {
     long width = 497;
     long flags = 3;
     long controlWidth = 0, controlHeight = 0;  // 0: as the meter asks for
+    MeterAids aids;
+    bool holdGiven = false, overloadHeld = false;
+    float holdReading = 0;
+    long holdPeak = 0;
     int i = 1;
     for (; i < argc; ++i) {
         std::string option = argv[i];
@@ -90,6 +141,27 @@ int main(int argc, char** argv) {
             break;
         }
         if (option.rfind("--", 0) != 0) break;
+        if (option == "--scale-marks") {
+            aids.scaleMarks = true;
+            continue;
+        }
+        if (option == "--peak-hold") {
+            aids.peakHold = true;
+            continue;
+        }
+        if (option == "--hold-overload" || option == "--overload-held") {
+            aids.holdOverload = true;
+            overloadHeld = overloadHeld || option == "--overload-held";
+            continue;
+        }
+        if (option == "--hold") {
+            if (i + 1 >= argc || !ParseHold(argv[++i], &holdReading, &holdPeak)) {
+                return Usage("--hold takes V:S, a reading and a peak sample from 0 to 32768");
+            }
+            aids.peakHold = true;
+            holdGiven = true;
+            continue;
+        }
         if (option != "--width" && option != "--flags" && option != "--control") {
             return Usage(("unknown option " + option).c_str());
         }
@@ -128,7 +200,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     ResetMeterSmoothing(METER, 16);
-    for (float reading : readings) SetMeterValue(METER, reading);
+    SetMeterAids(METER, aids);
+    // One moment for every reading: the hold never falls here.
+    const auto now = std::chrono::steady_clock::now();
+    for (float reading : readings) SetMeterReading(METER, reading, PeakOfReading(reading), now);
+    if (holdGiven) HoldMeterPeak(METER, holdReading, static_cast<int32_t>(holdPeak));
+    if (overloadHeld) LatchMeterOverload(METER);
 
     const PixelView* picture = MemoryCanvasPicture(METER);
     if (picture == nullptr || !WritePpm(out, *picture)) {

@@ -76,7 +76,8 @@ TEST(WindowMenu, ListsChoosesAndRemembers) {
     EXPECT_EQ(Texts(NullShownMenus().back()),
               (std::vector<std::string>{
                   "Default input", "Microphone A", "usb_mic (not connected) [x] (grey)", "-",
-                  "What's playing (grey)", "Speakers", "-", "Always on top"}));
+                  "What's playing (grey)", "Speakers", "-", "Always on top", "-", "Scale marks",
+                  "Peak hold", "Hold overload until clicked", "Clear overload (grey)"}));
     EXPECT_FALSE(fs::exists(file));  // opening the menu writes nothing
 
     Choose("Speakers");
@@ -89,10 +90,27 @@ TEST(WindowMenu, ListsChoosesAndRemembers) {
     Choose("Always on top");
     EXPECT_EQ(NullWindowsOnTop(), (std::vector<int64_t>{MAIN_WINDOW}));
     OpenWindowMenu(true);
-    EXPECT_EQ(Texts(NullShownMenus().back()).back(), "Always on top [x]");
+    EXPECT_EQ(Texts(NullShownMenus().back()).end()[-6], "Always on top [x]");
     Choose("Default input");
     EXPECT_EQ(NullCaptureTarget(), CaptureTarget::DEFAULT_INPUT);
     EXPECT_EQ(FileText(file), "[Vellumtone]\nPlaying=0\nInput=\nOnTop=1\n");
+
+    // The reading aids, each a check item of its own; clearing the overload
+    // light only while it is held.
+    for (const char* aid : {"Scale marks", "Peak hold", "Hold overload until clicked"}) {
+        OpenWindowMenu(true);
+        Choose(aid);
+    }
+    OpenWindowMenu(true);
+    const std::vector<std::string> texts = Texts(NullShownMenus().back());
+    EXPECT_EQ(std::vector<std::string>(texts.end() - 4, texts.end()),
+              (std::vector<std::string>{"Scale marks [x]", "Peak hold [x]",
+                                        "Hold overload until clicked [x]", "Clear overload"}));
+    EXPECT_EQ(FileText(file),
+              "[Vellumtone]\nPlaying=0\nInput=\nOnTop=1\nScaleMarks=1\nPeakHold=1\n"
+              "HoldOverload=1\n");
+    Choose("Peak hold");
+    EXPECT_EQ(ReadSettingInteger("PeakHold", 1), 0);
 
     StopCaptureDevice(Capture().DeviceHandle);
     Capture().DeviceHandle = nullptr;

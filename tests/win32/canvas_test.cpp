@@ -198,6 +198,23 @@ TEST_F(CanvasOnScreen, RepaintShowsThePicture) {
     EXPECT_EQ(ScreenPixel(canvas, 199, 99), RGB(1, 2, 3));
 }
 
+// What the meters' clicks arrive as: the left button's press and release,
+// each an EVENT_CONTROL of the canvas.
+TEST_F(CanvasOnScreen, LeftButtonPressAndReleaseTellTheApplication) {
+    HWND canvas = Canvas(CANVAS, 100, 60, CANVAS_BORDER);
+    ASSERT_NE(canvas, nullptr);
+    DrainEvents();
+    ResetEventState();
+    SendMessageW(canvas, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(canvas, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    for (int64_t what : {CANVAS_LEFT_DOWN, CANVAS_LEFT_UP}) {
+        ASSERT_EQ(PollEvent(), EVENT_CONTROL);
+        EXPECT_EQ(EventControl(), CANVAS);
+        EXPECT_EQ(EventWindow(), WINDOW);
+        EXPECT_EQ(EventData(), what);
+    }
+}
+
 TEST_F(CanvasOnScreen, ResizeKeepsThePictureAtTheTopLeftAndTellsTheApplication) {
     HWND canvas = Canvas(CANVAS, 100, 60, 0);
     ASSERT_NE(canvas, nullptr);

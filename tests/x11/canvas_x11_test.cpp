@@ -10,10 +10,13 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "draw/canvas.h"
 #include "tests/x11/x11_test_support.h"
 #include "ui/dispatch_x11.h"
+#include "ui/event_queue.h"
 #include "ui/posted_messages_x11.h"
 #include "ui/scaling.h"
 
@@ -239,6 +242,38 @@ TEST_F(CanvasX11, NumberMinusOneGivesAnIdentifierThatNamesTheCanvas) {
     ASSERT_TRUE(AcquireCanvasPicture(identifier, &view));
     EXPECT_EQ(view.width, ScaleValue(30, ScaleFactorX()) - 4);
     ReleaseCanvasPicture(identifier, false);
+}
+
+// The application hears of clicks on a canvas as on Windows: EVENT_CONTROL
+// with the canvas's number, its window's number and what happened; a wheel
+// turn (buttons 4 and 5) is no click.
+TEST_F(CanvasX11, ClicksBecomeTheCanvasesControlEvents) {
+    Window canvas = MakeCanvas(5001, 100, 50);
+    while (PopQueuedEvent() != 0) {
+    }
+    for (auto [type, button] : {std::pair{ButtonPress, Button4},
+                                {ButtonPress, Button1},
+                                {ButtonRelease, Button1},
+                                {ButtonRelease, Button3}}) {
+        XEvent event = {};
+        event.xbutton.type = type;
+        event.xbutton.button = button;
+        event.xbutton.x = 5;
+        event.xbutton.y = 5;
+        event.xbutton.same_screen = True;
+        SendToWindow(canvas, event);
+    }
+    std::vector<int64_t> seen;
+    ASSERT_TRUE(PumpUntil([&] {
+        while (int32_t code = PopQueuedEvent()) {
+            if (code != EVENT_CONTROL) continue;
+            EXPECT_EQ(EventControl(), 5001);
+            EXPECT_EQ(EventWindow(), 5000);
+            seen.push_back(EventData());
+        }
+        return seen.size() >= 3;
+    }));
+    EXPECT_EQ(seen, (std::vector<int64_t>{CANVAS_LEFT_DOWN, CANVAS_LEFT_UP, CANVAS_RIGHT_UP}));
 }
 
 }  // namespace

@@ -1,0 +1,92 @@
+// Changes of the reading aids, made on the main thread while no update runs:
+// each leaves the record as updates would have, and draws the whole picture
+// again, since the dial, the hold or the light may change anywhere in it.
+#include "meter/meter_aids.h"
+
+#include <chrono>
+
+#include "draw/image.h"
+#include "meter/dial_face.h"
+#include "meter/meter_table.h"
+#include "meter/needle.h"
+#include "meter/peak_hold.h"
+
+namespace {
+
+constexpr int64_t OVERLOAD_INDICATOR = 2;
+
+bool OverloadLit(const MeterRecord& meter) {
+    return (meter.flags & OVERLOAD_INDICATOR) != 0 &&
+           (meter.overloadHold != 0 || meter.overloadLatched);
+}
+
+// A fresh dial, with or without marks. False, and the old dial kept, if no
+// image can be made.
+bool RemakeDial(int64_t slot, MeterRecord& meter) {
+    const int64_t dial =
+        NewImage(-1, static_cast<int>(meter.imageWidth), static_cast<int>(meter.imageHeight), 32);
+    if (dial == 0) return false;
+    const int64_t old = meter.dialImage;
+    meter.dialImage = dial;
+    DrawDialFace(slot);
+    if (old != 0) ReleaseImage(old);
+    meter.backdropFlags = -1;  // the next drawing makes the backdrop again
+    return true;
+}
+
+}  // namespace
+
+bool SetMeterAids(int64_t number, const MeterAids& aids) {
+    const int64_t slot = MeterSlot(number);
+    if (slot == 0) return false;
+    MeterRecord& meter = MeterAt(slot);
+    if (aids.scaleMarks == meter.scaleMarks && aids.peakHold == meter.peakHold &&
+        aids.holdOverload == meter.holdOverload) {
+        return true;
+    }
+    bool made = true;
+    if (aids.scaleMarks != meter.scaleMarks) {
+        meter.scaleMarks = aids.scaleMarks;
+        made = RemakeDial(slot, meter);
+        if (!made) meter.scaleMarks = !aids.scaleMarks;
+    }
+    if (aids.peakHold && !meter.peakHold) {
+        meter.hold = PeakHoldState{};
+        TakePeak(meter.hold, meter.lastReading, meter.lastPeak, std::chrono::steady_clock::now());
+    }
+    meter.peakHold = aids.peakHold;
+    meter.holdOverload = aids.holdOverload;
+    if (!meter.holdOverload) meter.overloadLatched = false;
+    meter.shownOverload = OverloadLit(meter);
+    RedrawMeter(number);
+    return made;
+}
+
+void ClearMeterOverload(int64_t number) {
+    const int64_t slot = MeterSlot(number);
+    if (slot == 0) return;
+    MeterRecord& meter = MeterAt(slot);
+    meter.overloadLatched = false;
+    meter.overloadHold = 0;
+    if (!meter.shownOverload) return;
+    meter.shownOverload = false;
+    RedrawMeter(number);
+}
+
+void HoldMeterPeak(int64_t number, float reading, int32_t peakSample) {
+    const int64_t slot = MeterSlot(number);
+    if (slot == 0) return;
+    MeterRecord& meter = MeterAt(slot);
+    meter.hold = PeakHoldState{};
+    TakePeak(meter.hold, reading, peakSample, std::chrono::steady_clock::now());
+    RedrawMeter(number);
+}
+
+void LatchMeterOverload(int64_t number) {
+    const int64_t slot = MeterSlot(number);
+    if (slot == 0) return;
+    MeterRecord& meter = MeterAt(slot);
+    if (meter.holdOverload) meter.overloadLatched = true;
+    meter.shownOverload = OverloadLit(meter);
+    RedrawMeter(number);
+}

@@ -1,0 +1,51 @@
+// Peak hold: the highest single reading of the last 2 seconds, and the peak
+// sample that gave it, shown as a thin mark across the scale band and as its
+// level in dBFS beside the scale's lower left end.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "draw/canvas.h"
+#include "draw/primitives.h"
+
+// How long a held peak stands before it falls to the highest of the
+// readings that came after it.
+constexpr std::chrono::milliseconds PEAK_HOLD_TIME{2000};
+
+constexpr uint32_t PEAK_HOLD_COLOUR = RGB(255, 200, 0);  // amber, apart from grey and green
+
+struct PeakHoldState {
+    bool holding = false;                           // false until the first reading
+    float reading = 0;                              // the held reading, 0..101
+    int32_t peak = 0;                               // its peak sample magnitude, 0..32768
+    std::chrono::steady_clock::time_point since{};  // when it was taken
+    // The highest reading since then, which the hold falls to.
+    bool laterSeen = false;
+    float laterReading = 0;
+    int32_t laterPeak = 0;
+};
+
+// Takes one reading with its peak sample at `now`: a peak at least as high
+// as the held one is held from now on; PEAK_HOLD_TIME after the held one was
+// taken, the hold falls to the highest reading since (this one included).
+void TakePeak(PeakHoldState& hold, float reading, int32_t peak,
+              std::chrono::steady_clock::time_point now);
+
+// The peak sample a reading stands for when no sample came with it: the
+// inverse of reading = peak / 32767 x 101.
+int32_t PeakOfReading(float reading);
+
+// The level of a peak sample in dBFS with one decimal and the unit:
+// "-6.0 dB" for 16422, "0.0 dB" for 32767 and 32768, "-inf dB" for 0.
+std::string PeakHoldText(int32_t peak);
+
+// What the hold adds to the picture of the meter in `slot`: the mark for a
+// held reading, and the text of a held peak (PeakHoldText) beside the
+// scale's end. Each is drawn on the current target; the rectangles cover
+// what each draws.
+PictureRect HoldMarkRect(int64_t slot, float reading);
+void DrawHoldMark(int64_t slot, float reading);
+PictureRect HoldTextRect(int64_t slot, const std::string& text);
+void DrawHoldText(int64_t slot, const std::string& text);

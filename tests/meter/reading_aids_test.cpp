@@ -1,0 +1,191 @@
+// The meters' reading aids: scale marks where the needle points for each
+// level, the peak hold with its level, and the overload light held until it
+// is cleared. Pictures go through the engine on the headless canvas.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "meter/meter_aids.h"
+#include "meter/peak_hold.h"
+#include "meter/scale_marks.h"
+#include "tests/support/drawing_world.h"
+#include "tests/support/reference_meter.h"
+
+namespace {
+
+// Not 3 or 4, which a start-up test in this binary may leave updating.
+constexpr int64_t METER = 23;
+constexpr uint32_t GREY = 0x999999;
+constexpr uint32_t RED = 0x0A0AFF;
+constexpr uint32_t AMBER = 0x00C8FF;  // red 255, green 200
+constexpr double PI = 3.14159265358979323846;
+
+using Clock = std::chrono::steady_clock;
+
+// A copy of a picture's colours, to compare pictures taken at two moments.
+std::vector<uint32_t> Colours(const PixelView& picture) {
+    std::vector<uint32_t> colours;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) colours.push_back(PixelColour(picture, x, y));
+    return colours;
+}
+
+int CountNear(int cx, int cy, int reach, uint32_t colour) {
+    const PixelView& picture = *MemoryCanvasPicture(METER);
+    int count = 0;
+    for (int y = std::max(cy - reach, 0); y <= std::min(cy + reach, picture.height - 1); ++y)
+        for (int x = std::max(cx - reach, 0); x <= std::min(cx + reach, picture.width - 1); ++x)
+            count += PixelColour(picture, x, y) == colour;
+    return count;
+}
+
+class ReadingAids : public ::testing::Test {
+protected:
+    void SetUp() override { ResetDrawingWorld(); }
+    static MeterRecord& Meter() { return MeterAt(MeterSlot(METER)); }
+};
+
+// Each tick stands on the ray the needle takes for its level: -6 dBFS at
+// 50.6, and 0 dBFS, beyond full scale, at the scale's end (100, +45 degrees).
+TEST_F(ReadingAids, EachTickStandsWhereTheNeedlePointsForItsLevel) {
+    EXPECT_NEAR(ScaleValueOfDbfs(-6), 50.6, 0.05);
+    EXPECT_NEAR(ScaleValueOfDbfs(-20), 10.1, 0.05);
+    EXPECT_EQ(ScaleValueOfDbfs(0), 100.0f);
+    for (int width : {497, 745}) {
+        SCOPED_TRACE(width);
+        ResetDrawingWorld();
+        ASSERT_NE(StartMeter(METER, width), 0);
+        const MeterRecord& meter = Meter();
+        auto degrees = [&](ScalePoint p) {
+            return std::atan2(p.x - meter.pivotX, meter.imageHeight - p.y) * 180 / PI;
+        };
+        auto sixDb = std::find_if(std::begin(SCALE_MARKS), std::end(SCALE_MARKS),
+                                  [](const ScaleMark& m) { return m.dbfs == -6; });
+        const ScaleTick tick = ScaleTickOf(MeterSlot(METER), *sixDb);
+        const double needle = degrees(NeedleTip(MeterSlot(METER), 50.6f));
+        // Within the rounding of the points to whole pixels.
+        EXPECT_NEAR(degrees(tick.outer), needle, 0.5 / (meter.needleRadius - 30) * 180 / PI);
+        EXPECT_NEAR(degrees(tick.inner), needle, 0.5 / (meter.needleRadius - 30) * 180 / PI);
+        const ScaleTick end = ScaleTickOf(MeterSlot(METER), SCALE_MARKS[0]);
+        EXPECT_NEAR(degrees(end.outer), 45.0, 0.5 / (meter.needleRadius - 30) * 180 / PI);
+    }
+}
+
+// Marks add grey ticks and labels inside the band and nothing else; taken
+// away, the picture is the plain one again, pixel for pixel.
+TEST_F(ReadingAids, ScaleMarksDrawOnlyInsideTheBandAndGoAwayWhole) {
+    ASSERT_NE(StartMeter(METER), 0);
+    const RefMeter plain(497, 3);
+    const MeterRecord& meter = Meter();
+    ASSERT_TRUE(SetMeterAids(METER, MeterAids{true, false, false}));
+    const PixelView& picture = *MemoryCanvasPicture(METER);
+    int differences = 0;
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            if (PixelColour(picture, x, y) == plain.Picture().At(x, y)) continue;
+            ++differences;
+            EXPECT_EQ(PixelColour(picture, x, y), GREY) << x << "," << y;
+            const double r = std::hypot(x - meter.pivotX, y - meter.imageHeight);
+            EXPECT_LT(r, meter.needleRadius - 12) << x << "," << y;
+            EXPECT_GT(r, meter.needleRadius - 60) << x << "," << y;
+        }
+    }
+    EXPECT_GT(differences, 100);
+    // The labels "0", "-6" and "-20" stand past the ends of their ticks.
+    for (double value : {100.0, 50.6, 10.1}) {
+        const double angle = (value * 0.9 - 45) * PI / 180;
+        const int r = static_cast<int>(meter.needleRadius) - 29;
+        EXPECT_GT(CountNear(meter.pivotX + static_cast<int>(r * std::sin(angle)),
+                            meter.imageHeight - static_cast<int>(r * std::cos(angle)), 6, GREY),
+                  4)
+            << value;
+    }
+    for (float reading : {30.0f, 30.0f, 101.0f, 60.0f}) SetMeterValue(METER, reading);
+    ASSERT_TRUE(SetMeterAids(METER, MeterAids{}));
+    RefMeter model(497, 3);
+    for (float reading : {30.0f, 30.0f, 101.0f, 60.0f}) model.Update(reading);
+    std::string difference;
+    EXPECT_TRUE(SamePicture(picture, model.Picture(), &difference)) << difference;
+}
+
+TEST_F(ReadingAids, TheHeldPeakShowsItsOwnSamplesLevel) {
+    EXPECT_EQ(PeakHoldText(16422), "-6.0 dB");
+    EXPECT_EQ(PeakHoldText(32767), "0.0 dB");
+    EXPECT_EQ(PeakHoldText(32768), "0.0 dB");
+    EXPECT_EQ(PeakHoldText(0), "-inf dB");
+    EXPECT_EQ(PeakHoldText(1), "-90.3 dB");
+    EXPECT_EQ(PeakHoldText(3277), "-20.0 dB");
+}
+
+// The mark stands at the highest single reading for 2 s, then falls to the
+// highest of the readings that came after it; the meter is not settled
+// while a fall is still to come. Every picture shown through the changed
+// squares is the one a full drawing gives.
+TEST_F(ReadingAids, TheHoldFallsAfterTwoSecondsToTheHighestSince) {
+    ASSERT_NE(StartMeter(METER), 0);
+    ASSERT_TRUE(SetMeterAids(METER, MeterAids{false, true, false}));
+    const int64_t slot = MeterSlot(METER);
+    const MeterRecord& meter = Meter();
+    auto markAt = [&](float value) {
+        ScalePoint p = ScalePointForValue(slot, value, static_cast<double>(meter.needleRadius));
+        return CountNear(p.x, p.y, 2, AMBER) > 0;
+    };
+    auto checkWhole = [&](int step) {
+        const std::vector<uint32_t> drawn = Colours(*MemoryCanvasPicture(METER));
+        ASSERT_TRUE(Colours(*MemoryCanvasScreen(METER)) == drawn) << "step " << step;
+        RedrawMeter(METER);
+        ASSERT_TRUE(Colours(*MemoryCanvasPicture(METER)) == drawn) << "step " << step;
+    };
+    const Clock::time_point t0 = Clock::now();
+    auto at = [&](int ms) { return t0 + std::chrono::milliseconds(ms); };
+    SetMeterReading(METER, 90, 29200, at(0));
+    for (int ms = 10; ms < 2000; ms += 10) {
+        SetMeterReading(METER, ms == 500 ? 40.0f : 20.0f, ms == 500 ? 12977 : 6489, at(ms));
+        if (ms % 490 == 0) checkWhole(ms);
+    }
+    EXPECT_TRUE(markAt(90));
+    EXPECT_FALSE(MeterSettledAt(METER, 20));
+    SetMeterReading(METER, 20, 6489, at(2000));
+    EXPECT_FALSE(markAt(90));
+    EXPECT_TRUE(markAt(40));
+    EXPECT_EQ(meter.hold.peak, 12977);
+    checkWhole(2000);
+    for (int ms = 2010; ms <= 4000; ms += 10) SetMeterReading(METER, 20, 6489, at(ms));
+    EXPECT_TRUE(markAt(20));
+    EXPECT_TRUE(MeterSettledAt(METER, 20));
+    // A new peak that reads the same changes nothing to wait for.
+    SetMeterReading(METER, 20, 6490, at(4010));
+    EXPECT_TRUE(MeterSettledAt(METER, 20));
+    checkWhole(4000);
+}
+
+// A full-scale reading keeps the red disc on well past its 15 updates, and
+// the meter settles with it on; clearing it leaves the plain picture.
+TEST_F(ReadingAids, AHeldOverloadLightStaysUntilCleared) {
+    ASSERT_NE(StartMeter(METER), 0);
+    ASSERT_TRUE(SetMeterAids(METER, MeterAids{false, false, true}));
+    RefMeter model(497, 3);
+    for (float reading : {101.0f, 50.0f}) {
+        SetMeterValue(METER, reading);
+        model.Update(reading);
+    }
+    for (int i = 0; i < 30; ++i) {
+        SetMeterValue(METER, 0);
+        model.Update(0);
+    }
+    const PixelView& picture = *MemoryCanvasPicture(METER);
+    const ScalePoint tip = NeedleTip(MeterSlot(METER), 0);
+    EXPECT_GT(CountNear(tip.x, tip.y, 21, RED), 1000);
+    EXPECT_TRUE(MeterSettledAt(METER, 0));
+    ClearMeterOverload(METER);
+    std::string difference;
+    EXPECT_TRUE(SamePicture(picture, model.Picture(), &difference)) << difference;
+    SetMeterValue(METER, 0);
+    EXPECT_TRUE(SamePicture(*MemoryCanvasScreen(METER), model.Update(0), &difference))
+        << difference;
+}
+
+}  // namespace
