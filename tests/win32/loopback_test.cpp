@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/settings.h"
 #include "capture/block_exchange.h"
@@ -99,12 +100,8 @@ TEST_F(WineRecording, WhatIsPlayingIsUnavailableAndChoosingItLeavesWaveInRecordi
     EXPECT_EQ(CaptureRecoveryCount(), 0);
 }
 
-// The platform's lookup once an input has come: the default device.
-uint32_t LookUpTheInputThatCame(uint32_t, const WaveFormatRecord&, bool* standIn) {
-    *standIn = false;
-    return WAVE_MAPPER;
-}
-
+// Nothing opens at start; a choice the user makes meanwhile is kept, and the
+// next try opens the chosen input.
 TEST_F(WineRecording, NothingToRecordAtStartThenRecordingBeginsByItself) {
     // No lookup, so no stand-in: nothing opens.
     Open(static_cast<int32_t>(waveInGetNumDevs()) + 5);
@@ -115,7 +112,10 @@ TEST_F(WineRecording, NothingToRecordAtStartThenRecordingBeginsByItself) {
     EXPECT_EQ(Capture().DeviceHandle.Get(), nullptr);
     EXPECT_EQ(Published(), 0u);
 
-    SetCaptureDeviceLookup(LookUpTheInputThatCame);
+    // The user chooses an input while nothing records: the next try opens it.
+    std::vector<CaptureInputRecord> inputs = ListCaptureInputs(2000);
+    ASSERT_FALSE(inputs.empty());
+    ASSERT_TRUE(ChooseCaptureTarget(nullptr, CaptureTarget::NAMED_INPUT, inputs[0].id));
     ULONGLONG came = GetTickCount64();
     int64_t tries = CaptureRecoveryCount();
     EXPECT_TRUE(DispatchUntil(10000, [] { return Published() >= 3; }))
@@ -124,6 +124,7 @@ TEST_F(WineRecording, NothingToRecordAtStartThenRecordingBeginsByItself) {
     std::printf("[ no input ] %lld tries before the input came; its third block %llu ms after\n",
                 static_cast<long long>(tries),
                 static_cast<unsigned long long>(GetTickCount64() - came));
+    ChooseCaptureTarget(nullptr, CaptureTarget::DEFAULT_INPUT, "");
 }
 
 }  // namespace
