@@ -6,7 +6,9 @@
 #
 #   tools/screenshot_linux.sh [--dpi N] [BUILD_DIR [OUTPUT]]
 #       BUILD_DIR defaults to build, OUTPUT to docs/screenshot-linux.png;
-#       --dpi N sets the display's Xft.dpi (96 when not given)
+#       --dpi N sets the display's Xft.dpi (96 when not given);
+#       VELLUMTONE_SETTINGS=FILE starts the program with FILE as its
+#       settings file (the reading aids turned on, say)
 set -eu
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=tools/screenshot_common.sh
@@ -18,6 +20,10 @@ output=${2:-$root/docs/screenshot-linux.png}
 case "$output" in /*) ;; *) output="$PWD/$output" ;; esac
 
 if [ "${VELLUMTONE_SCREENSHOT_INSIDE:-}" = 1 ]; then
+    if [ -n "${VELLUMTONE_SETTINGS:-}" ]; then
+        mkdir -p "$XDG_CONFIG_HOME/vellumtone"
+        cp "$VELLUMTONE_SETTINGS" "$XDG_CONFIG_HOME/vellumtone/vellumtone.ini"
+    fi
     photograph "$output" 100 3 "$build/vellumtone"
     "$build/x11_close" "$title" && wait "$app"
     echo "wrote $output"
