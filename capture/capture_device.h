@@ -15,9 +15,9 @@
 
 #include "capture/wave_format.h"
 
-constexpr uint32_t WAVE_MAPPER = 0xFFFFFFFFu;
+constexpr uint32_t DEFAULT_CAPTURE_DEVICE = 0xFFFFFFFFu;  // WAVE_MAPPER
 
-// Opens device `deviceId` (WAVE_MAPPER = the default capture device) in the
+// Opens device `deviceId` (DEFAULT_CAPTURE_DEVICE: the default one) in the
 // given format, without conversion, announcing blocks to `callbackWindow` (a
 // native window handle). The device handle, or nullptr on failure. A sound
 // service that is not running yet is no failure where the platform's device

@@ -6,7 +6,7 @@
 // its wave-in number, which changes as devices come and go.
 //
 // The choice of one of them is capture_target_winmm.cpp's.
-#include "ui/windows_api_win32.h"
+#include "system/windows_api_win32.h"
 // The GUIDs and property keys of the MMDevice API are defined in this file.
 #include <initguid.h>
 // After initguid.h, which makes their DEFINE_GUIDs definitions.

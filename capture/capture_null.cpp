@@ -59,7 +59,7 @@ void* OpenCaptureDevice(uint32_t deviceId, const WaveFormatRecord& format, void*
 bool PrepareCaptureBlock(void* handle, WaveHeader* header) {
     {
         std::lock_guard<std::mutex> hold(lock);
-        if (header) header->dwFlags |= WHDR_PREPARED;
+        if (header) header->dwFlags |= BLOCK_PREPARED;
     }
     return AddCaptureBlock(handle, header);
 }
@@ -68,7 +68,7 @@ bool AddCaptureBlock(void* handle, WaveHeader* header) {
     {
         std::lock_guard<std::mutex> hold(lock);
         if (!IsOpen(handle) || !header) return false;
-        header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+        header->dwFlags = (header->dwFlags & ~BLOCK_DONE) | BLOCK_QUEUED;
         device.queue.push_back(header);
         device.adds[header] += 1;
     }
@@ -85,7 +85,7 @@ bool StartCaptureDevice(void* handle) {
 
 bool CaptureBlockDone(void*, const WaveHeader* header) {
     std::lock_guard<std::mutex> hold(lock);
-    return (header->dwFlags & WHDR_DONE) != 0;
+    return (header->dwFlags & BLOCK_DONE) != 0;
 }
 
 void StopCaptureDevice(void* handle, WaveHeader*, size_t) {
@@ -108,8 +108,8 @@ void* RecoverCaptureDevice(void* handle, WaveHeader*, size_t, uint32_t deviceId,
     if (wasOpen) {
         for (WaveHeader* header : device.queue) {
             header->dwBytesRecorded = 0;
-            header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-            Post(MM_WIM_DATA, handle, header);
+            header->dwFlags = (header->dwFlags & ~BLOCK_QUEUED) | BLOCK_DONE;
+            Post(MESSAGE_CAPTURE_DATA, handle, header);
         }
         device.queue.clear();
         device.started = false;
@@ -122,7 +122,7 @@ void* RecoverCaptureDevice(void* handle, WaveHeader*, size_t, uint32_t deviceId,
         device.callbackWindow = callbackWindow;
     }
     if (wasOpen) {
-        Post(MM_WIM_CLOSE, handle, nullptr);
+        Post(MESSAGE_CAPTURE_CLOSE, handle, nullptr);
         *closeNoticePosted = true;
     }
     device.handle = fresh;
@@ -148,8 +148,8 @@ bool NullFinishNextBlock(const uint8_t* data, uint32_t bytes) {
     uint32_t length = bytes < header->dwBufferLength ? bytes : header->dwBufferLength;
     if (header->lpData && data) std::memcpy(header->lpData, data, length);
     header->dwBytesRecorded = length;
-    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-    Post(MM_WIM_DATA, device.handle, header);
+    header->dwFlags = (header->dwFlags & ~BLOCK_QUEUED) | BLOCK_DONE;
+    Post(MESSAGE_CAPTURE_DATA, device.handle, header);
     return true;
 }
 

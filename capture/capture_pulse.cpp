@@ -71,7 +71,7 @@ struct PulseCapture {
     pa_io_event* wakeEvent = nullptr;
     int wakeDescriptor = -1;  // readable once StopCaptureDevice was called
     pa_sample_spec sampleSpec = {};
-    uint32_t deviceId = WAVE_MAPPER;
+    uint32_t deviceId = DEFAULT_CAPTURE_DEVICE;
     uint32_t fragmentBytes = 0;            // how much sound the server hands over at a time
     std::string defaultSource;             // the server's default source when last asked
     pa_time_event* followTimer = nullptr;  // looks where the stream is after a change
@@ -206,7 +206,7 @@ bool TargetSource(PulseCapture& device, Clock::time_point deadline, std::string*
     source->clear();
     switch (device.target) {
         case CaptureTarget::DEFAULT_INPUT:
-            if (device.deviceId == WAVE_MAPPER) return true;
+            if (device.deviceId == DEFAULT_CAPTURE_DEVICE) return true;
             if (!FindSourceName(device, deadline, source)) return false;
             device.openedSource = *source;
             return true;
@@ -266,7 +266,7 @@ bool SampleFormatFor(uint16_t bits, pa_sample_format_t* format) {
 // most): the analysis reads it only on a tick anyway.
 void Announce(PulseCapture& device, const std::vector<WaveHeader*>& finished) {
     for (WaveHeader* header : finished) {
-        PostWindowMessageByNextTick(device.callbackWindow, MM_WIM_DATA,
+        PostWindowMessageByNextTick(device.callbackWindow, MESSAGE_CAPTURE_DATA,
                                     static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&device)),
                                     static_cast<int64_t>(reinterpret_cast<intptr_t>(header)));
     }
@@ -277,7 +277,7 @@ void FinishHead(PulseCapture& device, std::vector<WaveHeader*>& finished) {
     WaveHeader* header = device.queue.front();
     device.queue.pop_front();
     header->dwBytesRecorded = device.filled;
-    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    header->dwFlags = (header->dwFlags & ~BLOCK_QUEUED) | BLOCK_DONE;
     device.filled = 0;
     finished.push_back(header);
 }
@@ -432,7 +432,7 @@ void OnTargetServerInfo(pa_context* context, const pa_server_info* info, void* d
     pa_operation* operation = nullptr;
     switch (device.target) {
         case CaptureTarget::DEFAULT_INPUT:
-            if (device.deviceId != WAVE_MAPPER) {
+            if (device.deviceId != DEFAULT_CAPTURE_DEVICE) {
                 MoveStream(device, device.openedSource);
             } else if (info->default_source_name != nullptr) {
                 MoveStream(device, info->default_source_name);
@@ -491,7 +491,7 @@ void OnServerEvent(pa_context*, pa_subscription_event_type_t event, uint32_t, vo
     auto facility = event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
     auto type = event & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
     if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
-        if (device.deviceId == WAVE_MAPPER) FollowDefaultSource(device);
+        if (device.deviceId == DEFAULT_CAPTURE_DEVICE) FollowDefaultSource(device);
         device.checksLeft = FOLLOW_CHECKS;
         FollowTargetSoon(device);
     } else if (facility == PA_SUBSCRIPTION_EVENT_SOURCE && type != PA_SUBSCRIPTION_EVENT_CHANGE) {
@@ -611,7 +611,7 @@ bool Connect(PulseCapture& device, Clock::time_point deadline, bool recording) {
     }
     // Note the default the stream was put on; later changes move it.
     device.defaultSource.clear();
-    if (device.deviceId == WAVE_MAPPER) FollowDefaultSource(device);
+    if (device.deviceId == DEFAULT_CAPTURE_DEVICE) FollowDefaultSource(device);
     return true;
 }
 
@@ -673,7 +673,7 @@ void ServiceThread(PulseCapture* device) {
 
 void* OpenCaptureDevice(uint32_t deviceId, const WaveFormatRecord& format, void* callbackWindow) {
     pa_sample_spec sampleSpec;
-    if (format.wFormatTag != WAVE_FORMAT_PCM ||
+    if (format.wFormatTag != PCM_FORMAT_TAG ||
         !SampleFormatFor(format.wBitsPerSample, &sampleSpec.format)) {
         return nullptr;
     }
@@ -723,7 +723,7 @@ bool PrepareCaptureBlock(void* handle, WaveHeader* header) {
     }
     {
         std::lock_guard<std::mutex> hold(device->lock);
-        header->dwFlags |= WHDR_PREPARED;
+        header->dwFlags |= BLOCK_PREPARED;
     }
     return AddCaptureBlock(handle, header);
 }
@@ -734,11 +734,11 @@ bool AddCaptureBlock(void* handle, WaveHeader* header) {
     std::lock_guard<std::mutex> hold(device->lock);
     // As waveInAddBuffer: an unprepared header, or one still queued, is
     // refused; after a stop the device takes no block.
-    if ((header->dwFlags & WHDR_PREPARED) == 0 || (header->dwFlags & WHDR_INQUEUE) != 0 ||
+    if ((header->dwFlags & BLOCK_PREPARED) == 0 || (header->dwFlags & BLOCK_QUEUED) != 0 ||
         device->stopping || header->lpData == nullptr || header->dwBufferLength == 0) {
         return false;
     }
-    header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+    header->dwFlags = (header->dwFlags & ~BLOCK_DONE) | BLOCK_QUEUED;
     header->dwBytesRecorded = 0;
     device->queue.push_back(header);
     return true;
@@ -786,7 +786,7 @@ bool CaptureBlockDone(void* handle, const WaveHeader* header) {
     auto* device = static_cast<PulseCapture*>(handle);
     if (device == nullptr) return false;
     std::lock_guard<std::mutex> hold(device->lock);
-    return (header->dwFlags & WHDR_DONE) != 0;
+    return (header->dwFlags & BLOCK_DONE) != 0;
 }
 
 void StopCaptureDevice(void* handle, WaveHeader*, size_t) {

@@ -19,7 +19,7 @@ CaptureState& Capture() {
 
 void PresetCaptureState() {
     CaptureState& capture = Capture();
-    capture.WaveFormat.wFormatTag = WAVE_FORMAT_PCM;
+    capture.WaveFormat.wFormatTag = PCM_FORMAT_TAG;
     capture.WaveFormat.cbSize = 0;
     capture.BufferNum = INITIAL_BUFFER_NUM;
     capture.HeaderRing.assign(INITIAL_BUFFER_NUM, WaveHeader{});

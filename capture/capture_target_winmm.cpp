@@ -11,10 +11,11 @@
 #include <mutex>
 #include <string>
 
+#include "capture/capture_device.h"
 #include "capture/capture_inputs.h"
 #include "capture/capture_watchdog.h"
 #include "capture/loopback_wasapi.h"
-#include "ui/windows_api_win32.h"
+#include "system/windows_api_win32.h"
 
 // Defined by mmddk.h, which the program does not otherwise need.
 #ifndef DRV_QUERYFUNCTIONINSTANCEID
@@ -90,11 +91,11 @@ uint32_t LookUpChosenDevice(uint32_t armedDeviceId, const WaveFormatRecord& form
     *standIn = false;
     if (!choice.made) return armedDeviceId;
     if (choice.target == CaptureTarget::PLAYING) return PLAYING_DEVICE_ID;
-    if (choice.target != CaptureTarget::NAMED_INPUT) return WAVE_MAPPER;
+    if (choice.target != CaptureTarget::NAMED_INPUT) return DEFAULT_CAPTURE_DEVICE;
     int64_t found = FindWaveInDevice(choice.id, choice.scratch);
     if (found < 0 || !TakesFormat(static_cast<UINT>(found), format)) {
         *standIn = true;
-        return WAVE_MAPPER;
+        return DEFAULT_CAPTURE_DEVICE;
     }
     return static_cast<uint32_t>(found);
 }

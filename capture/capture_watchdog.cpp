@@ -96,8 +96,8 @@ bool AbandonHeaderRing() {
 // device that stays listed but refused does not cut the stand-in's recording
 // short every second.
 void* OpenStandIn(uint32_t failedDeviceId, const WaveFormatRecord& format, void* callbackWindow) {
-    if (failedDeviceId == WAVE_MAPPER || deviceLookup.load() == nullptr) return nullptr;
-    void* device = OpenCaptureDevice(WAVE_MAPPER, format, callbackWindow);
+    if (failedDeviceId == DEFAULT_CAPTURE_DEVICE || deviceLookup.load() == nullptr) return nullptr;
+    void* device = OpenCaptureDevice(DEFAULT_CAPTURE_DEVICE, format, callbackWindow);
     standingIn.store(device != nullptr);
     int32_t interval = std::min(lookupIntervalMs.load() * 2, MAX_LOOKUP_INTERVAL_MS);
     lookupIntervalMs.store(interval);

@@ -9,7 +9,8 @@
 
 #include "capture/capture_device.h"
 #include "capture/loopback_wasapi.h"
-#include "ui/windows_api_win32.h"
+#include "system/windows_api_win32.h"
+#include "ui/messages.h"
 
 // The program's header record is handed to the driver as it is.
 static_assert(sizeof(WaveHeader) == sizeof(WAVEHDR));
@@ -21,8 +22,12 @@ static_assert(offsetof(WaveHeader, dwFlags) == offsetof(WAVEHDR, dwFlags));
 static_assert(offsetof(WaveHeader, dwLoops) == offsetof(WAVEHDR, dwLoops));
 static_assert(offsetof(WaveHeader, lpNext) == offsetof(WAVEHDR, lpNext));
 static_assert(offsetof(WaveHeader, reserved) == offsetof(WAVEHDR, reserved));
-static_assert(WHDR_DONE == 0x1 && WHDR_PREPARED == 0x2 && WHDR_INQUEUE == 0x10);
-static_assert(WAVE_MAPPER == 0xFFFFFFFFu);
+static_assert(BLOCK_DONE == WHDR_DONE && BLOCK_PREPARED == WHDR_PREPARED &&
+              BLOCK_QUEUED == WHDR_INQUEUE);
+static_assert(PCM_FORMAT_TAG == WAVE_FORMAT_PCM && DEFAULT_CAPTURE_DEVICE == WAVE_MAPPER);
+static_assert(MESSAGE_CAPTURE_OPEN == MM_WIM_OPEN && MESSAGE_CAPTURE_CLOSE == MM_WIM_CLOSE &&
+              MESSAGE_CAPTURE_DATA == MM_WIM_DATA);
+static_assert(DEFAULT_CAPTURE_DEVICE == 0xFFFFFFFFu);
 
 namespace {
 
@@ -76,7 +81,7 @@ bool CaptureBlockDone(void*, const WaveHeader* header) {
     // The driver sets WHDR_DONE from its own thread when it has filled the
     // block, before it posts MM_WIM_DATA; an aligned 32-bit load sees it
     // whole.
-    return (__atomic_load_n(&header->dwFlags, __ATOMIC_ACQUIRE) & WHDR_DONE) != 0;
+    return (__atomic_load_n(&header->dwFlags, __ATOMIC_ACQUIRE) & BLOCK_DONE) != 0;
 }
 
 // waveInReset marks every queued block done and gives it back; unpreparing

@@ -83,13 +83,13 @@ void PrepareHandoff(size_t ringSize) {
 
 int64_t WaveMessageHook(void*, uint32_t message, uint64_t wParam, int64_t lParam) {
     void* device = reinterpret_cast<void*>(static_cast<uintptr_t>(wParam));
-    if (message == MM_WIM_CLOSE && device) {
+    if (message == MESSAGE_CAPTURE_CLOSE && device) {
         // No post: the notice is taken along with the next block, or when the
         // capture thread's wait runs out.
         Enqueue(device, nullptr);
         return HOOK_PASS_THROUGH;
     }
-    if (message != MM_WIM_DATA) return HOOK_PASS_THROUGH;
+    if (message != MESSAGE_CAPTURE_DATA) return HOOK_PASS_THROUGH;
     auto* header = reinterpret_cast<WaveHeader*>(static_cast<intptr_t>(lParam));
     if (!header) return HOOK_PASS_THROUGH;
     if (!Enqueue(device, header)) {

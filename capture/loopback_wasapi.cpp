@@ -30,7 +30,8 @@
 
 #include "capture/capture_state.h"
 #include "capture/loopback_blocks.h"
-#include "ui/windows_api_win32.h"
+#include "system/windows_api_win32.h"
+#include "ui/messages.h"
 // After windows.h, whose types they use.
 #include <audioclient.h>
 #include <mmdeviceapi.h>
@@ -148,7 +149,7 @@ bool StreamFormatOf(const WAVEFORMATEX* mix, LoopbackStreamRecord* stream, uint3
     }
     if (tag == WAVE_FORMAT_IEEE_FLOAT && mix->wBitsPerSample == 32) {
         stream->sampleFormat = LoopbackSampleFormat::FLOAT32;
-    } else if (tag == WAVE_FORMAT_PCM && mix->wBitsPerSample == 16) {
+    } else if (tag == PCM_FORMAT_TAG && mix->wBitsPerSample == 16) {
         stream->sampleFormat = LoopbackSampleFormat::PCM16;
     } else {
         return false;
@@ -273,8 +274,8 @@ void Deliver(void* context, const uint8_t* bytes, uint32_t length) {
     uint32_t kept = std::min(length, header->dwBufferLength);
     std::memcpy(header->lpData, bytes, kept);
     header->dwBytesRecorded = kept;
-    StoreFlags(header, (LoadFlags(header) & ~WHDR_INQUEUE) | WHDR_DONE);
-    PostMessageW(device->window, MM_WIM_DATA, reinterpret_cast<WPARAM>(device),
+    StoreFlags(header, (LoadFlags(header) & ~BLOCK_QUEUED) | BLOCK_DONE);
+    PostMessageW(device->window, MESSAGE_CAPTURE_DATA, reinterpret_cast<WPARAM>(device),
                  reinterpret_cast<LPARAM>(header));
 }
 
@@ -389,7 +390,7 @@ std::string DescribeLoopbackProbe() {
 }
 
 void* OpenLoopbackDevice(const WaveFormatRecord& format, void* callbackWindow) {
-    if (format.wFormatTag != WAVE_FORMAT_PCM || format.wBitsPerSample != 16 ||
+    if (format.wFormatTag != PCM_FORMAT_TAG || format.wBitsPerSample != 16 ||
         format.nChannels < 1 || format.nChannels > 2 || format.nSamplesPerSec == 0) {
         return nullptr;
     }
@@ -449,10 +450,10 @@ bool QueueLoopbackBlock(void* handle, WaveHeader* header, bool prepare) {
     std::lock_guard<std::mutex> hold(device->lock);
     if (device->closed) return false;
     uint32_t flags = LoadFlags(header);
-    if (prepare) flags |= WHDR_PREPARED;
-    if ((flags & WHDR_PREPARED) == 0 || (flags & WHDR_INQUEUE) != 0) return false;
+    if (prepare) flags |= BLOCK_PREPARED;
+    if ((flags & BLOCK_PREPARED) == 0 || (flags & BLOCK_QUEUED) != 0) return false;
     header->dwBytesRecorded = 0;
-    StoreFlags(header, (flags & ~WHDR_DONE) | WHDR_INQUEUE);
+    StoreFlags(header, (flags & ~BLOCK_DONE) | BLOCK_QUEUED);
     device->queue.push_back(header);
     return true;
 }
@@ -486,10 +487,10 @@ bool CloseLoopbackDevice(void* handle) {
     // As waveInReset: every queued block comes back done, announced; the
     // close notice follows them.
     for (WaveHeader* header : queued) {
-        StoreFlags(header, (LoadFlags(header) & ~WHDR_INQUEUE) | WHDR_DONE);
-        PostMessageW(device->window, MM_WIM_DATA, reinterpret_cast<WPARAM>(device),
+        StoreFlags(header, (LoadFlags(header) & ~BLOCK_QUEUED) | BLOCK_DONE);
+        PostMessageW(device->window, MESSAGE_CAPTURE_DATA, reinterpret_cast<WPARAM>(device),
                      reinterpret_cast<LPARAM>(header));
     }
-    PostMessageW(device->window, MM_WIM_CLOSE, reinterpret_cast<WPARAM>(device), 0);
+    PostMessageW(device->window, MESSAGE_CAPTURE_CLOSE, reinterpret_cast<WPARAM>(device), 0);
     return true;
 }

@@ -19,11 +19,11 @@
 
 #include "draw/canvas.h"
 #include "draw/frame_pacing.h"
+#include "system/windows_api_win32.h"
 #include "ui/controls_win32.h"
 #include "ui/event_queue.h"
 #include "ui/layer_win32.h"
 #include "ui/message_loop_win32.h"
-#include "ui/windows_api_win32.h"
 #include "ui/windows_win32.h"
 
 namespace {

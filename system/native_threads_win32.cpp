@@ -7,7 +7,7 @@
 #include <new>
 
 #include "system/native_threads.h"
-#include "ui/windows_api_win32.h"
+#include "system/windows_api_win32.h"
 
 namespace {
 

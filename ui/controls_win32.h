@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
+#include "system/windows_api_win32.h"
 #include "ui/messages.h"
-#include "ui/windows_api_win32.h"
 
 struct ControlRecord;
 

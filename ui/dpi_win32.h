@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "ui/windows_api_win32.h"
+#include "system/windows_api_win32.h"
 #include "ui/windows_win32.h"
 
 constexpr UINT DPI_CHANGED_MESSAGE = 0x02E0;          // WM_DPICHANGED

@@ -9,11 +9,11 @@
 
 #include <cmath>
 
+#include "system/windows_api_win32.h"
 #include "ui/display_scale.h"
 #include "ui/message_loop_win32.h"
 #include "ui/platform_ui.h"
 #include "ui/scaling.h"
-#include "ui/windows_api_win32.h"
 
 namespace {
 

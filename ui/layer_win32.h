@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "ui/windows_api_win32.h"
+#include "system/windows_api_win32.h"
 
 HINSTANCE Win32Instance();
 HICON Win32ProgramIcon();

@@ -7,11 +7,11 @@
 #include <atomic>
 #include <cwchar>
 
+#include "system/windows_api_win32.h"
 #include "ui/event_queue.h"
 #include "ui/layer_win32.h"
 #include "ui/modal_loop_win32.h"
 #include "ui/platform_ui.h"
-#include "ui/windows_api_win32.h"
 #include "ui/windows_win32.h"
 
 namespace {

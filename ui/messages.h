@@ -13,10 +13,10 @@ constexpr uint32_t MESSAGE_TIMER = 0x0113;          // WM_TIMER (275)
 constexpr uint32_t MESSAGE_LBUTTONUP = 0x0202;      // WM_LBUTTONUP
 constexpr uint32_t MESSAGE_LBUTTONDBLCLK = 0x0203;  // WM_LBUTTONDBLCLK
 constexpr uint32_t MESSAGE_RBUTTONUP = 0x0205;      // WM_RBUTTONUP
-constexpr uint32_t MM_WIM_OPEN = 0x3BE;
-constexpr uint32_t MM_WIM_CLOSE = 0x3BF;
-constexpr uint32_t MM_WIM_DATA = 0x3C0;  // a capture block is finished (960)
-constexpr uint32_t BN_CLICKED = 0;
+constexpr uint32_t MESSAGE_CAPTURE_OPEN = 0x3BE;    // MM_WIM_OPEN
+constexpr uint32_t MESSAGE_CAPTURE_CLOSE = 0x3BF;   // MM_WIM_CLOSE: a device let its blocks go
+constexpr uint32_t MESSAGE_CAPTURE_DATA = 0x3C0;    // MM_WIM_DATA: a capture block is finished
+constexpr uint32_t BUTTON_CLICKED = 0;              // BN_CLICKED, in WM_COMMAND's high word
 
 // A message hook's result that lets the layer go on with its own processing.
 constexpr int64_t HOOK_PASS_THROUGH = -522133279;  // low 32 bits 0xE0E0E0E1

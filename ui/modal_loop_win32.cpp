@@ -6,10 +6,10 @@
 // underneath itself.
 #include "ui/modal_loop_win32.h"
 
+#include "system/windows_api_win32.h"
 #include "ui/event_queue.h"
 #include "ui/message_loop_win32.h"
 #include "ui/platform_ui.h"
-#include "ui/windows_api_win32.h"
 
 namespace {
 

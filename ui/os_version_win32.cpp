@@ -1,8 +1,8 @@
 // The operating system version as one number. GetVersionExW lies to programs
 // without a compatibility manifest entry for newer systems, so on the NT line
 // the version comes from ntdll's RtlGetVersion, which does not.
+#include "system/windows_api_win32.h"
 #include "ui/platform_ui.h"
-#include "ui/windows_api_win32.h"
 
 namespace {
 

@@ -124,8 +124,8 @@ void Click(ControlRecord& control) {
     ButtonState* state = StateOf(control);
     if ((control.style & BS_TYPE_MASK) == BS_AUTOCHECKBOX) state->checked = !state->checked;
     Paint(control);
-    uint64_t wParam =
-        (static_cast<uint64_t>(BN_CLICKED) << 16) | static_cast<uint64_t>(control.number & 0xFFFF);
+    uint64_t wParam = (static_cast<uint64_t>(BUTTON_CLICKED) << 16) |
+                      static_cast<uint64_t>(control.number & 0xFFFF);
     SendWindowMessage(control.holder, MESSAGE_COMMAND, wParam,
                       static_cast<int64_t>(control.handle));
 }

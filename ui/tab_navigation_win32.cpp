@@ -8,7 +8,7 @@
 #include <cwchar>
 #include <vector>
 
-#include "ui/windows_api_win32.h"
+#include "system/windows_api_win32.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "ui/windows_api_win32.h"
+#include "system/windows_api_win32.h"
 
 // An empty string for null or empty input; invalid sequences become U+FFFD.
 inline std::wstring WidenText(const char* text) {

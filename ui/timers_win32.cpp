@@ -11,9 +11,9 @@
 #include <mutex>
 #include <utility>
 
+#include "system/windows_api_win32.h"
 #include "ui/message_loop_win32.h"
 #include "ui/platform_ui.h"
-#include "ui/windows_api_win32.h"
 #include "ui/windows_win32.h"
 
 namespace {

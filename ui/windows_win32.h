@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
+#include "system/windows_api_win32.h"
 #include "ui/messages.h"
 #include "ui/platform_ui.h"
-#include "ui/windows_api_win32.h"
 
 constexpr WORD TAB_NEXT_COMMAND = 64001;
 constexpr WORD TAB_PREVIOUS_COMMAND = 64002;

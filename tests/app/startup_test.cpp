@@ -110,8 +110,8 @@ TEST(Program, StartsUpRecordsAnalysesAndAnswersTheButtonAndTheCloseRequest) {
 
     // Timer 1 does nothing; each click opens the page once.
     PostWhenIdle(MESSAGE_TIMER, 1, 0);
-    PostWhenIdle(MESSAGE_COMMAND, BN_CLICKED, DONATION_BUTTON);
-    PostWhenIdle(MESSAGE_COMMAND, BN_CLICKED, DONATION_BUTTON);
+    PostWhenIdle(MESSAGE_COMMAND, BUTTON_CLICKED, DONATION_BUTTON);
+    PostWhenIdle(MESSAGE_COMMAND, BUTTON_CLICKED, DONATION_BUTTON);
     PostWhenIdle(MESSAGE_CLOSE, 0, 0);
     loop.join();
     ASSERT_EQ(NullOpenedAddresses().size(), 2u);

@@ -66,7 +66,7 @@ TEST(WindowMenu, ListsChoosesAndRemembers) {
     ResetNullCapture(true);
     SetNullCaptureInputs({{"mic_a", "Microphone A", false}, {"out.monitor", "Speakers", true}},
                          false);
-    Capture().DeviceHandle = OpenCaptureDevice(WAVE_MAPPER, WaveFormatRecord{}, nullptr);
+    Capture().DeviceHandle = OpenCaptureDevice(DEFAULT_CAPTURE_DEVICE, WaveFormatRecord{}, nullptr);
     ASSERT_NE(Capture().DeviceHandle.Get(), nullptr);
     LoadSettingsText("[Vellumtone]\nInput=usb_mic\n");
 

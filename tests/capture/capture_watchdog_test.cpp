@@ -54,7 +54,7 @@ protected:
         Capture().WaveFormat.nSamplesPerSec = 44100;
         Capture().WaveFormat.wBitsPerSample = 16;
         OpenCapture(WINDOW, 1962);
-        ArmCaptureWatchdog(WAVE_MAPPER, NullCaptureFormat(), WINDOW, STALL_MS);
+        ArmCaptureWatchdog(DEFAULT_CAPTURE_DEVICE, NullCaptureFormat(), WINDOW, STALL_MS);
         CaptureSemaphore = SemaphoreCreate(0);
         SetMessageHook(WaveMessageHook);
     }
@@ -93,7 +93,7 @@ TEST_F(CaptureWatchdogTest, AStalledDeviceIsReopenedOnceAndItsLeftoverBlocksAreD
     EXPECT_NE(fresh, nullptr);
     EXPECT_NE(fresh, old);
     EXPECT_EQ(Capture().DeviceHandle.Get(), fresh);
-    EXPECT_EQ(NullCaptureDeviceId(), WAVE_MAPPER);
+    EXPECT_EQ(NullCaptureDeviceId(), DEFAULT_CAPTURE_DEVICE);
     EXPECT_EQ(NullCaptureFormat().nChannels, 2);
     EXPECT_TRUE(NullCaptureStarted());
     EXPECT_EQ(NullCaptureQueuedCount(), 16);
@@ -151,7 +151,7 @@ TEST_F(CaptureWatchdogTest, WhileNoDeviceOpensTheTriesBackOffThenRecordingResume
 std::atomic<bool> chosenListed{false};
 uint32_t LookUpDeviceSeven(uint32_t, const WaveFormatRecord&, bool* standIn) {
     *standIn = !chosenListed.load();
-    return *standIn ? WAVE_MAPPER : 7u;
+    return *standIn ? DEFAULT_CAPTURE_DEVICE : 7u;
 }
 
 TEST_F(CaptureWatchdogTest, TheDefaultStandsInForAMissingChosenDeviceUntilItIsBack) {
@@ -161,7 +161,7 @@ TEST_F(CaptureWatchdogTest, TheDefaultStandsInForAMissingChosenDeviceUntilItIsBa
     RequestCaptureReopen();
     ASSERT_TRUE(Eventually([] { return CaptureRecoveryCount() == 1; }));
     EXPECT_TRUE(CaptureStandingIn());
-    EXPECT_EQ(NullCaptureDeviceId(), WAVE_MAPPER);
+    EXPECT_EQ(NullCaptureDeviceId(), DEFAULT_CAPTURE_DEVICE);
 
     // The stand-in records on; the lookup, asked again while it does, finds
     // the chosen device back.

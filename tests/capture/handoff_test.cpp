@@ -55,8 +55,8 @@ protected:
 
 TEST_F(HandoffTest, TheHookPassesEveryMessageThroughAndPostsOncePerFinishedBlock) {
     EXPECT_EQ(WaveMessageHook(nullptr, MESSAGE_TIMER, 2, 0), HOOK_PASS_THROUGH);
-    EXPECT_EQ(WaveMessageHook(nullptr, MM_WIM_OPEN, 0, 0), HOOK_PASS_THROUGH);
-    EXPECT_EQ(WaveMessageHook(nullptr, MM_WIM_CLOSE, 0, 0), HOOK_PASS_THROUGH);
+    EXPECT_EQ(WaveMessageHook(nullptr, MESSAGE_CAPTURE_OPEN, 0, 0), HOOK_PASS_THROUGH);
+    EXPECT_EQ(WaveMessageHook(nullptr, MESSAGE_CAPTURE_CLOSE, 0, 0), HOOK_PASS_THROUGH);
     EXPECT_FALSE(NativeSemaphoreWaitFor(CaptureSemaphore->handle, 0));
 
     auto samples = Filled(8192, 1);
@@ -140,7 +140,7 @@ TEST_F(HandoffTest, CloseNoticesTakenOnTimeoutsFreeTheirSlotsSafely) {
         }
     });
     for (int round = 0; round < 40; ++round) {
-        for (int i = 0; i < 64; ++i) WaveMessageHook(nullptr, MM_WIM_CLOSE, 0x5150, 0);
+        for (int i = 0; i < 64; ++i) WaveMessageHook(nullptr, MESSAGE_CAPTURE_CLOSE, 0x5150, 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     done.store(true);

@@ -107,7 +107,7 @@ TEST_F(EventQueueTest, APlatformMessageComesFirstAndItsEventFromTheNextFetch) {
     EXPECT_EQ(EventTimerId(), 2);
     EXPECT_EQ(EventWParam(), 0u);  // a queued event carries no message parameters
 
-    NullPostMessage(1962, MM_WIM_DATA, 1, 2);
+    NullPostMessage(1962, MESSAGE_CAPTURE_DATA, 1, 2);
     EXPECT_EQ(WaitEvent(), 960);
     EXPECT_EQ(PollEvent(), 0);
 }

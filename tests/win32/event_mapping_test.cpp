@@ -34,7 +34,7 @@ int64_t SuppressTimers(void*, uint32_t message, uint64_t, int64_t) {
     return HOOK_PASS_THROUGH;
 }
 int64_t CountWaveData(void*, uint32_t message, uint64_t, int64_t) {
-    if (message == MM_WIM_DATA) ++seenByHook;
+    if (message == MESSAGE_CAPTURE_DATA) ++seenByHook;
     return HOOK_PASS_THROUGH;
 }
 int64_t AnswerSeven(void*, uint32_t message, uint64_t, int64_t) {
@@ -61,7 +61,7 @@ TEST_F(EventMapping, TimerOnUnknownWindowStartsNothing) {
 TEST_F(EventMapping, WaveDataMessageComesOutAloneAndReachesTheHook) {
     seenByHook = 0;
     SetMessageHook(CountWaveData);
-    PostMessageW(window_, MM_WIM_DATA, 0x1234, 0x5678);
+    PostMessageW(window_, MESSAGE_CAPTURE_DATA, 0x1234, 0x5678);
     int64_t code = 0;
     for (int i = 0; i < 50 && code != 960; ++i) code = FetchEvent(2000);
     ASSERT_EQ(code, 960);
@@ -116,7 +116,7 @@ TEST_F(EventMapping, PollReturnsZeroWhenNothingIsPending) {
 TEST_F(EventMapping, EventControlAfterRawMessageReportsTheLastQueuedEvent) {
     SendMessageW(window_, WM_TIMER, 5, 0);
     ASSERT_EQ(PollEvent(), EVENT_TIMER);
-    PostMessageW(window_, MM_WIM_DATA, 0, 0);
+    PostMessageW(window_, MESSAGE_CAPTURE_DATA, 0, 0);
     int64_t code = 0;
     for (int i = 0; i < 50 && code != 960; ++i) code = FetchEvent(2000);
     ASSERT_EQ(code, 960);

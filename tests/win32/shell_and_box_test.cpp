@@ -29,7 +29,7 @@ std::wstring StaticTexts(HWND box) {
 }
 
 void PressOk(HWND box) {
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BUTTON_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
 }
 

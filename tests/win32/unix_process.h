@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "ui/windows_api_win32.h"
+#include "system/windows_api_win32.h"
 
 using UnixSpawn = LONG(__cdecl*)(char* const* argv, int wait);
 

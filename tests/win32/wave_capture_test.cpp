@@ -27,7 +27,7 @@ constexpr uint32_t BLOCK_BYTES = 8192;  // 2048 stereo frames, about 46 ms
 
 WaveFormatRecord CdFormat() {
     WaveFormatRecord format;
-    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.wFormatTag = PCM_FORMAT_TAG;
     format.nChannels = 2;
     format.nSamplesPerSec = 44100;
     format.wBitsPerSample = 16;
@@ -88,7 +88,7 @@ std::vector<WaveHeader*> announced;  // headers in the order the hook saw them
 bool recording = true;
 
 int64_t NoteFinishedBlock(void*, uint32_t message, uint64_t, int64_t lParam) {
-    if (message == MM_WIM_DATA && recording) {
+    if (message == MESSAGE_CAPTURE_DATA && recording) {
         announced.push_back(reinterpret_cast<WaveHeader*>(static_cast<intptr_t>(lParam)));
     }
     return HOOK_PASS_THROUGH;
@@ -130,7 +130,7 @@ TEST_F(WaveInCapture, BlocksCarryExactlyTheSamplesPlayedIntoTheSink) {
     ASSERT_TRUE(WriteSignal(windowsPath, 44100 / 4, SIGNAL_FRAMES));
 
     Ring* ring = NewRing();
-    void* device = OpenCaptureDevice(WAVE_MAPPER, CdFormat(), window_);
+    void* device = OpenCaptureDevice(DEFAULT_CAPTURE_DEVICE, CdFormat(), window_);
     ASSERT_NE(device, nullptr) << "no capture device: is the sound server running?";
     for (WaveHeader& header : ring->headers) EXPECT_TRUE(PrepareCaptureBlock(device, &header));
     announced.clear();
@@ -142,7 +142,7 @@ TEST_F(WaveInCapture, BlocksCarryExactlyTheSamplesPlayedIntoTheSink) {
     auto takeAnnounced = [&] {
         for (WaveHeader* header : announced) {
             ASSERT_GE(ring->IndexOf(header), 0);
-            EXPECT_TRUE(header->dwFlags & WHDR_DONE);
+            EXPECT_TRUE(header->dwFlags & BLOCK_DONE);
             const int16_t* samples = reinterpret_cast<const int16_t*>(header->lpData);
             recorded.insert(recorded.end(), samples, samples + header->dwBytesRecorded / 2);
             AddCaptureBlock(device, header);
@@ -199,7 +199,7 @@ Ring* burstRing = nullptr;
 bool forwarding = true;
 
 int64_t HandOffAndNote(void* window, uint32_t message, uint64_t wParam, int64_t lParam) {
-    if (message != MM_WIM_DATA || !forwarding) return HOOK_PASS_THROUGH;
+    if (message != MESSAGE_CAPTURE_DATA || !forwarding) return HOOK_PASS_THROUGH;
     announcedIndexes.push_back(
         burstRing->IndexOf(reinterpret_cast<WaveHeader*>(static_cast<intptr_t>(lParam))));
     return WaveMessageHook(window, message, wParam, lParam);
@@ -214,7 +214,7 @@ TEST_F(WaveInCapture, BurstOfFinishedBlocksIsHandedOffOnceEachAndCaptureGoesOn) 
     ASSERT_NE(CaptureSemaphore, nullptr);
     ASSERT_NE(ThreadStart(CaptureThread, nullptr), 0);
 
-    void* device = OpenCaptureDevice(WAVE_MAPPER, CdFormat(), window_);
+    void* device = OpenCaptureDevice(DEFAULT_CAPTURE_DEVICE, CdFormat(), window_);
     ASSERT_NE(device, nullptr);
     for (WaveHeader& header : burstRing->headers) PrepareCaptureBlock(device, &header);
     announcedIndexes.clear();
@@ -230,7 +230,7 @@ TEST_F(WaveInCapture, BurstOfFinishedBlocksIsHandedOffOnceEachAndCaptureGoesOn) 
     Sleep(500);
     int backlog = 0;
     for (int64_t code; (code = PollEvent()) != 0;) {
-        if (code == MM_WIM_DATA) ++backlog;
+        if (code == MESSAGE_CAPTURE_DATA) ++backlog;
     }
     size_t afterBurst = announcedIndexes.size();
     ULONGLONG end = GetTickCount64() + 10000;

@@ -145,7 +145,7 @@ Clock::time_point firstNewBlock{};
 
 int64_t NoteAndHandOff(void* window, uint32_t message, uint64_t wParam, int64_t lParam) {
     void* device = reinterpret_cast<void*>(static_cast<uintptr_t>(wParam));
-    if (message == MM_WIM_DATA && device != nullptr && device == newDevice) {
+    if (message == MESSAGE_CAPTURE_DATA && device != nullptr && device == newDevice) {
         if (newAnnounced.empty()) firstNewBlock = Clock::now();
         newAnnounced.push_back(reinterpret_cast<WaveHeader*>(static_cast<intptr_t>(lParam)));
     }

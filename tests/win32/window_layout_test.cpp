@@ -114,7 +114,7 @@ TEST_F(MainWindowLayout, WindowAndControlOfTheSameNumberCoexist) {
     ASSERT_EQ(PollEvent(), EVENT_CONTROL);
     EXPECT_EQ(EventControl(), BUTTON);
     EXPECT_EQ(EventWindow(), MAIN);
-    EXPECT_EQ(EventData(), BN_CLICKED);
+    EXPECT_EQ(EventData(), BUTTON_CLICKED);
 }
 
 TEST_F(MainWindowLayout, ButtonTogglesAndEveryClickIsAControlEvent) {

@@ -210,10 +210,10 @@ TEST_F(CanvasX11, AHeldChangeIsShownWhileTheTimerRests) {
     // message posted well after the change was due.
     std::thread poster([window] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        PostWindowMessage(reinterpret_cast<void*>(static_cast<uintptr_t>(window)), MM_WIM_DATA, 0,
-                          0);
+        PostWindowMessage(reinterpret_cast<void*>(static_cast<uintptr_t>(window)),
+                          MESSAGE_CAPTURE_DATA, 0, 0);
     });
-    while (FetchPlatformMessage(-1) != MM_WIM_DATA) {
+    while (FetchPlatformMessage(-1) != MESSAGE_CAPTURE_DATA) {
     }
     poster.join();
     XSync(TestDisplay(), False);

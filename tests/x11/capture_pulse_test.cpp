@@ -53,7 +53,7 @@ std::vector<Finished> finished;
 bool requeue = true;
 
 int64_t CaptureHook(void*, uint32_t message, uint64_t wParam, int64_t lParam) {
-    if (message != MM_WIM_DATA) return HOOK_PASS_THROUGH;
+    if (message != MESSAGE_CAPTURE_DATA) return HOOK_PASS_THROUGH;
     auto* header = reinterpret_cast<WaveHeader*>(lParam);
     auto* device = reinterpret_cast<void*>(static_cast<uintptr_t>(wParam));
     auto* samples = reinterpret_cast<const int16_t*>(header->lpData);
@@ -69,7 +69,7 @@ int64_t CaptureHook(void*, uint32_t message, uint64_t wParam, int64_t lParam) {
 
 WaveFormatRecord DefaultFormat() {
     WaveFormatRecord format;
-    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.wFormatTag = PCM_FORMAT_TAG;
     format.nChannels = 2;
     format.nSamplesPerSec = 44100;
     format.wBitsPerSample = 16;
@@ -128,7 +128,7 @@ protected:
 
 TEST_F(CapturePulse, BlocksReturnInQueueOrderWithThePlayedSamples) {
     if (!HaveServer()) GTEST_SKIP() << "no sound server";
-    void* device = OpenCaptureDevice(WAVE_MAPPER, DefaultFormat(), window);
+    void* device = OpenCaptureDevice(DEFAULT_CAPTURE_DEVICE, DefaultFormat(), window);
     ASSERT_NE(device, nullptr);
     for (WaveHeader& header : headers) ASSERT_TRUE(PrepareCaptureBlock(device, &header));
 
@@ -180,15 +180,15 @@ TEST_F(CapturePulse, BlocksReturnInQueueOrderWithThePlayedSamples) {
         EXPECT_EQ(finished[i].header, &headers[i % BLOCKS]) << "block " << i;
         EXPECT_EQ(finished[i].device, device);
         EXPECT_EQ(finished[i].bytes, static_cast<uint32_t>(BLOCK_BYTES));
-        EXPECT_TRUE(finished[i].flags & WHDR_DONE);
-        EXPECT_FALSE(finished[i].flags & WHDR_INQUEUE);
+        EXPECT_TRUE(finished[i].flags & BLOCK_DONE);
+        EXPECT_FALSE(finished[i].flags & BLOCK_QUEUED);
     }
     std::remove(signal.c_str());
 }
 
 TEST_F(CapturePulse, StopHandsEveryBlockBackAndTouchesNoneAfterwards) {
     if (!HaveServer()) GTEST_SKIP() << "no sound server";
-    void* device = OpenCaptureDevice(WAVE_MAPPER, DefaultFormat(), window);
+    void* device = OpenCaptureDevice(DEFAULT_CAPTURE_DEVICE, DefaultFormat(), window);
     ASSERT_NE(device, nullptr);
     for (WaveHeader& header : headers) ASSERT_TRUE(PrepareCaptureBlock(device, &header));
     requeue = false;
@@ -206,8 +206,8 @@ TEST_F(CapturePulse, StopHandsEveryBlockBackAndTouchesNoneAfterwards) {
     ASSERT_EQ(finished.size(), static_cast<size_t>(BLOCKS));
     for (int i = 0; i < BLOCKS; ++i) {
         EXPECT_EQ(finished[i].header, &headers[i]);
-        EXPECT_TRUE(headers[i].dwFlags & WHDR_DONE);
-        EXPECT_FALSE(headers[i].dwFlags & WHDR_INQUEUE);
+        EXPECT_TRUE(headers[i].dwFlags & BLOCK_DONE);
+        EXPECT_FALSE(headers[i].dwFlags & BLOCK_QUEUED);
     }
     for (auto& block : memory) std::memset(block.data(), 0x5A, block.size());
     EXPECT_FALSE(AddCaptureBlock(device, &headers[0]));
@@ -220,7 +220,7 @@ TEST_F(CapturePulse, StopHandsEveryBlockBackAndTouchesNoneAfterwards) {
 
 TEST_F(CapturePulse, HeadersAreRefusedUnpreparedOrWhileQueued) {
     if (!HaveServer()) GTEST_SKIP() << "no sound server";
-    void* device = OpenCaptureDevice(WAVE_MAPPER, DefaultFormat(), window);
+    void* device = OpenCaptureDevice(DEFAULT_CAPTURE_DEVICE, DefaultFormat(), window);
     ASSERT_NE(device, nullptr);
     EXPECT_FALSE(AddCaptureBlock(device, &headers[0])) << "not prepared";
     EXPECT_TRUE(PrepareCaptureBlock(device, &headers[0]));
@@ -247,10 +247,10 @@ TEST_F(CapturePulse, NoServerMeansNoInputs) {
 TEST_F(CapturePulse, FormatsWithoutASampleFormatAreRefused) {
     WaveFormatRecord format = DefaultFormat();
     format.wBitsPerSample = 12;
-    EXPECT_EQ(OpenCaptureDevice(WAVE_MAPPER, format, window), nullptr);
+    EXPECT_EQ(OpenCaptureDevice(DEFAULT_CAPTURE_DEVICE, format, window), nullptr);
     format = DefaultFormat();
     format.nChannels = 0;
-    EXPECT_EQ(OpenCaptureDevice(WAVE_MAPPER, format, window), nullptr);
+    EXPECT_EQ(OpenCaptureDevice(DEFAULT_CAPTURE_DEVICE, format, window), nullptr);
 }
 
 TEST_F(CapturePulse, DeviceNumbersBeyondTheCaptureSourcesOpenNothing) {
@@ -300,7 +300,7 @@ TEST_F(CapturePulse, ADeadServerIsReconnectedWhenItComesBack) {
     const char* saved = std::getenv("PULSE_SERVER");
     std::string previous = saved ? saved : "";
     setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
-    void* device = OpenCaptureDevice(WAVE_MAPPER, DefaultFormat(), window);
+    void* device = OpenCaptureDevice(DEFAULT_CAPTURE_DEVICE, DefaultFormat(), window);
     ASSERT_NE(device, nullptr);
     for (WaveHeader& header : headers) ASSERT_TRUE(PrepareCaptureBlock(device, &header));
     ASSERT_TRUE(StartCaptureDevice(device));
@@ -540,7 +540,7 @@ TEST_F(ChosenInputs, ListsInputsByNameBeforeTheMonitorsOfOutputs) {
 // chosen input that goes away leaves the default input recording until it
 // returns; an unknown one records the default. No block is lost or doubled.
 TEST_F(ChosenInputs, AChosenInputIsRecordedAtOnceAndAgainWhenItReturns) {
-    void* device = OpenCaptureDevice(WAVE_MAPPER, DefaultFormat(), window);
+    void* device = OpenCaptureDevice(DEFAULT_CAPTURE_DEVICE, DefaultFormat(), window);
     ASSERT_NE(device, nullptr);
     EXPECT_FALSE(ChooseCaptureTarget(device, CaptureTarget::NAMED_INPUT, ""));
     ASSERT_TRUE(ChooseCaptureTarget(device, CaptureTarget::NAMED_INPUT, "mic_a"));
@@ -579,7 +579,7 @@ TEST_F(ChosenInputs, AChosenInputIsRecordedAtOnceAndAgainWhenItReturns) {
 }
 
 TEST_F(ChosenInputs, WhatIsPlayingFollowsTheDefaultOutput) {
-    void* device = OpenCaptureDevice(WAVE_MAPPER, DefaultFormat(), window);
+    void* device = OpenCaptureDevice(DEFAULT_CAPTURE_DEVICE, DefaultFormat(), window);
     ASSERT_NE(device, nullptr);
     for (WaveHeader& header : headers) ASSERT_TRUE(PrepareCaptureBlock(device, &header));
     ASSERT_TRUE(StartCaptureDevice(device));

@@ -126,8 +126,9 @@ TEST_F(DispatchX11, ARestingTimerTicksAgainAtTheEndOfItsRestOrWithTheNextMessage
 
     RestWindowTimer(3014, 6, std::chrono::steady_clock::time_point::max());
     EXPECT_FALSE(tickWithin(200));
-    PostWindowMessage(reinterpret_cast<void*>(static_cast<uintptr_t>(window)), MM_WIM_DATA, 0, 0);
-    EXPECT_EQ(FetchPlatformMessage(100), MM_WIM_DATA);
+    PostWindowMessage(reinterpret_cast<void*>(static_cast<uintptr_t>(window)), MESSAGE_CAPTURE_DATA,
+                      0, 0);
+    EXPECT_EQ(FetchPlatformMessage(100), MESSAGE_CAPTURE_DATA);
     EXPECT_TRUE(tickWithin(1000)) << "a message ends the rest";
     StartWindowTimer(3014, 6, 0x7FFFFFFF);  // park it
 }
@@ -217,16 +218,16 @@ TEST_F(DispatchX11, PostedBufferDoneMessagePassesTheHookAndQueuesNothing) {
     SetMessageHook(RecordingHook);
     std::thread poster([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        PostWindowMessage(reinterpret_cast<void*>(static_cast<uintptr_t>(window)), MM_WIM_DATA,
-                          0x1234, 0x5678);
+        PostWindowMessage(reinterpret_cast<void*>(static_cast<uintptr_t>(window)),
+                          MESSAGE_CAPTURE_DATA, 0x1234, 0x5678);
     });
     // A blocking wait wakes for a message posted from another thread.
     int64_t message = FetchPlatformMessage(-1);
     poster.join();
-    EXPECT_EQ(message, MM_WIM_DATA);
+    EXPECT_EQ(message, MESSAGE_CAPTURE_DATA);
     EXPECT_EQ(EventWParam(), 0x1234u);
     EXPECT_EQ(EventLParam(), 0x5678);
-    ASSERT_EQ(CountSeen(MM_WIM_DATA), 1u);
+    ASSERT_EQ(CountSeen(MESSAGE_CAPTURE_DATA), 1u);
     EXPECT_EQ(seen.back().wParam, 0x1234u);
     EXPECT_EQ(seen.back().lParam, 0x5678);
     EXPECT_EQ(NextQueued(), 0);
@@ -235,10 +236,10 @@ TEST_F(DispatchX11, PostedBufferDoneMessagePassesTheHookAndQueuesNothing) {
 TEST_F(DispatchX11, PostedMessagesComeOutInPostingOrder) {
     Window window = MakeWindow(3009);
     void* handle = reinterpret_cast<void*>(static_cast<uintptr_t>(window));
-    for (int i = 1; i <= 5; ++i) PostWindowMessage(handle, MM_WIM_DATA, 0, i);
+    for (int i = 1; i <= 5; ++i) PostWindowMessage(handle, MESSAGE_CAPTURE_DATA, 0, i);
     std::vector<int64_t> order;
     while (order.size() < 5) {
-        if (FetchPlatformMessage(100) == MM_WIM_DATA) order.push_back(EventLParam());
+        if (FetchPlatformMessage(100) == MESSAGE_CAPTURE_DATA) order.push_back(EventLParam());
     }
     EXPECT_EQ(order, (std::vector<int64_t>{1, 2, 3, 4, 5}));
 }

@@ -160,7 +160,7 @@ TEST_F(ButtonX11, ClickBecomesControlEventThroughTheCommandMessage) {
     EXPECT_EQ(messages[0], 0x0201);  // WM_LBUTTONDOWN
     EXPECT_EQ(messages[1], 0x0202);  // WM_LBUTTONUP
     ASSERT_EQ(hooked.size(), 1u);
-    EXPECT_EQ(hooked[0].first, (BN_CLICKED << 16) | 4010u);
+    EXPECT_EQ(hooked[0].first, (BUTTON_CLICKED << 16) | 4010u);
     EXPECT_EQ(hooked[0].second, static_cast<int64_t>(button));
     EXPECT_EQ(PopQueuedEvent(), EVENT_CONTROL);
     EXPECT_EQ(EventControl(), 4010);
