@@ -19,8 +19,10 @@ namespace {
 // Records never move once the worker threads run: the table only grows
 // while meters are created on the main thread at start-up.
 std::vector<MeterRecord> meterTable(2);
-// Keyed by the control number's decimal text ("3", "-1"), valued by slot.
-std::unordered_map<std::string, int64_t> meterIndex(512);
+// Keyed by the control number, valued by slot. (The number itself rather
+// than its decimal text: the same one-to-one key, without making a string
+// at every update.)
+std::unordered_map<int64_t, int64_t> meterIndex(512);
 int64_t nextMeterSlot = 1;
 int64_t defaultColours[4] = {0, 0, 0, 0};
 
@@ -130,7 +132,7 @@ int64_t CreateMeter(int64_t number, int x, int y, int width, const std::string& 
     }
 
     meter.pictureHeight = PictureHeight(number, width);
-    meterIndex[std::to_string(number)] = slot;
+    meterIndex[number] = slot;
     DrawDialFace(slot);
     SetMeterValue(number, 0.0f);
     ++nextMeterSlot;
@@ -163,7 +165,7 @@ std::mutex& MeterUpdateLock() {
 }
 
 int64_t MeterSlot(int64_t number) {
-    auto found = meterIndex.find(std::to_string(number));
+    auto found = meterIndex.find(number);
     return found == meterIndex.end() ? 0 : found->second;
 }
 
