@@ -7,8 +7,8 @@
 #include <string>
 
 #include "app/settings_file.h"
+#include "system/text_win32.h"
 #include "system/windows_api_win32.h"
-#include "ui/text_win32.h"
 // After windows.h.
 #include <knownfolders.h>
 #include <shlobj.h>

@@ -34,26 +34,25 @@ const char* Or(const char* text, const char* fallback) {
     return text != nullptr && text[0] != '\0' ? text : fallback;
 }
 
+// True for an entry of a list; its end (last > 0, or < 0 when the list
+// failed) counts the question answered.
+bool IsEntry(Listing* listing, int last) {
+    if (last == 0) return true;
+    if (last < 0) listing->failed = true;
+    --listing->pending;
+    return false;
+}
+
 void OnSource(pa_context*, const pa_source_info* info, int last, void* data) {
     auto* listing = static_cast<Listing*>(data);
-    if (last != 0) {
-        if (last < 0) listing->failed = true;
-        --listing->pending;
-        return;
-    }
-    if (info == nullptr || info->name == nullptr) return;
+    if (!IsEntry(listing, last) || info == nullptr || info->name == nullptr) return;
     listing->sources.push_back(
         SourceEntry{info->name, Or(info->description, info->name), info->monitor_of_sink});
 }
 
 void OnSink(pa_context*, const pa_sink_info* info, int last, void* data) {
     auto* listing = static_cast<Listing*>(data);
-    if (last != 0) {
-        if (last < 0) listing->failed = true;
-        --listing->pending;
-        return;
-    }
-    if (info == nullptr || info->name == nullptr) return;
+    if (!IsEntry(listing, last) || info == nullptr || info->name == nullptr) return;
     listing->sinkDescriptions[info->index] = Or(info->description, info->name);
 }
 

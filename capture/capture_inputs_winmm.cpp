@@ -18,18 +18,9 @@
 #include <vector>
 
 #include "capture/capture_inputs.h"
+#include "system/text_win32.h"
 
 namespace {
-
-std::string Utf8(const wchar_t* text) {
-    if (text == nullptr || text[0] == L'\0') return std::string();
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1) return std::string();
-    std::string out(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), bytes, nullptr, nullptr);
-    out.resize(static_cast<size_t>(bytes - 1));
-    return out;
-}
 
 // The endpoint ID of wave-in device `index`; empty when the driver tells
 // none. The size message answers in bytes, terminating null included.
@@ -64,7 +55,7 @@ std::string FriendlyName(IMMDeviceEnumerator* endpoints, const std::wstring& id)
         PropVariantInit(&value);
         if (SUCCEEDED(properties->GetValue(PKEY_Device_FriendlyName, &value)) &&
             value.vt == VT_LPWSTR) {
-            name = Utf8(value.pwszVal);
+            name = NarrowText(value.pwszVal);
         }
         PropVariantClear(&value);
         properties->Release();
@@ -94,8 +85,8 @@ std::vector<CaptureInputRecord> ListCaptureInputs(int32_t) {
         std::wstring id = EndpointId(index);
         if (id.empty()) continue;  // nothing the settings could keep
         std::string name = FriendlyName(endpoints, id);
-        if (name.empty()) name = Utf8(caps.szPname);
-        inputs.push_back(CaptureInputRecord{Utf8(id.c_str()), name, false});
+        if (name.empty()) name = NarrowText(caps.szPname);
+        inputs.push_back(CaptureInputRecord{NarrowText(id.c_str()), name, false});
     }
     if (endpoints != nullptr) endpoints->Release();
     if (SUCCEEDED(com)) CoUninitialize();

@@ -15,6 +15,7 @@
 #include "capture/capture_inputs.h"
 #include "capture/capture_watchdog.h"
 #include "capture/loopback_wasapi.h"
+#include "capture/wave_format_win32.h"
 #include "system/windows_api_win32.h"
 
 // Defined by mmddk.h, which the program does not otherwise need.
@@ -74,14 +75,7 @@ int64_t FindWaveInDevice(const std::wstring& id, std::wstring& scratch) {
 // Whether the device would open in the format as the recording opens it;
 // WAVE_FORMAT_QUERY asks without opening, and posts nothing to any window.
 bool TakesFormat(UINT deviceId, const WaveFormatRecord& format) {
-    WAVEFORMATEX native{};
-    native.wFormatTag = format.wFormatTag;
-    native.nChannels = format.nChannels;
-    native.nSamplesPerSec = format.nSamplesPerSec;
-    native.nAvgBytesPerSec = format.nAvgBytesPerSec;
-    native.nBlockAlign = format.nBlockAlign;
-    native.wBitsPerSample = format.wBitsPerSample;
-    native.cbSize = format.cbSize;
+    WAVEFORMATEX native = NativeWaveFormat(format);
     return waveInOpen(nullptr, deviceId, &native, 0, 0, WAVE_FORMAT_QUERY | WAVE_FORMAT_DIRECT) ==
            MMSYSERR_NOERROR;
 }

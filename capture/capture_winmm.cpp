@@ -9,6 +9,7 @@
 
 #include "capture/capture_device.h"
 #include "capture/loopback_wasapi.h"
+#include "capture/wave_format_win32.h"
 #include "system/windows_api_win32.h"
 #include "ui/messages.h"
 
@@ -45,15 +46,7 @@ HWAVEIN Device(void* device) {
 
 void* OpenCaptureDevice(uint32_t deviceId, const WaveFormatRecord& format, void* callbackWindow) {
     if (deviceId == PLAYING_DEVICE_ID) return OpenLoopbackDevice(format, callbackWindow);
-    // WAVEFORMATEX is packed (18 bytes); the program's record is not.
-    WAVEFORMATEX native{};
-    native.wFormatTag = format.wFormatTag;
-    native.nChannels = format.nChannels;
-    native.nSamplesPerSec = format.nSamplesPerSec;
-    native.nAvgBytesPerSec = format.nAvgBytesPerSec;
-    native.nBlockAlign = format.nBlockAlign;
-    native.wBitsPerSample = format.wBitsPerSample;
-    native.cbSize = format.cbSize;
+    WAVEFORMATEX native = NativeWaveFormat(format);
     HWAVEIN device = nullptr;
     MMRESULT result =
         waveInOpen(&device, deviceId, &native, reinterpret_cast<DWORD_PTR>(callbackWindow), 0,

@@ -4,11 +4,11 @@
 // are dropped and its number is freed.
 #include "ui/controls_win32.h"
 
+#include "system/numbered_table.h"
+#include "system/text_win32.h"
 #include "ui/event_queue.h"
 #include "ui/layer_win32.h"
-#include "system/numbered_table.h"
 #include "ui/platform_ui.h"
-#include "ui/text_win32.h"
 #include "ui/windows_win32.h"
 
 namespace {

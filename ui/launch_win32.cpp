@@ -6,9 +6,9 @@
 
 #include <string>
 
+#include "system/text_win32.h"
 #include "system/windows_api_win32.h"
 #include "ui/launch.h"
-#include "ui/text_win32.h"
 
 std::wstring LaunchCommandLine(const std::wstring& target, const std::wstring& parameters) {
     std::wstring line;

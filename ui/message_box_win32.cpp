@@ -3,9 +3,9 @@
 // neither hide behind them nor be bypassed, and get both back afterwards.
 #include <vector>
 
+#include "system/text_win32.h"
 #include "system/windows_api_win32.h"
 #include "ui/platform_ui.h"
-#include "ui/text_win32.h"
 
 namespace {
 

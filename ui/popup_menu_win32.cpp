@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "system/text_win32.h"
 #include "system/windows_api_win32.h"
 #include "ui/popup_menu.h"
-#include "ui/text_win32.h"
 #include "ui/windows_win32.h"
 
 namespace {

@@ -7,10 +7,10 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "ui/layer_win32.h"
 #include "system/numbered_table.h"
+#include "system/text_win32.h"
+#include "ui/layer_win32.h"
 #include "ui/platform_ui.h"
-#include "ui/text_win32.h"
 #include "ui/window_flags.h"
 #include "ui/window_proc_win32.h"
 

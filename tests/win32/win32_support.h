@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "system/text_win32.h"
 #include "system/windows_api_win32.h"
 #include "ui/event_queue.h"
 #include "ui/platform_ui.h"
-#include "ui/text_win32.h"
 
 struct SeenEvent {
     int64_t code;
