@@ -18,6 +18,7 @@
 #include "capture/capture_state.h"
 #include "capture/capture_watchdog.h"
 #include "capture/handoff.h"
+#include "capture/open_capture.h"
 #include "draw/canvas.h"
 #include "meter/meter_table.h"
 #include "system/threads.h"

@@ -10,6 +10,7 @@
 #include "capture/capture_null.h"
 #include "capture/capture_watchdog.h"
 #include "capture/handoff.h"
+#include "capture/open_capture.h"
 #include "ui/ui_null.h"
 
 namespace {

@@ -20,6 +20,7 @@
 #include "capture/capture_null.h"
 #include "capture/capture_state.h"
 #include "capture/handoff.h"
+#include "capture/open_capture.h"
 #include "ui/event_queue.h"
 #include "ui/platform_ui.h"
 #include "ui/ui_null.h"

@@ -14,6 +14,7 @@
 #include "capture/capture_null.h"
 #include "capture/capture_state.h"
 #include "capture/capture_watchdog.h"
+#include "capture/open_capture.h"
 #include "ui/event_queue.h"
 #include "ui/messages.h"
 #include "ui/platform_ui.h"

@@ -24,6 +24,7 @@
 #include "capture/capture_state.h"
 #include "capture/capture_watchdog.h"
 #include "capture/handoff.h"
+#include "capture/open_capture.h"
 #include "system/threads.h"
 #include "tests/win32/unix_process.h"
 #include "tests/win32/win32_support.h"
