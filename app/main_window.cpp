@@ -9,6 +9,7 @@
 #include "app/app_identity.h"
 #include "app/startup.h"
 #include "capture/handoff.h"
+#include "meter/create_meter.h"
 #include "meter/meter_table.h"
 #include "meter/needle.h"
 #include "ui/platform_ui.h"

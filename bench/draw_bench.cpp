@@ -18,6 +18,7 @@
 #include "draw/image.h"
 #include "draw/pixel_formats.h"
 #include "draw/primitives.h"
+#include "meter/create_meter.h"
 #include "meter/meter_aids.h"
 #include "meter/meter_table.h"
 #include "meter/needle.h"

@@ -12,3 +12,6 @@ constexpr uint32_t RGB(uint32_t r, uint32_t g, uint32_t b) {
 // algorithm; pixels outside the target are clipped away.
 void FillDisc(int32_t x, int32_t y, int32_t radius, uint32_t colour);
 
+// A line from (x0, y0) to (x1, y1), both ends included, drawn as a disc of
+// radius thickness - 1 at every point of Bresenham's line.
+void ThickLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t thickness, uint32_t colour);

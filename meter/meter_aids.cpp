@@ -10,6 +10,7 @@
 #include "meter/meter_table.h"
 #include "meter/needle.h"
 #include "meter/peak_hold.h"
+#include "meter/scale_geometry.h"
 
 namespace {
 

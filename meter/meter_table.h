@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "draw/canvas.h"
 #include "meter/peak_hold.h"
 
 struct MeterRecord {
@@ -72,17 +73,11 @@ void CreateMeterTable();
 // Sets the four default colours that every new meter copies.
 void SetDefaultMeterColours(int64_t c0, int64_t c1, int64_t c2, int64_t c3);
 
-// Builds a meter as a canvas control; 0 on failure. See the meter docs.
-int64_t CreateMeter(int64_t number, int x, int y, int width, const std::string& caption,
-                    int64_t flags);
-
-// Builds the meter with this control number again for the display scale the
-// window layer now has: moves and sizes its canvas as CreateMeter would make
-// it, remakes its dial for the canvas's new width and shows its needle where
-// it stood, keeping its smoothing. False if there is no such meter, or if
-// the new dial cannot be made (the meter then keeps its old one). Call on the
-// main thread with MeterUpdateLock held.
-bool RescaleMeter(int64_t number, int x, int y, int width);
+// A blank record in the next free slot, with the default colours; the slot
+// in *slot. The slot stays free until IndexMeter enters the meter.
+MeterRecord& NextMeterRecord(int64_t* slot);
+// Enters the meter under its control number; a new slot is taken.
+void IndexMeter(int64_t number, int64_t slot);
 
 // Held by every thread that draws or rebuilds meters once the worker threads
 // run: by the analysis thread around one tick's updates, by the main thread

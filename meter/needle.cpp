@@ -29,6 +29,8 @@
 #include "meter/dial_face.h"
 #include "meter/meter_table.h"
 #include "meter/peak_hold.h"
+#include "meter/peak_hold_drawing.h"
+#include "meter/scale_geometry.h"
 #include "system/sleep.h"
 
 namespace {

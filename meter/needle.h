@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "meter/dial_face.h"
+#include "meter/scale_geometry.h"
 
 constexpr uint32_t OVERLOAD_COLOUR = 0x0A0AFF;  // RGB(255, 10, 10)
 

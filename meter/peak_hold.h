@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <string>
 
-#include "draw/canvas.h"
 #include "draw/primitives.h"
 
 // How long a held peak stands before it falls to the highest of the
@@ -40,12 +39,3 @@ int32_t PeakOfReading(float reading);
 // The level of a peak sample in dBFS with one decimal and the unit:
 // "-6.0 dB" for 16422, "0.0 dB" for 32767 and 32768, "-inf dB" for 0.
 std::string PeakHoldText(int32_t peak);
-
-// What the hold adds to the picture of the meter in `slot`: the mark for a
-// held reading, and the text of a held peak (PeakHoldText) beside the
-// scale's end. Each is drawn on the current target; the rectangles cover
-// what each draws.
-PictureRect HoldMarkRect(int64_t slot, float reading);
-void DrawHoldMark(int64_t slot, float reading);
-PictureRect HoldTextRect(int64_t slot, const std::string& text);
-void DrawHoldText(int64_t slot, const std::string& text);

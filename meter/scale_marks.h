@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "meter/dial_face.h"
+#include "meter/scale_geometry.h"
 
 struct ScaleMark {
     int32_t dbfs;       // the level it marks

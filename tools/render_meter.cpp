@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "draw/canvas_memory.h"
+#include "meter/create_meter.h"
 #include "meter/meter_aids.h"
 #include "meter/meter_table.h"
 #include "meter/needle.h"

@@ -7,7 +7,7 @@
 
 #include "draw/drawing_target.h"
 #include "draw/primitives.h"
-#include "meter/dial_face.h"
+#include "meter/scale_geometry.h"
 #include "tests/support/drawing_world.h"
 #include "tests/support/reference_meter.h"
 

@@ -7,6 +7,7 @@
 
 #include "draw/canvas_memory.h"
 #include "draw/image.h"
+#include "meter/create_meter.h"
 #include "meter/meter_table.h"
 #include "meter/needle.h"
 
