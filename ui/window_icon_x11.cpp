@@ -1,9 +1,8 @@
 // The program's icon for window managers (_NET_WM_ICON): the 16, 32 and
 // 48 pixel pictures of app/vellumtone.ico, the icon that Windows gives every
 // top-level window class. Each picture is its width and height followed by
-// its rows of 0xAARRGGBB pixels, top row first. Made with
-// `convert app/vellumtone.ico[N] -depth 8 rgba:-` for N = 3, 2, 1; make it
-// again when the icon changes.
+// its rows of 0xAARRGGBB pixels, top row first. Written by
+// tools/make_window_icon.sh; run it again when the icon changes.
 #include "ui/window_icon_x11.h"
 
 namespace {
