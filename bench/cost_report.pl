@@ -15,14 +15,16 @@ use POSIX qw(strftime);
 my ($results, $skipped, $out) = @ARGV;
 die "usage: cost_report.pl RESULTS SKIPPED OUT\n" unless defined $out;
 
-my @order = qw(linux wine pavumeter floor);
+my @order = qw(linux linux-aids wine pavumeter floor);
 my %label = (
   linux => 'Vellumtone, Linux',
+  'linux-aids' => 'Vellumtone, Linux, reading aids on',
   wine => 'Vellumtone for Windows, Wine',
   pavumeter => 'pavumeter --record',
   floor => 'floor (records, scans, draws nothing)',
 );
-my %short = (linux => 'Linux', wine => 'Wine', pavumeter => 'pavumeter', floor => 'floor');
+my %short = (linux => 'Linux', 'linux-aids' => 'Linux+aids', wine => 'Wine', pavumeter => 'pavumeter',
+  floor => 'floor');
 
 my %runs;  # name -> signal -> [run records]
 open my $in, '<', $results or die "cost_report: $results: $!\n";
@@ -214,7 +216,7 @@ close $md;
 
 # The chart: total CPU for both signals, one pair of bars per program.
 my %tic = (
-  Linux => 'Vellumtone\\n(Linux)', Wine => 'Vellumtone.exe\\n(Wine)',
+  Linux => 'Vellumtone\\n(Linux)', 'Linux+aids' => 'Vellumtone\\n(aids on)', Wine => 'Vellumtone.exe\\n(Wine)',
   pavumeter => 'pavumeter\\n--record', floor => 'floor\\n(draws nothing)',
 );
 if (@chart && system('command -v gnuplot >/dev/null 2>&1') == 0) {

@@ -13,6 +13,8 @@
 #   COST_COUNT_SECONDS  seconds in which pictures are counted, after the CPU (5)
 #   COST_OUT       folder for performance.md and performance.png (docs)
 #   COST_READY_WAIT  seconds a program may take to record and show (60)
+#   COST_SETTINGS  a settings file the program starts with (the comparison
+#                  sets it for linux-aids: the reading aids all on)
 #   VELLUMTONE_WINEPREFIX  the Wine prefix; nothing else may run in it, so
 #                  that its wineserver is the one the .exe starts and serves
 #                  the .exe alone (default $TMPDIR/vellumtone-cost-wineprefix)
@@ -99,6 +101,10 @@ if [ "${1:-}" = "--measure" ]; then
     pacat --raw --device=meter --rate=44100 --channels=2 --format=s16le "$work/signal" &
     player_pid=$!
 
+    if [ -n "${COST_SETTINGS:-}" ]; then
+        mkdir -p "$XDG_CONFIG_HOME/vellumtone"
+        cp "$COST_SETTINGS" "$XDG_CONFIG_HOME/vellumtone/vellumtone.ini"
+    fi
     VELLUMTONE_COST_RUN=$token "$@" >"$work/program.log" 2>&1 &
     app_pid=$!
 
@@ -209,8 +215,11 @@ measure_program() {
 
 if [ -x "$linux_build/vellumtone" ]; then
     measure_program linux "" "$linux_build/vellumtone"
+    printf '[Vellumtone]\nScaleMarks=1\nPeakHold=1\nHoldOverload=1\n' >"$results_dir/aids.ini"
+    COST_SETTINGS="$results_dir/aids.ini" measure_program linux-aids "" "$linux_build/vellumtone"
 else
     skip linux "no $linux_build/vellumtone (make linux)"
+    skip linux-aids "no $linux_build/vellumtone (make linux)"
 fi
 if [ ! -f "$win_build/vellumtone.exe" ]; then
     skip wine "no $win_build/vellumtone.exe (make windows)"
