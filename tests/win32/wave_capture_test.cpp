@@ -121,10 +121,9 @@ bool WriteSignal(const std::wstring& path, uint32_t leadIn, uint32_t frames) {
 
 TEST_F(WaveInCapture, BlocksCarryExactlyTheSamplesPlayedIntoTheSink) {
     constexpr uint32_t SIGNAL_FRAMES = 44100 * 3 / 2;  // 1.5 s
-    std::string unixPath =
-        "/tmp/vellumtone-signal-" + std::to_string(GetCurrentProcessId()) + ".raw";
-    std::wstring windowsPath =
-        L"Z:\\tmp\\vellumtone-signal-" + std::to_wstring(GetCurrentProcessId()) + L".raw";
+    const SharedFile signal = SharedFileNamed("vellumtone-signal");
+    const std::string& unixPath = signal.unixPath;
+    const std::wstring& windowsPath = signal.windowsPath;
     PacatPlayer pacat(unixPath);
     if (!pacat.Available()) GTEST_SKIP() << "plays the signal through Wine's Unix process start";
     ASSERT_TRUE(WriteSignal(windowsPath, 44100 / 4, SIGNAL_FRAMES));

@@ -145,10 +145,9 @@ TEST_F(WaveInRecovery, RecordingResumesOnceTheSoundServerIsBackUpToTheBoundOfLef
     EXPECT_NE(Capture().DeviceHandle.Get(), nullptr);
 
     // A new signal reaches the work buffer exactly as played.
-    std::wstring windowsPath =
-        L"Z:\\tmp\\vellumtone-recovery-" + std::to_wstring(GetCurrentProcessId()) + L".raw";
-    std::string unixPath =
-        "/tmp/vellumtone-recovery-" + std::to_string(GetCurrentProcessId()) + ".raw";
+    const SharedFile signal = SharedFileNamed("vellumtone-recovery");
+    const std::wstring& windowsPath = signal.windowsPath;
+    const std::string& unixPath = signal.unixPath;
     ASSERT_TRUE(WriteSquareWave(windowsPath, 12000, 6000, 3));
     PacatPlayer pacat(unixPath);
     pacat.Start();

@@ -112,7 +112,7 @@ LONG RunShell(const std::string& script) {
     return RunUnixProgram({"/bin/sh", "-c", script});
 }
 
-// The files of one run share the prefix `files` (/tmp/vellumtone-switch-PID):
+// The files of one run share the prefix `files` (SharedFileNamed):
 // FILES.modules and FILES.pids note what the run made, for its end.
 
 // Shell lines that make the null sink NAME and the input mic_NAME on its
@@ -297,7 +297,7 @@ TEST(WaveInChoice, WhatCannotBeRecordedIsRefused) {
 
 // --- the parent: sources, signals, and the child ----------------------------
 
-bool WriteSquareWave(const std::string& name, const int (&peaks)[2]) {
+bool WriteSquareWave(const std::wstring& path, const int (&peaks)[2]) {
     std::vector<int16_t> samples;
     samples.reserve(44100 * 2 * SIGNAL_SECONDS);
     for (int frame = 0; frame < 44100 * SIGNAL_SECONDS; ++frame) {
@@ -305,7 +305,6 @@ bool WriteSquareWave(const std::string& name, const int (&peaks)[2]) {
         samples.push_back(static_cast<int16_t>(sign * peaks[0]));
         samples.push_back(static_cast<int16_t>(sign * peaks[1]));
     }
-    std::wstring path = L"Z:\\tmp\\" + WidenText(name.c_str());
     FILE* file = _wfopen(path.c_str(), L"wb");
     if (file == nullptr) return false;
     size_t written = fwrite(samples.data(), sizeof(int16_t), samples.size(), file);
@@ -318,11 +317,11 @@ TEST(WaveInSwitchParent, SwitchingInputs) {
     if (FindUnixSpawn() == nullptr || EnvironmentValue("VELLUMTONE_SOUND") != "pulse") {
         GTEST_SKIP() << "needs Wine and the sound server of tests/with_services.sh";
     }
-    std::string base = "vellumtone-switch-" + std::to_string(GetCurrentProcessId());
-    std::string files = "/tmp/" + base;
-    ASSERT_TRUE(WriteSquareWave(base + "-meter.raw", DEFAULT_PEAKS));
-    ASSERT_TRUE(WriteSquareWave(base + "-a.raw", A_PEAKS));
-    ASSERT_TRUE(WriteSquareWave(base + "-b.raw", B_PEAKS));
+    const SharedFile shared = SharedFileNamed("vellumtone-switch");
+    const std::string& files = shared.unixPath;
+    ASSERT_TRUE(WriteSquareWave(shared.windowsPath + L"-meter.raw", DEFAULT_PEAKS));
+    ASSERT_TRUE(WriteSquareWave(shared.windowsPath + L"-a.raw", A_PEAKS));
+    ASSERT_TRUE(WriteSquareWave(shared.windowsPath + L"-b.raw", B_PEAKS));
     std::string setup = "set -e; : > " + files + ".modules; : > " + files + ".pids\n" +
                         MakeInputScript(files, "a") + MakeInputScript(files, "b");
     for (const char* sink : {"meter", "a", "b"}) setup += PlayScript(files, sink);

@@ -124,3 +124,24 @@ inline std::string EnvironmentValue(const char* name) {
     if (length == 0 || length >= 256) return std::string();
     return NarrowText(buffer);
 }
+
+// A file the test shares with the Unix side (a signal for pacat, notes of
+// what a script made), as the Unix path and as Wine's path of the same file.
+// Inside the run's private runtime folder of tests/with_services.sh, so that
+// test runs side by side (in other prefixes, whose process numbers repeat)
+// never share a file; /tmp elsewhere.
+struct SharedFile {
+    std::string unixPath;
+    std::wstring windowsPath;
+};
+inline SharedFile SharedFileNamed(const std::string& name) {
+    std::string folder = EnvironmentValue("XDG_RUNTIME_DIR");
+    if (folder.empty() || folder[0] != '/') folder = "/tmp";
+    SharedFile file;
+    file.unixPath = folder + "/" + name + "-" + std::to_string(GetCurrentProcessId());
+    file.windowsPath = L"Z:" + WidenText(file.unixPath.c_str());
+    for (wchar_t& c : file.windowsPath) {
+        if (c == L'/') c = L'\\';
+    }
+    return file;
+}
