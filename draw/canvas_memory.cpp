@@ -9,13 +9,14 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <vector>
 
 #include "draw/canvas.h"
+#include "draw/held_pictures.h"
+#include "draw/picture_rect.h"
 #include "system/numbered_table.h"
 
 namespace {
@@ -32,11 +33,7 @@ struct Picture {
 void ShowOnScreen(Picture& picture, const PictureRect* changed) {
     const PixelView& view = picture.view;
     PictureRect whole{0, 0, view.width, view.height};
-    PictureRect area = changed ? *changed : whole;
-    area.left = std::clamp(area.left, 0, view.width);
-    area.right = std::clamp(area.right, area.left, view.width);
-    area.top = std::clamp(area.top, 0, view.height);
-    area.bottom = std::clamp(area.bottom, area.top, view.height);
+    PictureRect area = ClampedToPicture(changed ? *changed : whole, view.width, view.height);
     for (int y = area.top; y < area.bottom; ++y) {
         std::copy_n(view.At(area.left, y), 3 * (area.right - area.left),
                     picture.screenView.At(area.left, y));
@@ -57,19 +54,7 @@ NumberedTable<MemoryCanvas>& Canvases() {
     return table;
 }
 
-// Pictures this thread holds, by control number. Keeping the picture alive
-// here lets a release find the guard it took even if the control was replaced
-// or forgotten in the meantime.
-// Reached through a plain pointer: a thread_local object with a destructor
-// is torn down unreliably at thread exit by some runtimes (MinGW's among
-// them). A thread that ends holds no picture, so nothing is lost.
-thread_local std::map<int64_t, std::shared_ptr<Picture>>* heldPicturesOfThread = nullptr;
-
-std::map<int64_t, std::shared_ptr<Picture>>& HeldPictures() {
-    if (heldPicturesOfThread == nullptr)
-        heldPicturesOfThread = new std::map<int64_t, std::shared_ptr<Picture>>;
-    return *heldPicturesOfThread;
-}
+using HeldCanvases = HeldPictures<Picture>;
 
 // A window can be no larger than the coordinate range; nothing below 1 x 1.
 std::shared_ptr<Picture> MakePicture(int width, int height, int flags) {
@@ -118,21 +103,15 @@ int64_t CanvasControl(int64_t number, int /*x*/, int /*y*/, int width, int heigh
 bool AcquireCanvasPicture(int64_t control, PixelView* picture) {
     MemoryCanvas* canvas = Canvases().Find(control);
     if (canvas == nullptr || canvas->picture == nullptr) return false;
-    // The guard is not recursive: a second hold by the same thread would
-    // never return.
-    if (HeldPictures().count(control) != 0) return false;
-    std::shared_ptr<Picture> held = canvas->picture;
-    held->guard.lock();
+    Picture* held = HeldCanvases::Hold(control, canvas->picture);
+    if (held == nullptr) return false;
     *picture = held->view;
-    HeldPictures()[control] = std::move(held);
     return true;
 }
 
 void ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed) {
-    auto found = HeldPictures().find(control);
-    if (found == HeldPictures().end()) return;
-    std::shared_ptr<Picture> held = std::move(found->second);
-    HeldPictures().erase(found);
+    std::shared_ptr<Picture> held = HeldCanvases::Take(control);
+    if (held == nullptr) return;
     MemoryCanvas* canvas = show ? Canvases().Find(control) : nullptr;
     if (canvas != nullptr && canvas->picture == held) {
         ShowOnScreen(*held, changed);

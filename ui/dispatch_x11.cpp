@@ -23,6 +23,7 @@
 #include "ui/display_x11.h"
 #include "ui/event_queue.h"
 #include "ui/focus_x11.h"
+#include "ui/message_loop.h"
 #include "ui/platform_ui.h"
 #include "ui/popup_menu_x11.h"
 #include "ui/posted_messages_x11.h"
@@ -500,7 +501,7 @@ void SetMessageLoopTask(int (*task)()) {
     loopTask.store(task);
 }
 
-bool X11LoopWakesWithin(int milliseconds) {
+bool LoopWakesWithin(int milliseconds) {
     int due = MillisecondsUntilNextTimer();
     return due >= 0 && due <= milliseconds;
 }

@@ -63,12 +63,3 @@ int64_t DispatchXEvent(XEvent& event);
 // True on the thread that runs the message loop (once it has looked for a
 // message), false on drawing and other worker threads.
 bool X11OnMessageLoopThread();
-
-// Work the message loop does each time before it waits for messages (the
-// canvas shows pictures whose drawing thread left them waiting). One task.
-// It returns in how many milliseconds it wants to run again, -1 for when
-// the loop next wakes anyway.
-void SetMessageLoopTask(int (*task)());
-
-// True when a timer will wake the message loop within the given time.
-bool X11LoopWakesWithin(int milliseconds);

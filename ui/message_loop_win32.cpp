@@ -10,6 +10,7 @@
 #include "system/windows_api_win32.h"
 #include "ui/event_queue.h"
 #include "ui/layer_win32.h"
+#include "ui/message_loop.h"
 #include "ui/modal_loop_win32.h"
 #include "ui/platform_ui.h"
 #include "ui/windows_win32.h"

@@ -8,6 +8,7 @@
 
 #include "system/windows_api_win32.h"
 #include "ui/event_queue.h"
+#include "ui/message_loop.h"
 #include "ui/message_loop_win32.h"
 #include "ui/platform_ui.h"
 

@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "system/windows_api_win32.h"
-#include "ui/message_loop_win32.h"
+#include "ui/message_loop.h"
 #include "ui/platform_ui.h"
 #include "ui/windows_win32.h"
 
@@ -82,7 +82,7 @@ void WakeRestingTimers() {
     }
 }
 
-bool Win32LoopWakesWithin(int milliseconds) {
+bool LoopWakesWithin(int milliseconds) {
     std::lock_guard<std::mutex> hold(timerLock);
     auto& timers = Timers();
     for (auto entry = timers.begin(); entry != timers.end();) {

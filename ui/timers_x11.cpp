@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "ui/message_loop.h"
 #include "ui/platform_ui.h"
 #include "ui/windows_x11.h"
 

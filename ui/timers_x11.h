@@ -15,7 +15,3 @@ bool TakeDueTimer(Window* window, uint64_t* id);
 // Milliseconds until the earliest timer is due (0 if one is due now), or -1
 // when no timer runs.
 int MillisecondsUntilNextTimer();
-
-// A message other than a tick was taken: resting timers tick again, the
-// next tick one interval from now.
-void WakeRestingTimers();

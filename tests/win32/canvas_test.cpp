@@ -96,6 +96,21 @@ TEST_F(CanvasOnScreen, TinyCanvasStillHasAOnePixelPicture) {
     ReleaseCanvasPicture(CANVAS, false);
 }
 
+// One hold at a time, for the holding thread too: a nested hold's release
+// could show the picture half drawn.
+TEST_F(CanvasOnScreen, TheHoldingThreadGetsNoSecondHold) {
+    ASSERT_NE(Canvas(CANVAS, 100, 50, CANVAS_BORDER), nullptr);
+    PixelView picture, again;
+    int32_t width = 0, height = 0;
+    ASSERT_TRUE(AcquireCanvasPicture(CANVAS, &picture));
+    EXPECT_FALSE(AcquireCanvasPicture(CANVAS, &again));
+    EXPECT_FALSE(CanvasPictureSize(CANVAS, &width, &height));
+    ReleaseCanvasPicture(CANVAS, false);
+    ASSERT_TRUE(CanvasPictureSize(CANVAS, &width, &height));
+    EXPECT_EQ(width, 96);
+    EXPECT_EQ(height, 46);
+}
+
 TEST_F(CanvasOnScreen, UnknownControlHasNoPicture) {
     PixelView picture;
     EXPECT_FALSE(AcquireCanvasPicture(987, &picture));

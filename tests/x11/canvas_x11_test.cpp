@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>  // before Xlib, whose None macro gtest also uses
 // clang-format on
 
-#include "draw/canvas_x11.h"
+#include "ui/canvas_x11.h"
 
 #include <chrono>
 #include <thread>

@@ -12,13 +12,13 @@
 // The drawing thread holds the picture's guard from AcquireCanvasPicture to
 // ReleaseCanvasPicture and presents at the release, from its own thread,
 // in frames: a changed part released soon after the last frame waits for
-// the next one (see StepInFrame), so that two meters updated every 10 ms
+// the next one (ui/paced_canvas.h), so that two meters updated every 10 ms
 // wake the server 50 times a second, once for both, and never wait for it. A
 // repaint on the main thread (Expose) only tries the guard: if the drawing
 // thread holds it, the repaint leaves the picture to the coming release, so
 // a half-drawn picture never reaches the screen and the main thread never
 // waits for drawing.
-#include "draw/canvas_x11.h"
+#include "ui/canvas_x11.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -31,7 +31,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -39,12 +38,15 @@
 #include <vector>
 
 #include "draw/canvas.h"
-#include "draw/frame_pacing.h"
+#include "draw/held_pictures.h"
+#include "draw/picture_rect.h"
 #include "draw/pixel_formats.h"
 #include "ui/controls_x11.h"
 #include "ui/dispatch_x11.h"
 #include "ui/display_x11.h"
 #include "ui/event_queue.h"
+#include "ui/message_loop.h"
+#include "ui/paced_canvas.h"
 #include "ui/platform_ui.h"
 #include "ui/posted_messages_x11.h"
 #include "ui/scaling.h"
@@ -55,6 +57,10 @@ namespace {
 constexpr int CANVAS_TYPE = 33;
 constexpr int EDGE = 2;  // width of the sunken client edge
 
+struct CanvasState;
+void Present(CanvasState& canvas, const PictureRect* changed = nullptr, bool sendLater = false);
+
+// What ui/paced_canvas.h asks of a canvas: see there.
 struct CanvasState {
     Window window = 0;
     Display* display = nullptr;  // the connection that carries the picture
@@ -75,6 +81,14 @@ struct CanvasState {
     std::atomic<bool> presentPending{false};
     // Changes a drawing thread released between two frames.
     HeldChanges held;
+
+    void Show(const PictureRect* changed, bool firstOfFrame) {
+        Present(*this, changed, firstOfFrame);
+    }
+    bool OnWindowThread() const { return X11OnMessageLoopThread(); }
+    // The record goes with the control, unless a drawing thread holds it;
+    // that thread's release finds the control gone.
+    bool Closed() const { return false; }
 };
 
 // A frame's first picture is put in the connection's buffer and sent with
@@ -94,19 +108,7 @@ struct CanvasExtra : ControlExtra {
     std::shared_ptr<CanvasState> state;
 };
 
-// Pictures this thread holds, by control number. Keeping the state alive
-// here lets a release find the guard it took even if the control was
-// replaced in the meantime.
-// Reached through a plain pointer: a thread_local object with a destructor
-// is torn down unreliably at thread exit by some runtimes (MinGW's among
-// them). A thread that ends holds no picture, so nothing is lost.
-thread_local std::map<int64_t, std::shared_ptr<CanvasState>>* heldPicturesOfThread = nullptr;
-
-std::map<int64_t, std::shared_ptr<CanvasState>>& HeldPictures() {
-    if (heldPicturesOfThread == nullptr)
-        heldPicturesOfThread = new std::map<int64_t, std::shared_ptr<CanvasState>>;
-    return *heldPicturesOfThread;
-}
+using HeldCanvases = HeldPictures<CanvasState>;
 
 std::shared_ptr<CanvasState> CanvasOf(int64_t control) {
     ControlRecord* record = ControlTable().Find(control);
@@ -155,17 +157,14 @@ void FlushFromDrawingThread(Display* display) {
 // Puts the picture on the screen: all of it, or the part that changed
 // together with any changes left waiting. The caller holds the guard. The
 // first picture of a frame may leave its request to be sent with the next.
-void Present(CanvasState& canvas, const PictureRect* changed = nullptr, bool sendLater = false) {
+void Present(CanvasState& canvas, const PictureRect* changed, bool sendLater) {
     PictureRect area{0, 0, canvas.view.width, canvas.view.height};
     area = canvas.held.TakeWith(changed != nullptr ? *changed : area);
     std::shared_lock<std::shared_mutex> connection(X11ConnectionLock());
     Display* display = canvas.display;
     if (X11ConnectionClosed() || display == nullptr || canvas.image == nullptr) return;
-    area.left = std::clamp(area.left, 0, canvas.view.width);
-    area.right = std::clamp(area.right, area.left, canvas.view.width);
-    area.top = std::clamp(area.top, 0, canvas.view.height);
-    area.bottom = std::clamp(area.bottom, area.top, canvas.view.height);
-    if (area.left == area.right || area.top == area.bottom) return;
+    area = ClampedToPicture(area, canvas.view.width, canvas.view.height);
+    if (IsEmptyRect(area)) return;
     ConvertPicture(canvas, area);
     int offset = (canvas.flags & CANVAS_BORDER) ? EDGE : 0;
     auto width = static_cast<unsigned>(area.right - area.left);
@@ -197,11 +196,8 @@ void Present(CanvasState& canvas, const PictureRect* changed = nullptr, bool sen
     }
 }
 
-// The message loop's look before it waits: changes whose drawing thread
-// has not shown them in time are shown from here, unless that thread is
-// drawing again right now (and will show them itself). Returns when to look
-// again for changes still held: the loop may have no other reason to wake.
-int ShowOverdueChanges() {
+// The message loop's task: the changes of every canvas left waiting.
+int ShowOverdueCanvasChanges() {
     if (!HeldChanges::AnyWaiting()) return -1;
     std::vector<std::shared_ptr<CanvasState>> canvases;
     {
@@ -210,40 +206,13 @@ int ShowOverdueChanges() {
             if (auto canvas = weak.lock()) canvases.push_back(std::move(canvas));
         }
     }
-    FrameClock::time_point now = FrameClock::now();
-    int again = -1;
-    for (const auto& canvas : canvases) {
-        if (!canvas->held.Waiting()) continue;
-        if (!canvas->guard.try_lock()) {
-            again = LookAgainSoonest(again, BUSY_LOOK_MS);
-            continue;
-        }
-        if (canvas->held.Overdue(now)) {
-            PictureRect nothing;
-            Present(*canvas, &nothing);
-        } else if (canvas->held.Waiting()) {
-            again = LookAgainSoonest(again, canvas->held.MillisecondsUntilOverdue(now));
-        }
-        canvas->guard.unlock();
-    }
-    // A timer that wakes the loop within a frame brings the next look; only
-    // a resting one leaves it to this time.
-    return again >= 0 && X11LoopWakesWithin(FRAME_MS) ? -1 : again;
+    return ShowOverdueChanges(canvases);
 }
 
 // Shows the picture unless a drawing thread holds it; that thread then shows
 // the whole picture when it lets go.
 void PresentIfFree(CanvasState& canvas) {
-    if (!canvas.guard.try_lock()) {
-        canvas.presentPending.store(true);
-        // The holder may have let go between the try and the mark without
-        // seeing the mark: then the picture is free again, and shown here.
-        if (!canvas.guard.try_lock()) return;
-        if (!canvas.presentPending.exchange(false)) {
-            canvas.guard.unlock();
-            return;
-        }
-    }
+    if (!TakePictureForRepaint(canvas)) return;
     Present(canvas);
     canvas.guard.unlock();
 }
@@ -503,7 +472,7 @@ int64_t CanvasControl(int64_t number, int x, int y, int width, int height, int f
             list.end());
         list.push_back(canvas);
     }
-    SetMessageLoopTask(ShowOverdueChanges);
+    SetMessageLoopTask(ShowOverdueCanvasChanges);
     XMapWindow(display, window);
     XFlush(display);
     if (number == -1) return identifier;
@@ -513,45 +482,22 @@ int64_t CanvasControl(int64_t number, int x, int y, int width, int height, int f
 bool AcquireCanvasPicture(int64_t control, PixelView* picture) {
     std::shared_ptr<CanvasState> canvas = CanvasOf(control);
     if (canvas == nullptr || picture == nullptr) return false;
-    // The guard is not recursive: a second hold by the same thread would
-    // never return.
-    if (HeldPictures().count(control) != 0) return false;
-    canvas->guard.lock();
-    *picture = canvas->view;
-    HeldPictures()[control] = std::move(canvas);
+    CanvasState* held = HeldCanvases::Hold(control, std::move(canvas));
+    if (held == nullptr) return false;
+    *picture = held->view;
     return true;
 }
 
 void ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed) {
-    auto found = HeldPictures().find(control);
-    if (found == HeldPictures().end()) return;
-    std::shared_ptr<CanvasState> canvas = std::move(found->second);
-    HeldPictures().erase(found);
-    // A repaint that found the picture busy left the whole of it to us.
-    bool pending = canvas->presentPending.exchange(false);
-    // Shown from this thread, and only if the control still exists: at once,
-    // or, for a drawing thread's changed part, with the frame it belongs to.
-    if ((show || pending) && CanvasOf(control) == canvas) {
-        if (pending || changed == nullptr || X11OnMessageLoopThread() ||
-            !X11LoopWakesWithin(FRAME_MS)) {
-            Present(*canvas, pending ? nullptr : changed);
-        } else {
-            FrameClock::time_point now = FrameClock::now();
-            FrameStep step = StepInFrame(now);
-            if (step == FrameStep::WAIT) {
-                canvas->held.Hold(*changed, now);
-            } else {
-                Present(*canvas, changed, step == FrameStep::START);
-            }
-        }
-    }
+    std::shared_ptr<CanvasState> canvas = HeldCanvases::Take(control);
+    if (canvas == nullptr) return;
+    // Shown from this thread, and only if the control still exists.
+    ShowAtRelease(*canvas, show, changed, [&] { return CanvasOf(control) == canvas; });
     canvas->guard.unlock();
 }
 
 void ShowDeferredCanvasChanges(int64_t control) {
-    if ((!HeldChanges::AnyWaiting() && !flushOwed.load()) || HeldPictures().count(control) != 0) {
-        return;
-    }
+    if ((!HeldChanges::AnyWaiting() && !flushOwed.load()) || HeldCanvases::Holds(control)) return;
     std::shared_ptr<CanvasState> canvas = CanvasOf(control);
     if (canvas == nullptr) return;
     std::lock_guard<std::mutex> hold(canvas->guard);

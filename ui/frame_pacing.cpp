@@ -1,5 +1,5 @@
 // Frames for pictures released by drawing threads (see frame_pacing.h).
-#include "draw/frame_pacing.h"
+#include "ui/frame_pacing.h"
 
 #include <algorithm>
 #include <mutex>
@@ -10,10 +10,6 @@ std::mutex frameLock;
 FrameClock::time_point frameStart;  // under frameLock
 std::atomic<int> canvasesWaiting{0};
 
-bool Empty(const PictureRect& r) {
-    return r.right <= r.left || r.bottom <= r.top;
-}
-
 }  // namespace
 
 FrameStep StepInFrame(FrameClock::time_point now) {
@@ -22,13 +18,6 @@ FrameStep StepInFrame(FrameClock::time_point now) {
     if (now - frameStart < FRAME_INTERVAL) return FrameStep::WAIT;
     frameStart = now;
     return FrameStep::START;
-}
-
-PictureRect JoinedRects(const PictureRect& a, const PictureRect& b) {
-    if (Empty(a)) return b;
-    if (Empty(b)) return a;
-    return PictureRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                       std::max(a.bottom, b.bottom)};
 }
 
 HeldChanges::~HeldChanges() {

@@ -12,7 +12,7 @@
 #include <atomic>
 #include <chrono>
 
-#include "draw/canvas.h"
+#include "draw/picture_rect.h"
 
 using FrameClock = std::chrono::steady_clock;
 
@@ -38,9 +38,6 @@ FrameStep StepInFrame(FrameClock::time_point now);
 inline int LookAgainSoonest(int a, int b) {
     return a < 0 ? b : (b < 0 ? a : (a < b ? a : b));
 }
-
-// The smallest rectangle holding both (an empty one holds nothing).
-PictureRect JoinedRects(const PictureRect& a, const PictureRect& b);
 
 // The changes of one canvas held back for the next frame. Hold, Take and
 // Overdue run under the canvas's guard; Waiting and AnyWaiting need none.

@@ -2,7 +2,7 @@
 // picture held in a 24-bit bottom-up DIB section. Drawing threads write into
 // the DIB memory directly; the picture reaches the screen when such a thread
 // releases it (a changed part released soon after the last frame waits for
-// the next one, see draw/frame_pacing.h), and on WM_PAINT / WM_ERASEBKGND.
+// the next one, see ui/paced_canvas.h), and on WM_PAINT / WM_ERASEBKGND.
 //
 // Each picture has a guard held by the drawing thread from
 // AcquireCanvasPicture to ReleaseCanvasPicture. A repaint only tries the
@@ -18,12 +18,14 @@
 #include <vector>
 
 #include "draw/canvas.h"
-#include "draw/frame_pacing.h"
+#include "draw/held_pictures.h"
+#include "draw/picture_rect.h"
 #include "system/windows_api_win32.h"
 #include "ui/controls_win32.h"
 #include "ui/event_queue.h"
 #include "ui/layer_win32.h"
-#include "ui/message_loop_win32.h"
+#include "ui/message_loop.h"
+#include "ui/paced_canvas.h"
 #include "ui/windows_win32.h"
 
 namespace {
@@ -33,20 +35,26 @@ constexpr wchar_t CANVAS_PROPERTY[] = L"VellumtoneCanvasState";
 constexpr int CANVAS_TYPE_NUMBER = 33;
 constexpr int BORDER_ALLOWANCE = 4;  // WS_EX_CLIENTEDGE: 2 pixels on every side
 
+// Named as the standard locks name these, so that std::lock_guard and the
+// pacing's templates take it.
 class CriticalSection {
 public:
     CriticalSection() { InitializeCriticalSection(&section_); }
     ~CriticalSection() { DeleteCriticalSection(&section_); }
     CriticalSection(const CriticalSection&) = delete;
     CriticalSection& operator=(const CriticalSection&) = delete;
-    void Enter() { EnterCriticalSection(&section_); }
-    bool TryEnter() { return TryEnterCriticalSection(&section_) != 0; }
-    void Leave() { LeaveCriticalSection(&section_); }
+    void lock() { EnterCriticalSection(&section_); }
+    bool try_lock() { return TryEnterCriticalSection(&section_) != 0; }
+    void unlock() { LeaveCriticalSection(&section_); }
 
 private:
     CRITICAL_SECTION section_;
 };
 
+struct CanvasState;
+void ShowNow(CanvasState& state, const PictureRect* changed);
+
+// What ui/paced_canvas.h asks of a canvas: see there.
 struct CanvasState {
     CriticalSection guard;  // held while a thread draws into the picture
     HWND window = nullptr;
@@ -74,6 +82,14 @@ struct CanvasState {
     // Changes a drawing thread released between two frames.
     HeldChanges held;
 
+    // Every picture goes straight onto the window: a frame's first is never
+    // left to the next.
+    void Show(const PictureRect* changed, bool /*firstOfFrame*/) { ShowNow(*this, changed); }
+    bool OnWindowThread() const {
+        return GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
+    }
+    bool Closed() const { return destroyed || !IsWindow(window); }
+
     ~CanvasState() {
         if (pictureDc != nullptr) {
             SelectObject(pictureDc, firstSelected);
@@ -89,21 +105,7 @@ std::unordered_map<int64_t, std::shared_ptr<CanvasState>>& Registry() {
     return canvases;
 }
 
-// Pictures this thread holds. The shared pointer keeps the guard alive even
-// if the control is destroyed before the thread lets go.
-struct HeldPicture {
-    int64_t control;
-    std::shared_ptr<CanvasState> state;
-};
-// Reached through a plain pointer: a thread_local object with a destructor
-// is torn down unreliably at thread exit by some runtimes (MinGW's among
-// them). A thread that ends holds no picture, so nothing is lost.
-thread_local std::vector<HeldPicture>* heldPicturesOfThread = nullptr;
-
-std::vector<HeldPicture>& HeldPictures() {
-    if (heldPicturesOfThread == nullptr) heldPicturesOfThread = new std::vector<HeldPicture>;
-    return *heldPicturesOfThread;
-}
+using HeldCanvases = HeldPictures<CanvasState>;
 
 std::shared_ptr<CanvasState> FindCanvas(int64_t control) {
     std::lock_guard<std::mutex> hold(registryLock);
@@ -226,17 +228,11 @@ void ShowPicture(const CanvasState& state, HDC dc) {
 // it is (no focus frame over it). False when the whole must be shown.
 bool ShowChangedPart(const CanvasState& state, HDC dc, const PictureRect& changed) {
     if (state.bitmap == nullptr || (state.flags & CANVAS_FOCUS_FRAME)) return false;
-    int left = std::clamp(changed.left, 0, state.width);
-    int right = std::clamp(changed.right, left, state.width);
-    int top = std::clamp(changed.top, 0, state.height);
-    int bottom = std::clamp(changed.bottom, top, state.height);
-    if (left == right || top == bottom) return true;
-    BitBlt(dc, left, top, right - left, bottom - top, state.pictureDc, left, top, SRCCOPY);
+    PictureRect area = ClampedToPicture(changed, state.width, state.height);
+    if (IsEmptyRect(area)) return true;
+    BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, state.pictureDc,
+           area.left, area.top, SRCCOPY);
     return true;
-}
-
-bool OnWindowThread(const CanvasState& state) {
-    return GetWindowThreadProcessId(state.window, nullptr) == GetCurrentThreadId();
 }
 
 // Puts the picture on the window at once, through a device context of the
@@ -254,11 +250,8 @@ void ShowNow(CanvasState& state, const PictureRect* changed) {
     ReleaseDC(state.window, dc);
 }
 
-// The message loop's look before it waits: changes whose drawing thread
-// has not shown them in time are shown from here, unless that thread is
-// drawing again right now (and will show them itself). Returns when to look
-// again for changes still held: the loop may have no other reason to wake.
-int ShowOverdueChanges() {
+// The message loop's task: the changes of every canvas left waiting.
+int ShowOverdueCanvasChanges() {
     if (!HeldChanges::AnyWaiting()) return -1;
     std::vector<std::shared_ptr<CanvasState>> waiting;
     {
@@ -267,47 +260,19 @@ int ShowOverdueChanges() {
             if (entry.second->held.Waiting()) waiting.push_back(entry.second);
         }
     }
-    FrameClock::time_point now = FrameClock::now();
-    int again = -1;
-    for (const auto& state : waiting) {
-        if (!state->guard.TryEnter()) {
-            again = LookAgainSoonest(again, BUSY_LOOK_MS);
-            continue;
-        }
-        if (state->destroyed || !IsWindow(state->window)) {
-            // Nothing of a closed canvas is shown any more.
-        } else if (state->held.Overdue(now)) {
-            PictureRect nothing;
-            ShowNow(*state, &nothing);
-        } else if (state->held.Waiting()) {
-            again = LookAgainSoonest(again, state->held.MillisecondsUntilOverdue(now));
-        }
-        state->guard.Leave();
-    }
-    // A timer that wakes the loop within a frame brings the next look; only
-    // a resting one leaves it to this time.
-    return again >= 0 && Win32LoopWakesWithin(FRAME_MS) ? -1 : again;
+    return ShowOverdueChanges(waiting);
 }
 
 // Shows the picture unless a drawing thread holds it; that thread shows it
 // when it lets go.
 void ShowIfFree(CanvasState& state, HDC dc) {
-    if (!state.guard.TryEnter()) {
-        state.presentPending.store(true);
-        // The holder may have let go between the try and the mark, without
-        // seeing the mark: then the picture is free again, and shown here.
-        if (!state.guard.TryEnter()) return;
-        if (!state.presentPending.exchange(false)) {
-            state.guard.Leave();
-            return;
-        }
-    }
+    if (!TakePictureForRepaint(state)) return;
     if (!state.destroyed) {
         // The whole picture: nothing held back is left to show.
         state.held.TakeWith(PictureRect{});
         ShowPicture(state, dc);
     }
-    state.guard.Leave();
+    state.guard.unlock();
 }
 
 void ShowThroughWindowDc(CanvasState& state) {
@@ -338,9 +303,9 @@ LRESULT CALLBACK CanvasWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         case WM_SIZE:
             // The one place the window's thread waits for the guard: the
             // bitmap must not change under a drawing thread.
-            state->guard.Enter();
+            state->guard.lock();
             if (!state->destroyed) RebuildPicture(*state);
-            state->guard.Leave();
+            state->guard.unlock();
             QueueCanvasEvent(window, *state, CANVAS_RESIZE);
             ShowThroughWindowDc(*state);
             return 0;
@@ -405,10 +370,10 @@ void DestroyCanvas(ControlRecord& control) {
         state = found->second;
         Registry().erase(found);
     }
-    state->guard.Enter();
+    state->guard.lock();
     state->destroyed = true;
     state->bits = nullptr;
-    state->guard.Leave();
+    state->guard.unlock();
     RemovePropW(control.handle, CANVAS_PROPERTY);
 }
 
@@ -425,7 +390,7 @@ bool RegisterCanvasClass() {
     windowClass.lpszClassName = CANVAS_CLASS;
     registered =
         RegisterClassExW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    if (registered) SetMessageLoopTask(ShowOverdueChanges);
+    if (registered) SetMessageLoopTask(ShowOverdueCanvasChanges);
     return registered;
 }
 
@@ -478,9 +443,10 @@ int64_t CanvasControl(int64_t number, int x, int y, int width, int height, int f
 bool AcquireCanvasPicture(int64_t control, PixelView* picture) {
     std::shared_ptr<CanvasState> state = FindCanvas(control);
     if (state == nullptr || picture == nullptr) return false;
-    state->guard.Enter();
+    if (HeldCanvases::Hold(control, state) == nullptr) return false;
     if (state->destroyed || state->bits == nullptr) {
-        state->guard.Leave();
+        HeldCanvases::Take(control);
+        state->guard.unlock();
         return false;
     }
     // Finish this thread's batched GDI work before touching the memory.
@@ -490,49 +456,27 @@ bool AcquireCanvasPicture(int64_t control, PixelView* picture) {
     picture->height = state->height;
     picture->depth = 24;
     picture->stride = state->stride;
-    HeldPictures().push_back(HeldPicture{control, std::move(state)});
     return true;
 }
 
 void ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed) {
-    auto held =
-        std::find_if(HeldPictures().rbegin(), HeldPictures().rend(),
-                     [control](const HeldPicture& entry) { return entry.control == control; });
-    if (held == HeldPictures().rend()) return;
-    std::shared_ptr<CanvasState> state = std::move(held->state);
-    HeldPictures().erase(std::next(held).base());
-
-    // A repaint that found the picture busy left its showing to us.
-    bool pending = state->presentPending.exchange(false);
-    if ((show || pending) && !state->destroyed && IsWindow(state->window)) {
-        // A drawing thread's changed part waits for its frame while the
-        // window's thread wakes often enough to show it should it stay.
-        bool paced = !pending && changed != nullptr && !OnWindowThread(*state) &&
-                     Win32LoopWakesWithin(FRAME_MS);
-        FrameClock::time_point now = FrameClock::now();
-        if (paced && StepInFrame(now) == FrameStep::WAIT) {
-            state->held.Hold(*changed, now);
-        } else {
-            // Straight onto the window, while still holding the picture: no
-            // invalidation, no wait for the window's thread to repaint.
-            ShowNow(*state, pending ? nullptr : changed);
-        }
-    }
-    state->guard.Leave();
+    std::shared_ptr<CanvasState> state = HeldCanvases::Take(control);
+    if (state == nullptr) return;
+    // Straight onto the window, while still holding the picture: no
+    // invalidation, no wait for the window's thread to repaint.
+    ShowAtRelease(*state, show, changed, [&] { return !state->Closed(); });
+    state->guard.unlock();
 }
 
 void ShowDeferredCanvasChanges(int64_t control) {
     if (!HeldChanges::AnyWaiting()) return;
-    for (const HeldPicture& entry : HeldPictures()) {
-        if (entry.control == control) return;  // still being drawn
-    }
+    if (HeldCanvases::Holds(control)) return;  // still being drawn
     std::shared_ptr<CanvasState> state = FindCanvas(control);
     if (state == nullptr || !state->held.Waiting()) return;
     if (StepInFrame(FrameClock::now()) == FrameStep::WAIT) return;
-    state->guard.Enter();
-    if (state->held.Waiting() && !state->destroyed && IsWindow(state->window)) {
+    std::lock_guard<CriticalSection> hold(state->guard);
+    if (state->held.Waiting() && !state->Closed()) {
         PictureRect nothing;
         ShowNow(*state, &nothing);
     }
-    state->guard.Leave();
 }
