@@ -41,8 +41,8 @@
 #include "capture/capture_device.h"
 #include "capture/capture_inputs.h"
 #include "capture/main_loop_pulse.h"
+#include "ui/message_loop.h"
 #include "ui/messages.h"
-#include "ui/posted_messages_x11.h"
 
 namespace {
 

@@ -199,3 +199,14 @@ void UnregisterWindowClassLater(int64_t windowNumber) {
         PostMessageW(messageWindow, UNREGISTER_CLASS_MESSAGE, 0, static_cast<LPARAM>(windowNumber));
     }
 }
+
+bool PostWindowMessage(void* window, uint32_t message, uint64_t wParam, int64_t lParam) {
+    return PostMessageW(static_cast<HWND>(window), message, static_cast<WPARAM>(wParam),
+                        static_cast<LPARAM>(lParam)) != FALSE;
+}
+
+// Windows wakes the thread for each posted message; there is no later tick
+// to leave it to.
+bool PostWindowMessageByNextTick(void* window, uint32_t message, uint64_t wParam, int64_t lParam) {
+    return PostWindowMessage(window, message, wParam, lParam);
+}

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "ui/message_loop.h"
+
 struct PostedMessage {
     void* window;  // native handle of the target window
     uint32_t message;
@@ -12,15 +14,8 @@ struct PostedMessage {
     int64_t lParam;
 };
 
-// Queues the message and wakes the thread that waits for messages. Safe from
-// any thread; never blocks for long.
-bool PostWindowMessage(void* window, uint32_t message, uint64_t wParam, int64_t lParam);
-
-// Queues the message like PostWindowMessage, but leaves the waiting thread
-// asleep when a timer wakes it within a few milliseconds anyway, which then
-// finds the message first: a message that may wait that long costs the
-// thread no wake-up of its own.
-bool PostWindowMessageByNextTick(void* window, uint32_t message, uint64_t wParam, int64_t lParam);
+// PostWindowMessage and PostWindowMessageByNextTick (ui/message_loop.h) put
+// the messages here.
 
 // Takes the oldest posted message; false when there is none.
 bool TakePostedMessage(PostedMessage* message);
