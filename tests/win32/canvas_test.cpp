@@ -14,7 +14,6 @@ namespace {
 
 constexpr int64_t WINDOW = 4301;
 constexpr int64_t CANVAS = 31;
-constexpr uint32_t CAPTION_AND_SYSTEM_MENU = 0xC80000;
 
 class CanvasOnScreen : public ::testing::Test {
 protected:

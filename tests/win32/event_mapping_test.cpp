@@ -8,7 +8,6 @@
 namespace {
 
 constexpr int64_t WINDOW = 4101;
-constexpr uint32_t CAPTION_AND_SYSTEM_MENU = 0xC80000;
 
 class EventMapping : public ::testing::Test {
 protected:

@@ -23,27 +23,13 @@
 #include "capture/loopback_wasapi.h"
 #include "capture/open_capture.h"
 #include "system/threads.h"
+#include "tests/win32/program_capture.h"
 #include "tests/win32/unix_process.h"
 #include "tests/win32/win32_support.h"
 
 namespace {
 
 constexpr int64_t WINDOW = 4404;
-constexpr uint32_t CAPTION_AND_SYSTEM_MENU = 0xC80000;
-
-uint64_t Published() {
-    return CaptureWorkBuffer().Latest().sequence;
-}
-
-template <typename Condition>
-bool DispatchUntil(int milliseconds, Condition condition) {
-    ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
-    while (!condition()) {
-        if (GetTickCount64() >= end) return false;
-        FetchEvent(20);
-    }
-    return true;
-}
 
 // Opens the window and the recording as start-up does, `device` standing
 // for the Device setting.
@@ -51,17 +37,9 @@ class WineRecording : public ::testing::Test {
 protected:
     void SetUp() override {
         if (FindUnixSpawn() == nullptr) GTEST_SKIP() << "what Wine gives";
-        ResetLayerState();
-        window_ = static_cast<HWND>(
-            CreateTopWindow(WINDOW, 60, 60, 200, 80, "loopback", CAPTION_AND_SYSTEM_MENU, nullptr));
+        window_ = PrepareProgramCapture(WINDOW, "loopback", WaveMessageHook);
         ASSERT_NE(window_, nullptr);
-        ThreadLayerInit();
-        CaptureWorkBuffer().Reset();
-        Capture() = CaptureState{};
-        PresetCaptureState();
-        ReadCaptureSettings();
         SetCaptureDeviceLookup(nullptr);
-        SetMessageHook(WaveMessageHook);
     }
     void Open(int32_t device) {
         Capture().Device = device;
@@ -72,13 +50,7 @@ protected:
     void TearDown() override {
         DisarmCaptureWatchdog();
         SetCaptureDeviceLookup(nullptr);
-        SetMessageHook(nullptr);
-        Sleep(100);  // the capture thread has given every block back by now
-        if (void* device = Capture().DeviceHandle.Get()) StopCaptureDevice(device);
-        // The capture thread stays blocked for good on its own semaphore.
-        CaptureSemaphore = SemaphoreCreate(0);
-        if (window_) DestroyWindow(window_);
-        DrainEvents();
+        EndProgramCapture(window_);
     }
     HWND window_ = nullptr;
 };

@@ -13,7 +13,6 @@ namespace {
 
 constexpr int64_t WINDOW = 4301;
 constexpr int64_t CANVAS = 4302;
-constexpr uint32_t CAPTION_AND_SYSTEM_MENU = 0xC80000;
 constexpr UINT_PTR TICK_TIMER = 5;
 constexpr int WAIT_MS = 3000;
 

@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr uint32_t CAPTION_AND_SYSTEM_MENU = 0xC80000;
-
 // The texts of a message box's static controls, joined.
 std::wstring StaticTexts(HWND box) {
     std::wstring texts;

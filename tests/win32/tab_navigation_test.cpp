@@ -9,7 +9,6 @@
 namespace {
 
 constexpr int64_t WINDOW = 4601;
-constexpr uint32_t CAPTION_AND_SYSTEM_MENU = 0xC80000;
 
 class TabNavigation : public ::testing::Test {
 protected:

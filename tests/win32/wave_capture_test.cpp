@@ -21,7 +21,6 @@
 namespace {
 
 constexpr int64_t WINDOW = 4401;
-constexpr uint32_t CAPTION_AND_SYSTEM_MENU = 0xC80000;
 constexpr int RING = 16;
 constexpr uint32_t BLOCK_BYTES = 8192;  // 2048 stereo frames, about 46 ms
 

@@ -26,42 +26,19 @@
 #include "capture/handoff.h"
 #include "capture/open_capture.h"
 #include "system/threads.h"
+#include "tests/win32/program_capture.h"
 #include "tests/win32/unix_process.h"
 #include "tests/win32/win32_support.h"
 
 namespace {
 
 constexpr int64_t WINDOW = 4402;
-constexpr uint32_t CAPTION_AND_SYSTEM_MENU = 0xC80000;
-
-uint64_t Published() {
-    return CaptureWorkBuffer().Latest().sequence;
-}
-
-// Dispatches until the condition holds (true) or the time runs out.
-template <typename Condition>
-bool DispatchUntil(int milliseconds, Condition condition) {
-    ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
-    while (!condition()) {
-        if (GetTickCount64() >= end) return false;
-        FetchEvent(20);
-    }
-    return true;
-}
 
 class WaveInRecovery : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetLayerState();
-        window_ = static_cast<HWND>(
-            CreateTopWindow(WINDOW, 60, 60, 200, 80, "recovery", CAPTION_AND_SYSTEM_MENU, nullptr));
+        window_ = PrepareProgramCapture(WINDOW, "recovery", WaveMessageHook);
         ASSERT_NE(window_, nullptr);
-        ThreadLayerInit();
-        CaptureWorkBuffer().Reset();
-        Capture() = CaptureState{};
-        PresetCaptureState();
-        ReadCaptureSettings();
-        SetMessageHook(WaveMessageHook);
         OpenCapture(window_, WINDOW);
         ASSERT_NE(Capture().DeviceHandle.Get(), nullptr) << "no capture device";
         // Armed again, before the capture thread starts, with room for one
@@ -75,13 +52,7 @@ protected:
     }
     void TearDown() override {
         DisarmCaptureWatchdog();
-        SetMessageHook(nullptr);
-        Sleep(100);  // the capture thread has given every block back by now
-        if (void* device = Capture().DeviceHandle.Get()) StopCaptureDevice(device);
-        // The capture thread stays blocked for good on its own semaphore.
-        CaptureSemaphore = SemaphoreCreate(0);
-        if (window_) DestroyWindow(window_);
-        DrainEvents();
+        EndProgramCapture(window_);
     }
     HWND window_ = nullptr;
 };

@@ -31,6 +31,7 @@
 #include "capture/handoff.h"
 #include "capture/open_capture.h"
 #include "system/threads.h"
+#include "tests/win32/program_capture.h"
 #include "tests/win32/unix_process.h"
 #include "tests/win32/win32_support.h"
 
@@ -44,7 +45,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int64_t WINDOW = 4403;
-constexpr uint32_t CAPTION_AND_SYSTEM_MENU = 0xC80000;
 constexpr const char* CHILD = "VELLUMTONE_SWITCH_CHILD";
 
 // Peaks (left, right) of the square wave each sink plays.
@@ -64,14 +64,10 @@ bool NewestBlockPeaks(const int (&wanted)[2]) {
     return block.length > 0 && peaks[0] == wanted[0] && peaks[1] == wanted[1];
 }
 
+// Dispatches as DispatchUntil does, looking every 5 ms: the switch is timed.
 template <typename Condition>
-bool DispatchUntil(int milliseconds, Condition condition) {
-    ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
-    while (!condition()) {
-        if (GetTickCount64() >= end) return false;
-        FetchEvent(5);
-    }
-    return true;
+bool DispatchFinelyUntil(int milliseconds, Condition condition) {
+    return DispatchUntil(milliseconds, condition, 5);
 }
 
 // Waits without dispatching, so that no new block reaches the hand-off.
@@ -157,21 +153,13 @@ class WaveInSwitch : public ::testing::Test {
 protected:
     void SetUp() override {
         if (EnvironmentValue(CHILD).empty()) GTEST_SKIP() << "run by WaveInSwitchParent";
-        ResetLayerState();
-        window_ = static_cast<HWND>(
-            CreateTopWindow(WINDOW, 60, 60, 200, 80, "switch", CAPTION_AND_SYSTEM_MENU, nullptr));
+        window_ = PrepareProgramCapture(WINDOW, "switch", NoteAndHandOff);
         ASSERT_NE(window_, nullptr);
-        ThreadLayerInit();
-        CaptureWorkBuffer().Reset();
-        Capture() = CaptureState{};
-        PresetCaptureState();
-        ReadCaptureSettings();
-        SetMessageHook(NoteAndHandOff);
         OpenCapture(window_, WINDOW);
         ASSERT_NE(Capture().DeviceHandle.Get(), nullptr) << "no capture device";
         CaptureSemaphore = SemaphoreCreate(0);
         ASSERT_NE(ThreadStart(CaptureThread, nullptr), 0);
-        ASSERT_TRUE(DispatchUntil(10000, [] { return NewestBlockPeaks(DEFAULT_PEAKS); }))
+        ASSERT_TRUE(DispatchFinelyUntil(10000, [] { return NewestBlockPeaks(DEFAULT_PEAKS); }))
             << "the default input's signal never arrived";
     }
     void TearDown() override {
@@ -180,11 +168,7 @@ protected:
         if (void* device = Capture().DeviceHandle.Get()) {
             ChooseCaptureTarget(device, CaptureTarget::DEFAULT_INPUT, "");
         }
-        SetMessageHook(nullptr);
-        Sleep(100);  // the capture thread has given every block back by now
-        if (void* device = Capture().DeviceHandle.Get()) StopCaptureDevice(device);
-        if (window_) DestroyWindow(window_);
-        DrainEvents();
+        EndProgramCapture(window_);
     }
 
     // Chooses while no block is on its way to the capture thread and nothing
@@ -220,13 +204,13 @@ TEST_F(WaveInSwitch, ChildMovesToTheChosenInputAtOnce) {
     CollectEvents(1500);
     ChooseAndWaitForReopen(CaptureTarget::NAMED_INPUT, micB);
     if (HasFatalFailure()) return;
-    ASSERT_TRUE(DispatchUntil(10000, [] { return NewestBlockPeaks(B_PEAKS); }))
+    ASSERT_TRUE(DispatchFinelyUntil(10000, [] { return NewestBlockPeaks(B_PEAKS); }))
         << "Mic_B's signal never arrived";
     Clock::time_point heard = Clock::now();
     EXPECT_FALSE(CaptureStandingIn());
     // Two turns of the ring, then nothing more reaches the hand-off.
     const size_t ring = Capture().HeaderRing.size();
-    ASSERT_TRUE(DispatchUntil(10000, [&] { return newAnnounced.size() >= 2 * ring + 1; }));
+    ASSERT_TRUE(DispatchFinelyUntil(10000, [&] { return newAnnounced.size() >= 2 * ring + 1; }));
     ASSERT_TRUE(WaitUntil(5000, HandoffIdle));
 
     // Every block copied since the choice is one the new device announced.
@@ -256,7 +240,7 @@ TEST_F(WaveInSwitch, ChildAnUnpluggedChoiceHasTheDefaultStandInUntilItIsBack) {
     ASSERT_FALSE(micB.empty()) << "no wave-in device named Mic_B";
     ChooseAndWaitForReopen(CaptureTarget::NAMED_INPUT, micB);
     if (HasFatalFailure()) return;
-    ASSERT_TRUE(DispatchUntil(10000, [] { return NewestBlockPeaks(B_PEAKS); }));
+    ASSERT_TRUE(DispatchFinelyUntil(10000, [] { return NewestBlockPeaks(B_PEAKS); }));
 
     // Unplugged: sink b goes, and mic_b with it. Its player is ended first,
     // or the server would move it to the default sink, into the default
@@ -264,13 +248,13 @@ TEST_F(WaveInSwitch, ChildAnUnpluggedChoiceHasTheDefaultStandInUntilItIsBack) {
     ASSERT_EQ(RunShell("kill $(cat " + files + ".b-pid); timeout 5 pactl unload-module $(cat " +
                        files + ".b-sink)"),
               0);
-    EXPECT_TRUE(DispatchUntil(10000, [] {
+    EXPECT_TRUE(DispatchFinelyUntil(10000, [] {
         return CaptureStandingIn() && NewestBlockPeaks(DEFAULT_PEAKS);
     })) << "the default did not stand in";
 
     // Plugged in again: recording goes back to it by itself.
     ASSERT_EQ(RunShell(MakeInputScript(files, "b") + PlayScript(files, "b")), 0);
-    EXPECT_TRUE(DispatchUntil(40000, [] {
+    EXPECT_TRUE(DispatchFinelyUntil(40000, [] {
         return !CaptureStandingIn() && NewestBlockPeaks(B_PEAKS);
     })) << "recording did not go back to Mic_B";
 }
@@ -280,7 +264,7 @@ TEST_F(WaveInSwitch, ChildRecordsTheDefaultWhileTheChosenInputIsMissing) {
                            "{0.0.1.00000000}.{00000000-0000-0000-0000-000000000000}");
     if (HasFatalFailure()) return;
     EXPECT_TRUE(CaptureStandingIn());
-    EXPECT_TRUE(DispatchUntil(10000, [] {
+    EXPECT_TRUE(DispatchFinelyUntil(10000, [] {
         return newAnnounced.size() >= 3 && NewestBlockPeaks(DEFAULT_PEAKS);
     })) << "the default input did not stand in";
 }

@@ -117,6 +117,10 @@ inline int64_t RunChildTest(const char* filter, const char* name, const char* va
     return exitCode;
 }
 
+// A captioned window with a system menu (WS_CAPTION | WS_SYSMENU), as the
+// tests make their windows.
+constexpr uint32_t CAPTION_AND_SYSTEM_MENU = 0xC80000;
+
 // The value of an environment variable, empty when unset.
 inline std::string EnvironmentValue(const char* name) {
     wchar_t buffer[256];

@@ -12,7 +12,6 @@ namespace {
 
 constexpr int64_t MAIN = 1962;
 constexpr int64_t BUTTON = 1962;
-constexpr uint32_t CAPTION_AND_SYSTEM_MENU = 0xC80000;
 constexpr uint32_t PUSH_LIKE_TOGGLE = 0x1003;
 constexpr int32_t BACKGROUND = 15780301;  // red 205, green 201, blue 240
 
