@@ -39,6 +39,22 @@ rest_y=215
 
 log() { echo "$e2e_name: $*" >&2; }
 
+# For the scripts that test the Linux program: takes their argument, the
+# build directory, and sets build, native, e2e_args and program, with the
+# waits for its window and its end.
+use_linux_build() {  # build_dir
+    if [ -z "${1:-}" ] || [ ! -d "$1" ]; then
+        echo "usage: $e2e_name.sh BUILD_DIR" >&2
+        exit 2
+    fi
+    build=$(cd "$1" && pwd)
+    native=$build
+    e2e_args=("$build")
+    program=("$build/vellumtone")
+    window_wait=150
+    exit_wait=100
+}
+
 # For the scripts that test the Windows program: takes their two arguments,
 # the native build (render_meter, x11_close) and the cross build with
 # vellumtone.exe, and sets native, e2e_args, program and Wine's slower

@@ -9,16 +9,11 @@
 #   linux_aids_e2e.sh BUILD_DIR    (exit 77: skipped, something needed is missing)
 set -u
 
-build=$(cd "${1:?usage: linux_aids_e2e.sh BUILD_DIR}" && pwd)
 e2e_name=linux_aids_e2e
-e2e_args=("$build")
-native=$build
-program=("$build/vellumtone")
-window_wait=150
-exit_wait=100
 case_timeout=90
 # shellcheck source=tests/e2e/e2e_helpers.sh
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_helpers.sh"
+use_linux_build "${1:-}"
 
 case_dpi96() { check_reading_aids dpi96 "$XDG_CONFIG_HOME/vellumtone" 96; }
 case_dpi144() { check_reading_aids dpi144 "$XDG_CONFIG_HOME/vellumtone" 144; }

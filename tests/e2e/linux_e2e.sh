@@ -31,16 +31,11 @@
 #   linux_e2e.sh BUILD_DIR    (exit 77: skipped, something needed is missing)
 set -u
 
-build=$(cd "${1:?usage: linux_e2e.sh BUILD_DIR}" && pwd)
 e2e_name=linux_e2e
-e2e_args=("$build")
-native=$build
-program=("$build/vellumtone")
-window_wait=150
-exit_wait=100
 case_timeout=180
 # shellcheck source=tests/e2e/e2e_helpers.sh
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_helpers.sh"
+use_linux_build "${1:-}"
 
 # ---------------------------------------------------------------- cases
 # These run inside with_services.sh, with DISPLAY and PULSE_SERVER set.
