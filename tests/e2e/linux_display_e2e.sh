@@ -85,9 +85,14 @@ case_nofont() {
         >"$work/no-fonts.conf"
     program=(env FONTCONFIG_FILE="$work/no-fonts.conf" "$build/vellumtone")
     open_window nofont || return 1
-    grab_button "$ox" "$oy" "$work/button.png" || return 1
-    # Inside the 2-pixel edge, only the label is black.
-    text_pixels=$(convert "$work/button.png" -crop 342x22+4+4 +repage txt:- | grep -c ' #000000 ')
+    # Inside the 2-pixel edge, only the label is black. The window shows
+    # before its first paint, which a slow start (a sanitizer) can delay.
+    for _ in $(seq 50); do
+        grab_button "$ox" "$oy" "$work/button.png" || return 1
+        text_pixels=$(convert "$work/button.png" -crop 342x22+4+4 +repage txt:- | grep -c ' #000000 ')
+        [ "$text_pixels" -ge 50 ] && break
+        sleep 0.1
+    done
     if [ "$text_pixels" -lt 50 ]; then
         log "nofont: the button shows no label ($text_pixels black pixels)"
         cp "$work/screen.png" "$work/last-screen.png"
