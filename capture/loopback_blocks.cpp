@@ -97,7 +97,6 @@ void LoopbackBlockAssembler::FillGap(int64_t now) {
 void LoopbackBlockAssembler::Append(const uint8_t* samples, uint32_t frames) {
     const uint32_t inFrameBytes =
         stream_.channels * (stream_.sampleFormat == LoopbackSampleFormat::FLOAT32 ? 4 : 2);
-    const uint32_t outFrameBytes = stream_.outChannels * 2u;
     uint8_t stereo[CHUNK_FRAMES * 4];
     while (frames > 0) {
         uint32_t room = stream_.blockFrames - filled_;
@@ -121,12 +120,7 @@ void LoopbackBlockAssembler::Append(const uint8_t* samples, uint32_t frames) {
         }
         samples += size_t{take} * inFrameBytes;
         frames -= take;
-        filled_ += take;
-        streamFrames_ += take;
-        if (filled_ == stream_.blockFrames) {
-            sink_(context_, block_.data(), stream_.blockFrames * outFrameBytes);
-            filled_ = 0;
-        }
+        Advance(take);
     }
 }
 
@@ -138,11 +132,15 @@ void LoopbackBlockAssembler::AppendSilence(int64_t frames) {
         std::memset(block_.data() + size_t{filled_} * outFrameBytes, 0,
                     size_t{take} * outFrameBytes);
         frames -= take;
-        filled_ += take;
-        streamFrames_ += take;
-        if (filled_ == stream_.blockFrames) {
-            sink_(context_, block_.data(), stream_.blockFrames * outFrameBytes);
-            filled_ = 0;
-        }
+        Advance(take);
+    }
+}
+
+void LoopbackBlockAssembler::Advance(uint32_t frames) {
+    filled_ += frames;
+    streamFrames_ += frames;
+    if (filled_ == stream_.blockFrames) {
+        sink_(context_, block_.data(), stream_.blockFrames * stream_.outChannels * 2u);
+        filled_ = 0;
     }
 }

@@ -53,6 +53,8 @@ public:
 private:
     void Append(const uint8_t* samples, uint32_t frames);
     void AppendSilence(int64_t frames);
+    // Counts `frames` more in the block; hands a full block to the sink.
+    void Advance(uint32_t frames);
 
     LoopbackStreamRecord stream_;
     LoopbackBlockSink sink_ = nullptr;

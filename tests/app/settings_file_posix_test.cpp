@@ -14,17 +14,11 @@
 #include "app/settings.h"
 #include "app/settings_file.h"
 #include "app/settings_store.h"
+#include "tests/support/file_contents.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void Put(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;

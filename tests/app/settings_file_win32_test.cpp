@@ -8,17 +8,11 @@
 #include <string>
 
 #include "app/settings_file.h"
+#include "tests/support/file_contents.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 TEST(SettingsFileWin32, ReplacesTheFileInOneStepInAFolderItMakes) {
     EXPECT_TRUE(SettingsFilePath().ends_with("\\Vellumtone\\vellumtone.ini")) << SettingsFilePath();

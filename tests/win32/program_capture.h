@@ -3,7 +3,9 @@
 // test opens the recording and starts the capture thread itself.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 
 #include "app/settings.h"
 #include "capture/block_exchange.h"
@@ -18,6 +20,18 @@
 // Blocks published to the analysis so far.
 inline uint64_t Published() {
     return CaptureWorkBuffer().Latest().sequence;
+}
+
+// Whether the newest block in the work buffer has exactly these peaks.
+inline bool NewestBlockPeaks(int left, int right) {
+    const CapturedBlock& block = CaptureWorkBuffer().Latest();
+    const auto* samples = reinterpret_cast<const int16_t*>(block.bytes);
+    int peaks[2] = {0, 0};
+    for (uint32_t i = 0; i + 1 < block.length / 2; i += 2) {
+        peaks[0] = std::max(peaks[0], std::abs(static_cast<int>(samples[i])));
+        peaks[1] = std::max(peaks[1], std::abs(static_cast<int>(samples[i + 1])));
+    }
+    return block.length > 0 && peaks[0] == left && peaks[1] == right;
 }
 
 // Dispatches until the condition holds (true) or the time runs out.

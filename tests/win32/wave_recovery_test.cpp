@@ -83,17 +83,6 @@ bool WriteSquareWave(const std::wstring& path, int16_t left, int16_t right, int 
     return written == samples.size();
 }
 
-bool NewestBlockPeaks(int left, int right) {
-    const CapturedBlock& block = CaptureWorkBuffer().Latest();
-    const auto* samples = reinterpret_cast<const int16_t*>(block.bytes);
-    int peaks[2] = {0, 0};
-    for (uint32_t i = 0; i + 1 < block.length / 2; i += 2) {
-        peaks[0] = std::max(peaks[0], std::abs(static_cast<int>(samples[i])));
-        peaks[1] = std::max(peaks[1], std::abs(static_cast<int>(samples[i + 1])));
-    }
-    return block.length > 0 && peaks[0] == left && peaks[1] == right;
-}
-
 TEST_F(WaveInRecovery, RecordingResumesOnceTheSoundServerIsBackUpToTheBoundOfLeftRings) {
     std::string script = std::string(VELLUMTONE_SOURCE_DIR) + "/tests/sound_server.sh";
     if (FindUnixSpawn() == nullptr || EnvironmentValue("VELLUMTONE_SOUND") != "pulse") {

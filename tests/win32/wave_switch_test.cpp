@@ -54,14 +54,7 @@ constexpr int B_PEAKS[2] = {3000, 9000};
 constexpr int SIGNAL_SECONDS = 40;  // longer than the child runs; pacat is ended after it
 
 bool NewestBlockPeaks(const int (&wanted)[2]) {
-    const CapturedBlock& block = CaptureWorkBuffer().Latest();
-    const auto* samples = reinterpret_cast<const int16_t*>(block.bytes);
-    int peaks[2] = {0, 0};
-    for (uint32_t i = 0; i + 1 < block.length / 2; i += 2) {
-        peaks[0] = std::max(peaks[0], std::abs(static_cast<int>(samples[i])));
-        peaks[1] = std::max(peaks[1], std::abs(static_cast<int>(samples[i + 1])));
-    }
-    return block.length > 0 && peaks[0] == wanted[0] && peaks[1] == wanted[1];
+    return ::NewestBlockPeaks(wanted[0], wanted[1]);
 }
 
 // Dispatches as DispatchUntil does, looking every 5 ms: the switch is timed.
