@@ -2,12 +2,15 @@
 # Writes stereo 16-bit little-endian test signals to standard output, for
 # the tests, the tools and the benchmarks alike. Every signal repeats a
 # period of 100 frames (441 Hz at 44100 Hz):
-#   make_signal.pl [--sine] LEFT_AMPLITUDE RIGHT_AMPLITUDE SECONDS [RATE]
+#   make_signal.pl [--sine|--dc] LEFT_AMPLITUDE RIGHT_AMPLITUDE SECONDS [RATE]
 #       A square wave by default: every half period flips the sign, so each
 #       capture block has exactly the given peaks. --sine makes a sine wave
 #       with the given peaks instead, which keeps its peaks within a few
 #       steps through a sound server that resamples it, as PipeWire's graph
-#       at 48 kHz does.
+#       at 48 kHz does. --dc holds each channel at its amplitude: played
+#       over a square wave, a sound server's mix of the two reaches the sum
+#       (or full scale) in every half period, whatever the phase between
+#       them, where two square waves half a period apart would cancel.
 #   make_signal.pl --endless changing|steady
 #       The running-cost signal, without end, at 44100 Hz, the same on both
 #       channels (pacat plays it at real-time pace): a sine whose level
@@ -22,9 +25,10 @@ my $pi = 4 * atan2(1, 1);
 
 # The sample of a wave of peak $peak at frame $frame of the period.
 sub sample {
-  my ($sine, $peak, $frame) = @_;
-  my $value = $sine ? $peak * sin(2 * $pi * $frame / $period)
-                    : ($frame < $period / 2 ? $peak : -$peak);
+  my ($shape, $peak, $frame) = @_;
+  my $value = $shape eq 'sine' ? $peak * sin(2 * $pi * $frame / $period)
+            : $shape eq 'dc'   ? $peak
+                               : ($frame < $period / 2 ? $peak : -$peak);
   return $value < 0 ? int($value - 0.5) : int($value + 0.5);
 }
 
@@ -40,22 +44,22 @@ if (@ARGV && $ARGV[0] eq '--endless') {
       my $phase = $frame / $frames;  # 0 .. 1 over the two seconds
       $level = 0.05 + 0.90 * ($phase < 0.5 ? 2 * $phase : 2 - 2 * $phase);
     }
-    my $value = sample(1, 32767 * $level, $frame % $period);
+    my $value = sample('sine', 32767 * $level, $frame % $period);
     $loop .= pack('s<s<', $value, $value);
   }
   $SIG{PIPE} = sub { exit 0 };
   while (1) { print $loop or exit 0 }
 }
 
-my $sine = @ARGV && $ARGV[0] eq '--sine';
-shift @ARGV if $sine;
+my $shape = 'square';
+$shape = substr(shift @ARGV, 2) if @ARGV && $ARGV[0] =~ /^--(sine|dc)$/;
 my ($left, $right, $seconds, $rate) = @ARGV;
-die "usage: make_signal.pl [--sine] LEFT RIGHT SECONDS [RATE]\n" unless defined $seconds;
+die "usage: make_signal.pl [--sine|--dc] LEFT RIGHT SECONDS [RATE]\n" unless defined $seconds;
 $rate //= 44100;
 my $frames = int($seconds * $rate);
 my $chunk = '';
 for my $frame (0 .. $period - 1) {
-  $chunk .= pack('s<s<', sample($sine, $left, $frame), sample($sine, $right, $frame));
+  $chunk .= pack('s<s<', sample($shape, $left, $frame), sample($shape, $right, $frame));
 }
 print $chunk for 1 .. int($frames / $period);
 print substr($chunk, 0, 4 * ($frames % $period));

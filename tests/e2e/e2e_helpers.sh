@@ -194,12 +194,13 @@ expect_meters() {  # ox oy expected_left expected_right seconds [pause]
 
 # ---------------------------------------------------------------- the signal
 
-# Plays a stereo square wave (or, with --sine, a sine wave) into the "meter"
-# sink or the one named; sets player_pid. Each signal has a file of its
-# own, so that signals may play at the same time.
-play_signal() {  # [--sine] left_amplitude right_amplitude seconds [sink]
+# Plays a stereo square wave (or, with --sine, a sine wave; with --dc, a
+# constant level) into the "meter" sink or the one named; sets player_pid.
+# Each signal has a file of its own, so that signals may play at the same
+# time.
+play_signal() {  # [--sine|--dc] left_amplitude right_amplitude seconds [sink]
     local shape=() file
-    [ "$1" = --sine ] && { shape=(--sine); shift; }
+    case "$1" in --sine | --dc) shape=("$1"); shift ;; esac
     file=$(mktemp "$work/signal-${4:-meter}.XXXXXX")
     perl "$root/tools/make_signal.pl" "${shape[@]}" "$1" "$2" "$3" >"$file"
     pacat --raw --device="${4:-meter}" --rate=44100 --channels=2 --format=s16le "$file" \
@@ -509,6 +510,9 @@ render_aids() {  # name reading peak_sample held(0/1)
 # "-12.0 dB"); a full-scale burst on the left, played over it, lights the
 # left light, which stays lit once the holds have fallen back; a left click
 # on the left meter puts it out. Then the program ends with exit code 0.
+# The burst is a constant full-scale level: the sink sums it with the square
+# wave, so every positive half period clips at full scale whatever the phase
+# between the two (two square waves half a period apart would sum to 16383).
 check_reading_aids() {  # case settings_folder dpi
     local id ox oy w h steady ok=0
     mkdir -p "$2"
@@ -521,7 +525,7 @@ check_reading_aids() {  # case settings_folder dpi
     steady=$player_pid
     expect_meters "$ox" "$oy" "$work/aids-51.png" "$work/aids-25.png" 20 ||
         { log "$1: the marks and the holds do not show"; ok=1; }
-    play_signal 32767 0 1
+    play_signal --dc 32767 0 1
     wait "$player_pid"
     player_pid=$steady
     expect_meters "$ox" "$oy" "$work/aids-51-held.png" "$work/aids-25.png" 20 ||
