@@ -38,3 +38,21 @@ bool PlayingCaptureAvailable();
 // choice); the device then records as before. Windows keeps a choice made
 // before any device opened, for the first one that does.
 bool ChooseCaptureTarget(void* device, CaptureTarget target, const std::string& id);
+
+// What the recording does now, for the line of status text the window shows
+// when it is not what the user would expect.
+enum class CaptureCondition {
+    RECORDING,    // recording from what was chosen (or nothing was chosen)
+    STANDING_IN,  // the chosen input is missing or refused: the default input stands in
+    NO_SERVER,    // no sound server answers (Linux); nothing records
+    NO_DEVICE,    // the sound system has no input to record from; nothing records
+};
+
+struct CaptureStatusRecord {
+    CaptureCondition condition = CaptureCondition::RECORDING;
+    std::string recording;  // the human name of what records now, empty when unknown
+};
+
+// What `device` (nullptr: none open) records now. Any thread; never waits
+// for the sound system: the service notes its state as it changes.
+CaptureStatusRecord QueryCaptureStatus(void* device);
