@@ -55,3 +55,7 @@ bool ChooseCaptureTarget(void* device, CaptureTarget chosen, const std::string& 
     targetId = chosen == CaptureTarget::NAMED_INPUT ? id : std::string();
     return true;
 }
+
+CaptureStatusRecord QueryCaptureStatus(void*) {
+    return CaptureStatusRecord{};
+}

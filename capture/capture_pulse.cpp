@@ -848,3 +848,7 @@ bool ChooseCaptureTarget(void* handle, CaptureTarget target, const std::string& 
     }
     return true;
 }
+
+CaptureStatusRecord QueryCaptureStatus(void*) {
+    return CaptureStatusRecord{};
+}

@@ -123,3 +123,7 @@ bool ChooseCaptureTarget(void*, CaptureTarget target, const std::string& id) {
     if (changed) RequestCaptureReopen();
     return true;
 }
+
+CaptureStatusRecord QueryCaptureStatus(void*) {
+    return CaptureStatusRecord{};
+}
