@@ -26,9 +26,16 @@ constexpr int64_t METER_FLAGS = 3;  // overload indicator on
 struct Place {
     int x, y, width, height;  // height 0: the meter's own
 };
+constexpr Place WINDOW_PLACE = {30, 30, 1024, 220};  // the client area
 constexpr Place BUTTON_PLACE = {330, 170, 350, 30};
 constexpr Place LEFT_METER_PLACE = {10, 10, METER_WIDTH, 0};
 constexpr Place RIGHT_METER_PLACE = {METER_WIDTH + 20, 10, METER_WIDTH, 0};
+// The free background right of the button, in the button's band: 10 pixels
+// from the button and from the window's edge, below the meters (which end
+// at 151).
+constexpr Place STATUS_PLACE = {
+    BUTTON_PLACE.x + BUTTON_PLACE.width + 10, BUTTON_PLACE.y,
+    WINDOW_PLACE.width - 10 - (BUTTON_PLACE.x + BUTTON_PLACE.width + 10), BUTTON_PLACE.height};
 
 // The window layer has scaled the window and made its control font for the
 // new scale; the button and the meters follow, laid out as at creation.
@@ -47,9 +54,10 @@ void* MainWindowHandle() {
 }
 
 int CreateMainWindow() {
-    mainWindowHandle = FatalIfZero(CreateTopWindow(MAIN_WINDOW, 30, 30, 1024, 220, WINDOW_TITLE,
-                                                   CAPTION_AND_SYSTEM_MENU, nullptr),
-                                   "op");
+    mainWindowHandle = FatalIfZero(
+        CreateTopWindow(MAIN_WINDOW, WINDOW_PLACE.x, WINDOW_PLACE.y, WINDOW_PLACE.width,
+                        WINDOW_PLACE.height, WINDOW_TITLE, CAPTION_AND_SYSTEM_MENU, nullptr),
+        "op");
     CreatePushButton(DONATION_BUTTON, BUTTON_PLACE.x, BUTTON_PLACE.y, BUTTON_PLACE.width,
                      BUTTON_PLACE.height, DONATION_BUTTON_TEXT, PUSH_LIKE_TOGGLE);
     SetWindowBackground(MAIN_WINDOW, MAIN_WINDOW_BACKGROUND);
@@ -62,6 +70,11 @@ int CreateMainWindow() {
     SetMessageHook(WaveMessageHook);
     SetScaleChangeHandler(MAIN_WINDOW, RescaleMainWindow);
     return 0;
+}
+
+void ShowMainWindowStatus(const char* text) {
+    SetWindowStatusText(MAIN_WINDOW, STATUS_PLACE.x, STATUS_PLACE.y, STATUS_PLACE.width,
+                        STATUS_PLACE.height, text);
 }
 
 int InitMeterSmoothing() {

@@ -21,3 +21,7 @@ int CreateMainWindow();
 
 // Resets both meters' smoothing with 16 values. Returns 0.
 int InitMeterSmoothing();
+
+// Shows one line of small text in the window's background beside the button,
+// cut to fit; an empty text leaves the background alone there.
+void ShowMainWindowStatus(const char* text);

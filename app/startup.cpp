@@ -13,6 +13,7 @@
 #include "app/main_window.h"
 #include "app/reading_aids.h"
 #include "app/settings.h"
+#include "app/status_line.h"
 #include "app/window_menu.h"
 #include "capture/capture_device.h"
 #include "capture/capture_state.h"
@@ -98,6 +99,7 @@ void StartUp() {
     ThreadStart(CaptureThread, nullptr);
     ThreadStart(AnalysisThread, nullptr);
     ApplyRememberedChoices();
+    StartStatusLine();
     InitMeterSmoothing();
     RescaleChannelCount();
 }
@@ -112,13 +114,15 @@ bool HandleEvent(int64_t code) {
     if (code == EVENT_CONTROL) {
         if (EventControl() == DONATION_BUTTON) {
             DrainEvents();
-            OpenAddress(DONATION_ADDRESS);
+            if (OpenAddress(DONATION_ADDRESS) == 0) SayBrowserFailed();
             DrainEvents();
         } else if (EventData() == CANVAS_LEFT_UP) {
             ClickMeter(EventControl());
         }
     } else if (code == EVENT_TIMER && EventTimerId() == static_cast<int64_t>(ANALYSIS_TIMER)) {
         TickAnalysis();
+    } else if (code == EVENT_TIMER && EventTimerId() == static_cast<int64_t>(STATUS_TIMER)) {
+        RefreshStatusLine();
     } else if (code == EVENT_RIGHT_CLICK && EventWindow() == MAIN_WINDOW) {
         OpenWindowMenu(EventData() == 1);
     } else if (code == EVENT_MENU && EventWindow() == MAIN_WINDOW) {

@@ -15,6 +15,7 @@ std::vector<CaptureInputRecord> listed;
 bool playing = false;
 CaptureTarget target = CaptureTarget::DEFAULT_INPUT;
 std::string targetId;
+CaptureStatusRecord status;
 
 }  // namespace
 
@@ -56,6 +57,12 @@ bool ChooseCaptureTarget(void* device, CaptureTarget chosen, const std::string& 
     return true;
 }
 
+void SetNullCaptureStatus(const CaptureStatusRecord& answer) {
+    std::lock_guard<std::mutex> hold(lock);
+    status = answer;
+}
+
 CaptureStatusRecord QueryCaptureStatus(void*) {
-    return CaptureStatusRecord{};
+    std::lock_guard<std::mutex> hold(lock);
+    return status;
 }

@@ -11,6 +11,9 @@
 // offered; the choice goes back to the default input.
 void SetNullCaptureInputs(const std::vector<CaptureInputRecord>& inputs, bool playingAvailable);
 
+// What QueryCaptureStatus answers from now on (recording, until set).
+void SetNullCaptureStatus(const CaptureStatusRecord& status);
+
 // The target last chosen, and its id (empty but for NAMED_INPUT).
 CaptureTarget NullCaptureTarget();
 std::string NullCaptureTargetId();

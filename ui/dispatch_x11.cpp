@@ -27,6 +27,7 @@
 #include "ui/platform_ui.h"
 #include "ui/popup_menu_x11.h"
 #include "ui/posted_messages_x11.h"
+#include "ui/status_text_x11.h"
 #include "ui/timers_x11.h"
 #include "ui/windows_x11.h"
 
@@ -230,6 +231,7 @@ int64_t DefaultProcessing(Window window, uint32_t message) {
     if (message == MESSAGE_PAINT) {
         // BeginPaint: the background is erased through WM_ERASEBKGND.
         TopWindowProcedure(window, MESSAGE_ERASEBKGND, 0, 0);
+        if (WindowRecord* record = FindTopWindowRecord(window)) X11PaintStatusText(*record);
     }
     return 0;
 }

@@ -134,6 +134,9 @@ int64_t X11OnDpiChanged(WindowRecord& record, int64_t number, const X11ScaleChan
         SetFixedSize(x.display, window, change->width, change->height);
         XResizeWindow(x.display, window, static_cast<unsigned>(change->width),
                       static_cast<unsigned>(change->height));
+        // The window keeps its old pixels where it still reaches (north-west
+        // bit gravity): a line of text on its background is drawn again.
+        if (!record.status.text.empty()) XClearArea(x.display, window, 0, 0, 0, 0, True);
         // Every control repaints, with the new font where it has text.
         ControlTable().ForEach([&](int64_t, ControlRecord& control) {
             if (control.holder == window && control.handle != 0) {

@@ -14,6 +14,7 @@
 #include "ui/display_scale.h"
 #include "ui/layer_win32.h"
 #include "ui/scaling.h"
+#include "ui/status_text_win32.h"
 
 namespace {
 
@@ -113,6 +114,7 @@ int64_t Win32OnDpiChanged(WindowRecord& record, int64_t number, WPARAM wParam,
     FontChange change{previous, Win32ControlFont()};
     if (change.from != change.to)
         EnumChildWindows(window, ChangeFont, reinterpret_cast<LPARAM>(&change));
+    Win32RepaintStatusText(record);
     // The handler may destroy the window, and the record with it.
     if (ScaleChangeHandler handler = record.scaleChanged) handler(number);
     if (change.from != change.to) Win32ReleaseControlFont(previous);

@@ -3,18 +3,36 @@
 // argument (no shell, so nothing in it is interpreted), the child starts in
 // a session of its own and inherits no descriptor beyond the standard three,
 // and a detached thread reaps it, so the event loop never waits for the
-// browser and no zombie is left behind.
+// browser and no zombie is left behind. The thread also hears xdg-open's
+// answer: it ends with a failure status when it finds no handler or the
+// handler it ran failed.
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <thread>
 
 #include "ui/launch.h"
 
 extern char** environ;
+
+namespace {
+
+// Xdg-open may wait for the browser it runs: one that fails later than this
+// after the start has shown the page for that long.
+constexpr auto REFUSAL_TIME = std::chrono::seconds(10);
+
+std::atomic<int64_t> refusals{0};
+
+}  // namespace
+
+int64_t RefusedAddressCount() {
+    return refusals.load();
+}
 
 int OpenAddress(const char* address) {
     if (address == nullptr || *address == '\0') return 0;
@@ -46,9 +64,15 @@ int OpenAddress(const char* address) {
     if (failure != 0) return 0;
 
     try {
-        std::thread([child] {
+        const auto started = std::chrono::steady_clock::now();
+        std::thread([child, started] {
             int status = 0;
-            while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+            pid_t ended = 0;
+            while ((ended = waitpid(child, &status, 0)) < 0 && errno == EINTR) {
+            }
+            const bool failed = ended == child && (!WIFEXITED(status) || WEXITSTATUS(status) != 0);
+            if (failed && std::chrono::steady_clock::now() - started < REFUSAL_TIME) {
+                refusals.fetch_add(1);
             }
         }).detach();
     } catch (...) {

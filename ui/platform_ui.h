@@ -52,6 +52,15 @@ void SetScaleChangeHandler(int64_t window, ScaleChangeHandler handler);
 // Colour 0xBBGGRR, -1 for none.
 void SetWindowBackground(int64_t window, int32_t colour);
 
+// One line of text on the window's own background, within the rectangle (96-
+// DPI pixels, scaled as controls are), in the control font and the button
+// text colour: at the rectangle's left, centred from top to bottom, and cut
+// with "..." where it is wider than the rectangle. An empty text leaves the
+// background alone there. The rectangle must lie clear of the controls.
+// Every call repaints it: callers give only a new text. Main thread; nothing
+// for an unknown window.
+void SetWindowStatusText(int64_t window, int x, int y, int width, int height, const char* text);
+
 // Keeps the window above the windows that are not kept on top (on: true),
 // or lets it go back among them. On X11 the window manager does it, if it
 // follows the EWMH: without one nothing changes. Nothing for an unknown

@@ -3,6 +3,7 @@
 #include "ui/ui_null.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -28,6 +29,9 @@ std::deque<PostedMessage> posted;
 int blockedFetches = 0;  // fetches waiting with no message and no time limit
 std::vector<NullTimer> timers;
 std::vector<std::string> addresses;
+bool addressesFail = false;
+std::atomic<int64_t> refusedAddresses{0};
+std::vector<std::string> statusTexts;
 std::vector<std::string> boxes;
 MessageHook threadHook = nullptr;
 std::vector<NullShownMenu> shownMenus;
@@ -58,6 +62,11 @@ void* CreatePushButton(int64_t number, int, int, int, int, const char*, uint32_t
 }
 
 void SetWindowBackground(int64_t, int32_t) {}
+
+void SetWindowStatusText(int64_t, int, int, int, int, const char* text) {
+    std::lock_guard<std::mutex> hold(lock);
+    statusTexts.emplace_back(text ? text : "");
+}
 void PlaceControl(int64_t, int, int, int, int) {}
 void SetScaleChangeHandler(int64_t, ScaleChangeHandler) {}
 int GetOsVersionCode() {
@@ -166,8 +175,27 @@ double ScaleFactorY() {
 
 int OpenAddress(const char* address) {
     std::lock_guard<std::mutex> hold(lock);
+    if (addressesFail) return 0;
     addresses.emplace_back(address ? address : "");
     return 1;
+}
+
+int64_t RefusedAddressCount() {
+    return refusedAddresses.load();
+}
+
+void NullFailAddresses(bool fail) {
+    std::lock_guard<std::mutex> hold(lock);
+    addressesFail = fail;
+}
+
+void NullRefuseAddress() {
+    refusedAddresses.fetch_add(1);
+}
+
+std::vector<std::string> NullStatusTexts() {
+    std::lock_guard<std::mutex> hold(lock);
+    return statusTexts;
 }
 
 void NullPostMessage(int64_t window, uint32_t message, uint64_t wParam, int64_t lParam) {
@@ -209,6 +237,8 @@ void ResetNullUi() {
     posted.clear();
     timers.clear();
     addresses.clear();
+    addressesFail = false;
+    statusTexts.clear();
     boxes.clear();
     threadHook = nullptr;
     shownMenus.clear();

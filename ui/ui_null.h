@@ -35,6 +35,13 @@ bool NullWaitUntilIdle(int32_t timeoutMs);
 
 std::vector<NullTimer> NullTimers();
 std::vector<std::string> NullOpenedAddresses();
+// From now on OpenAddress fails (true), handing nothing over, or works again.
+void NullFailAddresses(bool fail);
+// The handler refuses one address after it was handed over: one more for
+// RefusedAddressCount, which never goes back.
+void NullRefuseAddress();
+// Every text SetWindowStatusText was given since the last reset, oldest first.
+std::vector<std::string> NullStatusTexts();
 std::vector<std::string> NullMessageBoxes();  // "title|text"
 void ResetNullUi();
 

@@ -10,6 +10,7 @@
 #include "ui/layer_win32.h"
 #include "ui/message_loop_win32.h"
 #include "ui/modal_loop_win32.h"
+#include "ui/status_text_win32.h"
 #include "ui/tab_navigation_win32.h"
 #include "ui/windows_win32.h"
 
@@ -233,6 +234,9 @@ int64_t MapMessage(const Target& target, UINT message, WPARAM wParam, LPARAM lPa
             return 0;
         case WM_ERASEBKGND:
             return OnEraseBackground(target, reinterpret_cast<HDC>(wParam));
+        case WM_PAINT:
+            if (record == nullptr || target.window != record->handle) return NOT_HANDLED;
+            return Win32PaintStatusText(*record);
         case WM_SYSCOLORCHANGE:
             if (record && !record->borrowedClass) {
                 EnumChildWindows(target.window, SendColourChange, 0);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "system/windows_api_win32.h"
 #include "ui/messages.h"
@@ -13,6 +14,12 @@ constexpr WORD TAB_PREVIOUS_COMMAND = 64002;
 
 // Called to erase a window that has no background brush.
 using EraseCallback = LRESULT (*)(HDC dc, HWND window, int64_t colourIndex);
+
+// The line of text on a window's background (SetWindowStatusText).
+struct StatusTextState {
+    std::wstring text;                        // empty: none
+    int x = 0, y = 0, width = 0, height = 0;  // 96-DPI pixels
+};
 
 struct WindowRecord {
     HWND handle = nullptr;
@@ -29,6 +36,7 @@ struct WindowRecord {
     int32_t ready = 0;                          // 1 once CreateTopWindow has finished setting it up
     int32_t clientWidth = 0, clientHeight = 0;  // as asked for, in 96-DPI pixels
     ScaleChangeHandler scaleChanged = nullptr;
+    StatusTextState status;
 };
 
 WindowRecord* FindWindowRecord(int64_t number);

@@ -3,14 +3,24 @@
 // (what the window-number property and the parent chain give on Windows).
 #pragma once
 
+#include <X11/Xft/Xft.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <cstdint>
+#include <string>
 
-#include "ui/messages.h"
 #include "system/numbered_table.h"
+#include "ui/messages.h"
 #include "ui/platform_ui.h"
+
+// The line of text on a window's background (SetWindowStatusText).
+struct StatusTextState {
+    std::string text;                         // empty: none
+    int x = 0, y = 0, width = 0, height = 0;  // 96-DPI pixels
+    XftDraw* draw = nullptr;                  // made on first use, kept with the window
+    GC gc = nullptr;
+};
 
 struct WindowRecord {
     Window handle = 0;
@@ -32,6 +42,7 @@ struct WindowRecord {
     bool lastClickWasDouble = false;
     int clientWidth = 0, clientHeight = 0;  // as asked for, in 96-DPI pixels
     ScaleChangeHandler scaleChanged = nullptr;
+    StatusTextState status;
 };
 
 NumberedTable<WindowRecord>& WindowTable();

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -46,6 +47,12 @@ std::vector<uint8_t> SquareWave(int frames, int16_t left, int16_t right) {
 
 constexpr int32_t WAIT_MS = 10000;
 
+NullTimer AnalysisTimer() {
+    for (const NullTimer& timer : NullTimers())
+        if (timer.id == ANALYSIS_TIMER) return timer;
+    return NullTimer{};
+}
+
 // One block of sound, handed over and given back to the device, then one
 // analysis tick, served, so that the meters may be read.
 void RecordAndTick(std::vector<uint8_t>& block, uint64_t& ticks) {
@@ -71,9 +78,9 @@ TEST(Program, StartsUpRecordsAnalysesAndAnswersTheButtonAndTheCloseRequest) {
     EXPECT_EQ(MeterSlot(LEFT_METER), 1);
     EXPECT_EQ(MeterSlot(RIGHT_METER), 2);
     EXPECT_EQ(NullCaptureQueuedCount(), 16);
-    ASSERT_EQ(NullTimers().size(), 1u);
-    EXPECT_EQ(NullTimers()[0].window, MAIN_WINDOW);
-    EXPECT_EQ(NullTimers()[0].id, ANALYSIS_TIMER);
+    // The analysis timer, and the status line's.
+    ASSERT_EQ(NullTimers().size(), 2u);
+    EXPECT_EQ(AnalysisTimer().window, MAIN_WINDOW);
     EXPECT_EQ(Capture().WaveFormat.nChannels, 4);
 
     std::thread loop(RunEventLoop);
@@ -92,7 +99,7 @@ TEST(Program, StartsUpRecordsAnalysesAndAnswersTheButtonAndTheCloseRequest) {
     for (int round = 0; round < 5; ++round) RecordAndTick(block, ticks);
     EXPECT_GT(MeterAt(2).overloadHold, 0);
     EXPECT_EQ(MeterAt(1).overloadHold, 0);
-    EXPECT_EQ(NullTimers()[0].rests, 0) << "every tick had a new block to show";
+    EXPECT_EQ(AnalysisTimer().rests, 0) << "every tick had a new block to show";
 
     // No block comes: the input turns stale, the needles fall to rest, and
     // a tick that then has nothing to do lets the timer rest.
@@ -100,22 +107,29 @@ TEST(Program, StartsUpRecordsAnalysesAndAnswersTheButtonAndTheCloseRequest) {
     for (int round = 0; round < 100; ++round) {
         PostWhenIdle(MESSAGE_TIMER, ANALYSIS_TIMER, 0);
         ASSERT_TRUE(NullWaitUntilIdle(WAIT_MS));
-        if (NullTimers()[0].rests != 0) break;
+        if (AnalysisTimer().rests != 0) break;
         // Not resting: the tick went to the analysis thread.
         ASSERT_TRUE(WaitForAnalysisTicks(++ticks, WAIT_MS));
     }
-    EXPECT_EQ(NullTimers()[0].rests, 1);
+    EXPECT_EQ(AnalysisTimer().rests, 1);
     EXPECT_EQ(MeterAt(1).value, 0.0f);
     EXPECT_EQ(MeterAt(2).overloadHold, 0);
 
-    // Timer 1 does nothing; each click opens the page once.
+    // Timer 1 does nothing; each click opens the page once; one that
+    // cannot is said beside the button.
     PostWhenIdle(MESSAGE_TIMER, 1, 0);
     PostWhenIdle(MESSAGE_COMMAND, BUTTON_CLICKED, DONATION_BUTTON);
+    PostWhenIdle(MESSAGE_COMMAND, BUTTON_CLICKED, DONATION_BUTTON);
+    ASSERT_TRUE(NullWaitUntilIdle(WAIT_MS));
+    EXPECT_TRUE(NullStatusTexts().empty()) << "the default input recording says nothing";
+    NullFailAddresses(true);
     PostWhenIdle(MESSAGE_COMMAND, BUTTON_CLICKED, DONATION_BUTTON);
     PostWhenIdle(MESSAGE_CLOSE, 0, 0);
     loop.join();
     ASSERT_EQ(NullOpenedAddresses().size(), 2u);
     EXPECT_EQ(NullOpenedAddresses()[0], DONATION_ADDRESS);
+    EXPECT_EQ(NullStatusTexts(), std::vector<std::string>{"Could not open the web browser"});
+    NullFailAddresses(false);
     EXPECT_EQ(AnalysisTicksServed(), ticks);
 
     // Both workers stay blocked for good on semaphores nobody posts, so that

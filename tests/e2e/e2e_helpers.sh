@@ -36,6 +36,10 @@ button_y=170
 # A point of the client area away from every control.
 rest_x=5
 rest_y=215
+# The line of status text beside the button, in client coordinates.
+status_size=324x30
+status_x=690
+status_y=170
 
 log() { echo "$e2e_name: $*" >&2; }
 
@@ -189,6 +193,33 @@ expect_meters() {  # ox oy expected_left expected_right seconds [pause]
     done
     log "canvases differ from the engine's pictures: left $dl pixels, right $dr pixels"
     cp "$work/screen.png" "$work/last-screen.png"
+    return 1
+}
+
+# ---------------------------------------------------------------- the status line
+
+# How many colours the status line's place shows: 1 when it is the plain
+# background, more once text is drawn there.
+status_colours() {  # ox oy
+    grab "$1" "$2" "$status_size" "$status_x" "$status_y" "$work/status.png" &&
+        convert "$work/status.png" -format %k info:
+}
+
+# Waits up to five seconds for the status line to show text (shown) or the
+# plain background of the window's colour (empty).
+expect_status_line() {  # case ox oy shown|empty
+    local colours="" pixel=""
+    for _ in $(seq 25); do
+        colours=$(status_colours "$2" "$3")
+        pixel=$(convert "$work/status.png" -format '%[pixel:p{0,0}]' info: 2>/dev/null)
+        if [ "$4" = shown ]; then
+            [ "${colours:-0}" -gt 2 ] && return 0
+        elif [ "$colours" = 1 ] && [ "$pixel" = "srgb(205,201,240)" ]; then
+            return 0
+        fi
+        sleep 0.2
+    done
+    log "$1: status line expected $4, found $colours colours ($pixel)"
     return 1
 }
 

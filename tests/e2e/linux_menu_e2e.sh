@@ -6,10 +6,12 @@
 # meter.monitor, plays nothing. Each case runs in its own private display and
 # sound server (tests/with_services.sh), with an empty settings folder:
 #   nochoice  the menu opened by Shift+F10 and closed by Escape: the meters
-#             rest on the default source, and after the program ends (exit
-#             0) there is no settings file
+#             rest on the default source, the status line's place beside
+#             the button is the plain background, and after the program
+#             ends (exit 0) there is no settings file
 #   input     Shift+F10, Down to Mic_B, Enter: both canvases show b's
-#             readings; a right click on a meter, then a left click on
+#             readings, and the status line shows text; a right click on a
+#             meter, then a left click on
 #             Mic_A's item: a's readings; the program ends (exit 0), the
 #             settings file holds Input=mic_a, and a new start shows a's
 #             readings with no menu action
@@ -69,6 +71,7 @@ case_nochoice() {
             sleep 0.5
             expect_timed "nochoice: rest after Escape" "$work/expected-rest.png" \
                 "$work/expected-rest.png" 10 || ok=1
+            expect_status_line nochoice "$ox" "$oy" empty || ok=1
         else
             ok=1
         fi
@@ -92,6 +95,7 @@ case_input() {
             keys Down Down Down Return
             expect_timed "input: Mic_B by keyboard" "$work/expected-76.png" \
                 "$work/expected-38.png" 15 || ok=1
+            expect_status_line input "$ox" "$oy" shown || ok=1
         else
             ok=1
         fi

@@ -102,6 +102,30 @@ TEST_F(MainWindowLayout, BackgroundColourFillsTheClientArea) {
     EXPECT_EQ(pixel, static_cast<COLORREF>(BACKGROUND));
 }
 
+// How many pixels of the status line's place, right of the button, are not
+// the background colour.
+int StatusLineInk(HWND window) {
+    UpdateWindow(window);
+    HDC dc = GetDC(window);
+    int ink = 0;
+    for (int y = 170; y < 200; ++y) {
+        for (int x = 690; x < 1014; ++x) {
+            ink += GetPixel(dc, x, y) != static_cast<COLORREF>(BACKGROUND);
+        }
+    }
+    ReleaseDC(window, dc);
+    return ink;
+}
+
+TEST_F(MainWindowLayout, StatusTextIsDrawnOnTheBackgroundAndTakenAway) {
+    if (ScaleFactorX() != 1.0 || ScaleFactorY() != 1.0) GTEST_SKIP() << "96 DPI only";
+    EXPECT_EQ(StatusLineInk(window_), 0);
+    SetWindowStatusText(MAIN, 690, 170, 324, 30, "Recording: Line In (Rear Panel)");
+    EXPECT_GT(StatusLineInk(window_), 50);
+    SetWindowStatusText(MAIN, 690, 170, 324, 30, "");
+    EXPECT_EQ(StatusLineInk(window_), 0);
+}
+
 TEST_F(MainWindowLayout, WindowAndControlOfTheSameNumberCoexist) {
     EXPECT_EQ(GetDlgCtrlID(button_), 1962);
     EXPECT_EQ(GetParent(button_), window_);

@@ -1,0 +1,75 @@
+// What the line beside the button says, and when it is drawn again. The
+// capture service notes its state as it changes, so a look costs a lock and
+// a few string compares; the window layer repaints only on a new text.
+#include "app/status_line.h"
+
+#include <string>
+
+#include "app/main_window.h"
+#include "app/settings.h"
+#include "capture/capture_inputs.h"
+#include "capture/capture_state.h"
+#include "ui/launch.h"
+#include "ui/platform_ui.h"
+
+namespace {
+
+constexpr uint32_t STATUS_INTERVAL_MS = 250;
+// Long enough to be read, short enough not to be taken for a state.
+constexpr auto NOTICE_TIME = std::chrono::seconds(5);
+constexpr const char* BROWSER_FAILED = "Could not open the web browser";
+
+std::string shown;  // the text on the window now
+std::chrono::steady_clock::time_point noticeUntil;
+int64_t refusalsSeen = 0;  // the launch layer's late refusals already said
+
+// The input chosen by name, as the menu wrote its name beside its id; the
+// id when no name was written (a file from an older version, or by hand).
+std::string ChosenInputName(const CaptureStatusRecord& status) {
+    std::string name = ReadSettingText("InputName");
+    if (name.empty() && status.condition == CaptureCondition::RECORDING) name = status.recording;
+    return name.empty() ? ReadSettingText("Input") : name;
+}
+
+std::string CaptureText(const CaptureStatusRecord& status) {
+    if (status.condition == CaptureCondition::NO_SERVER) return "No sound server: waiting";
+    if (status.condition == CaptureCondition::NO_DEVICE) return "No input to record from: waiting";
+    const bool standingIn = status.condition == CaptureCondition::STANDING_IN;
+    if (ReadSettingInteger("Playing", 0) == 1) {
+        if (standingIn) return "What's playing cannot be recorded: recording the default input";
+        std::string text = "Recording: what's playing";
+        if (!status.recording.empty()) text += " (" + status.recording + ")";
+        return text;
+    }
+    if (ReadSettingText("Input").empty()) return "";
+    const std::string name = ChosenInputName(status);
+    if (standingIn) return name + " is not connected: recording the default input";
+    return "Recording: " + name;
+}
+
+}  // namespace
+
+void StartStatusLine() {
+    StartWindowTimer(MAIN_WINDOW, STATUS_TIMER, STATUS_INTERVAL_MS);
+    RefreshStatusLine();
+}
+
+void RefreshStatusLine(std::chrono::steady_clock::time_point now) {
+    // Xdg-open may refuse an address after OpenAddress has handed it over.
+    const int64_t refusals = RefusedAddressCount();
+    if (refusals != refusalsSeen) {
+        refusalsSeen = refusals;
+        noticeUntil = now + NOTICE_TIME;
+    }
+    const std::string text = now < noticeUntil
+                                 ? std::string(BROWSER_FAILED)
+                                 : CaptureText(QueryCaptureStatus(Capture().DeviceHandle));
+    if (text == shown) return;
+    shown = text;
+    ShowMainWindowStatus(text.c_str());
+}
+
+void SayBrowserFailed(std::chrono::steady_clock::time_point now) {
+    noticeUntil = now + NOTICE_TIME;
+    RefreshStatusLine(now);
+}

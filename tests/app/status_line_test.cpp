@@ -1,0 +1,96 @@
+// The line beside the button on the headless platform: what it says for each
+// choice and capture status, that it is drawn again only when its text
+// changes, and the browser's failure said for a few seconds.
+#include "app/status_line.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "capture/capture_inputs_null.h"
+#include "ui/ui_null.h"
+
+namespace {
+
+using std::chrono::seconds;
+
+struct Step {
+    const char* settings;
+    CaptureStatusRecord status;
+    const char* expected;
+};
+
+TEST(StatusLine, SaysWhatIsRecordedWhenItIsNotTheDefaultInputWorking) {
+    // Times an hour from now: no notice another test left reaches them, and
+    // the notices here end an hour ago, before any other test's time.
+    const auto start = std::chrono::steady_clock::now() + std::chrono::hours(1);
+    const auto past = std::chrono::steady_clock::now() - std::chrono::hours(1);
+    // A known text first, whatever an earlier test left shown.
+    LoadSettingsText("");
+    SetNullCaptureStatus({CaptureCondition::NO_SERVER, ""});
+    RefreshStatusLine(start);
+    ResetNullUi();
+
+    const CaptureStatusRecord recording{CaptureCondition::RECORDING, "Built-in Mic"};
+    const Step steps[] = {
+        {"", recording, ""},  // the design's window
+        {"", {CaptureCondition::NO_SERVER, ""}, "No sound server: waiting"},
+        {"", {CaptureCondition::NO_DEVICE, ""}, "No input to record from: waiting"},
+        {"[Vellumtone]\nInput=alsa_input.rear\nInputName=Line In (Rear Panel)\n",
+         {CaptureCondition::RECORDING, "Line In (Rear Panel)"},
+         "Recording: Line In (Rear Panel)"},
+        {"[Vellumtone]\nInput=alsa_input.rear\nInputName=Line In (Rear Panel)\n",
+         {CaptureCondition::STANDING_IN, "Built-in Mic"},
+         "Line In (Rear Panel) is not connected: recording the default input"},
+        // Without the name the menu writes: what records, else the id.
+        {"[Vellumtone]\nInput=mic_a\n",
+         {CaptureCondition::RECORDING, "Microphone A"},
+         "Recording: Microphone A"},
+        {"[Vellumtone]\nInput=mic_a\n",
+         {CaptureCondition::STANDING_IN, "Built-in Mic"},
+         "mic_a is not connected: recording the default input"},
+        {"[Vellumtone]\nInput=mic_a\nPlaying=1\n",
+         {CaptureCondition::RECORDING, "Monitor of Speakers"},
+         "Recording: what's playing (Monitor of Speakers)"},
+        {"[Vellumtone]\nPlaying=1\n",
+         {CaptureCondition::STANDING_IN, "Built-in Mic"},
+         "What's playing cannot be recorded: recording the default input"},
+        {"[Vellumtone]\nPlaying=1\n",
+         {CaptureCondition::NO_SERVER, ""},
+         "No sound server: waiting"},
+        {"[Vellumtone]\nInput=\nPlaying=0\n", recording, ""},
+    };
+    std::vector<std::string> expected;
+    for (const Step& step : steps) {
+        LoadSettingsText(step.settings);
+        SetNullCaptureStatus(step.status);
+        RefreshStatusLine(start);
+        RefreshStatusLine(start);  // the same text is not drawn again
+        expected.push_back(step.expected);
+    }
+    EXPECT_EQ(NullStatusTexts(), expected);
+
+    // The browser's failure, said at once or later by the handler, shows for
+    // five seconds over what the line said.
+    ResetNullUi();
+    LoadSettingsText("[Vellumtone]\nInput=mic_a\n");
+    SetNullCaptureStatus({CaptureCondition::RECORDING, "Microphone A"});
+    SayBrowserFailed(past);
+    RefreshStatusLine(past + seconds(4));
+    RefreshStatusLine(past + seconds(6));
+    NullRefuseAddress();
+    RefreshStatusLine(past + seconds(7));
+    RefreshStatusLine(past + seconds(13));
+    EXPECT_EQ(NullStatusTexts(), (std::vector<std::string>{
+                                     "Could not open the web browser", "Recording: Microphone A",
+                                     "Could not open the web browser", "Recording: Microphone A"}));
+    LoadSettingsText("");
+    SetNullCaptureStatus({});
+    RefreshStatusLine(past + seconds(13));
+    ResetNullUi();
+}
+
+}  // namespace
