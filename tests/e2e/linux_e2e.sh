@@ -14,6 +14,10 @@
 #             through both resamplings (skipped without PipeWire)
 #   overload  a full-scale signal lights the overload disc on both meters
 #   nopulse   without a sound server the window opens and the meters rest
+#   nobrowser without xdg-open, and with one that finds no handler (exit
+#             3), a click on the button is said beside it for about five
+#             seconds, then the line is the plain background again; a close
+#             request still ends the program with exit code 0
 #   dpi       Xft.dpi 144 gives a 1536 x 330 client area; values that state
 #             no scale (0, -5, nan, inf) give 96 DPI, finite ones out of
 #             range are clamped into 48..480 (1e308, 100000: 480; 0.001: 48);
@@ -78,6 +82,24 @@ case_nopulse() {
     expect_meters "$ox" "$oy" "$work/expected-rest.png" "$work/expected-rest.png" 10 ||
         { log "nopulse: the meters are not at rest"; ok=1; }
     close_with_delete_window || { log "nopulse: close failed"; ok=1; }
+    return $ok
+}
+
+case_nobrowser() {
+    local id ox oy w h ok=0 path
+    mkdir -p "$work/none" "$work/refusing"
+    printf '#!/bin/sh\nexit 3\n' >"$work/refusing/xdg-open"
+    chmod +x "$work/refusing/xdg-open"
+    for path in none refusing; do
+        program=(env PATH="$work/$path" "$build/vellumtone")
+        open_window "nobrowser ($path)" || { ok=1; continue; }
+        expect_status_line "nobrowser ($path): before the click" "$ox" "$oy" empty || ok=1
+        xdotool mousemove "$((ox + button_x + 175))" "$((oy + button_y + 15))" click 1
+        expect_status_line "nobrowser ($path): after the click" "$ox" "$oy" shown || ok=1
+        sleep 4
+        expect_status_line "nobrowser ($path): seconds later" "$ox" "$oy" empty || ok=1
+        close_with_delete_window || { log "nobrowser ($path): close failed"; ok=1; }
+    done
     return $ok
 }
 
@@ -180,6 +202,7 @@ else
 fi
 run_case overload
 run_case nopulse --no-pulse
+run_case nobrowser
 run_case dpi --no-pulse
 # 192 DPI makes the window 2048 x 440, placed at (60, 60).
 run_case scaled --screen 2200x600

@@ -9,6 +9,7 @@
 #include "app/startup.h"
 #include "system/threads.h"
 #include "tests/win32/win32_support.h"
+#include "ui/launch.h"
 #include "ui/launch_win32.h"
 
 namespace {
@@ -112,6 +113,13 @@ TEST(Launch, ShellGetsTheTargetsFolderAsWorkingDirectory) {
     EXPECT_EQ(LaunchFolder(L"C:\\data\\file.txt"), L"C:\\data\\");
     EXPECT_EQ(LaunchFolder(L"https://example.org/donate"), L"");
     EXPECT_EQ(LaunchFolder(L"\\file.txt"), L"");
+}
+
+// The shell knows no handler for the scheme: the failure comes back at once
+// (no dialog: SEE_MASK_FLAG_NO_UI), for the window to say.
+TEST(Launch, AnAddressNothingOpensIsAFailure) {
+    EXPECT_EQ(OpenAddress("vellumtone-no-such-scheme:page"), 0);
+    EXPECT_EQ(RefusedAddressCount(), 0);
 }
 
 TEST(OsVersion, KnownNtVersionFromXpOnGivesACodeOfSixtyOrMore) {

@@ -1,6 +1,7 @@
 // OpenAddress on Linux, with a stand-in xdg-open first in PATH: the address
 // arrives as one argument whatever it contains, the call does not wait for
-// the handler, a missing xdg-open is a plain failure, and no zombie stays.
+// the handler, a missing xdg-open is a plain failure, one that finds no
+// handler is counted as a refusal, and no zombie stays.
 
 #include <dirent.h>
 #include <gtest/gtest.h>
@@ -33,8 +34,9 @@ protected:
     }
 
     // xdg-open that writes its argument count and arguments, one a line,
-    // then optionally waits before it writes "done".
-    void InstallStandIn(int seconds = 0) {
+    // then optionally waits before it writes "done", and ends with the
+    // status given (3: it found no handler).
+    void InstallStandIn(int seconds = 0, int status = 0) {
         std::string script = directory + "/xdg-open";
         std::ofstream out(script);
         out << "#!/bin/sh\n"
@@ -43,6 +45,7 @@ protected:
         if (seconds > 0) {
             out << "sleep " << seconds << "\necho done 2>/dev/null >>'" << record << "'\n";
         }
+        out << "exit " << status << "\n";
         out.close();
         chmod(script.c_str(), 0755);
         setenv("PATH", (directory + ":" + savedPath).c_str(), 1);
@@ -107,6 +110,16 @@ TEST_F(LaunchPosix, LeavesNoZombie) {
         zombies = ZombieChildren();
     }
     EXPECT_EQ(zombies, 0);
+}
+
+TEST_F(LaunchPosix, AnXdgOpenThatFindsNoHandlerIsCountedAsARefusal) {
+    InstallStandIn(0, 3);
+    const int64_t before = RefusedAddressCount();
+    ASSERT_EQ(OpenAddress("https://example.org/"), 1);
+    for (int i = 0; i < 250 && RefusedAddressCount() == before; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(RefusedAddressCount(), before + 1);
 }
 
 TEST_F(LaunchPosix, MissingXdgOpenIsAFailure) {
