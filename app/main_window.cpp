@@ -69,6 +69,9 @@ int CreateMainWindow() {
                 "mtgd1");
     SetMessageHook(WaveMessageHook);
     SetScaleChangeHandler(MAIN_WINDOW, RescaleMainWindow);
+    // Built at the display's scale: a screen too small for it gets the
+    // window rebuilt at the largest scale that fits.
+    KeepWindowOnScreen(MAIN_WINDOW);
     return 0;
 }
 

@@ -27,6 +27,7 @@
 #include "ui/platform_ui.h"
 #include "ui/popup_menu_x11.h"
 #include "ui/posted_messages_x11.h"
+#include "ui/screen_fit_x11.h"
 #include "ui/status_text_x11.h"
 #include "ui/timers_x11.h"
 #include "ui/windows_x11.h"
@@ -410,6 +411,12 @@ int64_t HandleTopWindowEvent(XEvent& event) {
         case FocusIn:
         case FocusOut:
             return HandleFocus(record, event.xfocus, event.type == FocusIn);
+        case PropertyNotify:
+            // A new frame may no longer fit the screen at the scale in use.
+            if (record->keepOnScreen && X11IsFrameExtentsProperty(event.xproperty.atom)) {
+                X11ApplyDisplayScale();
+            }
+            return MESSAGE_X11_OTHER;
         case DestroyNotify:
             // The layer never destroys a numbered window: another client did
             // (a window or session manager, xdotool). A window that is gone

@@ -3,8 +3,12 @@
 // Xft.dpi, the LogPixels value of the Windows registry), and every window,
 // control and canvas size is multiplied by DPI / 96. An absurd value there
 // must still give a window that fits the window system's 16-bit sizes and a
-// program that answers its close request.
+// program that answers its close request. A window kept on its screen
+// (KeepWindowOnScreen) may take a smaller scale than the display's, so that
+// its close button stays within reach.
 #pragma once
+
+#include <functional>
 
 constexpr double DEFAULT_DISPLAY_DPI = 96.0;   // a scale of 1
 constexpr double SMALLEST_DISPLAY_DPI = 48.0;  // half size
@@ -16,3 +20,22 @@ constexpr double LARGEST_DISPLAY_DPI = 480.0;
 // states no scale (not a number, infinite, zero or negative) gives 96; any
 // other value is clamped into 48 .. 480.
 double BoundDisplayDpi(double dpi);
+
+// Device pixels that a window's frame (title bar, borders) adds to its
+// client area, across and down.
+struct FrameSize {
+    int width = 0, height = 0;
+};
+
+// The DPI at which a window whose client area is clientWidth x clientHeight
+// 96-DPI pixels fits, with the frame that frameAt gives for a DPI, within an
+// area of areaWidth x areaHeight device pixels: `dpi` itself where it fits
+// or is 96 or less; else the largest whole DPI above 96 that fits; else 96,
+// since a smaller scale than the design's would leave its text unreadable.
+double FitDisplayDpi(double dpi, int clientWidth, int clientHeight, int areaWidth, int areaHeight,
+                     const std::function<FrameSize(double dpi)>& frameAt);
+
+// Where a window `size` long on one axis starts so that it lies within an
+// area from areaStart, areaSize long: where it is if it does, else moved in
+// just far enough; at areaStart when it is longer than the area.
+int PlaceInside(int start, int size, int areaStart, int areaSize);

@@ -17,6 +17,7 @@
 #include "ui/display_x11.h"
 #include "ui/platform_ui.h"
 #include "ui/scaling.h"
+#include "ui/screen_fit_x11.h"
 
 namespace {
 
@@ -55,24 +56,34 @@ void SetFixedSize(Display* display, Window window, int width, int height) {
     XFree(hints);
 }
 
-// The root window's events: a new RESOURCE_MANAGER may carry a new Xft.dpi.
+// The root window's events: a new RESOURCE_MANAGER may carry a new Xft.dpi,
+// and the work area may change (a panel added, another desktop).
 int64_t OnRootEvent(XEvent& event, void*) {
-    if (event.type != PropertyNotify || event.xproperty.atom != XA_RESOURCE_MANAGER) {
+    if (event.type != PropertyNotify) return MESSAGE_X11_OTHER;
+    X11State& x = X11();
+    if (event.xproperty.atom == XA_RESOURCE_MANAGER) {
+        x.displayDpi = X11ReadXftDpi(x.display);
+    } else if (!X11IsWorkAreaProperty(event.xproperty.atom)) {
         return MESSAGE_X11_OTHER;
     }
+    return X11ApplyDisplayScale() ? MESSAGE_DPICHANGED : MESSAGE_X11_OTHER;
+}
+
+}  // namespace
+
+bool X11ApplyDisplayScale() {
     X11State& x = X11();
-    const double dpi = X11ReadXftDpi(x.display);
-    if (dpi == x.dpiX && dpi == x.dpiY) return MESSAGE_X11_OTHER;
+    const double dpi = X11ScreenDpi(x.displayDpi);
+    const bool changed = dpi != x.dpiX || dpi != x.dpiY;
     std::vector<Window> windows;
     ForEachTopWindow([&](WindowRecord& record) {
-        if (record.ready && record.handle != 0) windows.push_back(record.handle);
+        if (changed && record.ready && record.handle != 0) windows.push_back(record.handle);
     });
-    if (windows.empty()) {
+    if (changed && windows.empty()) {
         // Windows made from now on take the new scale.
         X11ScaleChange change{dpi, dpi, 0, 0, 0, 0};
         WindowRecord none;
         X11OnDpiChanged(none, -1, &change);
-        return MESSAGE_DPICHANGED;
     }
     const auto whole = static_cast<uint64_t>(std::lround(dpi)) & 0xFFFF;
     for (Window window : windows) {
@@ -89,10 +100,9 @@ int64_t OnRootEvent(XEvent& event, void*) {
         TopWindowProcedure(window, MESSAGE_DPICHANGED, whole << 16 | whole,
                            reinterpret_cast<int64_t>(&change));
     }
-    return MESSAGE_DPICHANGED;
+    X11MoveKeptWindowsInside();
+    return changed;
 }
-
-}  // namespace
 
 double X11ReadXftDpi(Display* display) {
     Atom type = None;

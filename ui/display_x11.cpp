@@ -131,7 +131,7 @@ bool UiLayerInit() {
     x.depth = DefaultDepth(display, x.screen);
     x.colormap = DefaultColormap(display, x.screen);
     InternAtoms(display, x.atoms);
-    x.dpiX = x.dpiY = X11ReadXftDpi(display);
+    x.displayDpi = x.dpiX = x.dpiY = X11ReadXftDpi(display);
     X11WatchDisplayScale(display, x.root);
     int firstEvent = 0, firstError = 0;
     x.shmAvailable =

@@ -37,8 +37,10 @@ struct X11State {
     X11Atoms atoms = {};
     bool shmAvailable = false;  // MIT-SHM offered by a server on this machine
     int shmMajorOpcode = 0;
-    double dpiX = 96.0;  // Xft.dpi bounded to 48..480, or 96 when the resource is unset
-    double dpiY = 96.0;
+    // Xft.dpi bounded to 48..480, or 96 when the resource is unset
+    double displayDpi = 96.0;
+    double dpiX = 96.0;              // the scale in use: displayDpi, or less for a window kept on
+    double dpiY = 96.0;              // its screen (KeepWindowOnScreen)
     XftFont* controlFont = nullptr;  // the font new controls receive
     // The server's core font, loaded when Xft found no control font
     // (control_text_x11.h).

@@ -8,11 +8,13 @@
 // missing (Windows 7 and 8 send no such message anyway).
 #include "ui/dpi_win32.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
 #include "ui/display_scale.h"
 #include "ui/layer_win32.h"
+#include "ui/platform_ui.h"
 #include "ui/scaling.h"
 #include "ui/status_text_win32.h"
 
@@ -79,38 +81,98 @@ BOOL CALLBACK ChangeFont(HWND child, LPARAM parameter) {
     return TRUE;
 }
 
-}  // namespace
+// The frame that the system draws around the window's client area at `dpi`;
+// where it cannot say for another DPI, the frame the window has now.
+FrameSize FrameSizeAt(const WindowRecord& record, double dpi) {
+    RECT frame;
+    if (FrameAtDpi(record, dpi, &frame)) {
+        const double scale = BoundDisplayDpi(dpi) / DEFAULT_DISPLAY_DPI;
+        return FrameSize{frame.right - frame.left - ScaleValue(record.clientWidth, scale),
+                         frame.bottom - frame.top - ScaleValue(record.clientHeight, scale)};
+    }
+    RECT window, client;
+    GetWindowRect(record.handle, &window);
+    GetClientRect(record.handle, &client);
+    return FrameSize{window.right - window.left - client.right,
+                     window.bottom - window.top - client.bottom};
+}
 
-int64_t Win32OnDpiChanged(WindowRecord& record, int64_t number, WPARAM wParam,
-                          const RECT* suggested) {
+// The work area of the monitor the window is on, or will be on at `place`.
+RECT WorkArea(const WindowRecord& record, const RECT* place) {
+    HMONITOR monitor = place != nullptr
+                           ? MonitorFromRect(place, MONITOR_DEFAULTTONEAREST)
+                           : MonitorFromWindow(record.handle, MONITOR_DEFAULTTONEAREST);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (monitor == nullptr || !GetMonitorInfoW(monitor, &info)) {
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &info.rcWork, 0);
+    }
+    return info.rcWork;
+}
+
+// The DPI the window is to have on the display it is on (or will be on at
+// `place`): the display's, or less when it is kept on its screen and would
+// not fit there.
+double ScreenDpi(const WindowRecord& record, double displayDpi, const RECT* place) {
+    if (!record.keepOnScreen) return displayDpi;
+    const RECT area = WorkArea(record, place);
+    return FitDisplayDpi(displayDpi, record.clientWidth, record.clientHeight,
+                         area.right - area.left, area.bottom - area.top,
+                         [&record](double dpi) { return FrameSizeAt(record, dpi); });
+}
+
+// A window kept on its screen that reaches past its work area moves in.
+void MoveInside(const WindowRecord& record) {
+    if (!record.keepOnScreen) return;
+    RECT frame;
+    GetWindowRect(record.handle, &frame);
+    const RECT area = WorkArea(record, nullptr);
+    const int left =
+        PlaceInside(frame.left, frame.right - frame.left, area.left, area.right - area.left);
+    const int top =
+        PlaceInside(frame.top, frame.bottom - frame.top, area.top, area.bottom - area.top);
+    if (left != frame.left || top != frame.top) {
+        SetWindowPos(record.handle, nullptr, left, top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+// The window takes the scale for its display's DPI (the system's suggested
+// rectangle for it, if any) and is built again for it.
+int64_t Rescale(WindowRecord& record, int64_t number, const RECT* suggested) {
     HWND window = record.handle;
-    const double dpiX = LOWORD(wParam), dpiY = HIWORD(wParam);
+    const double fit = ScreenDpi(record, record.displayDpiX, suggested);
+    const double dpiX = std::min(record.displayDpiX, fit), dpiY = std::min(record.displayDpiY, fit);
     HFONT previous = Win32SetDisplayDpi(dpiX, dpiY);
     // The system's suggestion differs from the window's own size at the new
     // scale at most by the rounding of the frame. One that does not fit it
     // is not taken: it was made for a DPI out of bounds, which the layer
-    // does not use, or it is no suggestion at all (another program sent the
+    // does not use, or for the display's DPI where the window keeps to a
+    // smaller one, or it is no suggestion at all (another program sent the
     // message: Wine passes its pointer on as it is). The window then keeps
     // its place and takes its own size.
     const bool bounded = BoundDisplayDpi(dpiX) == dpiX && BoundDisplayDpi(dpiY) == dpiY;
-    RECT own = OwnFrame(record);
-    if (suggested != nullptr && bounded && Fits(*suggested, own)) {
+    const bool own = dpiX == record.displayDpiX && dpiY == record.displayDpiY;
+    RECT ownFrame = OwnFrame(record);
+    if (suggested != nullptr && bounded && own && Fits(*suggested, ownFrame)) {
         SetWindowPos(window, nullptr, suggested->left, suggested->top,
                      suggested->right - suggested->left, suggested->bottom - suggested->top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     } else {
-        SetWindowPos(window, nullptr, 0, 0, own.right - own.left, own.bottom - own.top,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(window, nullptr, 0, 0, ownFrame.right - ownFrame.left,
+                     ownFrame.bottom - ownFrame.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         // A frame that changed with the scale is measured again.
         RECT client;
         GetClientRect(window, &client);
         const LONG wrongX = Win32ScaleX(record.clientWidth) - client.right;
         const LONG wrongY = Win32ScaleY(record.clientHeight) - client.bottom;
         if (wrongX != 0 || wrongY != 0) {
-            SetWindowPos(window, nullptr, 0, 0, own.right - own.left + wrongX,
-                         own.bottom - own.top + wrongY, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(window, nullptr, 0, 0, ownFrame.right - ownFrame.left + wrongX,
+                         ownFrame.bottom - ownFrame.top + wrongY,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
+    MoveInside(record);
     FontChange change{previous, Win32ControlFont()};
     if (change.from != change.to)
         EnumChildWindows(window, ChangeFont, reinterpret_cast<LPARAM>(&change));
@@ -119,6 +181,32 @@ int64_t Win32OnDpiChanged(WindowRecord& record, int64_t number, WPARAM wParam,
     if (ScaleChangeHandler handler = record.scaleChanged) handler(number);
     if (change.from != change.to) Win32ReleaseControlFont(previous);
     return 0;
+}
+
+}  // namespace
+
+int64_t Win32OnDpiChanged(WindowRecord& record, int64_t number, WPARAM wParam,
+                          const RECT* suggested) {
+    record.displayDpiX = LOWORD(wParam);
+    record.displayDpiY = HIWORD(wParam);
+    return Rescale(record, number, suggested);
+}
+
+void Win32KeepOnScreen(WindowRecord& record, int64_t number) {
+    if (!record.keepOnScreen) return;
+    const double dpi = ScreenDpi(record, record.displayDpiX, nullptr);
+    if (std::abs(dpi - ScaleFactorX() * DEFAULT_DISPLAY_DPI) > 1e-6) {
+        Rescale(record, number, nullptr);
+    } else {
+        MoveInside(record);
+    }
+}
+
+void KeepWindowOnScreen(int64_t number) {
+    WindowRecord* record = FindWindowRecord(number);
+    if (record == nullptr || record->handle == nullptr) return;
+    record->keepOnScreen = true;
+    Win32KeepOnScreen(*record, number);
 }
 
 int64_t Win32OnGetDpiScaledSize(const WindowRecord& record, WPARAM dpi, SIZE* size) {

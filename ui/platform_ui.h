@@ -49,6 +49,19 @@ using ScaleChangeHandler = void (*)(int64_t window);
 // One handler per window; nullptr removes it. Nothing for an unknown window.
 void SetScaleChangeHandler(int64_t window, ScaleChangeHandler handler);
 
+// Keeps the window within the work area of its screen from now on (X11:
+// _NET_WORKAREA, or the whole screen where no window manager sets it;
+// Windows: its monitor's work area). Where the window at the display's scale,
+// with its frame as far as the layer can know it, is larger than that area,
+// the layer takes the largest scale at which it fits, but never one below 1
+// (display_scale.h), through the same steps as a change of the display's
+// scale (ScaleFactorX/Y give it, the scale-change handler runs); a window
+// that reaches past the area is moved into it. Done now and again whenever
+// the display's scale, the work area or the window's frame changes. The
+// scale is the layer's, one for all its windows. Main thread; nothing for an
+// unknown window.
+void KeepWindowOnScreen(int64_t window);
+
 // Colour 0xBBGGRR, -1 for none.
 void SetWindowBackground(int64_t window, int32_t colour);
 

@@ -69,6 +69,8 @@ void SetWindowStatusText(int64_t, int, int, int, int, const char* text) {
 }
 void PlaceControl(int64_t, int, int, int, int) {}
 void SetScaleChangeHandler(int64_t, ScaleChangeHandler) {}
+// No screen: every size fits.
+void KeepWindowOnScreen(int64_t) {}
 int GetOsVersionCode() {
     return 200;
 }

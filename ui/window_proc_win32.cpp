@@ -287,6 +287,14 @@ int64_t MapMessage(const Target& target, UINT message, WPARAM wParam, LPARAM lPa
             }
             return Win32OnDpiChanged(*record, target.number, wParam,
                                      reinterpret_cast<const RECT*>(lParam));
+        case WM_SETTINGCHANGE:
+        case WM_DISPLAYCHANGE:
+            // A new work area, or a new screen size.
+            if (record != nullptr && target.window == record->handle &&
+                (message == WM_DISPLAYCHANGE || wParam == SPI_SETWORKAREA)) {
+                Win32KeepOnScreen(*record, target.number);
+            }
+            return NOT_HANDLED;
         case GET_DPI_SCALED_SIZE_MESSAGE:
             if (record == nullptr || target.window != record->handle) return NOT_HANDLED;
             return Win32OnGetDpiScaledSize(*record, wParam, reinterpret_cast<SIZE*>(lParam));

@@ -9,6 +9,7 @@
 
 #include "system/numbered_table.h"
 #include "system/text_win32.h"
+#include "ui/display_scale.h"
 #include "ui/layer_win32.h"
 #include "ui/platform_ui.h"
 #include "ui/window_flags.h"
@@ -198,6 +199,8 @@ void* CreateTopWindow(int64_t number, int x, int y, int width, int height, const
 
     record->clientWidth = width;
     record->clientHeight = height;
+    record->displayDpiX = ScaleFactorX() * DEFAULT_DISPLAY_DPI;
+    record->displayDpiY = ScaleFactorY() * DEFAULT_DISPLAY_DPI;
     record->acceleratorCount = 2;
     record->minimisedOrMaximised = (style & (WS_MINIMIZE | WS_MAXIMIZE)) != 0;
     record->accelerators[0] = ACCEL{TAB_KEY_FLAGS, VK_TAB, TAB_NEXT_COMMAND};

@@ -36,6 +36,11 @@ struct WindowRecord {
     int32_t ready = 0;                          // 1 once CreateTopWindow has finished setting it up
     int32_t clientWidth = 0, clientHeight = 0;  // as asked for, in 96-DPI pixels
     ScaleChangeHandler scaleChanged = nullptr;
+    // The DPI of the window's display, as the system said it last (at
+    // creation, or in WM_DPICHANGED); the layer's may be less while the
+    // window is kept on its screen (KeepWindowOnScreen).
+    double displayDpiX = 96.0, displayDpiY = 96.0;
+    bool keepOnScreen = false;
     StatusTextState status;
 };
 

@@ -42,6 +42,7 @@ struct WindowRecord {
     bool lastClickWasDouble = false;
     int clientWidth = 0, clientHeight = 0;  // as asked for, in 96-DPI pixels
     ScaleChangeHandler scaleChanged = nullptr;
+    bool keepOnScreen = false;  // KeepWindowOnScreen
     StatusTextState status;
 };
 

@@ -26,6 +26,13 @@
 #   scaled    at Xft.dpi 120, 144 and 192 each canvas shows, pixel for pixel,
 #             the engine's picture for its scaled control (the dial fills
 #             it) with the readings of the signal of case signal
+#   smallscreen  on a 1280 x 800 screen at Xft.dpi 120, with no window
+#             manager, the 1280-pixel wide window stands within the screen
+#             (not at x = 37, past its right edge); at Xft.dpi 144, where it
+#             would be 1536 wide, it takes the largest DPI at which it fits
+#             (120); with openbox, the largest at which its frame fits too,
+#             within openbox's work area; each time both canvases show, pixel
+#             for pixel, the engine's pictures for the scale taken
 #   rescale   while the program runs with that signal, xrdb -merge of Xft.dpi
 #             144 gives the window, the button and both canvases the size and
 #             place of 144 DPI, and each canvas the engine's picture for it,
@@ -133,6 +140,83 @@ case_scaled() {
     return $ok
 }
 
+# The largest whole DPI up to the given one at which the client area and a
+# frame of the given size fit the area.
+fitting_dpi() {  # dpi frame_width frame_height area_width area_height
+    local dpi=$1
+    while [ "$dpi" -gt 96 ] && { [ $(($(scaled 1024 "$dpi") + $2)) -gt "$4" ] ||
+        [ $(($(scaled 220 "$dpi") + $3)) -gt "$5" ]; }; do
+        dpi=$((dpi - 1))
+    done
+    echo "$dpi"
+}
+
+# The window kept on the 1280 x 800 screen (the case's Xft.dpi), with a
+# window manager if asked: the largest scale that fits, the window within
+# the work area, the meters drawn for that scale.
+check_fit() {  # case dpi [wm]
+    local id ox oy w h wm="" extents=(0 0 0 0) area=(0 0 1280 800) dpi=96 ok=0
+    if [ "${3:-}" = wm ]; then
+        openbox >/dev/null 2>&1 &
+        wm=$!
+        for _ in $(seq 50); do
+            xprop -root _NET_WORKAREA 2>/dev/null | grep -q '=' && break
+            sleep 0.1
+        done
+        read -ra area <<<"$(xprop -root _NET_WORKAREA | sed 's/.*= //; s/,//g')"
+    fi
+    play_signal 16384 8192 60
+    if open_window "$1"; then
+        for _ in $(seq 50); do
+            [ -z "$wm" ] && break
+            xprop -id "$id" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '=' && break
+            sleep 0.1
+        done
+        [ -n "$wm" ] && read -ra extents <<<"$(xprop -id "$id" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')"
+        dpi=$(fitting_dpi "$2" $((extents[0] + extents[1])) $((extents[2] + extents[3])) \
+            "${area[2]}" "${area[3]}")
+        scale_layout "$dpi"
+        log "$1: frame ${extents[*]}, work area ${area[*]:0:4}: expecting $dpi DPI"
+        for _ in $(seq 50); do
+            read -r ox oy w h <<<"$(window_geometry "$id")"
+            [ "$w" = "$client_w" ] && [ "$h" = "$client_h" ] && break
+            sleep 0.2
+        done
+        expect_client_area "$1" "$client_w" "$client_h" || ok=1
+        if [ $((ox - extents[0])) -lt "${area[0]}" ] || [ $((oy - extents[2])) -lt "${area[1]}" ] ||
+            [ $((ox + w + extents[1])) -gt $((area[0] + area[2])) ] ||
+            [ $((oy + h + extents[3])) -gt $((area[1] + area[3])) ]; then
+            log "$1: the window at ($ox, $oy), ${w}x$h, frame ${extents[*]}, reaches past the work area"
+            ok=1
+        fi
+        render "expected-$dpi-51" $(readings 51) && render "expected-$dpi-25" $(readings 25) &&
+            expect_meters "$ox" "$oy" "$work/expected-$dpi-51.png" "$work/expected-$dpi-25.png" 20 ||
+            { log "$1: meters differ from their pictures at $dpi DPI"; ok=1; }
+        close_with_delete_window || { log "$1: close failed"; ok=1; }
+    else
+        ok=1
+    fi
+    stop_player
+    [ -n "$wm" ] && kill "$wm" 2>/dev/null && wait "$wm" 2>/dev/null
+    return $ok
+}
+
+case_smallscreen() {
+    local holder ok=0
+    keep_resources
+    set_xft_dpi 120
+    check_fit "smallscreen: 120 DPI" 120 || ok=1
+    set_xft_dpi 144
+    check_fit "smallscreen: 144 DPI" 144 || ok=1
+    if command -v openbox >/dev/null 2>&1; then
+        check_fit "smallscreen: 144 DPI with openbox" 144 wm || ok=1
+    else
+        log "smallscreen: with openbox: skipped, openbox is not installed"
+    fi
+    kill "$holder" 2>/dev/null
+    return $ok
+}
+
 # The button and the canvases, each as WxH+X+Y in the client area, sorted.
 child_geometries() {  # window id
     xwininfo -children -id "$1" | awk '$1 ~ /^0x/ {print $(NF - 1)}' | sort
@@ -203,9 +287,11 @@ fi
 run_case overload
 run_case nopulse --no-pulse
 run_case nobrowser
-run_case dpi --no-pulse
+# 480 DPI makes the window 5120 x 1100: a screen that holds it.
+run_case dpi --no-pulse --screen 5300x1300
 # 192 DPI makes the window 2048 x 440, placed at (60, 60).
 run_case scaled --screen 2200x600
 # 144 DPI makes the window 1536 x 330, placed at (30, 30).
 run_case rescale --screen 2200x600
+run_case smallscreen --screen 1280x800
 report_and_exit

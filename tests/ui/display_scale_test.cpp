@@ -1,4 +1,5 @@
-// The bound on the DPI that both window layers read from the system.
+// The bound on the DPI that both window layers read from the system, and the
+// scale and place that keep a window on its screen.
 #include "ui/display_scale.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,34 @@ TEST(DisplayScaleTest, NoScaleGives96AndOtherValuesAreClampedTo48Through480) {
         SCOPED_TRACE(c.read);
         EXPECT_EQ(BoundDisplayDpi(c.read), c.used);
     }
+}
+
+// The main window's client area, 1024 x 220, on a 1280 x 800 screen.
+TEST(DisplayScaleTest, AWindowTooLargeForItsScreenTakesTheLargestWholeDpiThatFits) {
+    auto none = [](double) { return FrameSize{}; };
+    auto titled = [](double) { return FrameSize{2, 25}; };
+    // A frame that grows with the scale, as Windows draws it.
+    auto growing = [](double dpi) {
+        return FrameSize{static_cast<int>(16 * dpi / 96), static_cast<int>(39 * dpi / 96)};
+    };
+    EXPECT_EQ(FitDisplayDpi(144, 1024, 220, 1280, 800, none), 120);  // 1280 x 275
+    EXPECT_EQ(FitDisplayDpi(120, 1024, 220, 1280, 800, none), 120);
+    EXPECT_EQ(FitDisplayDpi(120, 1024, 220, 1280, 800, titled), 119);   // 1269 + 2
+    EXPECT_EQ(FitDisplayDpi(144, 1024, 220, 1280, 800, growing), 118);  // 1258 + 19
+    EXPECT_EQ(FitDisplayDpi(144.5, 1024, 220, 2200, 600, titled), 144.5);
+    EXPECT_EQ(FitDisplayDpi(480, 1024, 220, 1920, 300, none), 131);  // by the height: 300
+    // Never below the design's own scale, nor above the display's.
+    EXPECT_EQ(FitDisplayDpi(144, 1024, 220, 800, 600, none), 96);
+    EXPECT_EQ(FitDisplayDpi(72, 1024, 220, 640, 480, none), 72);
+}
+
+TEST(DisplayScaleTest, AWindowReachingPastTheAreaMovesInJustFarEnough) {
+    EXPECT_EQ(PlaceInside(45, 1000, 0, 1280), 45);
+    EXPECT_EQ(PlaceInside(45, 1280, 0, 1280), 0);
+    EXPECT_EQ(PlaceInside(400, 1000, 0, 1280), 280);
+    EXPECT_EQ(PlaceInside(-10, 100, 0, 1280), 0);
+    EXPECT_EQ(PlaceInside(10, 1000, 30, 1250), 30);  // a panel on the left
+    EXPECT_EQ(PlaceInside(45, 2000, 0, 1280), 0);    // longer than the area: its start shows
 }
 
 }  // namespace

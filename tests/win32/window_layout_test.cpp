@@ -3,6 +3,7 @@
 // push-like toggle whose every click is an EVENT_CONTROL for control 1962.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -236,6 +237,56 @@ TEST(DisplayScaling, ClientAreaAt144DpiIs1536By330) {
             "MainWindowLayout.ClientAreaIsTheRequestedSizeScaledForTheDisplay:"
             "MainWindowLayout.ButtonGetsTheControlFont",
             "VELLUMTONE_EXPECT_CLIENT", "1536x330", 60000, [] { return false; });
+    }
+    EXPECT_EQ(exitCode, 0);
+}
+
+// Run by the test below at 144 DPI: on the 1280-pixel wide test display the
+// 1536-pixel client area would not fit, so the window kept on its screen is
+// built again at the largest scale that fits, frame and all, and lies within
+// the work area.
+int fitRescales = 0;
+
+TEST(ScreenFit, ChildWindowKeptOnTheScreenTakesTheLargestScaleThatFits) {
+    if (EnvironmentValue("VELLUMTONE_FIT_CHILD").empty()) GTEST_SKIP() << "child only";
+    ResetLayerState();
+    HWND window = static_cast<HWND>(
+        CreateTopWindow(MAIN, 30, 30, 1024, 220, "fit", CAPTION_AND_SYSTEM_MENU, nullptr));
+    ASSERT_NE(window, nullptr);
+    SetScaleChangeHandler(MAIN, [](int64_t) { ++fitRescales; });
+    KeepWindowOnScreen(MAIN);
+    EXPECT_EQ(fitRescales, 1);
+    EXPECT_GT(ScaleFactorX(), 1.0);
+    EXPECT_LT(ScaleFactorX(), 1.5);
+    RECT outer, client;
+    GetWindowRect(window, &outer);
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, static_cast<LONG>(1024 * ScaleFactorX()));
+    EXPECT_EQ(client.bottom, static_cast<LONG>(220 * ScaleFactorY()));
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor));
+    const RECT area = monitor.rcWork;
+    EXPECT_GE(outer.left, area.left);
+    EXPECT_GE(outer.top, area.top);
+    EXPECT_LE(outer.right, area.right);
+    EXPECT_LE(outer.bottom, area.bottom);
+    // The largest: one more DPI (about 11 pixels across) would not fit.
+    EXPECT_LT((area.right - area.left) - (outer.right - outer.left), 16);
+    std::printf("kept on a %ld-pixel work area: %ld x %ld at (%ld, %ld), scale %.4f\n",
+                area.right - area.left, client.right, client.bottom, outer.left, outer.top,
+                ScaleFactorX());
+    DestroyWindow(window);
+    DrainEvents();
+}
+
+TEST(DisplayScaling, AWindowKeptOnAScreenTooSmallForItsScaleFitsIt) {
+    if (!EnvironmentValue("VELLUMTONE_FIT_CHILD").empty()) GTEST_SKIP() << "in the child";
+    int64_t exitCode;
+    {
+        RegistryDpi dpi(144);
+        exitCode =
+            RunChildTest("ScreenFit.*", "VELLUMTONE_FIT_CHILD", "1", 60000, [] { return false; });
     }
     EXPECT_EQ(exitCode, 0);
 }
