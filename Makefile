@@ -4,7 +4,7 @@ LINUX_BUILD ?= build/linux
 WIN_BUILD ?= build/win64
 JOBS ?= 2
 
-.PHONY: all deps deps-run build linux windows test unit-test sanitize fuzz run bench cost soak package package-test clean
+.PHONY: all deps deps-run build linux linux-program windows test unit-test sanitize fuzz run bench cost soak package package-test clean
 PACKAGES ?= build/packages
 VERSION := $(shell head -n1 VERSION)
 
@@ -16,9 +16,17 @@ deps:
 deps-run:
 	@tools/install-deps.sh
 
+LINUX_CONFIGURE = cmake -S . -B $(LINUX_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUMTONE_WIN_BUILD=$(abspath $(WIN_BUILD)) >/dev/null
+
 linux:
-	cmake -S . -B $(LINUX_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUMTONE_WIN_BUILD=$(abspath $(WIN_BUILD)) >/dev/null
+	$(LINUX_CONFIGURE)
 	cmake --build $(LINUX_BUILD) -j$(JOBS)
+
+# Only what make run uses: the program, and the tool that sends it a close
+# request when it is shown on a virtual display.
+linux-program:
+	$(LINUX_CONFIGURE)
+	cmake --build $(LINUX_BUILD) -j$(JOBS) --target vellumtone x11_close
 
 windows:
 	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/x86_64-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release -DVELLUMTONE_BENCH=OFF >/dev/null
@@ -60,7 +68,7 @@ package-test: package
 unit-test: deps-run linux
 	cd $(LINUX_BUILD) && ctest --output-on-failure -E "_e2e|wine"
 
-run: deps-run linux
+run: deps-run linux-program
 	tools/run.sh $(LINUX_BUILD)
 
 bench: deps-run linux
