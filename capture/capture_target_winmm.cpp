@@ -124,6 +124,15 @@ bool ChooseCaptureTarget(void*, CaptureTarget target, const std::string& id) {
     return true;
 }
 
-CaptureStatusRecord QueryCaptureStatus(void*) {
-    return CaptureStatusRecord{};
+// Wave-in has no server to lose: with no device open there is no input to
+// record from. The names are the menu's, which the status line takes from
+// the settings.
+CaptureStatusRecord QueryCaptureStatus(void* device) {
+    CaptureStatusRecord status;
+    if (device == nullptr) {
+        status.condition = CaptureCondition::NO_DEVICE;
+    } else if (CaptureStandingIn()) {
+        status.condition = CaptureCondition::STANDING_IN;
+    }
+    return status;
 }
