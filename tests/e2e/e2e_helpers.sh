@@ -393,10 +393,12 @@ expect_bounded_dpi() {  # set_dpi_command written:used...
 readings() { for _ in $(seq 20); do echo "$1"; done; }
 
 # Runs one case in its own services. VELLUMTONE_E2E_KEEP=DIR keeps the
-# screenshots of the meters to look at.
+# screenshots of the meters to look at; VELLUMTONE_E2E_ONLY="NAME..." runs
+# only the cases named.
 run_case() {  # name services-options...
     local name=$1
     shift
+    [ -z "${VELLUMTONE_E2E_ONLY:-}" ] || [[ " $VELLUMTONE_E2E_ONLY " == *" $name "* ]] || return 0
     if VELLUMTONE_E2E_CASE=$name VELLUMTONE_E2E_WORK=$work \
         timeout "$case_timeout" bash "$services" "$@" bash "$0" "${e2e_args[@]}"; then
         log "$name: passed"
