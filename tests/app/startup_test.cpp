@@ -67,10 +67,11 @@ TEST(Program, StartsUpRecordsAnalysesAndAnswersTheButtonAndTheCloseRequest) {
     ResetNullCapture(true);
     StartUp();
 
-    // Meter 3 took the first slot, meter 4 the second; capture runs.
+    // Meter 3 took the first slot, meter 4 the second; capture runs, opened
+    // by the capture thread.
     EXPECT_EQ(MeterSlot(LEFT_METER), 1);
     EXPECT_EQ(MeterSlot(RIGHT_METER), 2);
-    EXPECT_EQ(NullCaptureQueuedCount(), 16);
+    EXPECT_TRUE(NullWaitForQueuedBlocks(16, WAIT_MS));
     ASSERT_EQ(NullTimers().size(), 1u);
     EXPECT_EQ(NullTimers()[0].window, MAIN_WINDOW);
     EXPECT_EQ(NullTimers()[0].id, ANALYSIS_TIMER);
