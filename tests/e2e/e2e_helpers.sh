@@ -127,6 +127,10 @@ expect_exit_zero() {
     done
     if kill -0 "$app_pid" 2>/dev/null; then
         log "the program did not end after the close request"
+        # Where each thread stands, for whoever reads the log.
+        command -v gdb >/dev/null 2>&1 &&
+            timeout 30 gdb -p "$app_pid" -batch -ex "thread apply all bt" 2>&1 |
+            grep -E '^(Thread|#)' | sed 's/^/  stack: /' >&2
         kill "$app_pid"
         wait "$app_pid" 2>/dev/null
         return 1
