@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <new>
 #include <utility>
@@ -25,9 +26,40 @@ struct WatchdogState {
     int32_t maxAbandonedRings = 0;
 };
 
-// Held across a recovery, so that disarming waits for it; timed, so that
-// shutdown need not wait for an opening that a hung sound service holds up.
-std::timed_mutex lock;
+// A lock whose wait may be cut short. Made of a plain mutex and a condition
+// variable rather than std::timed_mutex, whose timed wait ThreadSanitizer
+// does not see as taking the lock.
+class RecoveryLock {
+public:
+    void lock() {
+        std::unique_lock<std::mutex> hold(state_);
+        free_.wait(hold, [this] { return !held_; });
+        held_ = true;
+    }
+    bool try_lock_for(std::chrono::milliseconds wait) {
+        std::unique_lock<std::mutex> hold(state_);
+        if (!free_.wait_for(hold, wait, [this] { return !held_; })) return false;
+        held_ = true;
+        return true;
+    }
+    void unlock() {
+        {
+            std::lock_guard<std::mutex> hold(state_);
+            held_ = false;
+        }
+        free_.notify_all();
+    }
+
+private:
+    std::mutex state_;
+    std::condition_variable free_;
+    bool held_ = false;
+};
+
+// Held across a recovery, so that disarming waits for it; for a bounded
+// time at shutdown, which need not wait for an opening that a hung sound
+// service holds up.
+RecoveryLock lock;
 WatchdogState watchdog;
 std::atomic<uint64_t> currentArming{0};
 std::atomic<int32_t> stallTimeout{-1};
@@ -161,7 +193,7 @@ void Reopen(bool stalled) {
 
 void ArmCaptureWatchdog(uint32_t deviceId, const WaveFormatRecord& format, void* callbackWindow,
                         int32_t stallMs, int32_t maxAbandonedRings) {
-    std::lock_guard<std::timed_mutex> hold(lock);
+    std::lock_guard<RecoveryLock> hold(lock);
     watchdog.deviceId = deviceId;
     watchdog.format = format;
     watchdog.callbackWindow = callbackWindow;
@@ -178,7 +210,7 @@ void ArmCaptureWatchdog(uint32_t deviceId, const WaveFormatRecord& format, void*
 }
 
 bool DisarmCaptureWatchdog(int32_t waitMs) {
-    std::unique_lock<std::timed_mutex> hold(lock, std::defer_lock);
+    std::unique_lock<RecoveryLock> hold(lock, std::defer_lock);
     const bool held =
         waitMs < 0 ? (hold.lock(), true) : hold.try_lock_for(std::chrono::milliseconds(waitMs));
     currentArming.store(0);
@@ -243,7 +275,7 @@ void ServeCaptureReopen(uint64_t arming) {
     if (arming == 0 || arming != currentArming.load()) return;
     bool requested = reopenRequested.exchange(false);
     if (!requested && (!standingIn.load() || NowMs() < nextLookupMs.load())) return;
-    std::lock_guard<std::timed_mutex> hold(lock);
+    std::lock_guard<RecoveryLock> hold(lock);
     if (arming != currentArming.load()) return;
     if (!requested) {
         // Only the lookup: a waveInGetNumDevs and a few queries, nothing kept.
@@ -257,18 +289,18 @@ void ServeCaptureReopen(uint64_t arming) {
 }
 
 void RecoverStalledCapture(uint64_t arming) {
-    std::lock_guard<std::timed_mutex> hold(lock);
+    std::lock_guard<RecoveryLock> hold(lock);
     if (arming == 0 || arming != currentArming.load()) return;
     Reopen(true);
 }
 
 int64_t CaptureRecoveryCount() {
-    std::lock_guard<std::timed_mutex> hold(lock);
+    std::lock_guard<RecoveryLock> hold(lock);
     return watchdog.tries;
 }
 
 int32_t AbandonedCaptureRings() {
-    std::lock_guard<std::timed_mutex> hold(lock);
+    std::lock_guard<RecoveryLock> hold(lock);
     return watchdog.abandonedRings;
 }
 
