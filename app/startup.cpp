@@ -35,7 +35,7 @@ constexpr int DISPLAY_LOST_EXIT_CODE = 1;
 // millisecond, a reopening a few, but an opening on a sound server that does
 // not answer waits for its deadline (seconds). The close request is met
 // within half a second all the same; what is still busy is left to the exit.
-constexpr int32_t WATCHDOG_STOP_MS = 200;
+constexpr int32_t WATCHDOG_STOP_MS = 100;
 constexpr int32_t WORKER_STOP_MS = 250;
 
 // Discards every queued event; platform messages are still dispatched, so
