@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -30,6 +31,7 @@
 
 #include "capture/capture_state.h"
 #include "capture/loopback_blocks.h"
+#include "capture/loopback_mix_format.h"
 #include "system/windows_api_win32.h"
 #include "ui/messages.h"
 // After windows.h, whose types they use.
@@ -127,41 +129,12 @@ void StoreFlags(WaveHeader* header, uint32_t flags) {
     __atomic_store_n(&header->dwFlags, flags, __ATOMIC_RELEASE);
 }
 
-// The mix format as the assembler takes it: 32-bit float or 16-bit PCM,
-// given by its tag or, for WAVE_FORMAT_EXTENSIBLE, by its subformat, whose
-// GUID carries the same tag in its first field. Anything else (24-bit PCM,
-// 32-bit integers) is refused rather than read wrongly.
-bool StreamFormatOf(const WAVEFORMATEX* mix, LoopbackStreamRecord* stream, uint32_t* rate) {
-    WORD tag = mix->wFormatTag;
-    if (tag == WAVE_FORMAT_EXTENSIBLE) {
-        if (mix->cbSize < sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX)) return false;
-        const auto* extensible = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(mix);
-        // {tag-0000-0010-8000-00aa00389b71}: KSDATAFORMAT_SUBTYPE_PCM, _IEEE_FLOAT and kin.
-        const GUID& sub = extensible->SubFormat;
-        static const unsigned char BASE_TAIL[8] = {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71};
-        if (sub.Data1 > 0xFFFF || sub.Data2 != 0x0000 || sub.Data3 != 0x0010 ||
-            std::memcmp(sub.Data4, BASE_TAIL, sizeof BASE_TAIL) != 0) {
-            return false;
-        }
-        WORD valid = extensible->Samples.wValidBitsPerSample;
-        if (valid != 0 && valid != mix->wBitsPerSample) return false;
-        tag = static_cast<WORD>(sub.Data1);
-    }
-    if (tag == WAVE_FORMAT_IEEE_FLOAT && mix->wBitsPerSample == 32) {
-        stream->sampleFormat = LoopbackSampleFormat::FLOAT32;
-    } else if (tag == PCM_FORMAT_TAG && mix->wBitsPerSample == 16) {
-        stream->sampleFormat = LoopbackSampleFormat::PCM16;
-    } else {
-        return false;
-    }
-    if (mix->nChannels == 0 || mix->nSamplesPerSec == 0 ||
-        mix->nBlockAlign != mix->nChannels * mix->wBitsPerSample / 8) {
-        return false;
-    }
-    stream->channels = mix->nChannels;
-    *rate = mix->nSamplesPerSec;
-    return true;
-}
+// The reader of the mix format takes Windows' records as they lie in memory.
+static_assert(sizeof(WAVEFORMATEX) == MIX_FORMAT_BYTES);
+static_assert(sizeof(WAVEFORMATEXTENSIBLE) == EXTENSIBLE_MIX_FORMAT_BYTES);
+static_assert(offsetof(WAVEFORMATEXTENSIBLE, SubFormat) == MIX_SUBFORMAT_OFFSET);
+static_assert(FLOAT_FORMAT_TAG == WAVE_FORMAT_IEEE_FLOAT);
+static_assert(EXTENSIBLE_FORMAT_TAG == WAVE_FORMAT_EXTENSIBLE);
 
 // A loopback stream of the default output, opened and not started.
 struct LoopbackStream {
@@ -199,7 +172,9 @@ bool OpenStream(IMMDeviceEnumerator* endpoints, LoopbackStream* stream) {
     WAVEFORMATEX* mix = nullptr;
     result = stream->client->GetMixFormat(&mix);
     if (FAILED(result)) return Fail(stream, "GetMixFormat", result);
-    if (!StreamFormatOf(mix, &stream->record, &stream->rate)) {
+    if (!ReadLoopbackMixFormat(reinterpret_cast<const uint8_t*>(mix),
+                               sizeof(WAVEFORMATEX) + mix->cbSize, &stream->record,
+                               &stream->rate)) {
         CoTaskMemFree(mix);
         return Fail(stream, "the mix format", AUDCLNT_E_UNSUPPORTED_FORMAT);
     }
