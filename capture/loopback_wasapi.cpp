@@ -293,8 +293,11 @@ void Record(LoopbackDevice* device, IMMDeviceEnumerator* endpoints, LoopbackStre
     auto configure = [&] {
         LoopbackStreamRecord record = stream.record;
         record.outChannels = device->format.nChannels;
-        record.blockFrames = LoopbackBlockFrames(device->blockBytes, device->format.nSamplesPerSec,
-                                                 device->format.nChannels, stream.rate);
+        const LoopbackBlockShape shape =
+            ShapeLoopbackBlocks(device->blockBytes, device->format.nSamplesPerSec,
+                                device->format.nChannels, stream.rate);
+        record.blockFrames = shape.frames;
+        record.fold = shape.fold;
         assembler.Configure(record, Deliver, device);
         origin = Clock::now();
         rate = stream.rate;
