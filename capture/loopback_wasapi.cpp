@@ -55,6 +55,11 @@ constexpr DWORD CLOSE_WAIT_MS = 2000;
 // The pauses between tries while no stream opens.
 constexpr int32_t FIRST_RETRY_MS = 250;
 constexpr int32_t LONGEST_RETRY_MS = 2000;
+// The pauses between tries of a recording that waits for loopback to work
+// (the default output's change cuts one short).
+constexpr int32_t FIRST_PROBE_PAUSE_MS = 1000;
+constexpr int32_t LONGEST_PROBE_PAUSE_MS = 16000;
+constexpr auto PROBE_TRUSTED = std::chrono::seconds(1);
 
 template <typename T>
 void ReleaseCom(T*& object) {
@@ -63,8 +68,8 @@ void ReleaseCom(T*& object) {
 }
 
 // Tells the thread that the default output changed. The MMDevice API calls
-// it on a thread of its own, and it must not block there. It lives with its
-// device record, for good, so it needs no reference count.
+// it on a thread of its own, and it must not block there. It lives for good,
+// with its device record or on its own, so it needs no reference count.
 class DefaultOutputWatch final : public IMMNotificationClient {
 public:
     std::atomic<bool> changed{false};
@@ -198,40 +203,75 @@ IMMDeviceEnumerator* CreateEndpoints(HRESULT* result) {
     return SUCCEEDED(*result) ? endpoints : nullptr;
 }
 
-struct ProbeRecord {
-    bool works = false;
+// Whether loopback works here is asked anew until it has once: an output
+// plugged in after a failure (a headset or USB DAC absent at login), or a
+// sound service that was not running yet, gives a loopback stream later.
+// Once one opened, the system gives loopback, and a loopback device bridges
+// a time without an output with silence.
+struct ProbeState {
+    std::mutex lock;  // one probe at a time; the fields below
     std::string description;
+    int64_t count = 0;
+    Clock::time_point workedAt{};  // of the last probe that opened a stream
+    Clock::time_point nextPacedProbe{};
+    int32_t pausedMs = FIRST_PROBE_PAUSE_MS;
+    bool watching = false;
 };
 
-const ProbeRecord& Probe() {
-    static const ProbeRecord probe = [] {
-        ProbeRecord record;
-        // COM may be set up on this thread already, in either model; either
-        // serves, and only a successful call here is undone here.
-        HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        HRESULT result = S_OK;
-        char text[96];
-        if (IMMDeviceEnumerator* endpoints = CreateEndpoints(&result)) {
-            LoopbackStream stream;
-            record.works = OpenStream(endpoints, &stream);
-            if (record.works) {
-                std::snprintf(text, sizeof text, "loopback opens: %u Hz, %u channels", stream.rate,
-                              stream.record.channels);
-            } else {
-                std::snprintf(text, sizeof text, "%s failed: 0x%08lX", stream.failedStep,
-                              static_cast<unsigned long>(stream.failure));
-            }
-            stream.Close();
-            endpoints->Release();
+std::atomic<bool> probeWorked{false};
+ProbeState probe;
+// Told of a new default output while loopback has not worked yet; never
+// freed, since the registration lasts until the process ends.
+DefaultOutputWatch outputWatch;
+
+// Holds probe.lock.
+bool ProbeNow() {
+    ++probe.count;
+    // COM may be set up on this thread already, in either model; either
+    // serves, and only a successful call here is undone here.
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    HRESULT result = S_OK;
+    bool works = false;
+    char text[96];
+    if (IMMDeviceEnumerator* endpoints = CreateEndpoints(&result)) {
+        LoopbackStream stream;
+        works = OpenStream(endpoints, &stream);
+        if (works) {
+            std::snprintf(text, sizeof text, "loopback opens: %u Hz, %u channels", stream.rate,
+                          stream.record.channels);
         } else {
-            std::snprintf(text, sizeof text, "no MMDevice API: 0x%08lX",
-                          static_cast<unsigned long>(result));
+            std::snprintf(text, sizeof text, "%s failed: 0x%08lX", stream.failedStep,
+                          static_cast<unsigned long>(stream.failure));
         }
-        record.description = text;
-        if (SUCCEEDED(com)) CoUninitialize();
-        return record;
-    }();
-    return probe;
+        stream.Close();
+        endpoints->Release();
+    } else {
+        std::snprintf(text, sizeof text, "no MMDevice API: 0x%08lX",
+                      static_cast<unsigned long>(result));
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+    probe.description = text;
+    if (works) {
+        probe.workedAt = Clock::now();
+        probeWorked.store(true);
+    }
+    return works;
+}
+
+// Keeps outputWatch registered for the rest of the process: the
+// registration lives as long as its enumerator and the multithreaded
+// apartment, which this thread holds while it sleeps.
+DWORD WINAPI WatchDefaultOutput(void*) {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 0;
+    HRESULT result = S_OK;
+    IMMDeviceEnumerator* endpoints = CreateEndpoints(&result);
+    if (endpoints != nullptr &&
+        SUCCEEDED(endpoints->RegisterEndpointNotificationCallback(&outputWatch))) {
+        Sleep(INFINITE);
+    }
+    ReleaseCom(endpoints);
+    CoUninitialize();
+    return 0;
 }
 
 // Hands a finished block to the oldest queued header and announces it. With
@@ -360,11 +400,40 @@ DWORD WINAPI LoopbackThread(void* argument) {
 }  // namespace
 
 bool LoopbackCaptureWorks() {
-    return Probe().works;
+    if (probeWorked.load()) return true;
+    std::lock_guard<std::mutex> hold(probe.lock);
+    return probeWorked.load() || ProbeNow();
+}
+
+bool LoopbackCaptureOpensNow() {
+    std::lock_guard<std::mutex> hold(probe.lock);
+    // The lookup that finds loopback back is followed at once by the
+    // reopening's own: one probe serves both.
+    if (probeWorked.load() && Clock::now() - probe.workedAt < PROBE_TRUSTED) return true;
+    const bool outputChanged = outputWatch.changed.exchange(false);
+    if (!outputChanged && Clock::now() < probe.nextPacedProbe) return false;
+    if (ProbeNow()) {
+        probe.pausedMs = FIRST_PROBE_PAUSE_MS;
+        return true;
+    }
+    probe.nextPacedProbe = Clock::now() + std::chrono::milliseconds(probe.pausedMs);
+    probe.pausedMs = std::min(probe.pausedMs * 2, LONGEST_PROBE_PAUSE_MS);
+    if (!probe.watching) {
+        HANDLE watcher = CreateThread(nullptr, 0, WatchDefaultOutput, nullptr, 0, nullptr);
+        probe.watching = watcher != nullptr;
+        if (watcher != nullptr) CloseHandle(watcher);
+    }
+    return false;
 }
 
 std::string DescribeLoopbackProbe() {
-    return Probe().description;
+    std::lock_guard<std::mutex> hold(probe.lock);
+    return probe.description;
+}
+
+int64_t LoopbackProbeCount() {
+    std::lock_guard<std::mutex> hold(probe.lock);
+    return probe.count;
 }
 
 void* OpenLoopbackDevice(const WaveFormatRecord& format, void* callbackWindow) {
