@@ -37,7 +37,9 @@ bool PlayingCaptureAvailable();
 // does not offer; no device, where the platform opens none later from the
 // choice); the device then records as before. The Linux and Windows
 // services keep the choice whether or not a device is open, and every
-// device they open later records from it.
+// device they open later records from it; Windows keeps what is playing
+// while no loopback stream opens, the default input standing in until one
+// does.
 bool ChooseCaptureTarget(void* device, CaptureTarget target, const std::string& id);
 
 // What the recording does now, for the line of status text the window shows
