@@ -31,9 +31,13 @@ namespace {
 
 constexpr int EXIT_CODE = 0;
 constexpr int DISPLAY_LOST_EXIT_CODE = 1;
-// How long shutdown waits for the worker threads to end: a round of either
-// takes well under a millisecond, a reopening of the device a few.
-constexpr int32_t WORKER_STOP_MS = 500;
+// How long shutdown waits for a reopening of the device under way, then for
+// the worker threads to end: a round of either takes well under a
+// millisecond, a reopening a few, but an opening on a sound server that does
+// not answer waits for its deadline (seconds). The close request is met
+// within half a second all the same; what is still busy is left to the exit.
+constexpr int32_t WATCHDOG_STOP_MS = 100;
+constexpr int32_t WORKER_STOP_MS = 250;
 
 // Discards every queued event; platform messages are still dispatched, so
 // the message hook keeps taking finished capture blocks.
@@ -93,7 +97,10 @@ void StartUp() {
     CreateMainWindow();
     LoadSettingsFile();
     ReadCaptureSettings();
-    OpenCapture(MainWindowHandle(), MAIN_WINDOW);
+    // The device opens on the capture thread: the window paints and answers
+    // at once, whatever the sound service does.
+    OpenCapture(MainWindowHandle(), MAIN_WINDOW, true);
+    ApplyRememberedCaptureChoice();
     CaptureSemaphore = SemaphoreCreate(0);
     AnalysisSemaphore = SemaphoreCreate(0);
     ThreadStart(CaptureThread, nullptr);
@@ -149,10 +156,10 @@ void ShutDown() {
     // process exit). A thread that does not end in time is left to the
     // exit, and the device with it: the capture blocks, the work buffer, the
     // meters and their canvases stay untouched until the process ends.
-    DisarmCaptureWatchdog();
+    const bool disarmed = DisarmCaptureWatchdog(WATCHDOG_STOP_MS);
     SemaphoreRecord* const workers[] = {CaptureSemaphore, AnalysisSemaphore};
     CaptureState& capture = Capture();
-    if (StopThreads(workers, 2, WORKER_STOP_MS) && capture.DeviceHandle) {
+    if (StopThreads(workers, 2, WORKER_STOP_MS) && disarmed && capture.DeviceHandle) {
         StopCaptureDevice(capture.DeviceHandle, capture.HeaderRing.data(),
                           capture.HeaderRing.size());
     }

@@ -67,9 +67,12 @@ PopupMenuItem Separator() {
 
 }  // namespace
 
-void ApplyRememberedChoices() {
+void ApplyRememberedCaptureChoice() {
     const Choice remembered = RememberedChoice();
     if (remembered.target != CaptureTarget::DEFAULT_INPUT) Record(remembered);
+}
+
+void ApplyRememberedChoices() {
     if (OnTop()) SetWindowOnTop(MAIN_WINDOW, true);
     ApplyReadingAids();
 }

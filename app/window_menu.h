@@ -7,8 +7,12 @@
 
 #include <cstdint>
 
-// Applies the remembered choices once recording has started: the chosen
-// input or what is playing, "Always on top" and the reading aids.
+// Hands the remembered input, or what is playing, to the capture service
+// before the first device opens, so that it records from it from the start.
+void ApplyRememberedCaptureChoice();
+
+// Applies the other remembered choices once the window is up: "Always on
+// top" and the reading aids.
 void ApplyRememberedChoices();
 
 // Opens the menu (a right click, Shift+F10 or the Menu key): at the pointer,

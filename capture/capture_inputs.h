@@ -35,8 +35,11 @@ bool PlayingCaptureAvailable();
 // blocks go on in their order: none is lost or filled twice. False when the
 // device cannot switch (an empty id for NAMED_INPUT, a target the platform
 // does not offer; no device, where the platform opens none later from the
-// choice); the device then records as before. Windows keeps a choice made
-// before any device opened, for the first one that does.
+// choice); the device then records as before. The Linux and Windows
+// services keep the choice whether or not a device is open, and every
+// device they open later records from it; Windows keeps what is playing
+// while no loopback stream opens, the default input standing in until one
+// does.
 bool ChooseCaptureTarget(void* device, CaptureTarget target, const std::string& id);
 
 // What the recording does now, for the line of status text the window shows

@@ -27,6 +27,8 @@ struct NullDevice {
     void* callbackWindow = nullptr;
     std::deque<WaveHeader*> queue;
     std::map<const WaveHeader*, int64_t> adds;
+    uint32_t refusedDeviceId = DEFAULT_CAPTURE_DEVICE;
+    std::vector<std::chrono::steady_clock::time_point> refusals;
 };
 
 std::mutex lock;
@@ -44,11 +46,18 @@ bool IsOpen(void* handle) {
     return handle != nullptr && handle == device.handle;
 }
 
+// Called under the lock.
+bool Refuses(uint32_t deviceId) {
+    if (deviceId == DEFAULT_CAPTURE_DEVICE || deviceId != device.refusedDeviceId) return false;
+    device.refusals.push_back(std::chrono::steady_clock::now());
+    return true;
+}
+
 }  // namespace
 
 void* OpenCaptureDevice(uint32_t deviceId, const WaveFormatRecord& format, void* callbackWindow) {
     std::lock_guard<std::mutex> hold(lock);
-    if (!device.available) return nullptr;
+    if (!device.available || Refuses(deviceId)) return nullptr;
     device.handle = &handles[0];
     device.deviceId = deviceId;
     device.format = format;
@@ -115,7 +124,7 @@ void* RecoverCaptureDevice(void* handle, WaveHeader*, size_t, uint32_t deviceId,
         device.started = false;
     }
     void* fresh = nullptr;
-    if (device.available) {
+    if (device.available && !Refuses(deviceId)) {
         fresh = handle == &handles[0] ? &handles[1] : &handles[0];
         device.deviceId = deviceId;
         device.format = format;
@@ -138,6 +147,17 @@ void ResetNullCapture(bool deviceAvailable) {
 void SetNullCaptureAvailable(bool deviceAvailable) {
     std::lock_guard<std::mutex> hold(lock);
     device.available = deviceAvailable;
+}
+
+void SetNullCaptureRefusedDevice(uint32_t deviceId) {
+    std::lock_guard<std::mutex> hold(lock);
+    device.refusedDeviceId = deviceId;
+    device.refusals.clear();
+}
+
+std::vector<std::chrono::steady_clock::time_point> NullCaptureRefusals() {
+    std::lock_guard<std::mutex> hold(lock);
+    return device.refusals;
 }
 
 bool NullFinishNextBlock(const uint8_t* data, uint32_t bytes) {

@@ -5,7 +5,9 @@
 // opens it again under the other of two handles.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <vector>
 
 #include "capture/wave_format.h"
 
@@ -13,6 +15,11 @@
 void ResetNullCapture(bool deviceAvailable);
 // Whether the next open or recovery finds a device; keeps the records.
 void SetNullCaptureAvailable(bool deviceAvailable);
+// Device `deviceId` is listed but refuses to open, as one that another
+// program holds; DEFAULT_CAPTURE_DEVICE refuses none. The times of its
+// refusals are kept.
+void SetNullCaptureRefusedDevice(uint32_t deviceId);
+std::vector<std::chrono::steady_clock::time_point> NullCaptureRefusals();
 
 // Fills the oldest queued block with up to `bytes` of data, marks it done
 // and posts MM_WIM_DATA for it. False when no block is queued.

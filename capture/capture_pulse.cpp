@@ -62,6 +62,28 @@ constexpr pa_usec_t FOLLOW_DELAY_USEC = 500000;
 // OnFollowTimer).
 constexpr int FOLLOW_CHECKS = 4;
 
+// The user's choice outlives any one device: made while none is open (no
+// server yet, no source yet at login), it is taken by every device opened
+// later, as the choice of an open device is.
+struct ServiceChoiceState {
+    std::mutex lock;
+    CaptureTarget target = CaptureTarget::DEFAULT_INPUT;
+    std::string id;  // NAMED_INPUT's source
+    CaptureStatusRecord status;
+};
+
+ServiceChoiceState& ServiceChoice() {
+    static auto* state = new ServiceChoiceState;  // never destroyed: threads may ask at exit
+    return *state;
+}
+
+void NoteStatus(CaptureCondition condition, const std::string& recording) {
+    ServiceChoiceState& choice = ServiceChoice();
+    std::lock_guard<std::mutex> hold(choice.lock);
+    choice.status.condition = condition;
+    choice.status.recording = recording;
+}
+
 struct PulseCapture {
     // The loop and what lives on it belong to the opening thread until
     // StartCaptureDevice, then to the service thread alone.
@@ -368,6 +390,39 @@ void FollowDefaultSource(PulseCapture& device) {
     if (operation != nullptr) pa_operation_unref(operation);
 }
 
+// What the stream records now, for QueryCaptureStatus: asked of the server
+// once the stream is made, after each move and after each new choice.
+void OnRecordedSource(pa_context* context, const pa_source_info* info, int, void* data) {
+    auto& device = *static_cast<PulseCapture*>(data);
+    if (info == nullptr || info->name == nullptr || context != device.context) return;
+    bool chosenRecorded = true;
+    if (device.target == CaptureTarget::NAMED_INPUT) {
+        chosenRecorded = device.targetId == info->name;
+    } else if (device.target == CaptureTarget::PLAYING) {
+        chosenRecorded = info->monitor_of_sink != PA_INVALID_INDEX;
+    }
+    NoteStatus(chosenRecorded ? CaptureCondition::RECORDING : CaptureCondition::STANDING_IN,
+               info->description != nullptr ? info->description : info->name);
+}
+
+void NoteRecordedSource(PulseCapture& device) {
+    if (!StreamReady(device)) return;
+    pa_operation* operation = pa_context_get_source_info_by_index(
+        device.context, pa_stream_get_device_index(device.stream), OnRecordedSource, &device);
+    if (operation != nullptr) pa_operation_unref(operation);
+}
+
+void OnStreamMoved(pa_stream*, void* data) {
+    NoteRecordedSource(*static_cast<PulseCapture*>(data));
+}
+
+// Nothing records: said as no server unless one answered.
+void NoteNothingRecords(PulseCapture& device) {
+    const bool answered =
+        device.context != nullptr && pa_context_get_state(device.context) == PA_CONTEXT_READY;
+    NoteStatus(answered ? CaptureCondition::NO_DEVICE : CaptureCondition::NO_SERVER, "");
+}
+
 // A chosen target: the stream is moved to the source that the target names
 // now, unless it is there already. Every step asks the server afresh, so a
 // late answer to an earlier question does no harm.
@@ -531,6 +586,7 @@ void DropConnection(PulseCapture& device) {
     device.reconnect = false;
     if (device.stream != nullptr) {
         pa_stream_set_read_callback(device.stream, nullptr, nullptr);
+        pa_stream_set_moved_callback(device.stream, nullptr, nullptr);
         pa_stream_disconnect(device.stream);
         pa_stream_unref(device.stream);
         device.stream = nullptr;
@@ -600,6 +656,7 @@ bool Connect(PulseCapture& device, Clock::time_point deadline, bool recording) {
     attributes.tlength = attributes.prebuf = attributes.minreq = static_cast<uint32_t>(-1);
     attributes.fragsize = device.fragmentBytes;
     pa_stream_set_read_callback(device.stream, OnRead, &device);
+    pa_stream_set_moved_callback(device.stream, OnStreamMoved, &device);
     // Like waveInOpen, opening does not record yet: the stream starts
     // corked. One made again after an outage records at once.
     auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
@@ -612,6 +669,7 @@ bool Connect(PulseCapture& device, Clock::time_point deadline, bool recording) {
     // Note the default the stream was put on; later changes move it.
     device.defaultSource.clear();
     if (device.deviceId == DEFAULT_CAPTURE_DEVICE) FollowDefaultSource(device);
+    NoteRecordedSource(device);
     return true;
 }
 
@@ -636,6 +694,7 @@ void ServiceThread(PulseCapture* device) {
                 device->checksLeft = FOLLOW_CHECKS;
                 FollowTarget(*device);
                 FollowTargetSoon(*device);
+                NoteRecordedSource(*device);
             }
             // Sleeps in poll until the server sends something, a choice or
             // Stop wakes it. The connection is looked at first: one lost
@@ -655,6 +714,7 @@ void ServiceThread(PulseCapture* device) {
             // The server went away or dropped the stream. A connection that
             // held starts the back-off afresh; one that fails as soon as it
             // is made (a server that refuses the stream) keeps it growing.
+            NoteNothingRecords(*device);
             DropConnection(*device);
             ForgetPartialBlock(*device);
             if (Clock::now() - connected >= LONGEST_RETRY) delay = FIRST_RETRY;
@@ -662,6 +722,7 @@ void ServiceThread(PulseCapture* device) {
             connected = Clock::now();
             continue;
         } else {
+            NoteNothingRecords(*device);
             DropConnection(*device);
         }
         if (!WaitToRetry(*device, delay)) break;
@@ -688,6 +749,12 @@ void* OpenCaptureDevice(uint32_t deviceId, const WaveFormatRecord& format, void*
     device->sampleSpec = sampleSpec;
     device->fragmentBytes =
         static_cast<uint32_t>(pa_usec_to_bytes(FIRST_FRAGMENT_USEC, &device->sampleSpec));
+    {
+        ServiceChoiceState& choice = ServiceChoice();
+        std::lock_guard<std::mutex> hold(choice.lock);
+        device->target = choice.target;
+        device->targetId = choice.id;
+    }
     device->loop = pa_mainloop_new();
     device->wakeDescriptor = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     bool ok = device->loop != nullptr && device->wakeDescriptor >= 0;
@@ -704,6 +771,7 @@ void* OpenCaptureDevice(uint32_t deviceId, const WaveFormatRecord& format, void*
         // that answered and has no source for the device opens nothing.
         ok =
             device->context == nullptr || pa_context_get_state(device->context) != PA_CONTEXT_READY;
+        NoteNothingRecords(*device);
         DropConnection(*device);
     }
     if (!ok) {
@@ -833,7 +901,15 @@ void* RecoverCaptureDevice(void* handle, WaveHeader*, size_t, uint32_t deviceId,
 
 bool ChooseCaptureTarget(void* handle, CaptureTarget target, const std::string& id) {
     auto* device = static_cast<PulseCapture*>(handle);
-    if (device == nullptr || (target == CaptureTarget::NAMED_INPUT && id.empty())) return false;
+    if (target == CaptureTarget::NAMED_INPUT && id.empty()) return false;
+    {
+        ServiceChoiceState& choice = ServiceChoice();
+        std::lock_guard<std::mutex> hold(choice.lock);
+        choice.target = target;
+        choice.id = target == CaptureTarget::NAMED_INPUT ? id : std::string();
+    }
+    // With no device open the choice waits for the next one.
+    if (device == nullptr) return true;
     std::lock_guard<std::mutex> hold(device->lock);
     if (device->stopping) return false;
     device->chosenTarget = target;
@@ -850,5 +926,7 @@ bool ChooseCaptureTarget(void* handle, CaptureTarget target, const std::string& 
 }
 
 CaptureStatusRecord QueryCaptureStatus(void*) {
-    return CaptureStatusRecord{};
+    ServiceChoiceState& choice = ServiceChoice();
+    std::lock_guard<std::mutex> hold(choice.lock);
+    return choice.status;
 }

@@ -81,10 +81,16 @@ bool TakesFormat(UINT deviceId, const WaveFormatRecord& format) {
 }
 
 uint32_t LookUpChosenDevice(uint32_t armedDeviceId, const WaveFormatRecord& format, bool* standIn) {
-    std::lock_guard<std::mutex> hold(lock);
+    std::unique_lock<std::mutex> hold(lock);
     *standIn = false;
     if (!choice.made) return armedDeviceId;
-    if (choice.target == CaptureTarget::PLAYING) return PLAYING_DEVICE_ID;
+    if (choice.target == CaptureTarget::PLAYING) {
+        // Asked without the lock, so that a choice never waits for the system.
+        hold.unlock();
+        if (LoopbackCaptureOpensNow()) return PLAYING_DEVICE_ID;
+        *standIn = true;
+        return DEFAULT_CAPTURE_DEVICE;
+    }
     if (choice.target != CaptureTarget::NAMED_INPUT) return DEFAULT_CAPTURE_DEVICE;
     int64_t found = FindWaveInDevice(choice.id, choice.scratch);
     if (found < 0 || !TakesFormat(static_cast<UINT>(found), format)) {
@@ -97,15 +103,17 @@ uint32_t LookUpChosenDevice(uint32_t armedDeviceId, const WaveFormatRecord& form
 }  // namespace
 
 // Wave-in cannot record what an output plays; a WASAPI loopback stream can,
-// where the system gives one.
+// where the system gives one. Asked again each time the menu opens, until
+// the system has once given one.
 bool PlayingCaptureAvailable() {
     return LoopbackCaptureWorks();
 }
 
 // With no device open yet the choice is kept all the same: the watchdog's
-// tries to open one look it up.
+// tries to open one look it up. So is what is playing while no loopback
+// stream opens (no output plugged in): the default input stands in, and the
+// watchdog's lookups take loopback up once it opens.
 bool ChooseCaptureTarget(void*, CaptureTarget target, const std::string& id) {
-    if (target == CaptureTarget::PLAYING && !PlayingCaptureAvailable()) return false;
     std::wstring wide;
     if (target == CaptureTarget::NAMED_INPUT && !Widen(id, &wide))
         return false;  // empty or not UTF-8
@@ -124,6 +132,15 @@ bool ChooseCaptureTarget(void*, CaptureTarget target, const std::string& id) {
     return true;
 }
 
-CaptureStatusRecord QueryCaptureStatus(void*) {
-    return CaptureStatusRecord{};
+// Wave-in has no server to lose: with no device open there is no input to
+// record from. The names are the menu's, which the status line takes from
+// the settings.
+CaptureStatusRecord QueryCaptureStatus(void* device) {
+    CaptureStatusRecord status;
+    if (device == nullptr) {
+        status.condition = CaptureCondition::NO_DEVICE;
+    } else if (CaptureStandingIn()) {
+        status.condition = CaptureCondition::STANDING_IN;
+    }
+    return status;
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <new>
 #include <utility>
@@ -25,8 +26,40 @@ struct WatchdogState {
     int32_t maxAbandonedRings = 0;
 };
 
-// Held across a recovery, so that disarming waits for it.
-std::mutex lock;
+// A lock whose wait may be cut short. Made of a plain mutex and a condition
+// variable rather than std::timed_mutex, whose timed wait ThreadSanitizer
+// does not see as taking the lock.
+class RecoveryLock {
+public:
+    void lock() {
+        std::unique_lock<std::mutex> hold(state_);
+        free_.wait(hold, [this] { return !held_; });
+        held_ = true;
+    }
+    bool try_lock_for(std::chrono::milliseconds wait) {
+        std::unique_lock<std::mutex> hold(state_);
+        if (!free_.wait_for(hold, wait, [this] { return !held_; })) return false;
+        held_ = true;
+        return true;
+    }
+    void unlock() {
+        {
+            std::lock_guard<std::mutex> hold(state_);
+            held_ = false;
+        }
+        free_.notify_all();
+    }
+
+private:
+    std::mutex state_;
+    std::condition_variable free_;
+    bool held_ = false;
+};
+
+// Held across a recovery, so that disarming waits for it; for a bounded
+// time at shutdown, which need not wait for an opening that a hung sound
+// service holds up.
+RecoveryLock lock;
 WatchdogState watchdog;
 std::atomic<uint64_t> currentArming{0};
 std::atomic<int32_t> stallTimeout{-1};
@@ -45,9 +78,15 @@ std::atomic<bool> standingIn{false};
 // (capture thread).
 std::atomic<int64_t> nextLookupMs{0};
 // The time between two lookups of a stand-in: a stall time, more after a
-// chosen device refused to open.
+// chosen device refused to open, up to MAX_LOOKUP_STALLS stall times.
 std::atomic<int32_t> lookupIntervalMs{CAPTURE_STALL_MS};
-constexpr int32_t MAX_LOOKUP_INTERVAL_MS = 32 * CAPTURE_STALL_MS;
+constexpr int32_t MAX_LOOKUP_STALLS = 32;
+
+// The armed stall time, which every pause of the watchdog is measured in.
+int32_t StallMs() {
+    const int32_t stall = stallTimeout.load();
+    return stall > 0 ? stall : CAPTURE_STALL_MS;
+}
 
 int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -99,7 +138,7 @@ void* OpenStandIn(uint32_t failedDeviceId, const WaveFormatRecord& format, void*
     if (failedDeviceId == DEFAULT_CAPTURE_DEVICE || deviceLookup.load() == nullptr) return nullptr;
     void* device = OpenCaptureDevice(DEFAULT_CAPTURE_DEVICE, format, callbackWindow);
     standingIn.store(device != nullptr);
-    int32_t interval = std::min(lookupIntervalMs.load() * 2, MAX_LOOKUP_INTERVAL_MS);
+    int32_t interval = std::min(lookupIntervalMs.load() * 2, MAX_LOOKUP_STALLS * StallMs());
     lookupIntervalMs.store(interval);
     nextLookupMs.store(NowMs() + interval);
     return device;
@@ -126,7 +165,7 @@ void Reopen(bool stalled) {
     // that is closed, but then the old device's close notice comes before
     // any block of the new one.
     if (device == nullptr) device = OpenStandIn(deviceId, watchdog.format, watchdog.callbackWindow);
-    if (device != nullptr && !standingIn.load()) lookupIntervalMs.store(CAPTURE_STALL_MS);
+    if (device != nullptr && !standingIn.load()) lookupIntervalMs.store(StallMs());
     NoteCaptureDeviceReplaced(closeNoticePosted);
     failedOpenings.store(device != nullptr ? 0 : std::min(failedOpenings.load() + 1, 30));
     refusedBlocks.store(0);
@@ -154,7 +193,7 @@ void Reopen(bool stalled) {
 
 void ArmCaptureWatchdog(uint32_t deviceId, const WaveFormatRecord& format, void* callbackWindow,
                         int32_t stallMs, int32_t maxAbandonedRings) {
-    std::lock_guard<std::mutex> hold(lock);
+    std::lock_guard<RecoveryLock> hold(lock);
     watchdog.deviceId = deviceId;
     watchdog.format = format;
     watchdog.callbackWindow = callbackWindow;
@@ -163,15 +202,19 @@ void ArmCaptureWatchdog(uint32_t deviceId, const WaveFormatRecord& format, void*
     watchdog.maxAbandonedRings = maxAbandonedRings;
     refusedBlocks.store(0);
     stallTimeout.store(stallMs);
+    lookupIntervalMs.store(stallMs);
     delivering.store(false);
     failedOpenings.store(0);
     reopenRequested.store(false);
     currentArming.store(watchdog.nextArming++);
 }
 
-void DisarmCaptureWatchdog() {
-    std::lock_guard<std::mutex> hold(lock);
+bool DisarmCaptureWatchdog(int32_t waitMs) {
+    std::unique_lock<RecoveryLock> hold(lock, std::defer_lock);
+    const bool held =
+        waitMs < 0 ? (hold.lock(), true) : hold.try_lock_for(std::chrono::milliseconds(waitMs));
     currentArming.store(0);
+    return held;
 }
 
 uint64_t CaptureWatchdogArming() {
@@ -218,12 +261,12 @@ void* OpenChosenCaptureDevice(uint32_t armedDeviceId, const WaveFormatRecord& fo
     uint32_t deviceId = CaptureDeviceToOpen(armedDeviceId, format);
     void* device = OpenCaptureDevice(deviceId, format, callbackWindow);
     if (device == nullptr) return OpenStandIn(deviceId, format, callbackWindow);
-    if (!standingIn.load()) lookupIntervalMs.store(CAPTURE_STALL_MS);
+    if (!standingIn.load()) lookupIntervalMs.store(StallMs());
     return device;
 }
 
 void RequestCaptureReopen() {
-    lookupIntervalMs.store(CAPTURE_STALL_MS);
+    lookupIntervalMs.store(StallMs());
     reopenRequested.store(true);
     if (CaptureSemaphore) SemaphorePost(CaptureSemaphore);
 }
@@ -232,7 +275,7 @@ void ServeCaptureReopen(uint64_t arming) {
     if (arming == 0 || arming != currentArming.load()) return;
     bool requested = reopenRequested.exchange(false);
     if (!requested && (!standingIn.load() || NowMs() < nextLookupMs.load())) return;
-    std::lock_guard<std::mutex> hold(lock);
+    std::lock_guard<RecoveryLock> hold(lock);
     if (arming != currentArming.load()) return;
     if (!requested) {
         // Only the lookup: a waveInGetNumDevs and a few queries, nothing kept.
@@ -246,18 +289,18 @@ void ServeCaptureReopen(uint64_t arming) {
 }
 
 void RecoverStalledCapture(uint64_t arming) {
-    std::lock_guard<std::mutex> hold(lock);
+    std::lock_guard<RecoveryLock> hold(lock);
     if (arming == 0 || arming != currentArming.load()) return;
     Reopen(true);
 }
 
 int64_t CaptureRecoveryCount() {
-    std::lock_guard<std::mutex> hold(lock);
+    std::lock_guard<RecoveryLock> hold(lock);
     return watchdog.tries;
 }
 
 int32_t AbandonedCaptureRings() {
-    std::lock_guard<std::mutex> hold(lock);
+    std::lock_guard<RecoveryLock> hold(lock);
     return watchdog.abandonedRings;
 }
 

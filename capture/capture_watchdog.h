@@ -78,10 +78,13 @@ void ArmCaptureWatchdog(uint32_t deviceId, const WaveFormatRecord& format, void*
                         int32_t stallMs = CAPTURE_STALL_MS,
                         int32_t maxAbandonedRings = MAX_ABANDONED_CAPTURE_RINGS);
 
-// Disarms it; waits for a recovery under way. A capture thread started
-// before never watches again, even once the watchdog is armed anew (tests
-// leave such threads blocked for good).
-void DisarmCaptureWatchdog();
+// Disarms it; waits for a recovery under way, at most `waitMs` (-1: for as
+// long as it takes). A capture thread started before never watches again,
+// even once the watchdog is armed anew (tests leave such threads blocked for
+// good). False when a recovery was still under way after `waitMs` (an
+// opening held up by a sound service that does not answer): the watchdog
+// is disarmed all the same, but that recovery may still install a device.
+bool DisarmCaptureWatchdog(int32_t waitMs = -1);
 
 // The arming a capture thread serves, read once when it starts (0: none).
 uint64_t CaptureWatchdogArming();

@@ -152,6 +152,8 @@ void CaptureThread(void*) {
     // arming of its start for the rest of its life.
     SemaphoreRecord* semaphore = CaptureSemaphore;
     uint64_t arming = CaptureWatchdogArming();
+    // The first opening, when it was left to this thread.
+    ServeCaptureReopen(arming);
     for (;;) {
         int32_t timeout = CaptureStallTimeout(arming);
         bool posted = true;

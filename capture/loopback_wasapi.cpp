@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -30,6 +31,7 @@
 
 #include "capture/capture_state.h"
 #include "capture/loopback_blocks.h"
+#include "capture/loopback_mix_format.h"
 #include "system/windows_api_win32.h"
 #include "ui/messages.h"
 // After windows.h, whose types they use.
@@ -53,6 +55,11 @@ constexpr DWORD CLOSE_WAIT_MS = 2000;
 // The pauses between tries while no stream opens.
 constexpr int32_t FIRST_RETRY_MS = 250;
 constexpr int32_t LONGEST_RETRY_MS = 2000;
+// The pauses between tries of a recording that waits for loopback to work
+// (the default output's change cuts one short).
+constexpr int32_t FIRST_PROBE_PAUSE_MS = 1000;
+constexpr int32_t LONGEST_PROBE_PAUSE_MS = 16000;
+constexpr auto PROBE_TRUSTED = std::chrono::seconds(1);
 
 template <typename T>
 void ReleaseCom(T*& object) {
@@ -61,8 +68,8 @@ void ReleaseCom(T*& object) {
 }
 
 // Tells the thread that the default output changed. The MMDevice API calls
-// it on a thread of its own, and it must not block there. It lives with its
-// device record, for good, so it needs no reference count.
+// it on a thread of its own, and it must not block there. It lives for good,
+// with its device record or on its own, so it needs no reference count.
 class DefaultOutputWatch final : public IMMNotificationClient {
 public:
     std::atomic<bool> changed{false};
@@ -127,41 +134,12 @@ void StoreFlags(WaveHeader* header, uint32_t flags) {
     __atomic_store_n(&header->dwFlags, flags, __ATOMIC_RELEASE);
 }
 
-// The mix format as the assembler takes it: 32-bit float or 16-bit PCM,
-// given by its tag or, for WAVE_FORMAT_EXTENSIBLE, by its subformat, whose
-// GUID carries the same tag in its first field. Anything else (24-bit PCM,
-// 32-bit integers) is refused rather than read wrongly.
-bool StreamFormatOf(const WAVEFORMATEX* mix, LoopbackStreamRecord* stream, uint32_t* rate) {
-    WORD tag = mix->wFormatTag;
-    if (tag == WAVE_FORMAT_EXTENSIBLE) {
-        if (mix->cbSize < sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX)) return false;
-        const auto* extensible = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(mix);
-        // {tag-0000-0010-8000-00aa00389b71}: KSDATAFORMAT_SUBTYPE_PCM, _IEEE_FLOAT and kin.
-        const GUID& sub = extensible->SubFormat;
-        static const unsigned char BASE_TAIL[8] = {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71};
-        if (sub.Data1 > 0xFFFF || sub.Data2 != 0x0000 || sub.Data3 != 0x0010 ||
-            std::memcmp(sub.Data4, BASE_TAIL, sizeof BASE_TAIL) != 0) {
-            return false;
-        }
-        WORD valid = extensible->Samples.wValidBitsPerSample;
-        if (valid != 0 && valid != mix->wBitsPerSample) return false;
-        tag = static_cast<WORD>(sub.Data1);
-    }
-    if (tag == WAVE_FORMAT_IEEE_FLOAT && mix->wBitsPerSample == 32) {
-        stream->sampleFormat = LoopbackSampleFormat::FLOAT32;
-    } else if (tag == PCM_FORMAT_TAG && mix->wBitsPerSample == 16) {
-        stream->sampleFormat = LoopbackSampleFormat::PCM16;
-    } else {
-        return false;
-    }
-    if (mix->nChannels == 0 || mix->nSamplesPerSec == 0 ||
-        mix->nBlockAlign != mix->nChannels * mix->wBitsPerSample / 8) {
-        return false;
-    }
-    stream->channels = mix->nChannels;
-    *rate = mix->nSamplesPerSec;
-    return true;
-}
+// The reader of the mix format takes Windows' records as they lie in memory.
+static_assert(sizeof(WAVEFORMATEX) == MIX_FORMAT_BYTES);
+static_assert(sizeof(WAVEFORMATEXTENSIBLE) == EXTENSIBLE_MIX_FORMAT_BYTES);
+static_assert(offsetof(WAVEFORMATEXTENSIBLE, SubFormat) == MIX_SUBFORMAT_OFFSET);
+static_assert(FLOAT_FORMAT_TAG == WAVE_FORMAT_IEEE_FLOAT);
+static_assert(EXTENSIBLE_FORMAT_TAG == WAVE_FORMAT_EXTENSIBLE);
 
 // A loopback stream of the default output, opened and not started.
 struct LoopbackStream {
@@ -199,7 +177,9 @@ bool OpenStream(IMMDeviceEnumerator* endpoints, LoopbackStream* stream) {
     WAVEFORMATEX* mix = nullptr;
     result = stream->client->GetMixFormat(&mix);
     if (FAILED(result)) return Fail(stream, "GetMixFormat", result);
-    if (!StreamFormatOf(mix, &stream->record, &stream->rate)) {
+    if (!ReadLoopbackMixFormat(reinterpret_cast<const uint8_t*>(mix),
+                               sizeof(WAVEFORMATEX) + mix->cbSize, &stream->record,
+                               &stream->rate)) {
         CoTaskMemFree(mix);
         return Fail(stream, "the mix format", AUDCLNT_E_UNSUPPORTED_FORMAT);
     }
@@ -223,40 +203,75 @@ IMMDeviceEnumerator* CreateEndpoints(HRESULT* result) {
     return SUCCEEDED(*result) ? endpoints : nullptr;
 }
 
-struct ProbeRecord {
-    bool works = false;
+// Whether loopback works here is asked anew until it has once: an output
+// plugged in after a failure (a headset or USB DAC absent at login), or a
+// sound service that was not running yet, gives a loopback stream later.
+// Once one opened, the system gives loopback, and a loopback device bridges
+// a time without an output with silence.
+struct ProbeState {
+    std::mutex lock;  // one probe at a time; the fields below
     std::string description;
+    int64_t count = 0;
+    Clock::time_point workedAt{};  // of the last probe that opened a stream
+    Clock::time_point nextPacedProbe{};
+    int32_t pausedMs = FIRST_PROBE_PAUSE_MS;
+    bool watching = false;
 };
 
-const ProbeRecord& Probe() {
-    static const ProbeRecord probe = [] {
-        ProbeRecord record;
-        // COM may be set up on this thread already, in either model; either
-        // serves, and only a successful call here is undone here.
-        HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        HRESULT result = S_OK;
-        char text[96];
-        if (IMMDeviceEnumerator* endpoints = CreateEndpoints(&result)) {
-            LoopbackStream stream;
-            record.works = OpenStream(endpoints, &stream);
-            if (record.works) {
-                std::snprintf(text, sizeof text, "loopback opens: %u Hz, %u channels", stream.rate,
-                              stream.record.channels);
-            } else {
-                std::snprintf(text, sizeof text, "%s failed: 0x%08lX", stream.failedStep,
-                              static_cast<unsigned long>(stream.failure));
-            }
-            stream.Close();
-            endpoints->Release();
+std::atomic<bool> probeWorked{false};
+ProbeState probe;
+// Told of a new default output while loopback has not worked yet; never
+// freed, since the registration lasts until the process ends.
+DefaultOutputWatch outputWatch;
+
+// Holds probe.lock.
+bool ProbeNow() {
+    ++probe.count;
+    // COM may be set up on this thread already, in either model; either
+    // serves, and only a successful call here is undone here.
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    HRESULT result = S_OK;
+    bool works = false;
+    char text[96];
+    if (IMMDeviceEnumerator* endpoints = CreateEndpoints(&result)) {
+        LoopbackStream stream;
+        works = OpenStream(endpoints, &stream);
+        if (works) {
+            std::snprintf(text, sizeof text, "loopback opens: %u Hz, %u channels", stream.rate,
+                          stream.record.channels);
         } else {
-            std::snprintf(text, sizeof text, "no MMDevice API: 0x%08lX",
-                          static_cast<unsigned long>(result));
+            std::snprintf(text, sizeof text, "%s failed: 0x%08lX", stream.failedStep,
+                          static_cast<unsigned long>(stream.failure));
         }
-        record.description = text;
-        if (SUCCEEDED(com)) CoUninitialize();
-        return record;
-    }();
-    return probe;
+        stream.Close();
+        endpoints->Release();
+    } else {
+        std::snprintf(text, sizeof text, "no MMDevice API: 0x%08lX",
+                      static_cast<unsigned long>(result));
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+    probe.description = text;
+    if (works) {
+        probe.workedAt = Clock::now();
+        probeWorked.store(true);
+    }
+    return works;
+}
+
+// Keeps outputWatch registered for the rest of the process: the
+// registration lives as long as its enumerator and the multithreaded
+// apartment, which this thread holds while it sleeps.
+DWORD WINAPI WatchDefaultOutput(void*) {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 0;
+    HRESULT result = S_OK;
+    IMMDeviceEnumerator* endpoints = CreateEndpoints(&result);
+    if (endpoints != nullptr &&
+        SUCCEEDED(endpoints->RegisterEndpointNotificationCallback(&outputWatch))) {
+        Sleep(INFINITE);
+    }
+    ReleaseCom(endpoints);
+    CoUninitialize();
+    return 0;
 }
 
 // Hands a finished block to the oldest queued header and announces it. With
@@ -318,8 +333,11 @@ void Record(LoopbackDevice* device, IMMDeviceEnumerator* endpoints, LoopbackStre
     auto configure = [&] {
         LoopbackStreamRecord record = stream.record;
         record.outChannels = device->format.nChannels;
-        record.blockFrames = LoopbackBlockFrames(device->blockBytes, device->format.nSamplesPerSec,
-                                                 device->format.nChannels, stream.rate);
+        const LoopbackBlockShape shape =
+            ShapeLoopbackBlocks(device->blockBytes, device->format.nSamplesPerSec,
+                                device->format.nChannels, stream.rate);
+        record.blockFrames = shape.frames;
+        record.fold = shape.fold;
         assembler.Configure(record, Deliver, device);
         origin = Clock::now();
         rate = stream.rate;
@@ -382,11 +400,40 @@ DWORD WINAPI LoopbackThread(void* argument) {
 }  // namespace
 
 bool LoopbackCaptureWorks() {
-    return Probe().works;
+    if (probeWorked.load()) return true;
+    std::lock_guard<std::mutex> hold(probe.lock);
+    return probeWorked.load() || ProbeNow();
+}
+
+bool LoopbackCaptureOpensNow() {
+    std::lock_guard<std::mutex> hold(probe.lock);
+    // The lookup that finds loopback back is followed at once by the
+    // reopening's own: one probe serves both.
+    if (probeWorked.load() && Clock::now() - probe.workedAt < PROBE_TRUSTED) return true;
+    const bool outputChanged = outputWatch.changed.exchange(false);
+    if (!outputChanged && Clock::now() < probe.nextPacedProbe) return false;
+    if (ProbeNow()) {
+        probe.pausedMs = FIRST_PROBE_PAUSE_MS;
+        return true;
+    }
+    probe.nextPacedProbe = Clock::now() + std::chrono::milliseconds(probe.pausedMs);
+    probe.pausedMs = std::min(probe.pausedMs * 2, LONGEST_PROBE_PAUSE_MS);
+    if (!probe.watching) {
+        HANDLE watcher = CreateThread(nullptr, 0, WatchDefaultOutput, nullptr, 0, nullptr);
+        probe.watching = watcher != nullptr;
+        if (watcher != nullptr) CloseHandle(watcher);
+    }
+    return false;
 }
 
 std::string DescribeLoopbackProbe() {
-    return Probe().description;
+    std::lock_guard<std::mutex> hold(probe.lock);
+    return probe.description;
+}
+
+int64_t LoopbackProbeCount() {
+    std::lock_guard<std::mutex> hold(probe.lock);
+    return probe.count;
 }
 
 void* OpenLoopbackDevice(const WaveFormatRecord& format, void* callbackWindow) {

@@ -15,12 +15,22 @@
 // number goes: never a wave-in device's number, nor WAVE_MAPPER.
 constexpr uint32_t PLAYING_DEVICE_ID = 0xFFFFFFFEu;
 
-// Whether a loopback stream of the default output can be opened and read
-// here; asked of the system once, then remembered.
+// Whether the system gives a loopback stream of the default output here.
+// Asked of the system at each call until a stream has once opened, then
+// remembered: an output may be missing for a while (unplugged, the sound
+// service not started yet), and a loopback device bridges such a time.
 bool LoopbackCaptureWorks();
 
-// What the system answered to that question, in a few words (tests).
+// Whether a loopback stream of the default output opens now, for a caller
+// that asks every second or so while it waits for one: after a failure the
+// system is asked again once the default output has changed, or after a
+// pause that doubles with each failure, from one second to sixteen.
+bool LoopbackCaptureOpensNow();
+
+// What the system answered to the last of these questions, in a few words,
+// and how many times it was asked (tests).
 std::string DescribeLoopbackProbe();
+int64_t LoopbackProbeCount();
 
 // Opens a loopback recording of the default output for blocks of `format`
 // (16-bit PCM, one or two channels); nullptr when it cannot be opened.

@@ -9,7 +9,7 @@
 #include "capture/handoff.h"
 #include "ui/platform_ui.h"
 
-int OpenCapture(void* mainWindowHandle, int64_t mainWindowNumber) {
+int OpenCapture(void* mainWindowHandle, int64_t mainWindowNumber, bool onCaptureThread) {
     CaptureState& capture = Capture();
     WaveFormatRecord& format = capture.WaveFormat;
     int64_t rate = static_cast<int32_t>(format.nSamplesPerSec);
@@ -37,7 +37,8 @@ int OpenCapture(void* mainWindowHandle, int64_t mainWindowNumber) {
 
     auto deviceId = static_cast<uint32_t>(capture.Device - 1);
     // An input chosen before takes the place of the setting's device.
-    capture.DeviceHandle = OpenChosenCaptureDevice(deviceId, format, mainWindowHandle);
+    capture.DeviceHandle =
+        onCaptureThread ? nullptr : OpenChosenCaptureDevice(deviceId, format, mainWindowHandle);
     if (capture.DeviceHandle) {
         for (WaveHeader& header : capture.HeaderRing) {
             // A block without memory would carry no data; leave it out of the ring.
@@ -52,5 +53,6 @@ int OpenCapture(void* mainWindowHandle, int64_t mainWindowNumber) {
     StartWindowTimer(mainWindowNumber, ANALYSIS_TIMER,
                      static_cast<uint32_t>(capture.AnalysisInterval));
     ArmCaptureWatchdog(deviceId, format, mainWindowHandle);
+    if (onCaptureThread) RequestCaptureReopen();
     return 0;
 }

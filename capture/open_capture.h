@@ -10,5 +10,8 @@
 // device should it stop delivering. A device that does not open leaves the
 // ring unqueued; the watchdog then keeps trying to open one. A format that
 // describes no recording leaves everything after the computations undone.
-// Returns 0.
-int OpenCapture(void* mainWindowHandle, int64_t mainWindowNumber);
+// With `onCaptureThread` the device is not opened here: the capture thread
+// opens it as soon as it runs, as the watchdog opens a device that was
+// missing, so that a sound service that is slow to answer never holds up
+// the caller (the program's window thread). Returns 0.
+int OpenCapture(void* mainWindowHandle, int64_t mainWindowNumber, bool onCaptureThread = false);

@@ -51,8 +51,9 @@ bool SetMeterAids(int64_t number, const MeterAids& aids) {
         made = RemakeDial(slot, meter);
         if (!made) meter.scaleMarks = !aids.scaleMarks;
     }
-    if (aids.peakHold && !meter.peakHold) {
-        meter.hold = PeakHoldState{};
+    // Updates keep the hold while it is not shown; before any, it starts at
+    // the last reading.
+    if (aids.peakHold && !meter.hold.holding) {
         TakePeak(meter.hold, meter.lastReading, meter.lastPeak, std::chrono::steady_clock::now());
     }
     meter.peakHold = aids.peakHold;

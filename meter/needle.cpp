@@ -232,10 +232,10 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
     if (v < 0 || std::isnan(v)) v = 0;
     meter.lastReading = v;
     meter.lastPeak = std::clamp<int32_t>(peak, 0, 32768);
-    if (meter.peakHold) {
-        TakePeak(meter.hold, v, meter.lastPeak,
-                 now != nullptr ? *now : std::chrono::steady_clock::now());
-    }
+    // Held whether shown or not, so that turning the hold off and on again
+    // shows the peak of the last seconds, not the last reading.
+    TakePeak(meter.hold, v, meter.lastPeak,
+             now != nullptr ? *now : std::chrono::steady_clock::now());
     if (v >= 100) {
         meter.overloadHold = OVERLOAD_UPDATES;
         if (meter.holdOverload) meter.overloadLatched = true;

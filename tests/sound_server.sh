@@ -10,6 +10,8 @@
 #                                          is the default source
 #   sound_server.sh kill                   kills it with SIGKILL, as a crash
 #   sound_server.sh stop                   asks it to end (SIGTERM)
+#   sound_server.sh hang | resume          stops it (SIGSTOP), as a server that
+#                                          no longer answers, and lets it go on
 # Both kill and stop wait until the processes are gone.
 set -u
 runtime=${XDG_RUNTIME_DIR:?sound_server.sh needs XDG_RUNTIME_DIR}
@@ -106,5 +108,11 @@ case "${1:-}" in
         ;;
     kill) end_all KILL ;;
     stop) end_all TERM ;;
-    *) log "usage: sound_server.sh start pulse|pipewire | kill | stop"; exit 2 ;;
+    hang | resume)
+        read -ra pids <"$pids_file" || exit 1
+        signal=STOP
+        [ "$1" = resume ] && signal=CONT
+        kill "-$signal" "${pids[@]}"
+        ;;
+    *) log "usage: sound_server.sh start pulse|pipewire | kill | stop | hang | resume"; exit 2 ;;
 esac

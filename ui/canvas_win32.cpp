@@ -12,9 +12,11 @@
 // a half-drawn picture and the window's thread never waits for drawing.
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "draw/canvas.h"
@@ -74,6 +76,7 @@ struct CanvasState {
     int height = 0;
     int stride = 0;
     bool destroyed = false;
+    bool leftPressed = false;  // the left button went down here and the canvas holds the capture
     // A repaint found the guard taken: the holder shows the picture at release.
     std::atomic<bool> presentPending{false};
     // Whether the control has the keyboard focus (asked from drawing threads,
@@ -335,11 +338,28 @@ LRESULT CALLBACK CanvasWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             QueueCanvasEvent(window, *state,
                              message == WM_SETFOCUS ? CANVAS_FOCUS_IN : CANVAS_FOCUS_OUT);
             return 0;
+        // A click is a press and a release both on the canvas. A release
+        // alone is none: a click outside an open menu closes the menu with
+        // its press, and only the release reaches the window beneath. The
+        // capture brings the release here wherever it is made.
         case WM_LBUTTONDOWN:
+            state->leftPressed = true;
+            SetCapture(window);
             QueueCanvasEvent(window, *state, CANVAS_LEFT_DOWN);
             return 0;
-        case WM_LBUTTONUP:
-            QueueCanvasEvent(window, *state, CANVAS_LEFT_UP);
+        case WM_LBUTTONUP: {
+            const bool pressed = std::exchange(state->leftPressed, false);
+            if (GetCapture() == window) ReleaseCapture();
+            RECT client;
+            const POINT point{static_cast<int16_t>(LOWORD(lParam)),
+                              static_cast<int16_t>(HIWORD(lParam))};
+            if (pressed && GetClientRect(window, &client) && PtInRect(&client, point)) {
+                QueueCanvasEvent(window, *state, CANVAS_LEFT_UP);
+            }
+            return 0;
+        }
+        case WM_CAPTURECHANGED:
+            state->leftPressed = false;
             return 0;
         case WM_LBUTTONDBLCLK:
             QueueCanvasEvent(window, *state, CANVAS_LEFT_DOUBLE);

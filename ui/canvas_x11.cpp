@@ -35,6 +35,7 @@
 #include <mutex>
 #include <new>
 #include <shared_mutex>
+#include <utility>
 #include <vector>
 
 #include "draw/canvas.h"
@@ -106,6 +107,7 @@ std::vector<std::weak_ptr<CanvasState>>& CanvasList() {
 
 struct CanvasExtra : ControlExtra {
     std::shared_ptr<CanvasState> state;
+    bool leftPressed = false;  // the left button went down on this canvas and is still down
 };
 
 using HeldCanvases = HeldPictures<CanvasState>;
@@ -259,11 +261,22 @@ int64_t HandleCanvasEvent(ControlRecord& control, XEvent& event) {
         // Clicks on a canvas belong to the canvas, not to the window behind;
         // its left button and its right button's release become its events,
         // as the Windows canvas queues them.
+        // A click is a press and a release both on the canvas: a release
+        // alone (its press closed a menu, or went down elsewhere) is none.
+        // The press grabs the pointer for this window until the release, so
+        // the release comes here even when it is made outside.
         case ButtonPress:
-            if (event.xbutton.button == Button1) QueueClick(control, CANVAS_LEFT_DOWN);
+            if (event.xbutton.button == Button1) {
+                extra->leftPressed = true;
+                QueueClick(control, CANVAS_LEFT_DOWN);
+            }
             return event.xbutton.button == Button3 ? MESSAGE_RBUTTONDOWN : MESSAGE_LBUTTONDOWN;
         case ButtonRelease:
-            if (event.xbutton.button == Button1) QueueClick(control, CANVAS_LEFT_UP);
+            if (event.xbutton.button == Button1 && std::exchange(extra->leftPressed, false) &&
+                event.xbutton.x >= 0 && event.xbutton.y >= 0 &&
+                event.xbutton.x < canvas.windowWidth && event.xbutton.y < canvas.windowHeight) {
+                QueueClick(control, CANVAS_LEFT_UP);
+            }
             if (event.xbutton.button == Button3) QueueClick(control, CANVAS_RIGHT_UP);
             return event.xbutton.button == Button3 ? MESSAGE_RBUTTONUP : MESSAGE_LBUTTONUP;
         default:

@@ -74,10 +74,11 @@ TEST(Program, StartsUpRecordsAnalysesAndAnswersTheButtonAndTheCloseRequest) {
     ResetNullCapture(true);
     StartUp();
 
-    // Meter 3 took the first slot, meter 4 the second; capture runs.
+    // Meter 3 took the first slot, meter 4 the second; capture runs, opened
+    // by the capture thread.
     EXPECT_EQ(MeterSlot(LEFT_METER), 1);
     EXPECT_EQ(MeterSlot(RIGHT_METER), 2);
-    EXPECT_EQ(NullCaptureQueuedCount(), 16);
+    EXPECT_TRUE(NullWaitForQueuedBlocks(16, WAIT_MS));
     // The analysis timer, and the status line's.
     ASSERT_EQ(NullTimers().size(), 2u);
     EXPECT_EQ(AnalysisTimer().window, MAIN_WINDOW);

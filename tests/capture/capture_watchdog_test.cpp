@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -178,6 +179,37 @@ TEST_F(CaptureWatchdogTest, TheDefaultStandsInForAMissingChosenDeviceUntilItIsBa
     ASSERT_TRUE(moved);
     EXPECT_FALSE(CaptureStandingIn());
     EXPECT_EQ(CaptureRecoveryCount(), 2) << "only the choice and the return reopen";
+}
+
+// A chosen device that is listed but refuses to open (another program holds
+// it) is tried again after pauses that double from two stall times to 32,
+// and each try that fails reopens the default to stand in for it.
+TEST_F(CaptureWatchdogTest, ARefusedChosenDeviceIsTriedAgainAfterGrowingPauses) {
+    constexpr int32_t stall = 5;
+    ArmCaptureWatchdog(DEFAULT_CAPTURE_DEVICE, NullCaptureFormat(), WINDOW, stall);
+    const uint64_t arming = CaptureWatchdogArming();
+    chosenListed = true;
+    SetNullCaptureRefusedDevice(7);
+    SetCaptureDeviceLookup(LookUpDeviceSeven);
+    RequestCaptureReopen();
+    // As the capture thread serves it after each wake.
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);
+    while (NullCaptureRefusals().size() < 8 && Clock::now() < deadline) {
+        ServeCaptureReopen(arming);
+        EXPECT_TRUE(CaptureStandingIn());
+        EXPECT_EQ(NullCaptureDeviceId(), DEFAULT_CAPTURE_DEVICE);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    DisarmCaptureWatchdog();
+    SetCaptureDeviceLookup(nullptr);
+    const auto refusals = NullCaptureRefusals();
+    ASSERT_EQ(refusals.size(), 8u);
+    EXPECT_EQ(CaptureRecoveryCount(), 8);
+    for (size_t i = 1; i < refusals.size(); ++i) {
+        // The watchdog counts whole milliseconds: a pause may end up to one early.
+        const int32_t pause = std::min(stall << i, 32 * stall) - 1;
+        EXPECT_GE(refusals[i] - refusals[i - 1], std::chrono::milliseconds(pause)) << "try " << i;
+    }
 }
 
 }  // namespace

@@ -22,11 +22,11 @@ std::vector<int16_t> Convert(const std::vector<float>& samples, uint32_t channel
 }
 
 TEST(FloatToPcm16, ScalesRoundsTiesToEvenAndClamps) {
-    EXPECT_EQ(
-        Convert({0.0f, 0.5f, -0.5f, 1.0f, -1.0f, 2.0f, -3.0f, NAN, 0.5f / 32768, 1.5f / 32768,
-                 -2.5f / 32768, 32766.5f / 32768},
-                2),
-        (std::vector<int16_t>{0, 16384, -16384, 32767, -32768, 32767, -32768, 0, 0, 2, -2, 32766}));
+    EXPECT_EQ(Convert({0.0f, 0.5f, -0.5f, 1.0f, -1.0f, 2.0f, -3.0f, NAN, 0.5f / 32768, 1.5f / 32768,
+                       -2.5f / 32768, 32766.5f / 32768, -2.0f, -1.5f},
+                      2),
+              (std::vector<int16_t>{0, 16384, -16384, 32767, -32768, 32767, -32768, 0, 0, 2, -2,
+                                    32766, -32768, -32768}));
 }
 
 TEST(FloatToPcm16, KeepsTheFirstTwoChannelsAndDoublesOne) {

@@ -1,12 +1,14 @@
 // Loopback packets into blocks: packets of any size make whole blocks in
 // order, each sample converted as the float conversion gives it; silent
 // packets and the gaps while nothing plays become zeros at the clock's pace;
-// 16-bit mixes and mono blocks; and the block length for a mix rate.
+// 16-bit mixes and mono blocks; the block length for a mix rate, and a fast
+// mix folded into blocks of that length.
 #include "capture/loopback_blocks.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <set>
 #include <vector>
 
 #include "capture/float_to_pcm16.h"
@@ -125,14 +127,69 @@ TEST(LoopbackBlocks, SixteenBitMixesAndMonoBlocks) {
 }
 
 TEST(LoopbackBlocks, ABlockLastsAsLongAsARecordingBlockWithinItsBytes) {
+    auto shape = [](uint32_t blockBytes, uint16_t channels, uint32_t mixRate) {
+        LoopbackBlockShape made = ShapeLoopbackBlocks(blockBytes, 44100, channels, mixRate);
+        return std::vector<uint32_t>{made.frames, made.fold};
+    };
     // 8192 bytes of 44100 Hz stereo: 2048 frames, at 44100 and at 22050.
-    EXPECT_EQ(LoopbackBlockFrames(8192, 44100, 2, 44100), 2048u);
-    EXPECT_EQ(LoopbackBlockFrames(8192, 44100, 2, 22050), 1024u);
-    // At 48000 the same time would take 2229 frames: bounded to 2048.
-    EXPECT_EQ(LoopbackBlockFrames(8192, 44100, 2, 48000), 2048u);
+    EXPECT_EQ(shape(8192, 2, 44100), (std::vector<uint32_t>{2048, 1}));
+    EXPECT_EQ(shape(8192, 2, 22050), (std::vector<uint32_t>{1024, 1}));
+    // At 48000 the same time takes 2229 frames, more than fit: two to a frame.
+    EXPECT_EQ(shape(8192, 2, 48000), (std::vector<uint32_t>{1115, 2}));
+    EXPECT_EQ(shape(8192, 2, 176400), (std::vector<uint32_t>{2048, 4}));
     // 4096 bytes of 44100 Hz mono: 2048 frames.
-    EXPECT_EQ(LoopbackBlockFrames(4096, 44100, 1, 44100), 2048u);
-    EXPECT_EQ(LoopbackBlockFrames(8192, 0, 2, 48000), 0u);
+    EXPECT_EQ(shape(4096, 1, 44100), (std::vector<uint32_t>{2048, 1}));
+    EXPECT_EQ(ShapeLoopbackBlocks(8192, 0, 2, 48000).frames, 0u);
+}
+
+// The analysis reads the newest block about every 16 ms: a block of a fast
+// mix that lasted less would now and then go unread, and the one loud sample
+// in it with it.
+TEST(LoopbackBlocks, AFastMixIsFoldedKeepingEachSampleOfLargestMagnitude) {
+    for (uint32_t mixRate : {96000u, 192000u, 384000u}) {
+        const LoopbackBlockShape shape = ShapeLoopbackBlocks(8192, 44100, 2, mixRate);
+        EXPECT_NEAR(1000.0 * shape.frames * shape.fold / mixRate, 1000.0 * 2048 / 44100, 0.1)
+            << mixRate << " Hz: the block's milliseconds";
+        LoopbackBlockAssembler assembler;
+        Collected collected;
+        ASSERT_TRUE(assembler.Configure(
+            {LoopbackSampleFormat::FLOAT32, 2, shape.frames, 2, shape.fold}, Collect, &collected));
+        // Half a second at a quarter of full scale with one full-scale sample
+        // on the right, second in its group; packets of 10 ms.
+        const uint32_t frames = mixRate / 2;
+        const uint32_t loudFrame = frames / 2 / shape.fold * shape.fold + 1;
+        std::vector<float> played(size_t{frames} * 2, 0.25f);
+        played[size_t{loudFrame} * 2 + 1] = -1.0f;
+        for (uint32_t at = 0; at < frames; at += mixRate / 100) {
+            assembler.AddPacket(played.data() + size_t{at} * 2, mixRate / 100, false, at);
+        }
+        const size_t loudBlock = loudFrame / (size_t{shape.frames} * shape.fold);
+        ASSERT_GT(collected.blocks.size(), loudBlock) << mixRate;
+        // Each block as its two channels' sets of values.
+        for (size_t block = 0; block < collected.blocks.size(); ++block) {
+            std::set<int16_t> left;
+            std::set<int16_t> right;
+            const std::vector<uint8_t>& bytes = collected.blocks[block];
+            for (size_t at = 0; at + 3 < bytes.size(); at += 4) {
+                left.insert(static_cast<int16_t>(bytes[at] | bytes[at + 1] << 8));
+                right.insert(static_cast<int16_t>(bytes[at + 2] | bytes[at + 3] << 8));
+            }
+            EXPECT_EQ(left, (std::set<int16_t>{8192})) << mixRate << " Hz, block " << block;
+            EXPECT_EQ(right, block == loudBlock ? (std::set<int16_t>{-32768, 8192})
+                                                : (std::set<int16_t>{8192}))
+                << mixRate << " Hz, block " << block;
+        }
+        // Then quiet, in steps shorter than a group, the last to a block's
+        // end: silence comes at the pace of the blocks' time (the silent
+        // packet left the stream 7 frames ahead of the clock).
+        const int64_t blockTime = int64_t{shape.frames} * shape.fold;
+        assembler.AddPacket(nullptr, 7, true, frames);
+        int64_t now = frames + blockTime;
+        for (; now < frames + 2 * blockTime; now += 7) assembler.FillGap(now);
+        const int64_t blocks = (now + 7) / blockTime + 1;
+        assembler.FillGap(blocks * blockTime - 7);
+        EXPECT_EQ(collected.blocks.size(), static_cast<size_t>(blocks)) << mixRate;
+    }
 }
 
 }  // namespace

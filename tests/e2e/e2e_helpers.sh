@@ -131,6 +131,10 @@ expect_exit_zero() {
     done
     if kill -0 "$app_pid" 2>/dev/null; then
         log "the program did not end after the close request"
+        # Where each thread stands, for whoever reads the log.
+        command -v gdb >/dev/null 2>&1 &&
+            timeout 30 gdb -p "$app_pid" -batch -ex "thread apply all bt" 2>&1 |
+            grep -E '^(Thread|#)' | sed 's/^/  stack: /' >&2
         kill "$app_pid"
         wait "$app_pid" 2>/dev/null
         return 1
@@ -424,10 +428,12 @@ expect_bounded_dpi() {  # set_dpi_command written:used...
 readings() { for _ in $(seq 20); do echo "$1"; done; }
 
 # Runs one case in its own services. VELLUMTONE_E2E_KEEP=DIR keeps the
-# screenshots of the meters to look at.
+# screenshots of the meters to look at; VELLUMTONE_E2E_ONLY="NAME..." runs
+# only the cases named.
 run_case() {  # name services-options...
     local name=$1
     shift
+    [ -z "${VELLUMTONE_E2E_ONLY:-}" ] || [[ " $VELLUMTONE_E2E_ONLY " == *" $name "* ]] || return 0
     if VELLUMTONE_E2E_CASE=$name VELLUMTONE_E2E_WORK=$work \
         timeout "$case_timeout" bash "$services" "$@" bash "$0" "${e2e_args[@]}"; then
         log "$name: passed"

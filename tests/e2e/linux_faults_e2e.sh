@@ -20,7 +20,11 @@
 #      moves its stream to the new default (a moment after the change, when
 #      a server that moves streams itself would have done it)
 # Each picture is compared pixel by pixel with the engine's picture of 20
-# readings of the expected values.
+# readings of the expected values. One more case, on PulseAudio:
+#   hung  the server is stopped (SIGSTOP: it takes connections and answers
+#         nothing); the program starts, shows its needles at rest, and a
+#         close request ends it (exit 0) within 1.5 s, where its opening
+#         of the server would wait seconds for an answer
 #
 #   linux_faults_e2e.sh BUILD_DIR    (exit 77: skipped, something needed is missing)
 set -u
@@ -166,11 +170,26 @@ case_faults() {
 case_pulse() { case_faults; }
 case_pipewire() { case_faults; }
 
+case_hung() {
+    local id ox oy w h ok=0 exit_wait=15
+    "$VELLUMTONE_SOUND_SERVER" hang
+    if open_window hung; then
+        expect_meters "$ox" "$oy" "$work/expected-rest.png" "$work/expected-rest.png" 10 ||
+            { log "hung: the needles at rest are not shown"; ok=1; }
+        close_with_delete_window || { log "hung: no end within 1.5 s of the close request"; ok=1; }
+    else
+        ok=1
+    fi
+    "$VELLUMTONE_SOUND_SERVER" resume
+    return $ok
+}
+
 # ---------------------------------------------------------------- driver
 
 run_named_case
 prepare_run "$build/vellumtone"
 run_case pulse
+run_case hung
 if have_pipewire; then
     run_case pipewire --pipewire
 else

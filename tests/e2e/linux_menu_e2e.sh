@@ -18,6 +18,10 @@
 #   playing   the default source is mic_b: b's readings; "What's playing"
 #             chosen with the Menu key: the meters rest (the default sink,
 #             "meter", plays nothing); pactl set-default-sink a: a's readings
+#   late      Input=mic_a remembered, and the server has no source at all
+#             when the program starts (a login before the sound card is
+#             there); then "meter" comes back as the default source, and
+#             mic_a after it: a's readings, not meter's silence
 #   pipewire  case input under PipeWire (skipped without it)
 # Each picture is compared pixel by pixel with the engine's picture of 20
 # readings of the expected values; the log says how long each took to show.
@@ -126,6 +130,23 @@ case_input() {
     return $ok
 }
 
+case_late() {
+    local id ox oy w h players ok=0
+    mkdir -p "$(dirname "$(settings_file)")"
+    printf '[Vellumtone]\nInput=mic_a\n' >"$(settings_file)"
+    timeout 5 pactl unload-module module-null-sink || { log "late: meter stays"; return 1; }
+    open_window late || return 1
+    sleep 1
+    timeout 5 pactl load-module module-null-sink sink_name=meter rate=44100 channels=2 \
+        >/dev/null && timeout 5 pactl set-default-source meter.monitor &&
+        make_inputs || { log "late: could not make the sources"; ok=1; }
+    expect_timed "late: the remembered Mic_A" "$work/expected-51.png" "$work/expected-25.png" 15 ||
+        ok=1
+    close_with_delete_window || { log "late: close failed"; ok=1; }
+    stop_players
+    return $ok
+}
+
 case_pipewire() { case_input; }
 
 # PulseAudio moves the streams of the old default sink to the new one, so
@@ -167,6 +188,7 @@ prepare_run "$build/vellumtone"
 run_case nochoice
 run_case input
 run_case playing
+run_case late
 if have_pipewire; then
     run_case pipewire --pipewire
 else

@@ -10,6 +10,9 @@
 #          program (exit 0); the settings file in the prefix's AppData holds
 #          Input= the device's endpoint ID, and a new start shows b's
 #          readings with no menu action
+#   playing "What's playing" remembered in the settings file, which Wine
+#          cannot record: the default input stands in, showing b's tone
+#          played to the default sink, and the choice stays in the file
 # Each picture is compared pixel by pixel with the engine's picture of 20
 # readings of the expected values; the log says how long each took to show.
 #
@@ -78,9 +81,27 @@ case_input() {
     return $ok
 }
 
+case_playing() {
+    local id ox oy w h folder ok=0
+    folder="$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Roaming/Vellumtone"
+    mkdir -p "$folder" && printf '[Vellumtone]\nPlaying=1\n' >"$folder/vellumtone.ini"
+    play_signal --sine 24576 12288 100
+    if open_window playing; then
+        expect_timed "playing: the default input stands in" "$work/expected-76.png" \
+            "$work/expected-38.png" 20 || ok=1
+        close_with_delete_window || { log "playing: close failed"; ok=1; }
+    else
+        ok=1
+    fi
+    stop_player
+    grep -q '^Playing=1' "$folder/vellumtone.ini" || { log "playing: the choice was dropped"; ok=1; }
+    return $ok
+}
+
 # ---------------------------------------------------------------- driver
 
 run_named_case
 prepare_run wine wineserver
 run_case input --wine
+run_case playing --wine
 report_and_exit

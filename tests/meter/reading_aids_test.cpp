@@ -1,14 +1,22 @@
 // The meters' reading aids: scale marks where the needle points for each
 // level, the peak hold with its level, and the overload light held until it
 // is cleared. Pictures go through the engine on the headless canvas.
+#include "app/reading_aids.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/main_window.h"
+#include "app/settings.h"
 #include "meter/meter_aids.h"
+#include "meter/meter_table.h"
+#include "meter/needle.h"
 #include "meter/peak_hold.h"
 #include "meter/scale_marks.h"
 #include "tests/support/drawing_world.h"
@@ -186,6 +194,68 @@ TEST_F(ReadingAids, AHeldOverloadLightStaysUntilCleared) {
     SetMeterValue(METER, 0);
     EXPECT_TRUE(SamePicture(*MemoryCanvasScreen(METER), model.Update(0), &difference))
         << difference;
+}
+
+// The aids keep their state as they are turned on and off: a held light put
+// out by turning its aid off follows the 15-update rule again, the held peak
+// survives toggling any aid, and a peak that reaches the held level again
+// holds for another 2 s.
+TEST_F(ReadingAids, TogglingTheAidsKeepsTheirState) {
+    ASSERT_NE(StartMeter(METER), 0);
+    ASSERT_TRUE(SetMeterAids(METER, MeterAids{false, true, true}));
+    const Clock::time_point t0 = Clock::now();
+    auto at = [&](int ms) { return t0 + std::chrono::milliseconds(ms); };
+    SetMeterReading(METER, 101, 32767, at(0));
+    for (int ms = 10; ms <= 300; ms += 10) SetMeterReading(METER, 0, 0, at(ms));
+    const ScalePoint rest = NeedleTip(MeterSlot(METER), 0);
+    auto lit = [&] {
+        const PixelView& screen = *MemoryCanvasScreen(METER);
+        return PixelColour(screen, rest.x, rest.y) == RED;
+    };
+    EXPECT_TRUE(lit());
+    for (MeterAids aids : {MeterAids{true, true, true}, MeterAids{false, false, true},
+                           MeterAids{false, true, true}, MeterAids{false, true, false}}) {
+        ASSERT_TRUE(SetMeterAids(METER, aids));
+        EXPECT_EQ(Meter().hold.peak, 32767);
+    }
+    for (int ms = 310; ms <= 460; ms += 10) SetMeterReading(METER, 0, 0, at(ms));
+    EXPECT_FALSE(lit()) << "the light stays on with its aid off";
+    EXPECT_TRUE(MeterSettledAt(METER, 0) || Meter().hold.peak == 32767);
+
+    // Reached again at 1.5 s, the held peak stands until 3.5 s.
+    SetMeterReading(METER, 101, 32767, at(1500));
+    SetMeterReading(METER, 20, 6489, at(3400));
+    EXPECT_EQ(Meter().hold.peak, 32767);
+    SetMeterReading(METER, 20, 6489, at(3500));
+    EXPECT_EQ(Meter().hold.peak, 6489);
+}
+
+// The labels grow with the meter: twice at 150 %, three times at 250 %.
+TEST_F(ReadingAids, TheMarksScaleRoundsToTheNearestWholeFactor) {
+    EXPECT_EQ(MarkScale(493), 1);
+    EXPECT_EQ(MarkScale(741), 2);
+    EXPECT_EQ(MarkScale(1238), 3);
+}
+
+// A click on a meter puts its held light out under the lock that each
+// analysis tick holds, so clicks and ticks never touch the meter at once
+// (ThreadSanitizer would stop this test otherwise).
+TEST_F(ReadingAids, AClickAndTheTicksTakeTurnsWithTheMeter) {
+    ASSERT_NE(StartMeter(LEFT_METER), 0);
+    LoadSettingsText("[Vellumtone]\nHoldOverload=1\n");
+    ApplyReadingAids();
+    std::thread ticks([] {
+        for (int i = 0; i < 200; ++i) {
+            std::lock_guard<std::mutex> hold(MeterUpdateLock());
+            SetMeterValue(LEFT_METER, i % 2 ? 101.0f : 0.0f);
+        }
+    });
+    for (int i = 0; i < 200; ++i) ClickMeter(LEFT_METER);
+    ticks.join();
+    ClickMeter(LEFT_METER);
+    const MeterRecord& meter = MeterAt(MeterSlot(LEFT_METER));
+    EXPECT_FALSE(meter.overloadLatched);
+    LoadSettingsText("");
 }
 
 }  // namespace

@@ -213,20 +213,26 @@ TEST_F(CanvasOnScreen, RepaintShowsThePicture) {
 }
 
 // What the meters' clicks arrive as: the left button's press and release,
-// each an EVENT_CONTROL of the canvas.
+// each an EVENT_CONTROL of the canvas. A release alone (a click outside an
+// open menu closes the menu with its press) or one outside is no click.
 TEST_F(CanvasOnScreen, LeftButtonPressAndReleaseTellTheApplication) {
     HWND canvas = Canvas(CANVAS, 100, 60, CANVAS_BORDER);
     ASSERT_NE(canvas, nullptr);
     DrainEvents();
     ResetEventState();
+    SendMessageW(canvas, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    SendMessageW(canvas, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(canvas, WM_LBUTTONUP, 0, MAKELPARAM(500, 5));
     SendMessageW(canvas, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     SendMessageW(canvas, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-    for (int64_t what : {CANVAS_LEFT_DOWN, CANVAS_LEFT_UP}) {
+    for (int64_t what : {CANVAS_LEFT_DOWN, CANVAS_LEFT_DOWN, CANVAS_LEFT_UP}) {
         ASSERT_EQ(PollEvent(), EVENT_CONTROL);
         EXPECT_EQ(EventControl(), CANVAS);
         EXPECT_EQ(EventWindow(), WINDOW);
         EXPECT_EQ(EventData(), what);
     }
+    EXPECT_NE(PollEvent(), EVENT_CONTROL);
+    EXPECT_EQ(GetCapture(), nullptr);
 }
 
 TEST_F(CanvasOnScreen, ResizeKeepsThePictureAtTheTopLeftAndTellsTheApplication) {

@@ -9,7 +9,7 @@
 //   - the chosen input unplugged (its sink unloaded, which takes it along):
 //     the default stands in, and once it is back recording returns to it;
 //   - an endpoint ID that no device has: the default input stands in;
-//   - what cannot be recorded is refused.
+//   - an input that cannot be named is refused.
 // Wine's wave-in takes its list of devices once per process, at its first
 // use, and earlier tests of this executable have used it; so the sources are
 // made first and the recording runs in a child process.
@@ -263,11 +263,11 @@ TEST_F(WaveInSwitch, ChildRecordsTheDefaultWhileTheChosenInputIsMissing) {
 }
 
 // Each is refused before the device is looked at, and nothing changes.
+// (What is playing, unavailable here, is kept: loopback_test.cpp.)
 TEST(WaveInChoice, WhatCannotBeRecordedIsRefused) {
     EXPECT_FALSE(PlayingCaptureAvailable());
     int unused = 0;
     void* device = &unused;
-    EXPECT_FALSE(ChooseCaptureTarget(device, CaptureTarget::PLAYING, ""));
     EXPECT_FALSE(ChooseCaptureTarget(device, CaptureTarget::NAMED_INPUT, ""));
     EXPECT_FALSE(ChooseCaptureTarget(device, CaptureTarget::NAMED_INPUT, "\xff\xfe"));
 }

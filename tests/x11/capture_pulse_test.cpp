@@ -107,6 +107,8 @@ class CapturePulse : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!UiLayerInit()) GTEST_SKIP() << "no X display to test with";
+        // The choice outlives devices: each test starts from the default.
+        ChooseCaptureTarget(nullptr, CaptureTarget::DEFAULT_INPUT, "");
         window = CreateTopWindow(6000, 0, 0, 50, 50, "capture", 0xC80000, nullptr);
         ASSERT_NE(window, nullptr);
         finished.clear();
