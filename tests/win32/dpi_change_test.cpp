@@ -94,17 +94,18 @@ TEST(DpiChange, WindowButtonFontAndMetersTakeTheNewScale) {
     HWND button = GetDlgItem(window, static_cast<int>(DONATION_BUTTON));
     ASSERT_NE(button, nullptr);
 
-    // The test display is 1280 pixels wide: at 120 DPI the client area
-    // fills it from its left edge, so that the screen shows both meters.
+    // The test display is 1280 pixels wide, and the program keeps its window
+    // on the screen: at 112 DPI the window fits it with its frame (at 120 it
+    // would take a smaller scale), so that the screen shows both meters.
     struct Change {
         WORD dpi;
         bool fits;  // false: a rectangle that no system would suggest
         double scale;
     };
     const Change changes[] = {
-        {120, true, 1.25},
+        {112, true, 112 / 96.0},
         {0, true, 1.0},  // a DPI that states no scale: the bound makes it 96
-        {120, false, 1.25},
+        {112, false, 112 / 96.0},
         {96, true, 1.0},
     };
     for (const Change& step : changes) {
@@ -116,7 +117,8 @@ TEST(DpiChange, WindowButtonFontAndMetersTakeTheNewScale) {
         RECT suggested = {0, 0, ScaleValue(1024, scale), step.fits ? ScaleValue(220, scale) : 2};
         AdjustWindowRectEx(&suggested, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)),
                            FALSE, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
-        OffsetRect(&suggested, 0, 50 - suggested.top);
+        // Within the screen: a window kept on it would move in.
+        OffsetRect(&suggested, 10 - suggested.left, 50 - suggested.top);
         EXPECT_EQ(SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(step.dpi, step.dpi),
                                reinterpret_cast<LPARAM>(&suggested)),
                   0);
