@@ -7,6 +7,7 @@
 #include <X11/Xatom.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "ui/display_scale.h"
@@ -55,8 +56,12 @@ Area WorkArea(Display* display) {
     if (areas.size() < first + 4) return screen;
     const Area area{static_cast<int>(areas[first]), static_cast<int>(areas[first + 1]),
                     static_cast<int>(areas[first + 2]), static_cast<int>(areas[first + 3])};
-    // A window manager's nonsense (an empty area) counts as no word at all.
-    return area.width > 0 && area.height > 0 ? area : screen;
+    // A window manager's nonsense (an empty area, or one that reaches past
+    // the screen) counts as no word at all.
+    const bool sound = area.x >= 0 && area.y >= 0 && area.width > 0 && area.height > 0 &&
+                       int64_t{area.x} + area.width <= screen.width &&
+                       int64_t{area.y} + area.height <= screen.height;
+    return sound ? area : screen;
 }
 
 Extents FrameExtents(Display* display, Window window) {
