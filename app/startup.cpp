@@ -33,6 +33,10 @@ constexpr int DISPLAY_LOST_EXIT_CODE = 1;
 // How long shutdown waits for the worker threads to end: a round of either
 // takes well under a millisecond, a reopening of the device a few.
 constexpr int32_t WORKER_STOP_MS = 500;
+// How long after a close request a choice still being written to the
+// settings file is waited for; a write stuck longer is cut off by the
+// process's end, and the file stays whole.
+constexpr auto SETTINGS_WRITE_LIMIT = std::chrono::milliseconds(400);
 
 // Discards every queued event; platform messages are still dispatched, so
 // the message hook keeps taking finished capture blocks.
@@ -61,8 +65,10 @@ void TickAnalysis() {
 // service's work; the worker threads and all they touch are left to the
 // process's end, which runs no static destructor under them.
 [[noreturn]] void EndWithoutDisplay() {
+    const auto settingsDeadline = std::chrono::steady_clock::now() + SETTINGS_WRITE_LIMIT;
     DisarmCaptureWatchdog();
     if (void* device = Capture().DeviceHandle) StopCaptureDevice(device);
+    FinishSettingsWrites(settingsDeadline);
     std::_Exit(DISPLAY_LOST_EXIT_CODE);
 }
 
@@ -144,7 +150,9 @@ void ShutDown() {
     // with a thread cut off inside a system call (either can crash Wine's
     // process exit). A thread that does not end in time is left to the
     // exit, and the device with it: the capture blocks, the work buffer, the
-    // meters and their canvases stay untouched until the process ends.
+    // meters and their canvases stay untouched until the process ends. The
+    // settings file's last write goes on meanwhile.
+    const auto settingsDeadline = std::chrono::steady_clock::now() + SETTINGS_WRITE_LIMIT;
     DisarmCaptureWatchdog();
     SemaphoreRecord* const workers[] = {CaptureSemaphore, AnalysisSemaphore};
     CaptureState& capture = Capture();
@@ -152,6 +160,7 @@ void ShutDown() {
         StopCaptureDevice(capture.DeviceHandle, capture.HeaderRing.data(),
                           capture.HeaderRing.size());
     }
+    FinishSettingsWrites(settingsDeadline);
     ThreadLayerClose();
     UiLayerClose();
     std::_Exit(EXIT_CODE);
