@@ -111,7 +111,10 @@ void OpenWindowMenu(bool byKeyboard) {
     shownInputs.clear();
     std::string defaultText = "Default input";
     for (size_t i = 0; i < inputs.size(); ++i) {
-        if (inputs[i].isDefault) defaultText += " (" + texts[i] + ")";
+        if (inputs[i].isDefault) {
+            defaultText += " (" + texts[i] + ")";
+            break;
+        }
     }
     std::vector<PopupMenuItem> items;
     items.push_back(PopupMenuItem{DEFAULT_INPUT_COMMAND, defaultText,
