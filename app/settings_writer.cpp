@@ -25,8 +25,8 @@ struct WriterState {
     bool failed = false;   // a change was given up since the last FinishSettingChanges
 };
 
-// Never destroyed: a write still stuck when the process ends is abandoned,
-// and its thread may hold the lock until then.
+// Never destroyed: a writer thread still at work when the process ends (a
+// stuck write is abandoned) may reach it until the very end.
 WriterState& Writer() {
     static WriterState* const state = new WriterState;
     return *state;
