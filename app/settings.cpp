@@ -5,8 +5,10 @@
 
 #include <cmath>
 
+#include "app/settings_encoding.h"
 #include "app/settings_file.h"
 #include "app/settings_store.h"
+#include "app/settings_writer.h"
 #include "capture/capture_state.h"
 
 namespace {
@@ -47,18 +49,18 @@ int64_t ReadSettingInRange(const char* key, int64_t defaultValue, int64_t lowest
 }  // namespace
 
 void LoadSettingsFile() {
-    std::string text;
+    std::string bytes;
     const std::string path = SettingsFilePath();
     // One byte past the limit tells a file that is longer than it.
     if (path.empty() ||
-        ReadSettingsFile(path, SETTINGS_FILE_MAX_BYTES + 1, &text) != SETTINGS_FILE_READ) {
-        text.clear();
+        ReadSettingsFile(path, SETTINGS_FILE_MAX_BYTES + 1, &bytes) != SETTINGS_FILE_READ) {
+        bytes.clear();
     }
-    LoadSettingsText(text);
+    LoadSettingsText(bytes);
 }
 
-void LoadSettingsText(std::string_view text) {
-    LoadedSettings() = std::string(LimitSettingsText(text));
+void LoadSettingsText(std::string_view bytes) {
+    LoadedSettings() = DecodeSettingsFile(bytes).text;
 }
 
 int64_t ReadSettingInteger(const char* key, int64_t defaultValue) {
@@ -67,27 +69,20 @@ int64_t ReadSettingInteger(const char* key, int64_t defaultValue) {
 }
 
 std::string ReadSettingText(const char* key) {
-    return std::string(FindSettingValue(LoadedSettings(), key).value_or(std::string_view()));
+    return UnescapeSettingValue(FindSettingValue(LoadedSettings(), key).value_or(""));
 }
 
 bool SaveSetting(const char* key, std::string_view value) {
-    if (!SetSettingValue(LoadedSettings(), key, value, SettingsFileNewline())) return false;
-    // The file is read again, so that an edit made since start-up is kept.
+    const std::string written = EscapeSettingValue(value);
+    if (!SetSettingValue(LoadedSettings(), key, written, SettingsFileNewline())) return false;
     const std::string path = SettingsFilePath();
-    std::string text;
     if (path.empty()) return false;
-    switch (ReadSettingsFile(path, SETTINGS_FILE_MAX_BYTES + 1, &text)) {
-        case SETTINGS_FILE_MISSING:
-            text.clear();
-            break;
-        case SETTINGS_FILE_READ:
-            if (text.size() > SETTINGS_FILE_MAX_BYTES) return false;
-            break;
-        case SETTINGS_FILE_UNREADABLE:
-            return false;
-    }
-    return SetSettingValue(text, key, value, SettingsFileNewline()) &&
-           WriteSettingsFile(path, text);
+    QueueSettingChange(path, key, written);
+    return true;
+}
+
+bool FinishSettingsWrites(std::chrono::steady_clock::time_point deadline) {
+    return FinishSettingChanges(deadline);
 }
 
 int ReadCaptureSettings() {

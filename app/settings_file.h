@@ -24,10 +24,18 @@ std::string SettingsFilePath();
 SettingsFileResult ReadSettingsFile(const std::string& path, size_t maxBytes, std::string* text);
 
 // Replaces the file with `text` as one step: the folders are created, the
-// text is written to a new file beside it and flushed to the disk, and that
-// file is renamed over the old one. False on any failure, with the old file
-// as it was and no new file left behind.
+// text is written to a new file beside it (named after the file, then
+// SETTINGS_TEMPORARY_INFIX) and flushed to the disk, and that file is
+// renamed over the old one, whose permissions it takes. A symbolic link
+// stays a link: the file it names is replaced, or made. False on any
+// failure (a full disk, an error at flushing or closing), with the old file
+// as it was and no new file left behind. New files that a crash left, older
+// than SETTINGS_LEFTOVER_AGE_S (younger ones may be another copy of the
+// program's write in progress), are removed.
 bool WriteSettingsFile(const std::string& path, std::string_view text);
+
+constexpr const char* SETTINGS_TEMPORARY_INFIX = ".new-";
+constexpr long SETTINGS_LEFTOVER_AGE_S = 60;
 
 // The line break that new settings files use on this platform.
 std::string_view SettingsFileNewline();

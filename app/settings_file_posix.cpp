@@ -3,15 +3,22 @@
 // with fsync and renamed over the old file: rename(2) replaces the name in
 // one step, so a crash or a full disk leaves either the old file or the new
 // one, never part of either.
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <ctime>
+
 #include "app/settings_file.h"
 
 namespace {
+
+// Links followed from the settings file to the file itself, as many as the
+// kernel follows in one path lookup; more means a loop.
+constexpr int MAX_LINKS = 40;
 
 // Closes the descriptor when it goes out of scope.
 class DescriptorRecord {
@@ -49,6 +56,40 @@ bool MakeFolders(const std::string& folder) {
     }
     struct stat status;
     return stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// The file that `path` names, through any symbolic links, even when the last
+// one points at nothing yet (realpath fails then): replacing what the link
+// names keeps the link. Links among the folders need no following: a
+// rename works through them. Empty for a loop of links.
+std::string FollowLinks(std::string path) {
+    for (int followed = 0; followed <= MAX_LINKS; ++followed) {
+        struct stat status;
+        if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
+        char target[4096];
+        ssize_t length = readlink(path.c_str(), target, sizeof target);
+        if (length <= 0 || static_cast<size_t>(length) == sizeof target) return std::string();
+        std::string next(target, static_cast<size_t>(length));
+        path = next.front() == '/' ? next : FolderOf(path) + "/" + next;
+    }
+    return std::string();
+}
+
+// Removes the temporary files of writes that a crash cut short. One younger
+// than LEFTOVER_AGE_S may be another copy of the program's write in progress.
+void RemoveLeftovers(const std::string& folder, const std::string& prefix) {
+    DIR* entries = opendir(folder.c_str());
+    if (entries == nullptr) return;
+    const time_t now = time(nullptr);
+    while (const dirent* entry = readdir(entries)) {
+        struct stat status;
+        if (std::string_view(entry->d_name).starts_with(prefix) &&
+            fstatat(dirfd(entries), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(status.st_mode) && now - status.st_mtime > SETTINGS_LEFTOVER_AGE_S) {
+            unlinkat(dirfd(entries), entry->d_name, 0);
+        }
+    }
+    closedir(entries);
 }
 
 bool WriteAll(int descriptor, std::string_view text) {
@@ -109,15 +150,13 @@ SettingsFileResult ReadSettingsFile(const std::string& path, size_t maxBytes, st
 bool WriteSettingsFile(const std::string& path, std::string_view text) {
     // A settings file that is a link (kept with the user's other dotfiles)
     // stays one: its target is what gets replaced.
-    std::string target = path;
-    if (char* resolved = realpath(path.c_str(), nullptr)) {
-        target = resolved;
-        free(resolved);
-    }
+    const std::string target = FollowLinks(path);
     const std::string folder = FolderOf(target);
     if (folder.empty() || !MakeFolders(folder)) return false;
 
-    std::string temporary = target + ".XXXXXX";
+    const std::string prefix = target.substr(folder.size() + 1) + SETTINGS_TEMPORARY_INFIX;
+    RemoveLeftovers(folder, prefix);
+    std::string temporary = folder + "/" + prefix + "XXXXXX";
     DescriptorRecord file(mkostemp(temporary.data(), O_CLOEXEC));
     if (file.Get() < 0) return false;
     // mkostemp makes the file readable by the owner alone; a file being

@@ -3,6 +3,7 @@
 // FlushFileBuffers and moved over the old file with MoveFileExW: with
 // MOVEFILE_REPLACE_EXISTING it replaces the old name in one step, and
 // MOVEFILE_WRITE_THROUGH makes it return only once the move is on the disk.
+// The new file inherits the folder's permissions, as the old one did.
 #include <algorithm>
 #include <string>
 
@@ -14,6 +15,15 @@
 #include <shlobj.h>
 
 namespace {
+
+// A search indexer or a virus scanner may hold the old file open for a
+// moment without sharing its deletion: the move is then refused with a
+// sharing violation (or access denied, while a deletion is pending), and
+// tried again a few times.
+constexpr int MOVE_TRIES = 8;
+constexpr DWORD MOVE_RETRY_MS = 50;
+// FILETIME counts 100-nanosecond steps.
+constexpr ULONGLONG FILETIME_STEPS_PER_S = 10000000;
 
 // Closes the handle when it goes out of scope.
 class FileHandleRecord {
@@ -50,6 +60,46 @@ bool MakeFolders(const std::wstring& folder) {
         if (slash == std::wstring::npos) break;
     }
     return IsFolder(folder);
+}
+
+ULONGLONG FileTimeSteps(const FILETIME& time) {
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// Removes the temporary files of writes that a crash cut short. One younger
+// than SETTINGS_LEFTOVER_AGE_S may be another copy of the program's write in
+// progress (and one still open is not removed: it is shared with no one).
+void RemoveLeftovers(const std::wstring& folder, const std::wstring& prefix) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\" + prefix + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const ULONGLONG oldest = FileTimeSteps(now) - SETTINGS_LEFTOVER_AGE_S * FILETIME_STEPS_PER_S;
+    do {
+        // The pattern matches short 8.3 names too: the long name is checked.
+        if (std::wstring_view(found.cFileName).starts_with(prefix) &&
+            (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            FileTimeSteps(found.ftLastWriteTime) < oldest) {
+            DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+bool MoveOver(const std::wstring& from, const std::wstring& to) {
+    for (int tries = 1;; ++tries) {
+        if (MoveFileExW(from.c_str(), to.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (tries == MOVE_TRIES ||
+            (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)) {
+            return false;
+        }
+        Sleep(MOVE_RETRY_MS);
+    }
 }
 
 }  // namespace
@@ -100,11 +150,14 @@ SettingsFileResult ReadSettingsFile(const std::string& path, size_t maxBytes, st
 bool WriteSettingsFile(const std::string& path, std::string_view text) {
     const std::wstring target = WidenText(path.c_str());
     size_t slash = target.find_last_of(L"\\/");
-    if (slash == std::wstring::npos || !MakeFolders(target.substr(0, slash))) return false;
+    const std::wstring folder = target.substr(0, slash);
+    if (slash == std::wstring::npos || !MakeFolders(folder)) return false;
 
-    // One name per process: two copies of the program never share it, and a
-    // leftover from a process that died half way is simply overwritten.
-    const std::wstring temporary = target + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    const std::wstring prefix = target.substr(slash + 1) + WidenText(SETTINGS_TEMPORARY_INFIX);
+    RemoveLeftovers(folder, prefix);
+    // One name per process: two copies of the program never share it.
+    const std::wstring temporary =
+        folder + L"\\" + prefix + std::to_wstring(GetCurrentProcessId()) + L".tmp";
     FileHandleRecord file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.Get() == INVALID_HANDLE_VALUE) return false;
@@ -117,8 +170,7 @@ bool WriteSettingsFile(const std::string& path, std::string_view text) {
     }
     written = FlushFileBuffers(file.Get()) && written;
     written = file.Close() && written;
-    if (!written || !MoveFileExW(temporary.c_str(), target.c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!written || !MoveOver(temporary, target)) {
         DeleteFileW(temporary.c_str());
         return false;
     }

@@ -177,6 +177,46 @@ bool SetSettingValue(std::string& text, std::string_view key, std::string_view v
     return true;
 }
 
+namespace {
+
+// Escaped bytes and the letters that stand for them.
+constexpr std::string_view ESCAPED = std::string_view("\\\r\n\0", 4);
+constexpr std::string_view ESCAPE_LETTERS = "\\rn0";
+
+}  // namespace
+
+std::string EscapeSettingValue(std::string_view value) {
+    std::string written;
+    written.reserve(value.size());
+    for (char c : value) {
+        const size_t escaped = ESCAPED.find(c);
+        if (escaped == std::string_view::npos) {
+            written += c;
+        } else {
+            written += '\\';
+            written += ESCAPE_LETTERS[escaped];
+        }
+    }
+    return written;
+}
+
+std::string UnescapeSettingValue(std::string_view written) {
+    std::string value;
+    value.reserve(written.size());
+    for (size_t i = 0; i < written.size(); ++i) {
+        const size_t letter = written[i] == '\\' && i + 1 < written.size()
+                                  ? ESCAPE_LETTERS.find(written[i + 1])
+                                  : std::string_view::npos;
+        if (letter == std::string_view::npos) {
+            value += written[i];
+        } else {
+            value += ESCAPED[letter];
+            ++i;
+        }
+    }
+    return value;
+}
+
 std::string_view LimitSettingsText(std::string_view text) {
     if (text.size() <= SETTINGS_FILE_MAX_BYTES) return text;
     std::string_view kept = text.substr(0, SETTINGS_FILE_MAX_BYTES);

@@ -40,6 +40,15 @@ int32_t ParseSettingInteger(std::string_view value);
 bool SetSettingValue(std::string& text, std::string_view key, std::string_view value,
                      std::string_view newline);
 
+// The form of a value that a line of the file can hold: a backslash, a line
+// break (CR, LF) and NUL are written \\, \r, \n and \0; any other
+// byte stays as it is. A device's name may hold any of them.
+std::string EscapeSettingValue(std::string_view value);
+
+// The value that a written form stands for: those four escapes read back,
+// and a backslash before anything else (or last) stays as written.
+std::string UnescapeSettingValue(std::string_view written);
+
 // At most SETTINGS_FILE_MAX_BYTES of `text`, without the line that the limit
 // cut short: a longer text keeps only its whole lines within the limit.
 std::string_view LimitSettingsText(std::string_view text);

@@ -38,6 +38,10 @@ constexpr int DISPLAY_LOST_EXIT_CODE = 1;
 // within half a second all the same; what is still busy is left to the exit.
 constexpr int32_t WATCHDOG_STOP_MS = 100;
 constexpr int32_t WORKER_STOP_MS = 250;
+// How long after a close request a choice still being written to the
+// settings file is waited for; a write stuck longer is cut off by the
+// process's end, and the file stays whole.
+constexpr auto SETTINGS_WRITE_LIMIT = std::chrono::milliseconds(400);
 
 // Discards every queued event; platform messages are still dispatched, so
 // the message hook keeps taking finished capture blocks.
@@ -66,8 +70,10 @@ void TickAnalysis() {
 // service's work; the worker threads and all they touch are left to the
 // process's end, which runs no static destructor under them.
 [[noreturn]] void EndWithoutDisplay() {
+    const auto settingsDeadline = std::chrono::steady_clock::now() + SETTINGS_WRITE_LIMIT;
     DisarmCaptureWatchdog();
     if (void* device = Capture().DeviceHandle) StopCaptureDevice(device);
+    FinishSettingsWrites(settingsDeadline);
     std::_Exit(DISPLAY_LOST_EXIT_CODE);
 }
 
@@ -155,7 +161,9 @@ void ShutDown() {
     // with a thread cut off inside a system call (either can crash Wine's
     // process exit). A thread that does not end in time is left to the
     // exit, and the device with it: the capture blocks, the work buffer, the
-    // meters and their canvases stay untouched until the process ends.
+    // meters and their canvases stay untouched until the process ends. The
+    // settings file's last write goes on meanwhile.
+    const auto settingsDeadline = std::chrono::steady_clock::now() + SETTINGS_WRITE_LIMIT;
     const bool disarmed = DisarmCaptureWatchdog(WATCHDOG_STOP_MS);
     SemaphoreRecord* const workers[] = {CaptureSemaphore, AnalysisSemaphore};
     CaptureState& capture = Capture();
@@ -163,6 +171,7 @@ void ShutDown() {
         StopCaptureDevice(capture.DeviceHandle, capture.HeaderRing.data(),
                           capture.HeaderRing.size());
     }
+    FinishSettingsWrites(settingsDeadline);
     ThreadLayerClose();
     UiLayerClose();
     std::_Exit(EXIT_CODE);

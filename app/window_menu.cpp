@@ -1,8 +1,11 @@
 // The main window's menu. Its inputs are asked of the sound system each time
 // it opens, so that it shows what is there now; the one remembered but
-// missing is listed greyed, so the user sees what the meter waits for.
+// missing is listed greyed, by the name it had when chosen ("InputName",
+// kept beside its id), so the user sees what the meter waits for.
 #include "app/window_menu.h"
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,6 +14,7 @@
 #include "app/settings.h"
 #include "capture/capture_inputs.h"
 #include "capture/capture_state.h"
+#include "system/utf8_text.h"
 #include "ui/platform_ui.h"
 #include "ui/popup_menu.h"
 
@@ -28,19 +32,45 @@ constexpr int64_t FIRST_INPUT_COMMAND = 16;  // one command per input listed
 // within this time gives a menu without inputs.
 constexpr int32_t LIST_TIMEOUT_MS = 500;
 
-// The ids of the inputs in the menu last shown, by command.
-std::vector<std::string> shownInputs;
+// What each input command of the menu last shown chooses: the input's id,
+// and the name it was shown by, which is remembered beside it.
+struct ShownInputRecord {
+    std::string id;
+    std::string name;
+};
+std::vector<ShownInputRecord> shownInputs;
 
 struct Choice {
     CaptureTarget target = CaptureTarget::DEFAULT_INPUT;
-    std::string input;  // NAMED_INPUT's id
+    std::string input;      // NAMED_INPUT's id
+    std::string inputName;  // and the name it was shown by when chosen
 };
 
 Choice RememberedChoice() {
-    if (ReadSettingInteger("Playing", 0) == 1) return {CaptureTarget::PLAYING, ""};
+    if (ReadSettingInteger("Playing", 0) == 1) return {CaptureTarget::PLAYING, "", ""};
     std::string input = ReadSettingText("Input");
-    if (!input.empty()) return {CaptureTarget::NAMED_INPUT, input};
+    if (!input.empty()) return {CaptureTarget::NAMED_INPUT, input, ReadSettingText("InputName")};
     return {};
+}
+
+// The text each input shows: its name, readable whatever its encoding; from
+// the second input of one name on (two devices of one model), a number
+// that tells it apart; and for an output's monitor, that it is an output.
+std::vector<std::string> InputTexts(const std::vector<CaptureInputRecord>& inputs) {
+    std::set<std::string> taken;
+    for (const CaptureInputRecord& input : inputs) taken.insert(ReadableText(input.name));
+    std::map<std::pair<bool, std::string>, int> seen;  // by kind and name
+    std::vector<std::string> texts;
+    for (const CaptureInputRecord& input : inputs) {
+        const std::string name = ReadableText(input.name);
+        std::string text = name;
+        for (int number = ++seen[{input.ofOutput, name}]; number > 1 && taken.contains(text);) {
+            text = name + " (" + std::to_string(number++) + ")";
+        }
+        taken.insert(text);
+        texts.push_back(input.ofOutput ? text + " (output)" : text);
+    }
+    return texts;
 }
 
 bool OnTop() {
@@ -53,11 +83,11 @@ void Record(const Choice& choice) {
     ChooseCaptureTarget(Capture().DeviceHandle, choice.target, choice.input);
 }
 
-PopupMenuItem InputItem(const std::string& id, const std::string& text, const Choice& current,
-                        bool present) {
-    shownInputs.push_back(id);
+PopupMenuItem InputItem(const ShownInputRecord& input, const std::string& text,
+                        const Choice& current, bool present) {
+    shownInputs.push_back(input);
     const auto command = FIRST_INPUT_COMMAND + static_cast<int64_t>(shownInputs.size()) - 1;
-    const bool chosen = current.target == CaptureTarget::NAMED_INPUT && current.input == id;
+    const bool chosen = current.target == CaptureTarget::NAMED_INPUT && current.input == input.id;
     return PopupMenuItem{command, text, chosen, present};
 }
 
@@ -80,25 +110,39 @@ void ApplyRememberedChoices() {
 void OpenWindowMenu(bool byKeyboard) {
     const Choice current = RememberedChoice();
     const std::vector<CaptureInputRecord> inputs = ListCaptureInputs(LIST_TIMEOUT_MS);
+    const std::vector<std::string> texts = InputTexts(inputs);
     shownInputs.clear();
+    std::string defaultText = "Default input";
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        if (inputs[i].isDefault) {
+            defaultText += " (" + texts[i] + ")";
+            break;
+        }
+    }
     std::vector<PopupMenuItem> items;
-    items.push_back(PopupMenuItem{DEFAULT_INPUT_COMMAND, "Default input",
+    items.push_back(PopupMenuItem{DEFAULT_INPUT_COMMAND, defaultText,
                                   current.target == CaptureTarget::DEFAULT_INPUT, true});
     bool chosenPresent = current.target != CaptureTarget::NAMED_INPUT;
-    for (const CaptureInputRecord& input : inputs) {
-        if (input.id == current.input) chosenPresent = true;
-        if (!input.ofOutput) items.push_back(InputItem(input.id, input.name, current, true));
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        if (inputs[i].id == current.input) chosenPresent = true;
+        if (!inputs[i].ofOutput) {
+            items.push_back(InputItem({inputs[i].id, texts[i]}, texts[i], current, true));
+        }
     }
     if (!chosenPresent) {
-        items.push_back(
-            InputItem(current.input, current.input + " (not connected)", current, false));
+        // A file from before names were kept holds the id alone.
+        const std::string& name = current.inputName.empty() ? current.input : current.inputName;
+        items.push_back(InputItem({current.input, current.inputName},
+                                  ReadableText(name) + " (not connected)", current, false));
     }
     items.push_back(Separator());
     items.push_back(PopupMenuItem{PLAYING_COMMAND, "What's playing",
                                   current.target == CaptureTarget::PLAYING,
                                   PlayingCaptureAvailable()});
-    for (const CaptureInputRecord& input : inputs) {
-        if (input.ofOutput) items.push_back(InputItem(input.id, input.name, current, true));
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        if (inputs[i].ofOutput) {
+            items.push_back(InputItem({inputs[i].id, texts[i]}, texts[i], current, true));
+        }
     }
     items.push_back(Separator());
     items.push_back(PopupMenuItem{ON_TOP_COMMAND, "Always on top", OnTop(), true});
@@ -139,13 +183,19 @@ void TakeWindowMenuChoice(int64_t command) {
         choice.target = CaptureTarget::PLAYING;
     } else if (command >= FIRST_INPUT_COMMAND &&
                command - FIRST_INPUT_COMMAND < static_cast<int64_t>(shownInputs.size())) {
+        const ShownInputRecord& shown =
+            shownInputs[static_cast<size_t>(command - FIRST_INPUT_COMMAND)];
         choice.target = CaptureTarget::NAMED_INPUT;
-        choice.input = shownInputs[static_cast<size_t>(command - FIRST_INPUT_COMMAND)];
+        choice.input = shown.id;
+        choice.inputName = shown.name;
     } else if (command != DEFAULT_INPUT_COMMAND) {
         return;
     }
     Record(choice);
     // What is playing is kept over the input, which stays for a later return.
     SaveSetting("Playing", choice.target == CaptureTarget::PLAYING ? "1" : "0");
-    if (choice.target != CaptureTarget::PLAYING) SaveSetting("Input", choice.input);
+    if (choice.target != CaptureTarget::PLAYING) {
+        SaveSetting("Input", choice.input);
+        SaveSetting("InputName", choice.inputName);
+    }
 }

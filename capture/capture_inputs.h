@@ -10,10 +10,11 @@
 #include <vector>
 
 struct CaptureInputRecord {
-    std::string id;         // what the settings key Input holds: the source name (Linux), the
-                            // endpoint ID (Windows)
-    std::string name;       // the full human name; for a monitor, the output's name
-    bool ofOutput = false;  // the input records what an output plays (a monitor)
+    std::string id;          // what the settings key Input holds: the source name (Linux), the
+                             // endpoint ID (Windows)
+    std::string name;        // the full human name; for a monitor, the output's name
+    bool ofOutput = false;   // the input records what an output plays (a monitor)
+    bool isDefault = false;  // the system's default capture input now
 };
 
 enum class CaptureTarget {
@@ -23,8 +24,9 @@ enum class CaptureTarget {
 };
 
 // The inputs the sound system offers now: capture inputs first, then the
-// monitors of outputs, each group in the system's order. Empty when no sound
-// system answers within `timeoutMs`; never waits longer.
+// monitors of outputs, each group in the system's order, the default input
+// marked. Empty when no sound system answers within `timeoutMs`; never waits
+// longer.
 std::vector<CaptureInputRecord> ListCaptureInputs(int32_t timeoutMs);
 
 // Whether CaptureTarget::PLAYING can be recorded on this platform.

@@ -26,6 +26,7 @@ struct SourceEntry {
 struct Listing {
     std::vector<SourceEntry> sources;
     std::map<uint32_t, std::string> sinkDescriptions;  // by sink index
+    std::string defaultSource;                         // its name
     int pending = 0;                                   // requests whose last answer has not come
     bool failed = false;
 };
@@ -56,6 +57,14 @@ void OnSink(pa_context*, const pa_sink_info* info, int last, void* data) {
     listing->sinkDescriptions[info->index] = Or(info->description, info->name);
 }
 
+void OnServer(pa_context*, const pa_server_info* info, void* data) {
+    auto* listing = static_cast<Listing*>(data);
+    if (info != nullptr && info->default_source_name != nullptr) {
+        listing->defaultSource = info->default_source_name;
+    }
+    --listing->pending;
+}
+
 bool Ask(pa_context* context, pa_mainloop* loop, Listing* listing, Clock::time_point deadline) {
     while (pa_context_get_state(context) != PA_CONTEXT_READY) {
         if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) return false;
@@ -63,15 +72,16 @@ bool Ask(pa_context* context, pa_mainloop* loop, Listing* listing, Clock::time_p
     }
     pa_operation* sources = pa_context_get_source_info_list(context, OnSource, listing);
     pa_operation* sinks = pa_context_get_sink_info_list(context, OnSink, listing);
-    listing->pending = (sources != nullptr) + (sinks != nullptr);
-    bool answered = sources != nullptr && sinks != nullptr;
+    pa_operation* server = pa_context_get_server_info(context, OnServer, listing);
+    listing->pending = (sources != nullptr) + (sinks != nullptr) + (server != nullptr);
+    bool answered = sources != nullptr && sinks != nullptr && server != nullptr;
     while (answered && listing->pending > 0) {
         if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context)) || !IterateUntil(loop, deadline)) {
             answered = false;
         }
     }
     // Cancelling keeps an answer that comes later from reaching `listing`.
-    for (pa_operation* operation : {sources, sinks}) {
+    for (pa_operation* operation : {sources, sinks, server}) {
         if (operation == nullptr) continue;
         if (pa_operation_get_state(operation) == PA_OPERATION_RUNNING) {
             pa_operation_cancel(operation);
@@ -102,7 +112,8 @@ std::vector<CaptureInputRecord> ListCaptureInputs(int32_t timeoutMs) {
 
     for (const SourceEntry& source : listing.sources) {
         if (source.monitorOfSink == PA_INVALID_INDEX) {
-            inputs.push_back(CaptureInputRecord{source.name, source.description, false});
+            inputs.push_back(CaptureInputRecord{source.name, source.description, false,
+                                                source.name == listing.defaultSource});
         }
     }
     for (const SourceEntry& source : listing.sources) {
@@ -110,7 +121,8 @@ std::vector<CaptureInputRecord> ListCaptureInputs(int32_t timeoutMs) {
         auto sink = listing.sinkDescriptions.find(source.monitorOfSink);
         const std::string& name =
             sink != listing.sinkDescriptions.end() ? sink->second : source.description;
-        inputs.push_back(CaptureInputRecord{source.name, name, true});
+        inputs.push_back(
+            CaptureInputRecord{source.name, name, true, source.name == listing.defaultSource});
     }
     return inputs;
 }

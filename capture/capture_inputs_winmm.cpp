@@ -64,6 +64,22 @@ std::string FriendlyName(IMMDeviceEnumerator* endpoints, const std::wstring& id)
     return name;
 }
 
+// The endpoint ID of the default capture endpoint for the console role, the
+// one that wave-in's default device records from; empty when there is none.
+std::wstring DefaultEndpointId(IMMDeviceEnumerator* endpoints) {
+    std::wstring id;
+    IMMDevice* endpoint = nullptr;
+    if (endpoints == nullptr ||
+        FAILED(endpoints->GetDefaultAudioEndpoint(eCapture, eConsole, &endpoint))) {
+        return id;
+    }
+    LPWSTR text = nullptr;
+    if (SUCCEEDED(endpoint->GetId(&text)) && text != nullptr) id = text;
+    CoTaskMemFree(text);
+    endpoint->Release();
+    return id;
+}
+
 }  // namespace
 
 // Wave-in answers at once, from the system's own list: there is nothing to
@@ -78,6 +94,7 @@ std::vector<CaptureInputRecord> ListCaptureInputs(int32_t) {
                                 IID_IMMDeviceEnumerator, reinterpret_cast<void**>(&endpoints)))) {
         endpoints = nullptr;
     }
+    const std::wstring defaultId = DefaultEndpointId(endpoints);
     UINT count = waveInGetNumDevs();
     for (UINT index = 0; index < count; ++index) {
         WAVEINCAPSW caps{};
@@ -86,7 +103,10 @@ std::vector<CaptureInputRecord> ListCaptureInputs(int32_t) {
         if (id.empty()) continue;  // nothing the settings could keep
         std::string name = FriendlyName(endpoints, id);
         if (name.empty()) name = NarrowText(caps.szPname);
-        inputs.push_back(CaptureInputRecord{NarrowText(id.c_str()), name, false});
+        // IDs are GUIDs in text, which either side may write in either case.
+        const bool isDefault =
+            CompareStringOrdinal(id.c_str(), -1, defaultId.c_str(), -1, TRUE) == CSTR_EQUAL;
+        inputs.push_back(CaptureInputRecord{NarrowText(id.c_str()), name, false, isDefault});
     }
     if (endpoints != nullptr) endpoints->Release();
     if (SUCCEEDED(com)) CoUninitialize();

@@ -15,10 +15,12 @@ mkdir -p "$build/corpus"
 nice clang++ -std=c++20 -O1 -g -Wall -Wextra -Werror \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
     -I"$root" "$root/tests/fuzz/settings_fuzz.cpp" "$root/app/settings_store.cpp" \
+    "$root/app/settings_encoding.cpp" "$root/system/utf8_text.cpp" \
     -o "$build/settings_fuzz"
 # A few ordinary files to start from.
 printf 'Input\0Mic\0\0\0[Vellumtone]\nDevice=1\nChannel=2\n[Other]\nx=1\n' > "$build/corpus/seed-1"
 printf 'OnTop\0001\0\0\001\xEF\xBB\xBF; comment\r\n[vellumtone]\r\nonTop = 0\r\n' > "$build/corpus/seed-2"
+printf 'Input\0a\nb\0\0\0\xFF\xFE[\0V\0]\0\n\0I\0n\0p\0u\0t\0=\0\x00\xD8\n\0' > "$build/corpus/seed-3"
 
 cd "$build"
 # -timeout: one input that takes longer than 10 s counts as a hang.

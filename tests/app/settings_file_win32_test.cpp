@@ -2,12 +2,15 @@
 // folder, and the replacement in one step through MoveFileExW.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "app/settings_file.h"
+#include "system/windows_api_win32.h"
 #include "tests/support/file_contents.h"
 
 namespace {
@@ -36,6 +39,42 @@ TEST(SettingsFileWin32, ReplacesTheFileInOneStepInAFolderItMakes) {
     EXPECT_FALSE(WriteSettingsFile((root / "blocked" / "vellumtone.ini").string(), "y"));
     EXPECT_EQ(Contents(root / "blocked"), "x");
     fs::remove_all(root);
+}
+
+TEST(SettingsFileWin32, WaitsForAReaderOfTheOldFileAndRemovesWhatACrashLeft) {
+    const fs::path folder = fs::temp_directory_path() / "vellumtone-settings-held";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const fs::path file = folder / "vellumtone.ini";
+    std::ofstream(file) << "old";
+    // As a search indexer or a virus scanner opens it: without sharing its
+    // deletion, which refuses the move over it.
+    HANDLE held =
+        CreateFileW(file.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(WriteSettingsFile(file.string(), "new"));
+    EXPECT_EQ(Contents(file), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
+    std::thread reader([held] {
+        Sleep(50);
+        CloseHandle(held);
+    });
+    EXPECT_TRUE(WriteSettingsFile(file.string(), "new"));
+    reader.join();
+    EXPECT_EQ(Contents(file), "new");
+
+    // A write cut short a while ago left its file; a young one may be
+    // another copy's write in progress.
+    const fs::path left = folder / "vellumtone.ini.new-4242.tmp";
+    const fs::path young = folder / "vellumtone.ini.new-4343.tmp";
+    std::ofstream(left) << "half";
+    std::ofstream(young) << "half";
+    fs::last_write_time(left, fs::file_time_type::clock::now() - std::chrono::minutes(2));
+    EXPECT_TRUE(WriteSettingsFile(file.string(), "newer"));
+    EXPECT_FALSE(fs::exists(left));
+    EXPECT_TRUE(fs::exists(young));
+    fs::remove_all(folder);
 }
 
 }  // namespace

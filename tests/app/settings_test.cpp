@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "app/settings_encoding.h"
 #include "app/settings_store.h"
 #include "capture/capture_state.h"
 
@@ -146,6 +147,53 @@ TEST_F(SettingsTest, AChangeKeepsEveryOtherLineAsItWas) {
         EXPECT_FALSE(SetSettingValue(kept, key, value, "\n")) << key << "=" << value;
     }
     EXPECT_EQ(kept, "[Vellumtone]\nInput=a\n");
+}
+
+TEST_F(SettingsTest, AnyValueReadsBackAsSaved) {
+    // Names of nodes may hold line breaks, '=' and ']'; a backslash starts
+    // an escape, so it is escaped too.
+    for (std::string_view value :
+         {std::string_view("two\nlines\r\n"), std::string_view("a]=b"),
+          std::string_view("\\n is not a line break\\"), std::string_view("nul\0", 4)}) {
+        const std::string written = EscapeSettingValue(value);
+        std::string text = "[Vellumtone]\n";
+        ASSERT_TRUE(SetSettingValue(text, "Input", written, "\n")) << written;
+        LoadSettingsText(text);
+        EXPECT_EQ(ReadSettingText("Input"), value);
+    }
+    EXPECT_EQ(EscapeSettingValue(std::string_view("a\\b\r\n\0", 6)), "a\\\\b\\r\\n\\0");
+    // A backslash written by hand before anything else stays.
+    LoadSettingsText("[Vellumtone]\nInput=C:\\temp\\\n");
+    EXPECT_EQ(ReadSettingText("Input"), "C:\\temp\\");
+}
+
+TEST_F(SettingsTest, Utf16FilesAreReadAsTheyWillBeWrittenBack) {
+    // "[Vellumtone]\r\nInput=" in UTF-16LE, then an unpaired surrogate half,
+    // which must come back as it was.
+    std::string bytes = "\xFF\xFE";
+    for (char c : std::string_view("[Vellumtone]\r\nInput=x")) bytes += {c, '\0'};
+    bytes += std::string_view("\x00\xD8\r\0\n\0", 6);
+    LoadSettingsText(bytes);
+    EXPECT_EQ(ReadSettingText("Input"), "x\xED\xA0\x80");
+    SettingsTextRecord file = DecodeSettingsFile(bytes);
+    EXPECT_TRUE(file.exact);
+    std::string again;
+    ASSERT_TRUE(EncodeSettingsFile(file.text, file.encoding, &again));
+    EXPECT_EQ(again, bytes);
+    EXPECT_FALSE(EncodeSettingsFile("\xFF", SettingsEncoding::UTF16_LE, &again));
+
+    // Past the limit, only the whole lines within it, as in UTF-8; here
+    // lines of 6 bytes, one of which the limit cuts.
+    std::string big = "\xFE\xFF";
+    for (char c : std::string_view("[Vellumtone]\nChannel=1\n")) big += {'\0', c};
+    while (big.size() <= SETTINGS_FILE_MAX_BYTES) big += std::string_view("\0;\0;\0\n", 6);
+    file = DecodeSettingsFile(big);
+    EXPECT_FALSE(file.exact);
+    EXPECT_TRUE(file.text.ends_with(";;\n"));
+    EXPECT_GT(2 + 2 * file.text.size(), SETTINGS_FILE_MAX_BYTES - 6);
+    EXPECT_LE(2 + 2 * file.text.size(), SETTINGS_FILE_MAX_BYTES);
+    LoadSettingsText(big);
+    EXPECT_EQ(ReadSettingInteger("Channel", 2), 1);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "capture/capture_inputs_null.h"
 #include "capture/capture_null.h"
 #include "capture/capture_state.h"
+#include "tests/support/settings_written.h"
 #include "ui/event_queue.h"
 #include "ui/ui_null.h"
 
@@ -55,35 +56,83 @@ std::string FileText(const fs::path& path) {
     return text.str();
 }
 
-TEST(WindowMenu, ListsChoosesAndRemembers) {
-    const fs::path folder =
+// A private settings folder and an open headless device; what a test saves
+// is written before the folder goes.
+class WindowMenu : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::remove_all(folder_);
+        setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
+        ResetNullUi();
+        ResetEventState();
+        ResetNullCapture(true);
+    }
+    void OpenDevice() {
+        Capture().DeviceHandle =
+            OpenCaptureDevice(DEFAULT_CAPTURE_DEVICE, WaveFormatRecord{}, nullptr);
+        ASSERT_NE(Capture().DeviceHandle.Get(), nullptr);
+    }
+    void TearDown() override {
+        EXPECT_TRUE(SettingsWritten());
+        StopCaptureDevice(Capture().DeviceHandle);
+        Capture().DeviceHandle = nullptr;
+        LoadSettingsText("");
+        unsetenv("XDG_CONFIG_HOME");
+        fs::remove_all(folder_);
+    }
+    const fs::path folder_ =
         fs::temp_directory_path() / ("vellumtone-menu-" + std::to_string(getpid()));
-    fs::remove_all(folder);
-    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-    const fs::path file = folder / "vellumtone" / "vellumtone.ini";
-    ResetNullUi();
-    ResetEventState();
-    ResetNullCapture(true);
-    SetNullCaptureInputs({{"mic_a", "Microphone A", false}, {"out.monitor", "Speakers", true}},
-                         false);
-    Capture().DeviceHandle = OpenCaptureDevice(DEFAULT_CAPTURE_DEVICE, WaveFormatRecord{}, nullptr);
-    ASSERT_NE(Capture().DeviceHandle.Get(), nullptr);
-    LoadSettingsText("[Vellumtone]\nInput=usb_mic\n");
+    const fs::path file = folder_ / "vellumtone" / "vellumtone.ini";
+};
+
+TEST_F(WindowMenu, ListsChoosesAndRemembers) {
+    // Two inputs of one name, the first the default; the name remembered
+    // for the chosen one was edited by hand in Latin-1.
+    SetNullCaptureInputs({{"mic_a", "Microphone A", false, true},
+                          {"mic_b", "Microphone A", false},
+                          {"out.monitor", "Speakers", true}},
+                         true);
+    OpenDevice();
+    LoadSettingsText("[Vellumtone]\nInput=usb_mic\nInputName=Mikrofon f\xFCr USB\n");
 
     OpenWindowMenu(false);
     ASSERT_EQ(NullShownMenus().size(), 1u);
     EXPECT_TRUE(NullShownMenus().back().atPointer);
+    const std::vector<std::string> aids = {"-",
+                                           "Always on top",
+                                           "-",
+                                           "Scale marks",
+                                           "Peak hold",
+                                           "Hold overload until clicked",
+                                           "Clear overload (grey)"};
+    auto shown = [&aids](std::vector<std::string> inputs) {
+        inputs.insert(inputs.end(), aids.begin(), aids.end());
+        return inputs;
+    };
     EXPECT_EQ(Texts(NullShownMenus().back()),
-              (std::vector<std::string>{
-                  "Default input", "Microphone A", "usb_mic (not connected) [x] (grey)", "-",
-                  "What's playing (grey)", "Speakers", "-", "Always on top", "-", "Scale marks",
-                  "Peak hold", "Hold overload until clicked", "Clear overload (grey)"}));
+              shown({"Default input (Microphone A)", "Microphone A", "Microphone A (2)",
+                     "Mikrofon f\uFFFDr USB (not connected) [x] (grey)", "-", "What's playing",
+                     "Speakers (output)"}));
     EXPECT_FALSE(fs::exists(file));  // opening the menu writes nothing
 
-    Choose("Speakers");
+    // An output's monitor: one tick, and nothing left of the input before.
+    Choose("Speakers (output)");
     EXPECT_EQ(NullCaptureTarget(), CaptureTarget::NAMED_INPUT);
     EXPECT_EQ(NullCaptureTargetId(), "out.monitor");
-    EXPECT_EQ(FileText(file), "[Vellumtone]\nPlaying=0\nInput=out.monitor\n");
+    OpenWindowMenu(false);
+    EXPECT_EQ(Texts(NullShownMenus().back()),
+              shown({"Default input (Microphone A)", "Microphone A", "Microphone A (2)", "-",
+                     "What's playing", "Speakers (output) [x]"}));
+    ASSERT_TRUE(SettingsWritten());
+    EXPECT_EQ(FileText(file),
+              "[Vellumtone]\nPlaying=0\nInput=out.monitor\nInputName=Speakers (output)\n");
+    Choose("What's playing");
+    OpenWindowMenu(false);
+    EXPECT_EQ(Texts(NullShownMenus().back()),
+              shown({"Default input (Microphone A)", "Microphone A", "Microphone A (2)", "-",
+                     "What's playing [x]", "Speakers (output)"}));
+    Choose("Microphone A (2)");
+    EXPECT_EQ(NullCaptureTargetId(), "mic_b");
 
     OpenWindowMenu(true);
     EXPECT_FALSE(NullShownMenus().back().atPointer);
@@ -91,9 +140,12 @@ TEST(WindowMenu, ListsChoosesAndRemembers) {
     EXPECT_EQ(NullWindowsOnTop(), (std::vector<int64_t>{MAIN_WINDOW}));
     OpenWindowMenu(true);
     EXPECT_EQ(Texts(NullShownMenus().back()).end()[-6], "Always on top [x]");
-    Choose("Default input");
+    Choose("Default input (Microphone A)");
     EXPECT_EQ(NullCaptureTarget(), CaptureTarget::DEFAULT_INPUT);
-    EXPECT_EQ(FileText(file), "[Vellumtone]\nPlaying=0\nInput=\nOnTop=1\n");
+    OpenWindowMenu(true);
+    EXPECT_EQ(Texts(NullShownMenus().back())[0], "Default input (Microphone A) [x]");
+    ASSERT_TRUE(SettingsWritten());
+    EXPECT_EQ(FileText(file), "[Vellumtone]\nPlaying=0\nInput=\nInputName=\nOnTop=1\n");
 
     // The reading aids, each a check item of its own; clearing the overload
     // light only while it is held.
@@ -106,17 +158,29 @@ TEST(WindowMenu, ListsChoosesAndRemembers) {
     EXPECT_EQ(std::vector<std::string>(texts.end() - 4, texts.end()),
               (std::vector<std::string>{"Scale marks [x]", "Peak hold [x]",
                                         "Hold overload until clicked [x]", "Clear overload"}));
+    ASSERT_TRUE(SettingsWritten());
     EXPECT_EQ(FileText(file),
-              "[Vellumtone]\nPlaying=0\nInput=\nOnTop=1\nScaleMarks=1\nPeakHold=1\n"
+              "[Vellumtone]\nPlaying=0\nInput=\nInputName=\nOnTop=1\nScaleMarks=1\nPeakHold=1\n"
               "HoldOverload=1\n");
     Choose("Peak hold");
     EXPECT_EQ(ReadSettingInteger("PeakHold", 1), 0);
+}
 
-    StopCaptureDevice(Capture().DeviceHandle);
-    Capture().DeviceHandle = nullptr;
-    LoadSettingsText("");
-    unsetenv("XDG_CONFIG_HOME");
-    fs::remove_all(folder);
+// A sound server may name a node with anything, line breaks among it: the
+// file keeps it, and the menu after a restart ticks that input.
+TEST_F(WindowMenu, AnyNameIsRememberedAsChosen) {
+    const std::string id = "node\nwith ]=\\n\r";
+    SetNullCaptureInputs({{id, "Two\nlines", false}}, false);
+    OpenDevice();
+    OpenWindowMenu(false);
+    Choose("Two\nlines");
+    EXPECT_EQ(NullCaptureTargetId(), id);
+    ASSERT_TRUE(SettingsWritten());
+    EXPECT_EQ(FileText(file),
+              "[Vellumtone]\nPlaying=0\nInput=node\\nwith ]=\\\\n\\r\nInputName=Two\\nlines\n");
+    LoadSettingsFile();
+    OpenWindowMenu(false);
+    EXPECT_EQ(Texts(NullShownMenus().back())[1], "Two\nlines [x]");
 }
 
 }  // namespace

@@ -13,7 +13,8 @@
 #             readings, and the status line shows text; a right click on a
 #             meter, then a left click on
 #             Mic_A's item: a's readings; the program ends (exit 0), the
-#             settings file holds Input=mic_a, and a new start shows a's
+#             settings file holds Input=mic_a and InputName=Mic_A (the
+#             name the menu showed), and a new start shows a's
 #             readings with no menu action
 #   playing   the default source is mic_b: b's readings; "What's playing"
 #             chosen with the Menu key: the meters rest (the default sink,
@@ -115,8 +116,10 @@ case_input() {
     else
         ok=1
     fi
-    if ! grep -qx 'Input=mic_a' "$(settings_file)" 2>/dev/null; then
-        log "input: the settings file holds no Input=mic_a: $(cat "$(settings_file)" 2>&1)"
+    if ! grep -qx 'Input=mic_a' "$(settings_file)" 2>/dev/null ||
+        ! grep -qx 'InputName=Mic_A' "$(settings_file)"; then
+        log "input: the settings file holds no Input=mic_a with InputName=Mic_A:" \
+            "$(cat "$(settings_file)" 2>&1)"
         ok=1
     fi
     if open_window "input again"; then

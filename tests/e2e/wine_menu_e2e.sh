@@ -8,7 +8,8 @@
 #   input  a right click on a meter opens the native menu; Down to an input
 #          and Enter, until both canvases show b's readings; Alt+F4 ends the
 #          program (exit 0); the settings file in the prefix's AppData holds
-#          Input= the device's endpoint ID, and a new start shows b's
+#          Input= the device's endpoint ID and InputName= the name the menu
+#          showed, and a new start shows b's
 #          readings with no menu action
 #   playing "What's playing" remembered in the settings file, which Wine
 #          cannot record: the default input stands in, showing b's tone
@@ -66,8 +67,9 @@ case_input() {
     fi
     # shellcheck disable=SC2046
     if ! grep -Eq '^Input=\{0\.0\.1\.[0-9a-f]{8}\}\.\{[0-9A-Fa-f-]{36}\}' $(settings_file) \
-        2>/dev/null; then
-        log "input: the settings file holds no endpoint ID: $(cat $(settings_file) 2>&1)"
+        2>/dev/null || ! grep -Eq '^InputName=.' $(settings_file); then
+        log "input: the settings file holds no endpoint ID with its name:" \
+            "$(cat $(settings_file) 2>&1)"
         ok=1
     fi
     if open_window "input again"; then

@@ -1,6 +1,8 @@
 // libFuzzer target for the settings file's text: any bytes are read without
 // a fault, and a change of one entry reads back as set while every other
-// line and every other key stays as it was. Built and run by tools/fuzz.sh.
+// line and every other key stays as it was; any value, escaped, reads back
+// as it was, also from a file written back in its own encoding (UTF-16).
+// Built and run by tools/fuzz.sh.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -9,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/settings_encoding.h"
 #include "app/settings_store.h"
 
 namespace {
@@ -61,6 +64,24 @@ void RequireLinesKept(std::string_view before, std::string_view after) {
     Require(next == old.size());
 }
 
+// What the writer does to a file that it may change: the text written back
+// in the file's encoding is read as the changed text, and holds the value.
+void RequireWrittenBack(std::string_view bytes, const std::string& key, const std::string& value,
+                        std::string_view newline) {
+    const std::string written = EscapeSettingValue(value);
+    Require(UnescapeSettingValue(written) == value);
+    SettingsTextRecord file = DecodeSettingsFile(bytes);
+    std::string encoded;
+    if (!file.exact || !SetSettingValue(file.text, key, written, newline) ||
+        !EncodeSettingsFile(file.text, file.encoding, &encoded)) {
+        return;
+    }
+    SettingsTextRecord back = DecodeSettingsFile(encoded);
+    if (encoded.size() > SETTINGS_FILE_MAX_BYTES) return;
+    Require(back.exact && back.encoding == file.encoding && back.text == file.text);
+    Require(UnescapeSettingValue(FindSettingValue(back.text, key).value_or("")) == value);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -83,6 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::string_view limited = LimitSettingsText(text);
     Require(text.size() > SETTINGS_FILE_MAX_BYTES || limited == text);
+    RequireWrittenBack(text, key, value, newline);
 
     const std::string_view probes[] = {"Device", "Channel", "Frequency", "BufferNum", "BufferLen",
                                        "Input",  "Playing", "OnTop",     key};

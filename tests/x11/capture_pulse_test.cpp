@@ -535,6 +535,12 @@ TEST_F(ChosenInputs, ListsInputsByNameBeforeTheMonitorsOfOutputs) {
     EXPECT_TRUE(std::all_of(firstMonitor, inputs.end(),
                             [](const CaptureInputRecord& input) { return input.ofOutput; }));
     EXPECT_TRUE(PlayingCaptureAvailable());
+    // The server's default source, and only it, is marked.
+    auto isDefault = [](const CaptureInputRecord& input) { return input.isDefault; };
+    EXPECT_EQ(std::count_if(inputs.begin(), inputs.end(), isDefault), 1);
+    auto defaultSource = find(Pactl("get-default-source"));
+    ASSERT_NE(defaultSource, inputs.end());
+    EXPECT_TRUE(defaultSource->isDefault);
 }
 
 // Chosen before recording, an input is recorded from the first block; a new

@@ -1,0 +1,22 @@
+// The settings file's writes, made off the main thread: flushing a file to
+// the disk can take a long while on a slow home folder, and the main thread
+// draws the needles. Changes are written in the order they were made; those
+// made while a write is under way go into the next one together, so the file
+// never gets an older text after a newer one.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+// Queues a change of one entry (its key and its value as the file holds it)
+// of the settings file at `path`; returns at once. A thread of its own reads
+// the file again, so that an edit made meanwhile is kept, makes every change
+// queued so far, and replaces the file. A file it cannot read whole, one
+// whose text would not stay as it is, and a text that would pass the read
+// limit are left as they are; each failure is said on stderr.
+void QueueSettingChange(const std::string& path, const std::string& key, const std::string& value);
+
+// Waits until every queued change is written or given up, or until
+// `deadline`. True when none is left and none was given up since the last
+// call.
+bool FinishSettingChanges(std::chrono::steady_clock::time_point deadline);
