@@ -9,6 +9,7 @@
 #include "app/settings.h"
 #include "capture/capture_inputs.h"
 #include "capture/capture_state.h"
+#include "system/utf8_text.h"
 #include "ui/launch.h"
 #include "ui/platform_ui.h"
 
@@ -61,9 +62,11 @@ void RefreshStatusLine(std::chrono::steady_clock::time_point now) {
         refusalsSeen = refusals;
         noticeUntil = now + NOTICE_TIME;
     }
-    const std::string text = now < noticeUntil
-                                 ? std::string(BROWSER_FAILED)
-                                 : CaptureText(QueryCaptureStatus(Capture().DeviceHandle));
+    // Names come from outside (the settings file, the sound system): shown
+    // readably whatever their encoding.
+    const std::string text =
+        now < noticeUntil ? std::string(BROWSER_FAILED)
+                          : ReadableText(CaptureText(QueryCaptureStatus(Capture().DeviceHandle)));
     if (text == shown) return;
     shown = text;
     ShowMainWindowStatus(text.c_str());

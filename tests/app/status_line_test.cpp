@@ -52,6 +52,10 @@ TEST(StatusLine, SaysWhatIsRecordedWhenItIsNotTheDefaultInputWorking) {
         {"[Vellumtone]\nInput=mic_a\n",
          {CaptureCondition::STANDING_IN, "Built-in Mic"},
          "mic_a is not connected: recording the default input"},
+        // A name in another encoding (Latin-1 here) shows readably.
+        {"[Vellumtone]\nInput=mic_a\nInputName=Entr\xe9 Mic\n",
+         {CaptureCondition::RECORDING, "Entr\xe9 Mic"},
+         "Recording: Entr\xef\xbf\xbd Mic"},
         {"[Vellumtone]\nInput=mic_a\nPlaying=1\n",
          {CaptureCondition::RECORDING, "Monitor of Speakers"},
          "Recording: what's playing (Monitor of Speakers)"},
