@@ -19,8 +19,15 @@ constexpr uint32_t STATUS_INTERVAL_MS = 250;
 // Long enough to be read, short enough not to be taken for a state.
 constexpr auto NOTICE_TIME = std::chrono::seconds(5);
 constexpr const char* BROWSER_FAILED = "Could not open the web browser";
+// What the recording does is said once it has held this long: a moment
+// without a device (the first opening under way, a switch to another input)
+// is no state to tell.
+constexpr auto SETTLE_TIME = std::chrono::seconds(1);
 
-std::string shown;  // the text on the window now
+std::string shown;    // the text on the window now
+std::string settled;  // what the recording does, as it has held for SETTLE_TIME
+std::string lately;   // what it did at the last look, and since when
+std::chrono::steady_clock::time_point latelySince;
 std::chrono::steady_clock::time_point noticeUntil;
 int64_t refusalsSeen = 0;  // the launch layer's late refusals already said
 
@@ -64,9 +71,14 @@ void RefreshStatusLine(std::chrono::steady_clock::time_point now) {
     }
     // Names come from outside (the settings file, the sound system): shown
     // readably whatever their encoding.
-    const std::string text =
-        now < noticeUntil ? std::string(BROWSER_FAILED)
-                          : ReadableText(CaptureText(QueryCaptureStatus(Capture().DeviceHandle)));
+    const std::string looked =
+        ReadableText(CaptureText(QueryCaptureStatus(Capture().DeviceHandle)));
+    if (looked != lately) {
+        lately = looked;
+        latelySince = now;
+    }
+    if (now - latelySince >= SETTLE_TIME) settled = lately;
+    const std::string text = now < noticeUntil ? std::string(BROWSER_FAILED) : settled;
     if (text == shown) return;
     shown = text;
     ShowMainWindowStatus(text.c_str());

@@ -16,8 +16,9 @@ constexpr uint64_t STATUS_TIMER = 3;
 void StartStatusLine();
 
 // On each tick of STATUS_TIMER: composes the text from the remembered choice
-// and what the capture service says it records, and shows it when it differs
-// from the text shown. Main thread.
+// and what the capture service says it records, and once that text has held
+// for a second, shows it in place of the text shown (only when they differ).
+// Main thread.
 void RefreshStatusLine(
     std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
 
