@@ -44,7 +44,7 @@ std::string CaptureText(const CaptureStatusRecord& status) {
     if (status.condition == CaptureCondition::NO_DEVICE) return "No input to record from: waiting";
     const bool standingIn = status.condition == CaptureCondition::STANDING_IN;
     if (ReadSettingInteger("Playing", 0) == 1) {
-        if (standingIn) return "What's playing cannot be recorded: recording the default input";
+        if (standingIn) return "What's playing is unavailable: default input instead";
         std::string text = "Recording: what's playing";
         if (!status.recording.empty()) text += " (" + status.recording + ")";
         return text;

@@ -63,7 +63,7 @@ TEST(StatusLine, SaysWhatIsRecordedWhenItIsNotTheDefaultInputWorking) {
          "Recording: what's playing (Monitor of Speakers)"},
         {"[Vellumtone]\nPlaying=1\n",
          {CaptureCondition::STANDING_IN, "Built-in Mic"},
-         "What's playing cannot be recorded: recording the default input"},
+         "What's playing is unavailable: default input instead"},
         {"[Vellumtone]\nPlaying=1\n",
          {CaptureCondition::NO_SERVER, ""},
          "No sound server: waiting"},
