@@ -177,10 +177,16 @@ check_fit() {  # case dpi [wm]
             "${area[2]}" "${area[3]}")
         scale_layout "$dpi"
         log "$1: frame ${extents[*]}, work area ${area[*]:0:4}: expecting $dpi DPI"
+        # The window takes its size, then its place on the work area: both
+        # must hold still before the screen is read (a slow program, under
+        # a sanitizer, moves it a while after it has grown).
+        local last=""
         for _ in $(seq 50); do
             read -r ox oy w h <<<"$(window_geometry "$id")"
-            [ "$w" = "$client_w" ] && [ "$h" = "$client_h" ] && break
-            sleep 0.2
+            [ "$w" = "$client_w" ] && [ "$h" = "$client_h" ] && [ "$last" = "$ox $oy $w $h" ] &&
+                break
+            last="$ox $oy $w $h"
+            sleep 0.4
         done
         expect_client_area "$1" "$client_w" "$client_h" || ok=1
         if [ $((ox - extents[0])) -lt "${area[0]}" ] || [ $((oy - extents[2])) -lt "${area[1]}" ] ||
