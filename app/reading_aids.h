@@ -1,7 +1,7 @@
 // The meters' reading aids as the user chose them in the window's menu: scale
-// marks, peak hold, and an overload light held until it is clicked away.
-// Each is remembered in the settings file (ScaleMarks, PeakHold,
-// HoldOverload, 0 or 1) and off unless it says 1.
+// marks, peak hold, an overload light held until it is clicked away, and the
+// decibel scale. Each is remembered in the settings file (ScaleMarks,
+// PeakHold, HoldOverload, DecibelScale, 0 or 1) and off unless it says 1.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@ struct ReadingAidsChoice {
     bool scaleMarks = false;
     bool peakHold = false;
     bool holdOverload = false;
+    bool decibelScale = false;
 };
 
 // The choices remembered in the loaded settings.

@@ -138,12 +138,13 @@ void BM_SetMeterValue497(benchmark::State& state) {
 BENCHMARK(BM_SetMeterValue497);
 
 // A moving update as the analysis makes it, a tick every 10 ms, with the
-// reading aids all off and all on (scale marks, peak hold, held overload):
-// the marks are in the backdrop, the hold moves with every new peak and
-// falls every 2 s, its value redrawn in a square of its own.
+// reading aids all off and all on (scale marks, peak hold, held overload,
+// decibel scale): the marks are in the backdrop, the hold moves with every
+// new peak and falls every 2 s, its value redrawn in a square of its own,
+// and every new peak is placed on the decibel scale.
 void BM_MovingUpdateReadingAids(benchmark::State& state, bool on) {
     StartMeter();
-    SetMeterAids(METER, MeterAids{on, on, on});
+    SetMeterAids(METER, MeterAids{on, on, on, on});
     auto now = std::chrono::steady_clock::now();
     int update = 0;
     for (auto _ : state) {
@@ -165,6 +166,21 @@ void BM_SetMeterValueSteady(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_SetMeterValueSteady);
+
+// The same with every reading aid on: a steady level is placed on the
+// decibel scale once, and the hold and its value stand still.
+void BM_SteadyUpdateReadingAids(benchmark::State& state) {
+    StartMeter();
+    SetMeterAids(METER, MeterAids{true, true, true, true});
+    auto now = std::chrono::steady_clock::now();
+    for (int i = 0; i < 16; ++i) SetMeterReading(METER, 42, PeakOfReading(42), now);
+    for (auto _ : state) {
+        now += std::chrono::milliseconds(10);
+        SetMeterReading(METER, 42, PeakOfReading(42), now);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SteadyUpdateReadingAids);
 
 // The same with the analysis tick's hold of the meters' lock around it,
 // uncontended as on every tick without a rebuild for a new display scale.

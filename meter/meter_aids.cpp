@@ -42,15 +42,22 @@ bool SetMeterAids(int64_t number, const MeterAids& aids) {
     if (slot == 0) return false;
     MeterRecord& meter = MeterAt(slot);
     if (aids.scaleMarks == meter.scaleMarks && aids.peakHold == meter.peakHold &&
-        aids.holdOverload == meter.holdOverload) {
+        aids.holdOverload == meter.holdOverload && aids.decibelScale == meter.decibelScale) {
         return true;
     }
     bool made = true;
-    if (aids.scaleMarks != meter.scaleMarks) {
-        meter.scaleMarks = aids.scaleMarks;
+    const bool marksBefore = meter.scaleMarks, decibelBefore = meter.decibelScale;
+    meter.scaleMarks = aids.scaleMarks;
+    meter.decibelScale = aids.decibelScale;
+    // The marks follow the scale: a dial without them stays as it is.
+    if (aids.scaleMarks != marksBefore || (aids.scaleMarks && aids.decibelScale != decibelBefore)) {
         made = RemakeDial(slot, meter);
-        if (!made) meter.scaleMarks = !aids.scaleMarks;
+        if (!made) {
+            meter.scaleMarks = marksBefore;
+            meter.decibelScale = decibelBefore;
+        }
     }
+    if (meter.decibelScale != decibelBefore) PlaceRingOnScale(slot);
     // Updates keep the hold while it is not shown; before any, it starts at
     // the last reading.
     if (aids.peakHold && !meter.hold.holding) {

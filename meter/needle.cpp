@@ -26,6 +26,7 @@
 #include "draw/drawing_target.h"
 #include "draw/image.h"
 #include "draw/primitives.h"
+#include "meter/decibel_scale.h"
 #include "meter/dial_face.h"
 #include "meter/meter_table.h"
 #include "meter/peak_hold.h"
@@ -63,6 +64,24 @@ int64_t RingFill(int64_t count) {
     if (count < 2) return 0;
     double k = std::round(std::log(static_cast<double>(count)) / std::log(2.0));
     return int64_t{1} << static_cast<int>(k);
+}
+
+// The place of a reading (after the overload rule) on the meter's scale. An
+// overload stands at 99.9 on both scales, so that the light lights at the
+// very same peaks; on the decibel scale every other reading stands where its
+// peak's level does.
+float PlaceOf(MeterRecord& meter, float reading, int32_t peak) {
+    if (!meter.decibelScale || reading >= OVERLOAD_SHOWN_AS) return reading;
+    if (peak != meter.placedPeak) {
+        meter.placedPeak = peak;
+        meter.placedPosition = DecibelPosition(peak);
+    }
+    return meter.placedPosition;
+}
+
+// The last reading after the overload rule, on the linear scale.
+float LastLinearReading(const MeterRecord& meter) {
+    return meter.lastReading >= 100 ? OVERLOAD_SHOWN_AS : meter.lastReading;
 }
 
 // The square covered by the marks drawn at a tip: the tip disc (unless the
@@ -109,9 +128,15 @@ HoldPicture NextHold(int64_t slot, const MeterRecord& meter, bool fresh) {
     HoldPicture next;
     next.shown = meter.peakHold && meter.hold.holding;
     if (!next.shown) return next;
-    next.reading = meter.hold.reading;
     next.peak = meter.hold.peak;
     const bool was = meter.shownHold && !fresh;
+    // On the decibel scale the mark stands at its peak's level.
+    if (!meter.decibelScale) {
+        next.reading = meter.hold.reading;
+    } else {
+        next.reading = was && next.peak == meter.shownHoldPeak ? meter.shownHoldReading
+                                                               : DecibelPosition(next.peak);
+    }
     next.mark = was && next.reading == meter.shownHoldReading ? meter.shownHoldMark
                                                               : HoldMarkRect(slot, next.reading);
     next.text =
@@ -241,9 +266,13 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
         if (meter.holdOverload) meter.overloadLatched = true;
         v = OVERLOAD_SHOWN_AS;
     }
-    meter.value = v;
     // Whatever a reset chose, updates average the last 8 readings.
     meter.averageCount = AVERAGED_READINGS;
+    const unsigned entry = meter.ringIndex & (AVERAGED_READINGS - 1);
+    meter.ringReadings[entry] = v;
+    meter.ringPeaks[entry] = meter.lastPeak;
+    v = PlaceOf(meter, v, meter.lastPeak);
+    meter.value = v;
     meter.shownAverage = Smooth(meter, v);
     const ScalePoint tip = NeedleTip(slot, meter.shownAverage);
 
@@ -320,10 +349,15 @@ ScalePoint NeedleTip(int64_t slot, float average) {
 }
 
 bool MeterSettledAt(int64_t number, float value) {
+    return MeterSettledAt(number, value, PeakOfReading(value));
+}
+
+bool MeterSettledAt(int64_t number, float value, int32_t peakSample) {
     const int64_t slot = MeterSlot(number);
     if (slot == 0 || value >= 100) return false;
-    const MeterRecord& meter = MeterAt(slot);
-    const float v = value < 0 || std::isnan(value) ? 0.0f : value;
+    MeterRecord& meter = MeterAt(slot);
+    const float v = PlaceOf(meter, value < 0 || std::isnan(value) ? 0.0f : value,
+                            std::clamp<int32_t>(peakSample, 0, 32768));
     // A picture that still shows the overload disc needs the update that
     // draws it away, even once the hold has run out; one held until it is
     // cleared stays as it is.
@@ -334,9 +368,9 @@ bool MeterSettledAt(int64_t number, float value) {
     }
     // A held peak above the reading falls later; the picture must show the
     // hold as it stands.
-    if (meter.peakHold &&
-        (!meter.hold.holding || meter.hold.peak != meter.lastPeak || !meter.shownHold ||
-         meter.shownHoldPeak != meter.hold.peak || meter.shownHoldReading != meter.hold.reading)) {
+    if (meter.peakHold && (!meter.hold.holding || meter.hold.peak != meter.lastPeak ||
+                           !meter.shownHold || meter.shownHoldPeak != meter.hold.peak ||
+                           (!meter.decibelScale && meter.shownHoldReading != meter.hold.reading))) {
         return false;
     }
     for (int64_t i = 0; i < AVERAGED_READINGS; ++i) {
@@ -368,12 +402,32 @@ int RedrawMeter(int64_t number) {
     return 0;
 }
 
+void PlaceRingOnScale(int64_t slot) {
+    if (slot < 1 || slot >= MeterTableSize()) return;
+    MeterRecord& meter = MeterAt(slot);
+    float sum = 0;
+    for (int64_t i = 0; i < AVERAGED_READINGS; ++i) {
+        meter.ring[i] = PlaceOf(meter, meter.ringReadings[i], meter.ringPeaks[i]);
+        sum = sum + meter.ring[i];
+    }
+    meter.ringSum = sum;
+    meter.value = PlaceOf(meter, LastLinearReading(meter), meter.lastPeak);
+    meter.shownAverage = static_cast<float>(static_cast<double>(meter.ringSum) /
+                                            static_cast<double>(AVERAGED_READINGS));
+}
+
 int ResetMeterSmoothing(int64_t number, int64_t count) {
     const int64_t slot = MeterSlot(number);
     if (slot == 0) return 0;
     MeterRecord& meter = MeterAt(slot);
     const int64_t n = RingFill(count);
-    for (int64_t i = 0; i < n; ++i) meter.ring[i] = meter.value;
+    for (int64_t i = 0; i < n; ++i) {
+        meter.ring[i] = meter.value;
+        if (i < AVERAGED_READINGS) {
+            meter.ringReadings[i] = LastLinearReading(meter);
+            meter.ringPeaks[i] = meter.lastPeak;
+        }
+    }
     meter.ringIndex = 0;
     // Keep the sum equal to that of ring[0..7], the entries the next updates
     // take out again; n x value alone would leave every later average off by

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "draw/small_font.h"
+#include "meter/decibel_scale.h"
 #include "meter/meter_table.h"
 
 namespace {
@@ -42,6 +43,20 @@ float ScaleValueOfDbfs(double dbfs) {
     return static_cast<float>(std::min(value, 100.0));
 }
 
+std::span<const ScaleMark> ScaleMarksOf(int64_t slot) {
+    if (slot >= 1 && slot < MeterTableSize() && MeterAt(slot).decibelScale) {
+        return DECIBEL_SCALE_MARKS;
+    }
+    return SCALE_MARKS;
+}
+
+float MarkValue(int64_t slot, double dbfs) {
+    if (slot >= 1 && slot < MeterTableSize() && MeterAt(slot).decibelScale) {
+        return DecibelScaleValue(dbfs);
+    }
+    return ScaleValueOfDbfs(dbfs);
+}
+
 int32_t MarkScale(int64_t imageWidth) {
     const int64_t scale = (imageWidth + UNSCALED_IMAGE_WIDTH / 2) / UNSCALED_IMAGE_WIDTH;
     return static_cast<int32_t>(std::clamp<int64_t>(scale, 1, 16));
@@ -51,7 +66,7 @@ ScaleTick ScaleTickOf(int64_t slot, const ScaleMark& mark) {
     if (slot < 1 || slot >= MeterTableSize()) return ScaleTick{{0, 0}, {0, 0}};
     const MeterRecord& meter = MeterAt(slot);
     const int32_t scale = MarkScale(meter.imageWidth);
-    const float value = ScaleValueOfDbfs(mark.dbfs);
+    const float value = MarkValue(slot, mark.dbfs);
     const double outer = OuterRadius(meter);
     const double length = (mark.major ? MAJOR_TICK_LENGTH : MINOR_TICK_LENGTH) * scale;
     return ScaleTick{ScalePointForValue(slot, value, outer),
@@ -67,11 +82,11 @@ void DrawScaleMarks(int64_t slot) {
     // Label centres: past the longest tick by a gap and half a text height.
     const double labelRadius =
         OuterRadius(meter) - MAJOR_TICK_LENGTH * scale - LABEL_GAP * scale - (textHeight + 1) / 2;
-    for (const ScaleMark& mark : SCALE_MARKS) {
+    for (const ScaleMark& mark : ScaleMarksOf(slot)) {
         const ScaleTick tick = ScaleTickOf(slot, mark);
         ThickLine(tick.outer.x, tick.outer.y, tick.inner.x, tick.inner.y, scale, colour);
         if (mark.major) {
-            const float value = ScaleValueOfDbfs(mark.dbfs);
+            const float value = MarkValue(slot, mark.dbfs);
             CentredText(ScalePointForValue(slot, value, labelRadius), mark.label, scale, colour);
         }
     }

@@ -3,14 +3,17 @@
 // end-to-end tests compare screenshots of the real programs with its output,
 // so it goes through the very same engine, on the headless canvas.
 //
-//   render_meter [--width N] [--control WxH] [--flags F] [--scale-marks]
-//                [--peak-hold] [--hold V:S] [--hold-overload] [--overload-held]
-//                OUT.ppm READING...
+//   render_meter [--width N] [--control WxH] [--flags F] [--peak S]
+//                [--scale-marks] [--peak-hold] [--hold V:S] [--hold-overload]
+//                [--overload-held] [--decibel-scale] OUT.ppm READING...
 //
 // --width is the width the program asks for (497); --control is the size in
 // pixels that the window layer gave that control on a scaled display (745x211
 // at 144 DPI): the picture is then 4 pixels smaller (741x207) and the meter is
 // built for the control's width. Without it the display scale is 1.
+// --peak gives every reading the peak sample S (0..32768), as a program
+// playing a steady peak S takes it; without it each reading stands for the
+// peak sample round(reading / 101 x 32767).
 //
 // The reading aids, as the window's menu turns them on (all off by default):
 // --scale-marks    ticks and labels in the dial ("Scale marks");
@@ -25,7 +28,9 @@
 // --hold-overload  a reading of 100 or more lights the overload disc until
 //                  it is cleared ("Hold overload until clicked");
 // --overload-held  that, and after the readings the light is on, as after a
-//                  full-scale peak that nobody cleared.
+//                  full-scale peak that nobody cleared;
+// --decibel-scale  the needle, the hold and the marks on the decibel scale
+//                  ("Decibel scale"), placed by each reading's peak sample.
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -48,14 +53,16 @@ constexpr int64_t METER = 3;
 int Usage(const char* problem) {
     std::fprintf(stderr, "render_meter: %s\n", problem);
     std::fprintf(stderr,
-                 "usage: render_meter [--width N] [--control WxH] [--flags F] [--scale-marks]\n"
-                 "                    [--peak-hold] [--hold V:S] [--hold-overload] "
-                 "[--overload-held]\n"
-                 "                    OUT.ppm READING...\n"
+                 "usage: render_meter [--width N] [--control WxH] [--flags F] [--peak S]\n"
+                 "                    [--scale-marks] [--peak-hold] [--hold V:S] "
+                 "[--hold-overload]\n"
+                 "                    [--overload-held] [--decibel-scale] OUT.ppm READING...\n"
                  "  --width N          the width the program asks for (497)\n"
                  "  --control WxH      the control's size on a scaled display (745x211 at 144 "
                  "DPI)\n"
                  "  --flags F          meter flags (3)\n"
+                 "  --peak S           every reading's peak sample, 0 to 32768 (each stands\n"
+                 "                     for round(reading / 101 x 32767) without it)\n"
                  "  --scale-marks      ticks and labels in the dial\n"
                  "  --peak-hold        the hold mark and its value, held from the readings\n"
                  "                     (each stands for the sample round(reading / 101 x "
@@ -64,7 +71,9 @@ int Usage(const char* problem) {
                  "                     peak sample S (--hold 51:16422 shows -6.0 dB)\n"
                  "  --hold-overload    a reading of 100 or more lights the overload disc until\n"
                  "                     it is cleared\n"
-                 "  --overload-held    that, with the light on after the readings\n");
+                 "  --overload-held    that, with the light on after the readings\n"
+                 "  --decibel-scale    the needle, the hold and the marks on the decibel "
+                 "scale\n");
     return 2;
 }
 
@@ -134,6 +143,7 @@ int main(int argc, char** argv) {
     bool holdGiven = false, overloadHeld = false;
     float holdReading = 0;
     long holdPeak = 0;
+    long peak = -1;  // -1: each reading's own
     int i = 1;
     for (; i < argc; ++i) {
         std::string option = argv[i];
@@ -150,6 +160,10 @@ int main(int argc, char** argv) {
             aids.peakHold = true;
             continue;
         }
+        if (option == "--decibel-scale") {
+            aids.decibelScale = true;
+            continue;
+        }
         if (option == "--hold-overload" || option == "--overload-held") {
             aids.holdOverload = true;
             overloadHeld = overloadHeld || option == "--overload-held";
@@ -161,6 +175,12 @@ int main(int argc, char** argv) {
             }
             aids.peakHold = true;
             holdGiven = true;
+            continue;
+        }
+        if (option == "--peak") {
+            if (i + 1 >= argc || !ParseInteger(argv[++i], &peak) || peak < 0 || peak > 32768) {
+                return Usage("--peak takes a peak sample from 0 to 32768");
+            }
             continue;
         }
         if (option != "--width" && option != "--flags" && option != "--control") {
@@ -204,7 +224,10 @@ int main(int argc, char** argv) {
     SetMeterAids(METER, aids);
     // One moment for every reading: the hold never falls here.
     const auto now = std::chrono::steady_clock::now();
-    for (float reading : readings) SetMeterReading(METER, reading, PeakOfReading(reading), now);
+    for (float reading : readings) {
+        SetMeterReading(METER, reading,
+                        peak >= 0 ? static_cast<int32_t>(peak) : PeakOfReading(reading), now);
+    }
     if (holdGiven) HoldMeterPeak(METER, holdReading, static_cast<int32_t>(holdPeak));
     if (overloadHeld) LatchMeterOverload(METER);
 

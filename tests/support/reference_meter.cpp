@@ -115,10 +115,20 @@ void RefMeter::DrawArc(RefPicture& picture, int radius, uint32_t colour) const {
 }
 
 const RefPicture& RefMeter::Update(float reading) {
+    return Update(reading,
+                  static_cast<int>(RoundHalfEven(std::max(reading, 0.0f) / 101.0 * 32767)));
+}
+
+const RefPicture& RefMeter::Update(float reading, int peak) {
     if (!(reading >= 0)) reading = 0;
     if (reading >= 100) {
         reading = 99.9f;
         overload_ = 15;
+    } else if (decibel_) {
+        // 60 dB across the scale, its right end at full scale (32767); the
+        // overload keeps its place at 99.9, as on the linear scale.
+        const double level = peak > 0 ? 20 * std::log10(peak / 32767.0) : -1000;
+        reading = static_cast<float>(std::clamp((level + 60) / 60 * 100, 0.0, 100.0));
     }
     sum_ = sum_ - readings_[next_] + reading;
     readings_[next_] = reading;

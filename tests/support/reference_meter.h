@@ -48,6 +48,10 @@ public:
     RefMeter(int width, int flags, int pictureHeight = 0);
     // The canvas picture after one more reading.
     const RefPicture& Update(float reading);
+    // The same with the reading's peak sample, which places the needle when
+    // the meter reads on the decibel scale.
+    const RefPicture& Update(float reading, int peak);
+    void SetDecibelScale(bool on) { decibel_ = on; }
     const RefPicture& Picture() const { return canvas_; }
     RefPoint Tip() const { return tip_; }
     int ArcPoints() const { return static_cast<int>(arc_.size()); }
@@ -60,6 +64,7 @@ private:
     void DrawArc(RefPicture& picture, int radius, uint32_t colour) const;
 
     int flags_;
+    bool decibel_ = false;
     int imageWidth_, imageHeight_, pivotX_, radius_;
     std::vector<RefPoint> arc_;
     RefPicture dial_;
