@@ -139,12 +139,13 @@ BENCHMARK(BM_SetMeterValue497);
 
 // A moving update as the analysis makes it, a tick every 10 ms, with the
 // reading aids all off and all on (scale marks, peak hold, held overload,
-// decibel scale): the marks are in the backdrop, the hold moves with every
-// new peak and falls every 2 s, its value redrawn in a square of its own,
-// and every new peak is placed on the decibel scale.
+// decibel scale, level readout): the marks are in the backdrop, the hold
+// moves with every new peak and falls every 2 s, its value redrawn in a
+// square of its own, every new peak is placed on the decibel scale and the
+// readout takes it, to show the highest 4 times a second.
 void BM_MovingUpdateReadingAids(benchmark::State& state, bool on) {
     StartMeter();
-    SetMeterAids(METER, MeterAids{on, on, on, on});
+    SetMeterAids(METER, MeterAids{on, on, on, on, on});
     auto now = std::chrono::steady_clock::now();
     int update = 0;
     for (auto _ : state) {
@@ -168,10 +169,10 @@ void BM_SetMeterValueSteady(benchmark::State& state) {
 BENCHMARK(BM_SetMeterValueSteady);
 
 // The same with every reading aid on: a steady level is placed on the
-// decibel scale once, and the hold and its value stand still.
+// decibel scale once, and the hold, its value and the readout stand still.
 void BM_SteadyUpdateReadingAids(benchmark::State& state) {
     StartMeter();
-    SetMeterAids(METER, MeterAids{true, true, true, true});
+    SetMeterAids(METER, MeterAids{true, true, true, true, true});
     auto now = std::chrono::steady_clock::now();
     for (int i = 0; i < 16; ++i) SetMeterReading(METER, 42, PeakOfReading(42), now);
     for (auto _ : state) {

@@ -1,7 +1,7 @@
 // A small bitmap font for the meters' scale labels and values, drawn with the
 // disc primitive so that every platform shows the same pixels. It knows the
-// digits, '-', '.', 'd', 'B', 'i', 'n', 'f' and the space; any other
-// character is drawn as a space.
+// digits, '-', '.', 'd', 'B', 'i', 'n', 'f', 'O', 'V', 'E', 'R' and the
+// space; any other character is drawn as a space.
 #pragma once
 
 #include <cstdint>

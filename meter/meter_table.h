@@ -8,6 +8,7 @@
 #include <string>
 
 #include "draw/canvas.h"
+#include "meter/level_readout.h"
 #include "meter/peak_hold.h"
 
 struct MeterRecord {
@@ -53,6 +54,7 @@ struct MeterRecord {
     bool peakHold = false;         // the hold mark and its value
     bool holdOverload = false;     // the overload light stays on until cleared
     bool decibelScale = false;     // the needle and the marks on the decibel scale
+    bool levelReadout = false;     // the peak level as a number
     bool overloadLatched = false;  // it is on and waits to be cleared
     float lastReading = 0;         // the last reading, below 0 or not a number as 0
     int32_t lastPeak = 0;          // the peak sample that came with it
@@ -74,6 +76,14 @@ struct MeterRecord {
     std::string shownHoldText;
     PictureRect shownHoldMark;
     PictureRect shownHoldValue;
+    // The readout, kept while it is not shown, and as the picture shows it:
+    // its number or "OVER", and the square it covers.
+    LevelReadoutState readout;
+    bool shownReadout = false;
+    bool shownReadoutOver = false;
+    int32_t shownReadoutPeak = 0;
+    std::string shownReadoutText;
+    PictureRect shownReadoutRect;
 };
 
 // Creates the meter table (slots 0 and 1, zero-filled) and the index map, and

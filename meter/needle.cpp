@@ -28,9 +28,11 @@
 #include "draw/primitives.h"
 #include "meter/decibel_scale.h"
 #include "meter/dial_face.h"
+#include "meter/level_readout.h"
 #include "meter/meter_table.h"
 #include "meter/peak_hold.h"
 #include "meter/peak_hold_drawing.h"
+#include "meter/readout_drawing.h"
 #include "meter/scale_geometry.h"
 #include "system/sleep.h"
 
@@ -173,6 +175,55 @@ void HoldChanges(const MeterRecord& meter, const HoldPicture& next, PictureRect*
     }
 }
 
+// The readout as a picture shows it, with the square it covers.
+struct ReadoutPicture {
+    bool shown = false;  // none while the readout is off
+    bool over = false;   // "OVER", while the overload light is lit
+    int32_t peak = 0;
+    std::string text;
+    PictureRect rect;
+};
+
+// The readout as the next picture, with the overload light as `over`, is to
+// show it; its text is made again only when what it says changed, or when
+// `fresh` asks for it.
+ReadoutPicture NextReadout(int64_t slot, const MeterRecord& meter, bool over, bool fresh) {
+    ReadoutPicture next;
+    next.shown = meter.levelReadout && meter.readout.started;
+    if (!next.shown) return next;
+    next.over = over;
+    next.peak = meter.readout.peak;
+    if (meter.shownReadout && !fresh && over == meter.shownReadoutOver &&
+        (over || next.peak == meter.shownReadoutPeak)) {
+        next.text = meter.shownReadoutText;
+        next.rect = meter.shownReadoutRect;
+    } else {
+        next.text = ReadoutText(next.peak, over);
+        next.rect = ReadoutRect(slot, next.text);
+    }
+    return next;
+}
+
+void ShowReadout(MeterRecord& meter, ReadoutPicture&& next) {
+    meter.shownReadout = next.shown;
+    meter.shownReadoutOver = next.over;
+    meter.shownReadoutPeak = next.peak;
+    meter.shownReadoutText = std::move(next.text);
+    meter.shownReadoutRect = next.rect;
+}
+
+// The squares the readout's change touches: its old and new squares if its
+// text changed, else none.
+PictureRect ReadoutChange(const MeterRecord& meter, const ReadoutPicture& next) {
+    if (next.shown == meter.shownReadout && (!next.shown || next.text == meter.shownReadoutText)) {
+        return PictureRect{};
+    }
+    PictureRect change;
+    if (meter.shownReadout) change = meter.shownReadoutRect;
+    if (next.shown) change = Union(change, next.rect);
+    return change;
+}
+
 bool BackdropCurrent(const MeterRecord& meter) {
     return meter.backdropImage != 0 && meter.backdropFlags == (meter.flags & HIDING_FLAGS) &&
            meter.backdropColour == meter.colour2;
@@ -243,6 +294,9 @@ void DrawPicture(int64_t number, int64_t slot, MeterRecord& meter, ScalePoint ti
             DrawHoldText(slot, meter.shownHoldText);
         }
     }
+    if (meter.shownReadout && (changed == nullptr || Meet(*changed, meter.shownReadoutRect))) {
+        DrawReadout(slot, meter.shownReadoutText, meter.shownReadoutOver);
+    }
 }
 
 // One update of the meter in `slot`; `now` is when its reading was taken,
@@ -258,9 +312,11 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
     meter.lastReading = v;
     meter.lastPeak = std::clamp<int32_t>(peak, 0, 32768);
     // Held whether shown or not, so that turning the hold off and on again
-    // shows the peak of the last seconds, not the last reading.
-    TakePeak(meter.hold, v, meter.lastPeak,
-             now != nullptr ? *now : std::chrono::steady_clock::now());
+    // shows the peak of the last seconds, not the last reading; the readout
+    // likewise shows the peaks of its period.
+    const auto taken = now != nullptr ? *now : std::chrono::steady_clock::now();
+    TakePeak(meter.hold, v, meter.lastPeak, taken);
+    TakeReadoutPeak(meter.readout, meter.lastPeak, taken);
     if (v >= 100) {
         meter.overloadHold = OVERLOAD_UPDATES;
         if (meter.holdOverload) meter.overloadLatched = true;
@@ -284,16 +340,19 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
     HoldPicture hold = NextHold(slot, meter, false);
     PictureRect markChange, textChange;
     HoldChanges(meter, hold, &markChange, &textChange);
-    const bool holdSame = Empty(markChange) && Empty(textChange);
+    ReadoutPicture readout = NextReadout(slot, meter, overloadShown, false);
+    const PictureRect readoutChange = ReadoutChange(meter, readout);
+    const bool overlaysSame = Empty(markChange) && Empty(textChange) && Empty(readoutChange);
 
     // Most updates of a resting or steady needle land on the same pixel; the
     // picture would come out identical, so the canvas keeps the one it has.
     // A repaint never depends on this: one that finds the picture busy is
     // served by the presentation at the end of the drawing in progress.
-    if (meter.pictureShown && !counting && overloadShown == meter.shownOverload && holdSame &&
+    if (meter.pictureShown && !counting && overloadShown == meter.shownOverload && overlaysSame &&
         tip.x == meter.shownTipX && tip.y == meter.shownTipY) {
         // A new peak of the same look is what the picture shows.
         if (meter.peakHold) ShowHold(meter, std::move(hold));
+        if (meter.levelReadout) ShowReadout(meter, std::move(readout));
         // The last picture may still wait for its frame: this is its time.
         ShowDeferredCanvasChanges(number);
         return 0;
@@ -305,9 +364,10 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
     PictureRect changed =
         Union(MarksAround(meter, meter.shownTipX, meter.shownTipY, meter.shownOverload),
               MarksAround(meter, tip.x, tip.y, overloadShown));
-    PictureRect apart[2] = {markChange, textChange};
+    PictureRect apart[] = {markChange, textChange, readoutChange};
+    constexpr int APART = sizeof apart / sizeof apart[0];
     // Joined where they meet: each joining may make the square meet more.
-    for (int round = 0; round < 2; ++round) {
+    for (int round = 0; round < APART; ++round) {
         for (PictureRect& other : apart) {
             if (Meet(changed, other) || (Empty(changed) && !Empty(other))) {
                 changed = Union(changed, other);
@@ -315,15 +375,20 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
             }
         }
     }
-    if (Meet(apart[0], apart[1])) {
-        apart[0] = Union(apart[0], apart[1]);
-        apart[1] = PictureRect{};
+    for (int i = 0; i < APART; ++i) {
+        for (int j = i + 1; j < APART; ++j) {
+            if (Meet(apart[i], apart[j])) {
+                apart[i] = Union(apart[i], apart[j]);
+                apart[j] = PictureRect{};
+            }
+        }
     }
     meter.pictureShown = true;
     meter.shownTipX = tip.x;
     meter.shownTipY = tip.y;
     meter.shownOverload = overloadShown;
     ShowHold(meter, std::move(hold));
+    ShowReadout(meter, std::move(readout));
 
     DrawPicture(number, slot, meter, tip, overloadShown, partial ? &changed : nullptr);
     if (counting) {
@@ -373,6 +438,13 @@ bool MeterSettledAt(int64_t number, float value, int32_t peakSample) {
                            (!meter.decibelScale && meter.shownHoldReading != meter.hold.reading))) {
         return false;
     }
+    // A readout that still waits to show a higher peak of its period, or
+    // shows another, changes at its next refresh.
+    if (meter.levelReadout &&
+        (!meter.shownReadout || meter.readout.peak != meter.lastPeak ||
+         meter.readout.pending > meter.lastPeak || meter.shownReadoutPeak != meter.readout.peak)) {
+        return false;
+    }
     for (int64_t i = 0; i < AVERAGED_READINGS; ++i) {
         if (meter.ring[i] != v) return false;
     }
@@ -397,6 +469,7 @@ int RedrawMeter(int64_t number) {
     meter.shownTipX = tip.x;
     meter.shownTipY = tip.y;
     ShowHold(meter, NextHold(slot, meter, true));
+    ShowReadout(meter, NextReadout(slot, meter, meter.shownOverload, true));
     DrawPicture(number, slot, meter, tip, meter.shownOverload, nullptr);
     EndDraw();
     return 0;

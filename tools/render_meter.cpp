@@ -5,7 +5,7 @@
 //
 //   render_meter [--width N] [--control WxH] [--flags F] [--peak S]
 //                [--scale-marks] [--peak-hold] [--hold V:S] [--hold-overload]
-//                [--overload-held] [--decibel-scale] OUT.ppm READING...
+//                [--overload-held] [--decibel-scale] [--readout] OUT.ppm READING...
 //
 // --width is the width the program asks for (497); --control is the size in
 // pixels that the window layer gave that control on a scaled display (745x211
@@ -30,7 +30,10 @@
 // --overload-held  that, and after the readings the light is on, as after a
 //                  full-scale peak that nobody cleared;
 // --decibel-scale  the needle, the hold and the marks on the decibel scale
-//                  ("Decibel scale"), placed by each reading's peak sample.
+//                  ("Decibel scale"), placed by each reading's peak sample;
+// --readout        the peak level as a number ("Level readout"), refreshed
+//                  after the readings: the highest of their peak samples,
+//                  or "OVER" while the overload light is lit.
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -56,7 +59,8 @@ int Usage(const char* problem) {
                  "usage: render_meter [--width N] [--control WxH] [--flags F] [--peak S]\n"
                  "                    [--scale-marks] [--peak-hold] [--hold V:S] "
                  "[--hold-overload]\n"
-                 "                    [--overload-held] [--decibel-scale] OUT.ppm READING...\n"
+                 "                    [--overload-held] [--decibel-scale] [--readout] OUT.ppm "
+                 "READING...\n"
                  "  --width N          the width the program asks for (497)\n"
                  "  --control WxH      the control's size on a scaled display (745x211 at 144 "
                  "DPI)\n"
@@ -73,7 +77,9 @@ int Usage(const char* problem) {
                  "                     it is cleared\n"
                  "  --overload-held    that, with the light on after the readings\n"
                  "  --decibel-scale    the needle, the hold and the marks on the decibel "
-                 "scale\n");
+                 "scale\n"
+                 "  --readout          the peak level as a number, refreshed after the "
+                 "readings\n");
     return 2;
 }
 
@@ -164,6 +170,10 @@ int main(int argc, char** argv) {
             aids.decibelScale = true;
             continue;
         }
+        if (option == "--readout") {
+            aids.levelReadout = true;
+            continue;
+        }
         if (option == "--hold-overload" || option == "--overload-held") {
             aids.holdOverload = true;
             overloadHeld = overloadHeld || option == "--overload-held";
@@ -230,6 +240,7 @@ int main(int argc, char** argv) {
     }
     if (holdGiven) HoldMeterPeak(METER, holdReading, static_cast<int32_t>(holdPeak));
     if (overloadHeld) LatchMeterOverload(METER);
+    if (aids.levelReadout) RefreshMeterReadout(METER);
 
     const PixelView* picture = MemoryCanvasPicture(METER);
     if (picture == nullptr || !WritePpm(out, *picture)) {

@@ -73,12 +73,12 @@ TEST(WindowMenu, ListsChoosesAndRemembers) {
     OpenWindowMenu(false);
     ASSERT_EQ(NullShownMenus().size(), 1u);
     EXPECT_TRUE(NullShownMenus().back().atPointer);
-    EXPECT_EQ(
-        Texts(NullShownMenus().back()),
-        (std::vector<std::string>{
-            "Default input", "Microphone A", "usb_mic (not connected) [x] (grey)", "-",
-            "What's playing (grey)", "Speakers", "-", "Always on top", "-", "Scale marks",
-            "Decibel scale", "Peak hold", "Hold overload until clicked", "Clear overload (grey)"}));
+    EXPECT_EQ(Texts(NullShownMenus().back()),
+              (std::vector<std::string>{
+                  "Default input", "Microphone A", "usb_mic (not connected) [x] (grey)", "-",
+                  "What's playing (grey)", "Speakers", "-", "Always on top", "-", "Scale marks",
+                  "Decibel scale", "Peak hold", "Level readout", "Hold overload until clicked",
+                  "Clear overload (grey)"}));
     EXPECT_FALSE(fs::exists(file));  // opening the menu writes nothing
 
     Choose("Speakers");
@@ -91,26 +91,27 @@ TEST(WindowMenu, ListsChoosesAndRemembers) {
     Choose("Always on top");
     EXPECT_EQ(NullWindowsOnTop(), (std::vector<int64_t>{MAIN_WINDOW}));
     OpenWindowMenu(true);
-    EXPECT_EQ(Texts(NullShownMenus().back()).end()[-7], "Always on top [x]");
+    EXPECT_EQ(Texts(NullShownMenus().back()).end()[-8], "Always on top [x]");
     Choose("Default input");
     EXPECT_EQ(NullCaptureTarget(), CaptureTarget::DEFAULT_INPUT);
     EXPECT_EQ(FileText(file), "[Vellumtone]\nPlaying=0\nInput=\nOnTop=1\n");
 
     // The reading aids, each a check item of its own; clearing the overload
     // light only while it is held.
-    for (const char* aid :
-         {"Scale marks", "Decibel scale", "Peak hold", "Hold overload until clicked"}) {
+    for (const char* aid : {"Scale marks", "Decibel scale", "Peak hold", "Level readout",
+                            "Hold overload until clicked"}) {
         OpenWindowMenu(true);
         Choose(aid);
     }
     OpenWindowMenu(true);
     const std::vector<std::string> texts = Texts(NullShownMenus().back());
-    EXPECT_EQ(std::vector<std::string>(texts.end() - 5, texts.end()),
+    EXPECT_EQ(std::vector<std::string>(texts.end() - 6, texts.end()),
               (std::vector<std::string>{"Scale marks [x]", "Decibel scale [x]", "Peak hold [x]",
-                                        "Hold overload until clicked [x]", "Clear overload"}));
+                                        "Level readout [x]", "Hold overload until clicked [x]",
+                                        "Clear overload"}));
     EXPECT_EQ(FileText(file),
               "[Vellumtone]\nPlaying=0\nInput=\nOnTop=1\nScaleMarks=1\nDecibelScale=1\n"
-              "PeakHold=1\nHoldOverload=1\n");
+              "PeakHold=1\nLevelReadout=1\nHoldOverload=1\n");
     Choose("Peak hold");
     EXPECT_EQ(ReadSettingInteger("PeakHold", 1), 0);
 
