@@ -10,11 +10,11 @@
 // the dial with the arc already on it, and only stamps the disc (and the
 // overload disc, which comes last either way) on the changed square.
 //
-// The peak hold's mark and value are drawn last, over everything, in their
-// own squares: a hold that moves redraws its old and new squares, joined to
-// the needle's square where they meet and drawn apart where they do not, so
-// that a value in the corner never widens the needle's square to the whole
-// picture.
+// The peak hold's mark and value and the level readout are drawn last, over
+// everything, in their own squares: a hold that moves or a readout that
+// changes redraws its old and new squares, joined to the needle's square
+// where they meet and drawn apart where they do not, so that a number under
+// the dial's middle never widens the needle's square to half the picture.
 #include "meter/needle.h"
 
 #include <algorithm>
@@ -28,11 +28,11 @@
 #include "draw/primitives.h"
 #include "meter/decibel_scale.h"
 #include "meter/dial_face.h"
+#include "meter/dial_texts.h"
 #include "meter/level_readout.h"
 #include "meter/meter_table.h"
 #include "meter/peak_hold.h"
 #include "meter/peak_hold_drawing.h"
-#include "meter/readout_drawing.h"
 #include "meter/scale_geometry.h"
 #include "system/sleep.h"
 

@@ -28,7 +28,7 @@ namespace {
 constexpr int64_t METER = 23;
 constexpr uint32_t GREY = 0x999999;
 constexpr uint32_t RED = 0x0A0AFF;
-constexpr uint32_t AMBER = 0x00C8FF;  // red 255, green 200
+constexpr uint32_t MAGENTA = 0xFF40FF;  // red 255, green 64, blue 255
 constexpr double PI = 3.14159265358979323846;
 
 using Clock = std::chrono::steady_clock;
@@ -139,7 +139,7 @@ TEST_F(ReadingAids, TheHoldFallsAfterTwoSecondsToTheHighestSince) {
     const MeterRecord& meter = Meter();
     auto markAt = [&](float value) {
         ScalePoint p = ScalePointForValue(slot, value, static_cast<double>(meter.needleRadius));
-        return CountNear(p.x, p.y, 2, AMBER) > 0;
+        return CountNear(p.x, p.y, 2, MAGENTA) > 0;
     };
     auto checkWhole = [&](int step) {
         const std::vector<uint32_t> drawn = Colours(*MemoryCanvasPicture(METER));
@@ -168,6 +168,26 @@ TEST_F(ReadingAids, TheHoldFallsAfterTwoSecondsToTheHighestSince) {
     SetMeterReading(METER, 20, 6490, at(4010));
     EXPECT_TRUE(MeterSettledAt(METER, 20));
     checkWhole(4000);
+}
+
+// The hold mark is a bar 3 pixels wide at 96 DPI and 5 at 144 DPI, 30
+// long, that shows whole over the tip disc and the overload light where
+// both stand at either end of the band.
+TEST_F(ReadingAids, TheHoldMarkShowsWholeAtBothEndsAndGrowsWithTheScale) {
+    for (auto [width, barWidth] : {std::pair{497, 3}, std::pair{745, 5}}) {
+        for (float reading : {0.0f, 101.0f}) {
+            SCOPED_TRACE(testing::Message() << width << " wide, reading " << reading);
+            ResetDrawingWorld();
+            ASSERT_NE(StartMeter(METER, width), 0);
+            ASSERT_TRUE(SetMeterAids(METER, MeterAids{false, true, false}));
+            for (int i = 0; i < 8; ++i) SetMeterValue(METER, reading);
+            const ScalePoint end = ScalePointForValue(MeterSlot(METER), std::min(reading, 100.0f),
+                                                      static_cast<double>(Meter().needleRadius));
+            const int count = CountNear(end.x, end.y, 20, MAGENTA);
+            EXPECT_GE(count, barWidth * 29);
+            EXPECT_LE(count, (barWidth + 1) * 31);
+        }
+    }
 }
 
 // A full-scale reading keeps the red disc on well past its 15 updates, and
