@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "draw/primitives.h"
-#include "draw/small_font.h"
+#include "draw/stroke_font.h"
 #include "meter/meter_table.h"
 #include "meter/needle.h"
 #include "meter/peak_hold.h"
@@ -33,9 +33,10 @@ int32_t Pixels(double size, double factor) {
     return static_cast<int32_t>(std::lround(size * factor));
 }
 
-int32_t FontScale(const MeterRecord& meter, Line line) {
-    const auto scale = static_cast<int32_t>(std::lround(MeterSizeFactor(meter.imageWidth)));
-    return line == Line::READOUT ? 2 * scale : scale;
+// The readout twice the labels' size, the held peak as large as they.
+double TextSize(const MeterRecord& meter, Line line) {
+    const double factor = MeterSizeFactor(meter.imageWidth);
+    return line == Line::READOUT ? 2 * factor : factor;
 }
 
 PictureRect Place(int64_t slot, Line line, const std::string& text) {
@@ -44,18 +45,18 @@ PictureRect Place(int64_t slot, Line line, const std::string& text) {
     const int32_t holdBottom = meter.pictureHeight - Pixels(BOTTOM_MARGIN, factor);
     int32_t bottom = holdBottom;
     if (line == Line::READOUT) {
-        bottom = holdBottom - SMALL_FONT_HEIGHT * FontScale(meter, Line::HOLD) -
+        bottom = holdBottom - StrokeTextHeight(TextSize(meter, Line::HOLD)) -
                  Pixels(LINE_GAP, factor);
     }
-    const int32_t scale = FontScale(meter, line);
-    const int32_t width = SmallTextWidth(text, scale);
+    const double size = TextSize(meter, line);
+    const int32_t width = StrokeTextWidth(text, size);
     const auto left = static_cast<int32_t>(meter.pivotX) - width / 2;
-    return PictureRect{left, bottom - SMALL_FONT_HEIGHT * scale, left + width, bottom};
+    return PictureRect{left, bottom - StrokeTextHeight(size), left + width, bottom};
 }
 
 void Draw(int64_t slot, Line line, const std::string& text, uint32_t colour) {
     const PictureRect place = Place(slot, line, text);
-    DrawSmallText(place.left, place.top, text, FontScale(MeterAt(slot), line), colour);
+    DrawStrokeText(place.left, place.top, text, TextSize(MeterAt(slot), line), colour);
 }
 
 }  // namespace

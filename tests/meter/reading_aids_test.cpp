@@ -26,7 +26,7 @@ namespace {
 
 // Not 3 or 4, which a start-up test in this binary may leave updating.
 constexpr int64_t METER = 23;
-constexpr uint32_t GREY = 0x999999;
+constexpr uint32_t LIGHT_GREY = 0xE0E0E0;
 constexpr uint32_t RED = 0x0A0AFF;
 constexpr uint32_t MAGENTA = 0xFF40FF;  // red 255, green 64, blue 255
 constexpr double PI = 3.14159265358979323846;
@@ -82,7 +82,7 @@ TEST_F(ReadingAids, EachTickStandsWhereTheNeedlePointsForItsLevel) {
     }
 }
 
-// Marks add grey ticks and labels inside the band and nothing else; taken
+// Marks add light ticks and labels inside the band and nothing else; taken
 // away, the picture is the plain one again, pixel for pixel.
 TEST_F(ReadingAids, ScaleMarksDrawOnlyInsideTheBandAndGoAwayWhole) {
     ASSERT_NE(StartMeter(METER), 0);
@@ -95,28 +95,60 @@ TEST_F(ReadingAids, ScaleMarksDrawOnlyInsideTheBandAndGoAwayWhole) {
         for (int x = 0; x < picture.width; ++x) {
             if (PixelColour(picture, x, y) == plain.Picture().At(x, y)) continue;
             ++differences;
-            EXPECT_EQ(PixelColour(picture, x, y), GREY) << x << "," << y;
+            EXPECT_EQ(PixelColour(picture, x, y), LIGHT_GREY) << x << "," << y;
             const double r = std::hypot(x - meter.pivotX, y - meter.imageHeight);
             EXPECT_LT(r, meter.needleRadius - 12) << x << "," << y;
             EXPECT_GT(r, meter.needleRadius - 60) << x << "," << y;
         }
     }
-    EXPECT_GT(differences, 100);
-    // The labels "0", "-6" and "-20" stand past the ends of their ticks.
-    for (double value : {100.0, 50.6, 10.1}) {
-        const double angle = (value * 0.9 - 45) * PI / 180;
-        const int r = static_cast<int>(meter.needleRadius) - 29;
-        EXPECT_GT(CountNear(meter.pivotX + static_cast<int>(r * std::sin(angle)),
-                            meter.imageHeight - static_cast<int>(r * std::cos(angle)), 6, GREY),
-                  4)
-            << value;
-    }
+    EXPECT_GT(differences, 200);
     for (float reading : {30.0f, 30.0f, 101.0f, 60.0f}) SetMeterValue(METER, reading);
     ASSERT_TRUE(SetMeterAids(METER, MeterAids{}));
     RefMeter model(497, 3);
     for (float reading : {30.0f, 30.0f, 101.0f, 60.0f}) model.Update(reading);
     std::string difference;
     EXPECT_TRUE(SamePicture(picture, model.Picture(), &difference)) << difference;
+}
+
+// At 96, 120 and 144 DPI, on both scales, every tick has its label, and the
+// unit stands under the middle: each label whole inside the picture, clear
+// of the others, drawn, and farther than 21 pixels from the arc, so that no
+// tip disc or overload light on it ever covers a label.
+TEST_F(ReadingAids, EveryTickIsLabelledClearOfTheDiscsAndOfTheOtherLabels) {
+    for (auto [controlWidth, controlHeight] : {std::pair{0, 0}, {621, 176}, {745, 211}}) {
+        for (bool decibel : {false, true}) {
+            SCOPED_TRACE(testing::Message() << controlWidth << " wide, decibel " << decibel);
+            ResetDrawingWorld();
+            SetMemoryCanvasWindowSize(controlWidth, controlHeight);
+            ASSERT_NE(StartMeter(METER), 0);
+            ASSERT_TRUE(SetMeterAids(METER, MeterAids{true, false, false, decibel}));
+            const MeterRecord& meter = Meter();
+            const std::vector<ScaleLabel> labels = ScaleLabelsOf(MeterSlot(METER));
+            EXPECT_EQ(labels.size(), ScaleMarksOf(MeterSlot(METER)).size() + 1);
+            for (size_t i = 0; i < labels.size(); ++i) {
+                const PictureRect& r = labels[i].rect;
+                SCOPED_TRACE(labels[i].text);
+                EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= meter.imageWidth &&
+                            r.bottom <= meter.pictureHeight);
+                for (int x : {r.left, r.right - 1}) {
+                    for (int y : {r.top, r.bottom - 1}) {
+                        EXPECT_LE(std::hypot(x - meter.pivotX, y - meter.imageHeight),
+                                  meter.needleRadius - 22);
+                    }
+                }
+                for (size_t j = 0; j < i; ++j) {
+                    const PictureRect& o = labels[j].rect;
+                    EXPECT_FALSE(r.left < o.right && o.left < r.right && r.top < o.bottom &&
+                                 o.top < r.bottom)
+                        << "meets " << labels[j].text;
+                }
+                EXPECT_GT(CountNear((r.left + r.right) / 2, (r.top + r.bottom) / 2,
+                                    (r.right - r.left) / 2, LIGHT_GREY),
+                          0);
+            }
+        }
+    }
+    SetMemoryCanvasWindowSize(0, 0);
 }
 
 TEST_F(ReadingAids, TheHeldPeakShowsItsOwnSamplesLevel) {
@@ -250,11 +282,14 @@ TEST_F(ReadingAids, TogglingTheAidsKeepsTheirState) {
     EXPECT_EQ(Meter().hold.peak, 6489);
 }
 
-// The labels grow with the meter: twice at 150 %, three times at 250 %.
-TEST_F(ReadingAids, TheMarksScaleRoundsToTheNearestWholeFactor) {
-    EXPECT_EQ(MarkScale(493), 1);
-    EXPECT_EQ(MarkScale(741), 2);
-    EXPECT_EQ(MarkScale(1238), 3);
+// The labels grow with the meter in quarter steps: at 120 %, 150 % and
+// 250 % as the display does.
+TEST_F(ReadingAids, TheMarksGrowWithTheMeterInQuarterSteps) {
+    EXPECT_EQ(MeterSizeFactor(493), 1.0);
+    EXPECT_EQ(MeterSizeFactor(617), 1.25);
+    EXPECT_EQ(MeterSizeFactor(741), 1.5);
+    EXPECT_EQ(MeterSizeFactor(1238), 2.5);
+    EXPECT_EQ(MeterSizeFactor(146), 1.0);
 }
 
 // A click on a meter puts its held light out under the lock that each
