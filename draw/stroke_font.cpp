@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 #include "draw/primitives.h"
 
@@ -101,15 +100,16 @@ void DrawGlyph(int32_t x, int32_t y, const Glyph& glyph, double size, uint32_t c
     }
 }
 
+// A square of side x side pixels with its top-left corner at (x, y).
+void Square(int32_t x, int32_t y, int32_t side, uint32_t colour) {
+    for (int32_t row = 0; row < side; ++row) {
+        for (int32_t column = 0; column < side; ++column) FillDisc(x + column, y + row, 0, colour);
+    }
+}
+
 void DrawPoint(int32_t x, int32_t y, double size, uint32_t colour) {
     const int32_t side = PointSide(size);
-    const int32_t left = x + Pixels(POINT_SPACE, size);
-    const int32_t top = y + StrokeTextHeight(size) - side;
-    for (int32_t row = 0; row < side; ++row) {
-        for (int32_t column = 0; column < side; ++column) {
-            FillDisc(left + column, top + row, 0, colour);
-        }
-    }
+    Square(x + Pixels(POINT_SPACE, size), y + StrokeTextHeight(size) - side, side, colour);
 }
 
 }  // namespace
@@ -143,24 +143,5 @@ void DrawStrokeText(int32_t x, int32_t y, std::string_view text, double size, ui
 }
 
 void PenLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t pen, uint32_t colour) {
-    const int32_t dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
-    const int32_t sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-    int32_t err = dx - dy;
-    for (;;) {
-        for (int32_t row = 0; row < pen; ++row) {
-            for (int32_t column = 0; column < pen; ++column) {
-                FillDisc(x0 + column, y0 + row, 0, colour);
-            }
-        }
-        if (x0 == x1 && y0 == y1) return;
-        const int32_t e2 = 2 * err;
-        if (e2 > -dy) {
-            err -= dy;
-            x0 += sx;
-        }
-        if (e2 < dx) {
-            err += dx;
-            y0 += sy;
-        }
-    }
+    WalkLine(x0, y0, x1, y1, [&](int32_t x, int32_t y) { Square(x, y, pen, colour); });
 }

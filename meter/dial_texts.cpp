@@ -45,8 +45,8 @@ PictureRect Place(int64_t slot, Line line, const std::string& text) {
     const int32_t holdBottom = meter.pictureHeight - Pixels(BOTTOM_MARGIN, factor);
     int32_t bottom = holdBottom;
     if (line == Line::READOUT) {
-        bottom = holdBottom - StrokeTextHeight(TextSize(meter, Line::HOLD)) -
-                 Pixels(LINE_GAP, factor);
+        bottom =
+            holdBottom - StrokeTextHeight(TextSize(meter, Line::HOLD)) - Pixels(LINE_GAP, factor);
     }
     const double size = TextSize(meter, line);
     const int32_t width = StrokeTextWidth(text, size);

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "draw/canvas.h"
+
 // How long the readout shows a number before the next refresh.
 constexpr std::chrono::milliseconds READOUT_PERIOD{250};
 
@@ -16,6 +18,15 @@ struct LevelReadoutState {
     int32_t peak = 0;      // the peak sample magnitude the readout shows
     int32_t pending = -1;  // the highest peak since the last refresh; -1: none yet
     std::chrono::steady_clock::time_point since{};  // the last refresh
+};
+
+// The readout as a picture shows it, with the square it covers.
+struct ReadoutPicture {
+    bool shown = false;  // none while the readout is off
+    bool over = false;   // "OVER", while the overload light is lit
+    int32_t peak = 0;
+    std::string text;
+    PictureRect rect;
 };
 
 // Takes one peak sample at `now`: the first is shown at once; after that,

@@ -79,11 +79,7 @@ struct MeterRecord {
     // The readout, kept while it is not shown, and as the picture shows it:
     // its number or "OVER", and the square it covers.
     LevelReadoutState readout;
-    bool shownReadout = false;
-    bool shownReadoutOver = false;
-    int32_t shownReadoutPeak = 0;
-    std::string shownReadoutText;
-    PictureRect shownReadoutRect;
+    ReadoutPicture shownReadout;
 };
 
 // Creates the meter table (slots 0 and 1, zero-filled) and the index map, and

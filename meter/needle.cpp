@@ -175,15 +175,6 @@ void HoldChanges(const MeterRecord& meter, const HoldPicture& next, PictureRect*
     }
 }
 
-// The readout as a picture shows it, with the square it covers.
-struct ReadoutPicture {
-    bool shown = false;  // none while the readout is off
-    bool over = false;   // "OVER", while the overload light is lit
-    int32_t peak = 0;
-    std::string text;
-    PictureRect rect;
-};
-
 // The readout as the next picture, with the overload light as `over`, is to
 // show it; its text is made again only when what it says changed, or when
 // `fresh` asks for it.
@@ -193,10 +184,10 @@ ReadoutPicture NextReadout(int64_t slot, const MeterRecord& meter, bool over, bo
     if (!next.shown) return next;
     next.over = over;
     next.peak = meter.readout.peak;
-    if (meter.shownReadout && !fresh && over == meter.shownReadoutOver &&
-        (over || next.peak == meter.shownReadoutPeak)) {
-        next.text = meter.shownReadoutText;
-        next.rect = meter.shownReadoutRect;
+    if (meter.shownReadout.shown && !fresh && over == meter.shownReadout.over &&
+        (over || next.peak == meter.shownReadout.peak)) {
+        next.text = meter.shownReadout.text;
+        next.rect = meter.shownReadout.rect;
     } else {
         next.text = ReadoutText(next.peak, over);
         next.rect = ReadoutRect(slot, next.text);
@@ -204,22 +195,15 @@ ReadoutPicture NextReadout(int64_t slot, const MeterRecord& meter, bool over, bo
     return next;
 }
 
-void ShowReadout(MeterRecord& meter, ReadoutPicture&& next) {
-    meter.shownReadout = next.shown;
-    meter.shownReadoutOver = next.over;
-    meter.shownReadoutPeak = next.peak;
-    meter.shownReadoutText = std::move(next.text);
-    meter.shownReadoutRect = next.rect;
-}
-
 // The squares the readout's change touches: its old and new squares if its
 // text changed, else none.
 PictureRect ReadoutChange(const MeterRecord& meter, const ReadoutPicture& next) {
-    if (next.shown == meter.shownReadout && (!next.shown || next.text == meter.shownReadoutText)) {
+    if (next.shown == meter.shownReadout.shown &&
+        (!next.shown || next.text == meter.shownReadout.text)) {
         return PictureRect{};
     }
     PictureRect change;
-    if (meter.shownReadout) change = meter.shownReadoutRect;
+    if (meter.shownReadout.shown) change = meter.shownReadout.rect;
     if (next.shown) change = Union(change, next.rect);
     return change;
 }
@@ -294,8 +278,9 @@ void DrawPicture(int64_t number, int64_t slot, MeterRecord& meter, ScalePoint ti
             DrawHoldText(slot, meter.shownHoldText);
         }
     }
-    if (meter.shownReadout && (changed == nullptr || Meet(*changed, meter.shownReadoutRect))) {
-        DrawReadout(slot, meter.shownReadoutText, meter.shownReadoutOver);
+    if (meter.shownReadout.shown &&
+        (changed == nullptr || Meet(*changed, meter.shownReadout.rect))) {
+        DrawReadout(slot, meter.shownReadout.text, meter.shownReadout.over);
     }
 }
 
@@ -352,7 +337,7 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
         tip.x == meter.shownTipX && tip.y == meter.shownTipY) {
         // A new peak of the same look is what the picture shows.
         if (meter.peakHold) ShowHold(meter, std::move(hold));
-        if (meter.levelReadout) ShowReadout(meter, std::move(readout));
+        if (meter.levelReadout) meter.shownReadout = std::move(readout);
         // The last picture may still wait for its frame: this is its time.
         ShowDeferredCanvasChanges(number);
         return 0;
@@ -388,7 +373,7 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
     meter.shownTipY = tip.y;
     meter.shownOverload = overloadShown;
     ShowHold(meter, std::move(hold));
-    ShowReadout(meter, std::move(readout));
+    meter.shownReadout = std::move(readout);
 
     DrawPicture(number, slot, meter, tip, overloadShown, partial ? &changed : nullptr);
     if (counting) {
@@ -441,8 +426,8 @@ bool MeterSettledAt(int64_t number, float value, int32_t peakSample) {
     // A readout that still waits to show a higher peak of its period, or
     // shows another, changes at its next refresh.
     if (meter.levelReadout &&
-        (!meter.shownReadout || meter.readout.peak != meter.lastPeak ||
-         meter.readout.pending > meter.lastPeak || meter.shownReadoutPeak != meter.readout.peak)) {
+        (!meter.shownReadout.shown || meter.readout.peak != meter.lastPeak ||
+         meter.readout.pending > meter.lastPeak || meter.shownReadout.peak != meter.readout.peak)) {
         return false;
     }
     for (int64_t i = 0; i < AVERAGED_READINGS; ++i) {
@@ -469,7 +454,7 @@ int RedrawMeter(int64_t number) {
     meter.shownTipX = tip.x;
     meter.shownTipY = tip.y;
     ShowHold(meter, NextHold(slot, meter, true));
-    ShowReadout(meter, NextReadout(slot, meter, meter.shownOverload, true));
+    meter.shownReadout = NextReadout(slot, meter, meter.shownOverload, true);
     DrawPicture(number, slot, meter, tip, meter.shownOverload, nullptr);
     EndDraw();
     return 0;

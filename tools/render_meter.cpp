@@ -34,12 +34,14 @@
 // --readout        the peak level as a number ("Level readout"), refreshed
 //                  after the readings: the highest of their peak samples,
 //                  or "OVER" while the overload light is lit.
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "draw/canvas_memory.h"
@@ -150,6 +152,11 @@ int main(int argc, char** argv) {
     float holdReading = 0;
     long holdPeak = 0;
     long peak = -1;  // -1: each reading's own
+    // The options that turn one aid on.
+    const std::pair<const char*, bool*> switches[] = {{"--scale-marks", &aids.scaleMarks},
+                                                      {"--peak-hold", &aids.peakHold},
+                                                      {"--decibel-scale", &aids.decibelScale},
+                                                      {"--readout", &aids.levelReadout}};
     int i = 1;
     for (; i < argc; ++i) {
         std::string option = argv[i];
@@ -158,20 +165,10 @@ int main(int argc, char** argv) {
             break;
         }
         if (option.rfind("--", 0) != 0) break;
-        if (option == "--scale-marks") {
-            aids.scaleMarks = true;
-            continue;
-        }
-        if (option == "--peak-hold") {
-            aids.peakHold = true;
-            continue;
-        }
-        if (option == "--decibel-scale") {
-            aids.decibelScale = true;
-            continue;
-        }
-        if (option == "--readout") {
-            aids.levelReadout = true;
+        const auto aid = std::find_if(std::begin(switches), std::end(switches),
+                                      [&](const auto& entry) { return option == entry.first; });
+        if (aid != std::end(switches)) {
+            *aid->second = true;
             continue;
         }
         if (option == "--hold-overload" || option == "--overload-held") {

@@ -33,14 +33,6 @@ constexpr double PI = 3.14159265358979323846;
 
 using Clock = std::chrono::steady_clock;
 
-// A copy of a picture's colours, to compare pictures taken at two moments.
-std::vector<uint32_t> Colours(const PixelView& picture) {
-    std::vector<uint32_t> colours;
-    for (int y = 0; y < picture.height; ++y)
-        for (int x = 0; x < picture.width; ++x) colours.push_back(PixelColour(picture, x, y));
-    return colours;
-}
-
 int CountNear(int cx, int cy, int reach, uint32_t colour) {
     const PixelView& picture = *MemoryCanvasPicture(METER);
     int count = 0;
@@ -174,10 +166,10 @@ TEST_F(ReadingAids, TheHoldFallsAfterTwoSecondsToTheHighestSince) {
         return CountNear(p.x, p.y, 2, MAGENTA) > 0;
     };
     auto checkWhole = [&](int step) {
-        const std::vector<uint32_t> drawn = Colours(*MemoryCanvasPicture(METER));
-        ASSERT_TRUE(Colours(*MemoryCanvasScreen(METER)) == drawn) << "step " << step;
+        const std::vector<uint32_t> drawn = PictureColours(*MemoryCanvasPicture(METER));
+        ASSERT_TRUE(PictureColours(*MemoryCanvasScreen(METER)) == drawn) << "step " << step;
         RedrawMeter(METER);
-        ASSERT_TRUE(Colours(*MemoryCanvasPicture(METER)) == drawn) << "step " << step;
+        ASSERT_TRUE(PictureColours(*MemoryCanvasPicture(METER)) == drawn) << "step " << step;
     };
     const Clock::time_point t0 = Clock::now();
     auto at = [&](int ms) { return t0 + std::chrono::milliseconds(ms); };

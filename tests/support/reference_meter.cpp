@@ -42,6 +42,13 @@ uint32_t PixelColour(const PixelView& picture, int x, int y) {
     return pixel[2] | uint32_t{pixel[1]} << 8 | uint32_t{pixel[0]} << 16;
 }
 
+std::vector<uint32_t> PictureColours(const PixelView& picture) {
+    std::vector<uint32_t> colours;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) colours.push_back(PixelColour(picture, x, y));
+    return colours;
+}
+
 int64_t RoundHalfEven(double value) {
     double below = std::floor(value);
     double fraction = value - below;

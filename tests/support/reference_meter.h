@@ -15,6 +15,9 @@ const std::vector<int>& DiscHalfWidths(int radius);
 
 // Colour of a pixel as red + 256 green + 65536 blue.
 uint32_t PixelColour(const PixelView& picture, int x, int y);
+// The colours of a whole picture, row by row: to compare pictures taken at
+// two moments.
+std::vector<uint32_t> PictureColours(const PixelView& picture);
 
 // Rounds to the nearest whole number, halves to the even neighbour.
 int64_t RoundHalfEven(double value);
