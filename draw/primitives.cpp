@@ -217,6 +217,13 @@ void FillDisc(int32_t x, int32_t y, int32_t radius, uint32_t colour) {
     }
 }
 
+void FillRow(int32_t x0, int32_t x1, int32_t y, uint32_t colour) {
+    DrawingState* state = CurrentDrawingState();
+    if (state == nullptr || state->bits == nullptr) return;
+    UseColour(*state, colour);
+    if (x1 > x0) HorizontalSpan(*state, x0, y, int64_t{x1} - x0);
+}
+
 // Bresenham's line with a disc of radius thickness - 1 at every point, both
 // end points included.
 void ThickLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t thickness, uint32_t colour) {

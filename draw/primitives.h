@@ -12,6 +12,10 @@ constexpr uint32_t RGB(uint32_t r, uint32_t g, uint32_t b) {
 // algorithm; pixels outside the target are clipped away.
 void FillDisc(int32_t x, int32_t y, int32_t radius, uint32_t colour);
 
+// The pixels from (x0, y) to (x1 - 1, y), set as FillDisc sets a disc's
+// pixels (clipped alike); none when x1 <= x0.
+void FillRow(int32_t x0, int32_t x1, int32_t y, uint32_t colour);
+
 // Calls visit(x, y) at every point of Bresenham's line from (x0, y0) to
 // (x1, y1), both ends included.
 template <typename Visit>

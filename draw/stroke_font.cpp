@@ -7,6 +7,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <deque>
+#include <utility>
+#include <vector>
 
 #include "draw/primitives.h"
 
@@ -76,40 +80,105 @@ int32_t GlyphWidth(char character, double size) {
     return Pixels(GlyphOf(character).width, size) + StrokePen(size);
 }
 
-void DrawGlyph(int32_t x, int32_t y, const Glyph& glyph, double size, uint32_t colour) {
-    const int32_t pen = StrokePen(size);
+// Calls segment(x0, y0, x1, y1) for every stroke of the glyph at `size`, in
+// pixels from its corner; a stroke of one point is a segment from it to
+// itself.
+template <typename Segment>
+void WalkStrokes(const Glyph& glyph, double size, Segment segment) {
     bool started = false;
     int32_t px = 0, py = 0;
     for (const char* c = glyph.strokes; *c != '\0';) {
-        if (*c == '|') {
-            started = false;
+        if (*c == '|' || *c == ' ') {
+            started = started && *c == ' ';
             ++c;
             continue;
         }
-        if (*c == ' ') {
-            ++c;
-            continue;
-        }
-        const int32_t nx = x + Pixels(c[0] - '0', size);
-        const int32_t ny = y + Pixels(c[1] - '0', size);
+        const int32_t nx = Pixels(c[0] - '0', size), ny = Pixels(c[1] - '0', size);
         c += 2;
-        PenLine(started ? px : nx, started ? py : ny, nx, ny, pen, colour);
+        segment(started ? px : nx, started ? py : ny, nx, ny);
         px = nx;
         py = ny;
         started = true;
     }
 }
 
-// A square of side x side pixels with its top-left corner at (x, y).
-void Square(int32_t x, int32_t y, int32_t side, uint32_t colour) {
-    for (int32_t row = 0; row < side; ++row) {
-        for (int32_t column = 0; column < side; ++column) FillDisc(x + column, y + row, 0, colour);
+// A line drawn with a square pen: box(x, y, width, height) for each part,
+// whole rows for an upright or level line, the pen at each point of
+// Bresenham's line otherwise.
+template <typename Fill>
+void PenStroke(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t pen, Fill box) {
+    if (x0 == x1 || y0 == y1) {
+        box(std::min(x0, x1), std::min(y0, y1), std::abs(x1 - x0) + pen, std::abs(y1 - y0) + pen);
+        return;
     }
+    WalkLine(x0, y0, x1, y1, [&](int32_t x, int32_t y) { box(x, y, pen, pen); });
+}
+
+// A run of a glyph's pixels: row y, columns x0 to x1 - 1, from its corner.
+struct Run {
+    int32_t y;
+    int32_t x0;
+    int32_t x1;
+};
+
+struct Rasterised {
+    char character;
+    double size;
+    std::vector<Run> runs;
+};
+
+// The glyph's pixels at `size`, row by row: its strokes are stamped once
+// into a mask, whose runs every later drawing of it fills. Each thread that
+// draws keeps its own.
+const std::vector<Run>& GlyphRuns(const Glyph& glyph, double size) {
+    thread_local std::deque<Rasterised> made;
+    for (const Rasterised& done : made) {
+        if (done.character == glyph.character && done.size == size) return done.runs;
+    }
+    const int32_t pen = StrokePen(size);
+    const int32_t width = Pixels(glyph.width, size) + pen, height = StrokeTextHeight(size);
+    std::vector<uint8_t> mask(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    auto box = [&](int32_t x, int32_t y, int32_t w, int32_t h) {
+        for (int32_t row = std::max(y, 0); row < std::min(y + h, height); ++row) {
+            for (int32_t column = std::max(x, 0); column < std::min(x + w, width); ++column) {
+                mask[static_cast<size_t>(row) * width + column] = 1;
+            }
+        }
+    };
+    WalkStrokes(glyph, size, [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+        PenStroke(x0, y0, x1, y1, pen, box);
+    });
+    std::vector<Run> runs;
+    for (int32_t row = 0; row < height; ++row) {
+        const uint8_t* line = mask.data() + static_cast<size_t>(row) * width;
+        for (int32_t column = 0; column < width;) {
+            if (line[column] == 0) {
+                ++column;
+                continue;
+            }
+            const int32_t first = column;
+            while (column < width && line[column] != 0) ++column;
+            runs.push_back(Run{row, first, column});
+        }
+    }
+    made.push_back(Rasterised{glyph.character, size, std::move(runs)});
+    return made.back().runs;
+}
+
+void DrawGlyph(int32_t x, int32_t y, const Glyph& glyph, double size, uint32_t colour) {
+    for (const Run& run : GlyphRuns(glyph, size)) {
+        FillRow(x + run.x0, x + run.x1, y + run.y, colour);
+    }
+}
+
+// A rectangle of whole pixels with its top-left corner at (x, y).
+void Box(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t colour) {
+    for (int32_t row = 0; row < height; ++row) FillRow(x, x + width, y + row, colour);
 }
 
 void DrawPoint(int32_t x, int32_t y, double size, uint32_t colour) {
     const int32_t side = PointSide(size);
-    Square(x + Pixels(POINT_SPACE, size), y + StrokeTextHeight(size) - side, side, colour);
+    Box(x + Pixels(POINT_SPACE, size), y + StrokeTextHeight(size) - side, side, side, colour);
 }
 
 }  // namespace
@@ -143,5 +212,6 @@ void DrawStrokeText(int32_t x, int32_t y, std::string_view text, double size, ui
 }
 
 void PenLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t pen, uint32_t colour) {
-    WalkLine(x0, y0, x1, y1, [&](int32_t x, int32_t y) { Square(x, y, pen, colour); });
+    PenStroke(x0, y0, x1, y1, pen,
+              [&](int32_t x, int32_t y, int32_t w, int32_t h) { Box(x, y, w, h, colour); });
 }

@@ -148,6 +148,17 @@ HoldPicture NextHold(int64_t slot, const MeterRecord& meter, bool fresh) {
     return next;
 }
 
+// Whether the hold the picture shows is the one the next picture would
+// show: the same peak at the same place (which on the decibel scale follows
+// from the peak).
+bool HoldAsShown(const MeterRecord& meter) {
+    const bool next = meter.peakHold && meter.hold.holding;
+    if (next != meter.shownHold) return false;
+    if (!next) return true;
+    return meter.hold.peak == meter.shownHoldPeak &&
+           (meter.decibelScale || meter.hold.reading == meter.shownHoldReading);
+}
+
 void ShowHold(MeterRecord& meter, HoldPicture&& next) {
     meter.shownHold = next.shown;
     meter.shownHoldReading = next.reading;
@@ -175,24 +186,36 @@ void HoldChanges(const MeterRecord& meter, const HoldPicture& next, PictureRect*
     }
 }
 
+// Whether the readout the picture shows says what the next picture's would,
+// with the overload light as `over`: the same peak, or "OVER" again.
+bool ReadoutAsShown(const MeterRecord& meter, bool over) {
+    const ReadoutPicture& shown = meter.shownReadout;
+    const bool next = meter.levelReadout && meter.readout.started;
+    if (next != shown.shown) return false;
+    return !next || (over == shown.over && (over || meter.readout.peak == shown.peak));
+}
+
 // The readout as the next picture, with the overload light as `over`, is to
-// show it; its text is made again only when what it says changed, or when
-// `fresh` asks for it.
-ReadoutPicture NextReadout(int64_t slot, const MeterRecord& meter, bool over, bool fresh) {
+// show it.
+ReadoutPicture NextReadout(int64_t slot, const MeterRecord& meter, bool over) {
     ReadoutPicture next;
     next.shown = meter.levelReadout && meter.readout.started;
     if (!next.shown) return next;
     next.over = over;
     next.peak = meter.readout.peak;
-    if (meter.shownReadout.shown && !fresh && over == meter.shownReadout.over &&
-        (over || next.peak == meter.shownReadout.peak)) {
-        next.text = meter.shownReadout.text;
-        next.rect = meter.shownReadout.rect;
-    } else {
-        next.text = ReadoutText(next.peak, over);
-        next.rect = ReadoutRect(slot, next.text);
-    }
+    next.text = ReadoutText(next.peak, over);
+    next.rect = ReadoutRect(slot, next.text);
     return next;
+}
+
+// Makes the record's readout the one the picture now shows: `next`, unless
+// the one shown was `kept` (under "OVER" its peak moves on unseen).
+void ShowReadout(MeterRecord& meter, bool kept, ReadoutPicture&& next) {
+    if (kept) {
+        meter.shownReadout.peak = meter.readout.peak;
+    } else {
+        meter.shownReadout = std::move(next);
+    }
 }
 
 // The squares the readout's change touches: its old and new squares if its
@@ -322,11 +345,24 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
     const bool indicator = (meter.flags & 2) != 0;
     const bool counting = indicator && meter.overloadHold != 0;
     const bool overloadShown = counting || (indicator && meter.overloadLatched);
-    HoldPicture hold = NextHold(slot, meter, false);
+    // Most updates leave the hold as the picture shows it: its picture is
+    // worked out only for a change.
+    const bool holdKept = HoldAsShown(meter);
+    HoldPicture hold;
     PictureRect markChange, textChange;
-    HoldChanges(meter, hold, &markChange, &textChange);
-    ReadoutPicture readout = NextReadout(slot, meter, overloadShown, false);
-    const PictureRect readoutChange = ReadoutChange(meter, readout);
+    if (!holdKept) {
+        hold = NextHold(slot, meter, false);
+        HoldChanges(meter, hold, &markChange, &textChange);
+    }
+    // Most updates leave the readout as it is: its text is made only for a
+    // change.
+    const bool readoutKept = ReadoutAsShown(meter, overloadShown);
+    ReadoutPicture readout;
+    PictureRect readoutChange;
+    if (!readoutKept) {
+        readout = NextReadout(slot, meter, overloadShown);
+        readoutChange = ReadoutChange(meter, readout);
+    }
     const bool overlaysSame = Empty(markChange) && Empty(textChange) && Empty(readoutChange);
 
     // Most updates of a resting or steady needle land on the same pixel; the
@@ -336,8 +372,8 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
     if (meter.pictureShown && !counting && overloadShown == meter.shownOverload && overlaysSame &&
         tip.x == meter.shownTipX && tip.y == meter.shownTipY) {
         // A new peak of the same look is what the picture shows.
-        if (meter.peakHold) ShowHold(meter, std::move(hold));
-        if (meter.levelReadout) meter.shownReadout = std::move(readout);
+        if (!holdKept) ShowHold(meter, std::move(hold));
+        ShowReadout(meter, readoutKept, std::move(readout));
         // The last picture may still wait for its frame: this is its time.
         ShowDeferredCanvasChanges(number);
         return 0;
@@ -372,8 +408,8 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
     meter.shownTipX = tip.x;
     meter.shownTipY = tip.y;
     meter.shownOverload = overloadShown;
-    ShowHold(meter, std::move(hold));
-    meter.shownReadout = std::move(readout);
+    if (!holdKept) ShowHold(meter, std::move(hold));
+    ShowReadout(meter, readoutKept, std::move(readout));
 
     DrawPicture(number, slot, meter, tip, overloadShown, partial ? &changed : nullptr);
     if (counting) {
@@ -454,7 +490,7 @@ int RedrawMeter(int64_t number) {
     meter.shownTipX = tip.x;
     meter.shownTipY = tip.y;
     ShowHold(meter, NextHold(slot, meter, true));
-    meter.shownReadout = NextReadout(slot, meter, meter.shownOverload, true);
+    meter.shownReadout = NextReadout(slot, meter, meter.shownOverload);
     DrawPicture(number, slot, meter, tip, meter.shownOverload, nullptr);
     EndDraw();
     return 0;

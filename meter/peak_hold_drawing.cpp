@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "draw/primitives.h"
 #include "meter/meter_table.h"
@@ -63,15 +64,46 @@ void DrawHoldMark(int64_t slot, float reading) {
     const PictureRect bounds = BoundsOf(bar);
     const int64_t dx = bar.inner.x - bar.outer.x, dy = bar.inner.y - bar.outer.y;
     const int64_t length2 = dx * dx + dy * dy;
+    // Within the ends, and within width / 2 of the line (squared, so that
+    // it stays in whole numbers).
+    auto inside = [&](int32_t x, int32_t y) {
+        const int64_t px = x - bar.outer.x, py = y - bar.outer.y;
+        const int64_t along = px * dx + py * dy;
+        const int64_t across = px * dy - py * dx;
+        return along >= 0 && along <= length2 &&
+               4 * across * across <= bar.width * bar.width * length2;
+    };
+    // The bar is convex: on each row its pixels run unbroken, between
+    // where its edges cross the row. The crossings, worked out in floating
+    // point, only say where to look: the whole-number test has the last
+    // word on the pixels next to them.
+    const double halfWidth =
+        static_cast<double>(bar.width) * std::sqrt(static_cast<double>(length2)) / 2;
     for (int32_t y = bounds.top; y < bounds.bottom; ++y) {
-        for (int32_t x = bounds.left; x < bounds.right; ++x) {
-            const int64_t px = x - bar.outer.x, py = y - bar.outer.y;
-            const int64_t along = px * dx + py * dy;
-            const int64_t across = px * dy - py * dx;
-            // Within the ends, and within width / 2 of the line, squared.
-            if (along < 0 || along > length2) continue;
-            if (4 * across * across > bar.width * bar.width * length2) continue;
-            FillDisc(x, y, 0, PEAK_HOLD_COLOUR);
+        const auto py = static_cast<double>(y - bar.outer.y);
+        double lo = bounds.left, hi = bounds.right - 1;
+        // Narrows [lo, hi] to the x where slope x (x - outer.x) lies in
+        // [low, high]; false when no x does.
+        auto narrow = [&](double slope, double low, double high) {
+            if (slope == 0) return low <= 0 && high >= 0;
+            double a = low / slope, b = high / slope;
+            if (slope < 0) std::swap(a, b);
+            lo = std::max(lo, bar.outer.x + a);
+            hi = std::min(hi, bar.outer.x + b);
+            return true;
+        };
+        const auto fx = static_cast<double>(dx), fy = static_cast<double>(dy);
+        if (!narrow(fx, -py * fy, static_cast<double>(length2) - py * fy) ||
+            !narrow(fy, py * fx - halfWidth, py * fx + halfWidth)) {
+            continue;
         }
+        const auto from = std::max(bounds.left, static_cast<int32_t>(std::floor(lo)) - 1);
+        const auto to = std::min(bounds.right - 1, static_cast<int32_t>(std::ceil(hi)) + 1);
+        int32_t left = from;
+        while (left <= to && !inside(left, y)) ++left;
+        if (left > to) continue;
+        int32_t right = to;
+        while (!inside(right, y)) --right;
+        FillRow(left, right + 1, y, PEAK_HOLD_COLOUR);
     }
 }
