@@ -85,7 +85,8 @@ void AnalyseNewestBlock(std::chrono::steady_clock::time_point now) {
         // peak its level.
         SetMeterReading(LEFT_METER, left, peaks.PeakLeft, now);
         SetMeterReading(RIGHT_METER, right, peaks.PeakRight, now);
-        settled = MeterSettledAt(LEFT_METER, left) && MeterSettledAt(RIGHT_METER, right);
+        settled = MeterSettledAt(LEFT_METER, left, peaks.PeakLeft) &&
+                  MeterSettledAt(RIGHT_METER, right, peaks.PeakRight);
     }
 
     using Clock = std::chrono::steady_clock;

@@ -15,6 +15,8 @@ namespace {
 constexpr const char* SCALE_MARKS_KEY = "ScaleMarks";
 constexpr const char* PEAK_HOLD_KEY = "PeakHold";
 constexpr const char* HOLD_OVERLOAD_KEY = "HoldOverload";
+constexpr const char* DECIBEL_SCALE_KEY = "DecibelScale";
+constexpr const char* LEVEL_READOUT_KEY = "LevelReadout";
 
 bool Remembered(const char* key) {
     return ReadSettingInteger(key, 0) == 1;
@@ -25,7 +27,8 @@ void Save(const char* key, bool on) {
 }
 
 void GiveToMeters(const ReadingAidsChoice& choice) {
-    const MeterAids aids{choice.scaleMarks, choice.peakHold, choice.holdOverload};
+    const MeterAids aids{choice.scaleMarks, choice.peakHold, choice.holdOverload,
+                         choice.decibelScale, choice.levelReadout};
     std::lock_guard<std::mutex> hold(MeterUpdateLock());
     SetMeterAids(LEFT_METER, aids);
     SetMeterAids(RIGHT_METER, aids);
@@ -35,7 +38,8 @@ void GiveToMeters(const ReadingAidsChoice& choice) {
 
 ReadingAidsChoice RememberedReadingAids() {
     return ReadingAidsChoice{Remembered(SCALE_MARKS_KEY), Remembered(PEAK_HOLD_KEY),
-                             Remembered(HOLD_OVERLOAD_KEY)};
+                             Remembered(HOLD_OVERLOAD_KEY), Remembered(DECIBEL_SCALE_KEY),
+                             Remembered(LEVEL_READOUT_KEY)};
 }
 
 void ApplyReadingAids() {
@@ -47,6 +51,8 @@ void ChooseReadingAids(const ReadingAidsChoice& choice) {
     if (choice.scaleMarks != before.scaleMarks) Save(SCALE_MARKS_KEY, choice.scaleMarks);
     if (choice.peakHold != before.peakHold) Save(PEAK_HOLD_KEY, choice.peakHold);
     if (choice.holdOverload != before.holdOverload) Save(HOLD_OVERLOAD_KEY, choice.holdOverload);
+    if (choice.decibelScale != before.decibelScale) Save(DECIBEL_SCALE_KEY, choice.decibelScale);
+    if (choice.levelReadout != before.levelReadout) Save(LEVEL_READOUT_KEY, choice.levelReadout);
     GiveToMeters(choice);
 }
 

@@ -1,7 +1,8 @@
 // The meters' reading aids as the user chose them in the window's menu: scale
-// marks, peak hold, and an overload light held until it is clicked away.
-// Each is remembered in the settings file (ScaleMarks, PeakHold,
-// HoldOverload, 0 or 1) and off unless it says 1.
+// marks, peak hold, an overload light held until it is clicked away, the
+// decibel scale and the level readout. Each is remembered in the settings
+// file (ScaleMarks, PeakHold, HoldOverload, DecibelScale, LevelReadout, 0 or
+// 1) and off unless it says 1.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,8 @@ struct ReadingAidsChoice {
     bool scaleMarks = false;
     bool peakHold = false;
     bool holdOverload = false;
+    bool decibelScale = false;
+    bool levelReadout = false;
 };
 
 // The choices remembered in the loaded settings.

@@ -27,6 +27,8 @@ constexpr int64_t SCALE_MARKS_COMMAND = 4;
 constexpr int64_t PEAK_HOLD_COMMAND = 5;
 constexpr int64_t HOLD_OVERLOAD_COMMAND = 6;
 constexpr int64_t CLEAR_OVERLOAD_COMMAND = 7;
+constexpr int64_t DECIBEL_SCALE_COMMAND = 8;
+constexpr int64_t LEVEL_READOUT_COMMAND = 9;
 constexpr int64_t FIRST_INPUT_COMMAND = 16;  // one command per input listed
 // The menu opens on the main thread: a sound system that does not answer
 // within this time gives a menu without inputs.
@@ -149,7 +151,9 @@ void OpenWindowMenu(bool byKeyboard) {
     const ReadingAidsChoice aids = RememberedReadingAids();
     items.push_back(Separator());
     items.push_back(PopupMenuItem{SCALE_MARKS_COMMAND, "Scale marks", aids.scaleMarks, true});
+    items.push_back(PopupMenuItem{DECIBEL_SCALE_COMMAND, "Decibel scale", aids.decibelScale, true});
     items.push_back(PopupMenuItem{PEAK_HOLD_COMMAND, "Peak hold", aids.peakHold, true});
+    items.push_back(PopupMenuItem{LEVEL_READOUT_COMMAND, "Level readout", aids.levelReadout, true});
     items.push_back(PopupMenuItem{HOLD_OVERLOAD_COMMAND, "Hold overload until clicked",
                                   aids.holdOverload, true});
     // Only a held light waits to be cleared.
@@ -166,11 +170,14 @@ void TakeWindowMenuChoice(int64_t command) {
         SaveSetting("OnTop", on ? "1" : "0");
         return;
     }
-    if (command >= SCALE_MARKS_COMMAND && command <= HOLD_OVERLOAD_COMMAND) {
+    if ((command >= SCALE_MARKS_COMMAND && command <= HOLD_OVERLOAD_COMMAND) ||
+        command == DECIBEL_SCALE_COMMAND || command == LEVEL_READOUT_COMMAND) {
         ReadingAidsChoice aids = RememberedReadingAids();
-        bool& flipped = command == SCALE_MARKS_COMMAND ? aids.scaleMarks
-                        : command == PEAK_HOLD_COMMAND ? aids.peakHold
-                                                       : aids.holdOverload;
+        bool& flipped = command == SCALE_MARKS_COMMAND     ? aids.scaleMarks
+                        : command == PEAK_HOLD_COMMAND     ? aids.peakHold
+                        : command == DECIBEL_SCALE_COMMAND ? aids.decibelScale
+                        : command == LEVEL_READOUT_COMMAND ? aids.levelReadout
+                                                           : aids.holdOverload;
         flipped = !flipped;
         ChooseReadingAids(aids);
         return;

@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "draw/pixel_formats.h"
 #include "draw/primitives.h"
 #include "meter/create_meter.h"
+#include "meter/decibel_scale.h"
 #include "meter/meter_aids.h"
 #include "meter/meter_table.h"
 #include "meter/needle.h"
@@ -137,24 +139,48 @@ void BM_SetMeterValue497(benchmark::State& state) {
 }
 BENCHMARK(BM_SetMeterValue497);
 
+// The reading aids as the benchmarks turn them on: none, the three the
+// meter had before the decibel scale and the level readout, or all five.
+const MeterAids NO_AIDS{};
+const MeterAids FIRST_AIDS{true, true, true};
+const MeterAids ALL_AIDS{true, true, true, true, true};
+
+// The peak sample that puts the needle at `place` on the meter's scale, and
+// the reading the analysis makes of it: the sweep then takes the needle the
+// same way on both scales, so that they draw alike and differ only in the
+// work of each update.
+struct SweepStep {
+    float reading;
+    int32_t peak;
+};
+SweepStep SweepOnScale(float place, bool decibel) {
+    if (!decibel) return SweepStep{place, PeakOfReading(place)};
+    if (place <= 0) return SweepStep{0, 0};
+    const double dbfs = (static_cast<double>(place) - 100) * 60 / 100;
+    const auto peak = static_cast<int32_t>(std::lround(32767 * std::pow(10.0, dbfs / 20)));
+    return SweepStep{static_cast<float>(std::nearbyint(peak / 32767.0 * 101)), peak};
+}
+
 // A moving update as the analysis makes it, a tick every 10 ms, with the
-// reading aids all off and all on (scale marks, peak hold, held overload):
-// the marks are in the backdrop, the hold moves with every new peak and
-// falls every 2 s, its value redrawn in a square of its own.
-void BM_MovingUpdateReadingAids(benchmark::State& state, bool on) {
+// reading aids off or on: the marks are in the backdrop, the hold moves with
+// every new peak and falls every 2 s, its value redrawn in a square of its
+// own; with all of them, every new peak is also placed on the decibel scale
+// and the readout takes it, to show the highest 4 times a second.
+void BM_MovingUpdateReadingAids(benchmark::State& state, const MeterAids& aids) {
     StartMeter();
-    SetMeterAids(METER, MeterAids{on, on, on});
+    SetMeterAids(METER, aids);
     auto now = std::chrono::steady_clock::now();
     int update = 0;
     for (auto _ : state) {
-        const float reading = SweepReading(update++);
+        const SweepStep step = SweepOnScale(SweepReading(update++), aids.decibelScale);
         now += std::chrono::milliseconds(10);
-        SetMeterReading(METER, reading, PeakOfReading(reading), now);
+        SetMeterReading(METER, step.reading, step.peak, now);
     }
     state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK_CAPTURE(BM_MovingUpdateReadingAids, all_off, false);
-BENCHMARK_CAPTURE(BM_MovingUpdateReadingAids, all_on, true);
+BENCHMARK_CAPTURE(BM_MovingUpdateReadingAids, all_off, NO_AIDS);
+BENCHMARK_CAPTURE(BM_MovingUpdateReadingAids, first_three, FIRST_AIDS);
+BENCHMARK_CAPTURE(BM_MovingUpdateReadingAids, all_on, ALL_AIDS);
 
 // A steady signal (or silence): after the average settles, every update
 // lands on the same picture, which is neither drawn nor shown again.
@@ -165,6 +191,22 @@ void BM_SetMeterValueSteady(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_SetMeterValueSteady);
+
+// The same with the reading aids on: a steady level is placed on the
+// decibel scale once, and the hold, its value and the readout stand still.
+void BM_SteadyUpdateReadingAids(benchmark::State& state, const MeterAids& aids) {
+    StartMeter();
+    SetMeterAids(METER, aids);
+    auto now = std::chrono::steady_clock::now();
+    for (int i = 0; i < 16; ++i) SetMeterReading(METER, 42, PeakOfReading(42), now);
+    for (auto _ : state) {
+        now += std::chrono::milliseconds(10);
+        SetMeterReading(METER, 42, PeakOfReading(42), now);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK_CAPTURE(BM_SteadyUpdateReadingAids, first_three, FIRST_AIDS);
+BENCHMARK_CAPTURE(BM_SteadyUpdateReadingAids, all_on, ALL_AIDS);
 
 // The same with the analysis tick's hold of the meters' lock around it,
 // uncontended as on every tick without a rebuild for a new display scale.
@@ -178,6 +220,18 @@ void BM_SetMeterValueSteadyUnderLock(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_SetMeterValueSteadyUnderLock);
+
+// The decibel scale's law for a peak that differs from the last (a steady
+// level is placed once and kept): one logarithm.
+void BM_DecibelPosition(benchmark::State& state) {
+    int32_t peak = 1;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(DecibelPosition(peak));
+        peak = peak >= 32768 ? 1 : peak + 97;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DecibelPosition);
 
 // The drawing side of an X11 presentation of a moving update's square.
 void BM_ConvertChangedSquareToDisplayPixels(benchmark::State& state) {

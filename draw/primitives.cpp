@@ -217,27 +217,16 @@ void FillDisc(int32_t x, int32_t y, int32_t radius, uint32_t colour) {
     }
 }
 
+void FillRow(int32_t x0, int32_t x1, int32_t y, uint32_t colour) {
+    DrawingState* state = CurrentDrawingState();
+    if (state == nullptr || state->bits == nullptr) return;
+    UseColour(*state, colour);
+    if (x1 > x0) HorizontalSpan(*state, x0, y, int64_t{x1} - x0);
+}
+
 // Bresenham's line with a disc of radius thickness - 1 at every point, both
 // end points included.
 void ThickLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t thickness, uint32_t colour) {
-    if (thickness < 1) thickness = 1;
-    const int32_t radius = thickness - 1;
-    const int64_t dx = std::llabs(int64_t{x1} - x0);
-    const int64_t dy = std::llabs(int64_t{y1} - y0);
-    const int32_t sx = x0 < x1 ? 1 : -1;
-    const int32_t sy = y0 < y1 ? 1 : -1;
-    int64_t err = dx - dy;
-    for (;;) {
-        FillDisc(x0, y0, radius, colour);
-        if (x0 == x1 && y0 == y1) return;
-        int64_t e2 = 2 * err;
-        if (e2 > -dy) {
-            err -= dy;
-            x0 += sx;
-        }
-        if (e2 < dx) {
-            err += dx;
-            y0 += sy;
-        }
-    }
+    const int32_t radius = std::max(thickness, 1) - 1;
+    WalkLine(x0, y0, x1, y1, [&](int32_t x, int32_t y) { FillDisc(x, y, radius, colour); });
 }

@@ -112,6 +112,8 @@ bool RescaleMeter(int64_t number, int x, int y, int width) {
     MeterRecord& meter = MeterAt(slot);
     const int64_t oldImages[] = {meter.dialImage, meter.spareImage, meter.backdropImage};
     const bool resized = SizeMeter(meter, ScaledControlWidth(number, width));
+    // Before the dial: the marks' labels keep inside the picture.
+    meter.pictureHeight = PictureHeight(number, width);
     if (resized) {
         for (int64_t image : oldImages) {
             if (image != 0) ReleaseImage(image);
@@ -119,7 +121,6 @@ bool RescaleMeter(int64_t number, int x, int y, int width) {
         meter.backdropImage = 0;  // the next drawing makes it for the new dial
         DrawDialFace(slot);
     }
-    meter.pictureHeight = PictureHeight(number, width);
     RedrawMeter(number);
     return resized;
 }

@@ -7,6 +7,7 @@
 
 #include "draw/image.h"
 #include "meter/dial_face.h"
+#include "meter/level_readout.h"
 #include "meter/meter_table.h"
 #include "meter/needle.h"
 #include "meter/peak_hold.h"
@@ -42,21 +43,33 @@ bool SetMeterAids(int64_t number, const MeterAids& aids) {
     if (slot == 0) return false;
     MeterRecord& meter = MeterAt(slot);
     if (aids.scaleMarks == meter.scaleMarks && aids.peakHold == meter.peakHold &&
-        aids.holdOverload == meter.holdOverload) {
+        aids.holdOverload == meter.holdOverload && aids.decibelScale == meter.decibelScale &&
+        aids.levelReadout == meter.levelReadout) {
         return true;
     }
     bool made = true;
-    if (aids.scaleMarks != meter.scaleMarks) {
-        meter.scaleMarks = aids.scaleMarks;
+    const bool marksBefore = meter.scaleMarks, decibelBefore = meter.decibelScale;
+    meter.scaleMarks = aids.scaleMarks;
+    meter.decibelScale = aids.decibelScale;
+    // The marks follow the scale: a dial without them stays as it is.
+    if (aids.scaleMarks != marksBefore || (aids.scaleMarks && aids.decibelScale != decibelBefore)) {
         made = RemakeDial(slot, meter);
-        if (!made) meter.scaleMarks = !aids.scaleMarks;
+        if (!made) {
+            meter.scaleMarks = marksBefore;
+            meter.decibelScale = decibelBefore;
+        }
     }
+    if (meter.decibelScale != decibelBefore) PlaceRingOnScale(slot);
     // Updates keep the hold while it is not shown; before any, it starts at
     // the last reading.
     if (aids.peakHold && !meter.hold.holding) {
         TakePeak(meter.hold, meter.lastReading, meter.lastPeak, std::chrono::steady_clock::now());
     }
+    if (aids.levelReadout && !meter.readout.started) {
+        TakeReadoutPeak(meter.readout, meter.lastPeak, std::chrono::steady_clock::now());
+    }
     meter.peakHold = aids.peakHold;
+    meter.levelReadout = aids.levelReadout;
     meter.holdOverload = aids.holdOverload;
     if (!meter.holdOverload) meter.overloadLatched = false;
     meter.shownOverload = OverloadLit(meter);
@@ -90,5 +103,12 @@ void LatchMeterOverload(int64_t number) {
     MeterRecord& meter = MeterAt(slot);
     if (meter.holdOverload) meter.overloadLatched = true;
     meter.shownOverload = OverloadLit(meter);
+    RedrawMeter(number);
+}
+
+void RefreshMeterReadout(int64_t number) {
+    const int64_t slot = MeterSlot(number);
+    if (slot == 0) return;
+    RefreshReadout(MeterAt(slot).readout, std::chrono::steady_clock::now());
     RedrawMeter(number);
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "draw/canvas.h"
+#include "meter/level_readout.h"
 #include "meter/peak_hold.h"
 
 struct MeterRecord {
@@ -52,10 +53,21 @@ struct MeterRecord {
     bool scaleMarks = false;       // ticks and labels in the dial
     bool peakHold = false;         // the hold mark and its value
     bool holdOverload = false;     // the overload light stays on until cleared
+    bool decibelScale = false;     // the needle and the marks on the decibel scale
+    bool levelReadout = false;     // the peak level as a number
     bool overloadLatched = false;  // it is on and waits to be cleared
     float lastReading = 0;         // the last reading, below 0 or not a number as 0
     int32_t lastPeak = 0;          // the peak sample that came with it
     PeakHoldState hold;
+    // The linear readings (99.9 for an overload) and the peak samples of the
+    // updates whose places the ring holds, entry by entry: a change of scale
+    // works the ring out again from them.
+    float ringReadings[8] = {};
+    int32_t ringPeaks[8] = {};
+    // The last peak placed on the decibel scale, and its place: a steady
+    // level is not worked out again on every update.
+    int32_t placedPeak = -1;
+    float placedPosition = 0;
     // The hold as the picture shows it: the mark at a reading, the value of
     // a peak, which reads so, and the squares the two cover.
     bool shownHold = false;
@@ -64,6 +76,10 @@ struct MeterRecord {
     std::string shownHoldText;
     PictureRect shownHoldMark;
     PictureRect shownHoldValue;
+    // The readout, kept while it is not shown, and as the picture shows it:
+    // its number or "OVER", and the square it covers.
+    LevelReadoutState readout;
+    ReadoutPicture shownReadout;
 };
 
 // Creates the meter table (slots 0 and 1, zero-filled) and the index map, and

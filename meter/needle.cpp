@@ -10,11 +10,11 @@
 // the dial with the arc already on it, and only stamps the disc (and the
 // overload disc, which comes last either way) on the changed square.
 //
-// The peak hold's mark and value are drawn last, over everything, in their
-// own squares: a hold that moves redraws its old and new squares, joined to
-// the needle's square where they meet and drawn apart where they do not, so
-// that a value in the corner never widens the needle's square to the whole
-// picture.
+// The peak hold's mark and value and the level readout are drawn last, over
+// everything, in their own squares: a hold that moves or a readout that
+// changes redraws its old and new squares, joined to the needle's square
+// where they meet and drawn apart where they do not, so that a number under
+// the dial's middle never widens the needle's square to half the picture.
 #include "meter/needle.h"
 
 #include <algorithm>
@@ -26,7 +26,10 @@
 #include "draw/drawing_target.h"
 #include "draw/image.h"
 #include "draw/primitives.h"
+#include "meter/decibel_scale.h"
 #include "meter/dial_face.h"
+#include "meter/dial_texts.h"
+#include "meter/level_readout.h"
 #include "meter/meter_table.h"
 #include "meter/peak_hold.h"
 #include "meter/peak_hold_drawing.h"
@@ -63,6 +66,24 @@ int64_t RingFill(int64_t count) {
     if (count < 2) return 0;
     double k = std::round(std::log(static_cast<double>(count)) / std::log(2.0));
     return int64_t{1} << static_cast<int>(k);
+}
+
+// The place of a reading (after the overload rule) on the meter's scale. An
+// overload stands at 99.9 on both scales, so that the light lights at the
+// very same peaks; on the decibel scale every other reading stands where its
+// peak's level does.
+float PlaceOf(MeterRecord& meter, float reading, int32_t peak) {
+    if (!meter.decibelScale || reading >= OVERLOAD_SHOWN_AS) return reading;
+    if (peak != meter.placedPeak) {
+        meter.placedPeak = peak;
+        meter.placedPosition = DecibelPosition(peak);
+    }
+    return meter.placedPosition;
+}
+
+// The last reading after the overload rule, on the linear scale.
+float LastLinearReading(const MeterRecord& meter) {
+    return meter.lastReading >= 100 ? OVERLOAD_SHOWN_AS : meter.lastReading;
 }
 
 // The square covered by the marks drawn at a tip: the tip disc (unless the
@@ -109,9 +130,15 @@ HoldPicture NextHold(int64_t slot, const MeterRecord& meter, bool fresh) {
     HoldPicture next;
     next.shown = meter.peakHold && meter.hold.holding;
     if (!next.shown) return next;
-    next.reading = meter.hold.reading;
     next.peak = meter.hold.peak;
     const bool was = meter.shownHold && !fresh;
+    // On the decibel scale the mark stands at its peak's level.
+    if (!meter.decibelScale) {
+        next.reading = meter.hold.reading;
+    } else {
+        next.reading = was && next.peak == meter.shownHoldPeak ? meter.shownHoldReading
+                                                               : DecibelPosition(next.peak);
+    }
     next.mark = was && next.reading == meter.shownHoldReading ? meter.shownHoldMark
                                                               : HoldMarkRect(slot, next.reading);
     next.text =
@@ -119,6 +146,17 @@ HoldPicture NextHold(int64_t slot, const MeterRecord& meter, bool fresh) {
     next.value = was && next.text == meter.shownHoldText ? meter.shownHoldValue
                                                          : HoldTextRect(slot, next.text);
     return next;
+}
+
+// Whether the hold the picture shows is the one the next picture would
+// show: the same peak at the same place (which on the decibel scale follows
+// from the peak).
+bool HoldAsShown(const MeterRecord& meter) {
+    const bool next = meter.peakHold && meter.hold.holding;
+    if (next != meter.shownHold) return false;
+    if (!next) return true;
+    return meter.hold.peak == meter.shownHoldPeak &&
+           (meter.decibelScale || meter.hold.reading == meter.shownHoldReading);
 }
 
 void ShowHold(MeterRecord& meter, HoldPicture&& next) {
@@ -146,6 +184,51 @@ void HoldChanges(const MeterRecord& meter, const HoldPicture& next, PictureRect*
         if (meter.shownHold) *value = meter.shownHoldValue;
         if (next.shown) *value = Union(*value, next.value);
     }
+}
+
+// Whether the readout the picture shows says what the next picture's would,
+// with the overload light as `over`: the same peak, or "OVER" again.
+bool ReadoutAsShown(const MeterRecord& meter, bool over) {
+    const ReadoutPicture& shown = meter.shownReadout;
+    const bool next = meter.levelReadout && meter.readout.started;
+    if (next != shown.shown) return false;
+    return !next || (over == shown.over && (over || meter.readout.peak == shown.peak));
+}
+
+// The readout as the next picture, with the overload light as `over`, is to
+// show it.
+ReadoutPicture NextReadout(int64_t slot, const MeterRecord& meter, bool over) {
+    ReadoutPicture next;
+    next.shown = meter.levelReadout && meter.readout.started;
+    if (!next.shown) return next;
+    next.over = over;
+    next.peak = meter.readout.peak;
+    next.text = ReadoutText(next.peak, over);
+    next.rect = ReadoutRect(slot, next.text);
+    return next;
+}
+
+// Makes the record's readout the one the picture now shows: `next`, unless
+// the one shown was `kept` (under "OVER" its peak moves on unseen).
+void ShowReadout(MeterRecord& meter, bool kept, ReadoutPicture&& next) {
+    if (kept) {
+        meter.shownReadout.peak = meter.readout.peak;
+    } else {
+        meter.shownReadout = std::move(next);
+    }
+}
+
+// The squares the readout's change touches: its old and new squares if its
+// text changed, else none.
+PictureRect ReadoutChange(const MeterRecord& meter, const ReadoutPicture& next) {
+    if (next.shown == meter.shownReadout.shown &&
+        (!next.shown || next.text == meter.shownReadout.text)) {
+        return PictureRect{};
+    }
+    PictureRect change;
+    if (meter.shownReadout.shown) change = meter.shownReadout.rect;
+    if (next.shown) change = Union(change, next.rect);
+    return change;
 }
 
 bool BackdropCurrent(const MeterRecord& meter) {
@@ -218,6 +301,10 @@ void DrawPicture(int64_t number, int64_t slot, MeterRecord& meter, ScalePoint ti
             DrawHoldText(slot, meter.shownHoldText);
         }
     }
+    if (meter.shownReadout.shown &&
+        (changed == nullptr || Meet(*changed, meter.shownReadout.rect))) {
+        DrawReadout(slot, meter.shownReadout.text, meter.shownReadout.over);
+    }
 }
 
 // One update of the meter in `slot`; `now` is when its reading was taken,
@@ -233,17 +320,23 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
     meter.lastReading = v;
     meter.lastPeak = std::clamp<int32_t>(peak, 0, 32768);
     // Held whether shown or not, so that turning the hold off and on again
-    // shows the peak of the last seconds, not the last reading.
-    TakePeak(meter.hold, v, meter.lastPeak,
-             now != nullptr ? *now : std::chrono::steady_clock::now());
+    // shows the peak of the last seconds, not the last reading; the readout
+    // likewise shows the peaks of its period.
+    const auto taken = now != nullptr ? *now : std::chrono::steady_clock::now();
+    TakePeak(meter.hold, v, meter.lastPeak, taken);
+    TakeReadoutPeak(meter.readout, meter.lastPeak, taken);
     if (v >= 100) {
         meter.overloadHold = OVERLOAD_UPDATES;
         if (meter.holdOverload) meter.overloadLatched = true;
         v = OVERLOAD_SHOWN_AS;
     }
-    meter.value = v;
     // Whatever a reset chose, updates average the last 8 readings.
     meter.averageCount = AVERAGED_READINGS;
+    const unsigned entry = meter.ringIndex & (AVERAGED_READINGS - 1);
+    meter.ringReadings[entry] = v;
+    meter.ringPeaks[entry] = meter.lastPeak;
+    v = PlaceOf(meter, v, meter.lastPeak);
+    meter.value = v;
     meter.shownAverage = Smooth(meter, v);
     const ScalePoint tip = NeedleTip(slot, meter.shownAverage);
 
@@ -252,19 +345,35 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
     const bool indicator = (meter.flags & 2) != 0;
     const bool counting = indicator && meter.overloadHold != 0;
     const bool overloadShown = counting || (indicator && meter.overloadLatched);
-    HoldPicture hold = NextHold(slot, meter, false);
+    // Most updates leave the hold as the picture shows it: its picture is
+    // worked out only for a change.
+    const bool holdKept = HoldAsShown(meter);
+    HoldPicture hold;
     PictureRect markChange, textChange;
-    HoldChanges(meter, hold, &markChange, &textChange);
-    const bool holdSame = Empty(markChange) && Empty(textChange);
+    if (!holdKept) {
+        hold = NextHold(slot, meter, false);
+        HoldChanges(meter, hold, &markChange, &textChange);
+    }
+    // Most updates leave the readout as it is: its text is made only for a
+    // change.
+    const bool readoutKept = ReadoutAsShown(meter, overloadShown);
+    ReadoutPicture readout;
+    PictureRect readoutChange;
+    if (!readoutKept) {
+        readout = NextReadout(slot, meter, overloadShown);
+        readoutChange = ReadoutChange(meter, readout);
+    }
+    const bool overlaysSame = Empty(markChange) && Empty(textChange) && Empty(readoutChange);
 
     // Most updates of a resting or steady needle land on the same pixel; the
     // picture would come out identical, so the canvas keeps the one it has.
     // A repaint never depends on this: one that finds the picture busy is
     // served by the presentation at the end of the drawing in progress.
-    if (meter.pictureShown && !counting && overloadShown == meter.shownOverload && holdSame &&
+    if (meter.pictureShown && !counting && overloadShown == meter.shownOverload && overlaysSame &&
         tip.x == meter.shownTipX && tip.y == meter.shownTipY) {
         // A new peak of the same look is what the picture shows.
-        if (meter.peakHold) ShowHold(meter, std::move(hold));
+        if (!holdKept) ShowHold(meter, std::move(hold));
+        ShowReadout(meter, readoutKept, std::move(readout));
         // The last picture may still wait for its frame: this is its time.
         ShowDeferredCanvasChanges(number);
         return 0;
@@ -276,9 +385,10 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
     PictureRect changed =
         Union(MarksAround(meter, meter.shownTipX, meter.shownTipY, meter.shownOverload),
               MarksAround(meter, tip.x, tip.y, overloadShown));
-    PictureRect apart[2] = {markChange, textChange};
+    PictureRect apart[] = {markChange, textChange, readoutChange};
+    constexpr int APART = sizeof apart / sizeof apart[0];
     // Joined where they meet: each joining may make the square meet more.
-    for (int round = 0; round < 2; ++round) {
+    for (int round = 0; round < APART; ++round) {
         for (PictureRect& other : apart) {
             if (Meet(changed, other) || (Empty(changed) && !Empty(other))) {
                 changed = Union(changed, other);
@@ -286,15 +396,20 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
             }
         }
     }
-    if (Meet(apart[0], apart[1])) {
-        apart[0] = Union(apart[0], apart[1]);
-        apart[1] = PictureRect{};
+    for (int i = 0; i < APART; ++i) {
+        for (int j = i + 1; j < APART; ++j) {
+            if (Meet(apart[i], apart[j])) {
+                apart[i] = Union(apart[i], apart[j]);
+                apart[j] = PictureRect{};
+            }
+        }
     }
     meter.pictureShown = true;
     meter.shownTipX = tip.x;
     meter.shownTipY = tip.y;
     meter.shownOverload = overloadShown;
-    ShowHold(meter, std::move(hold));
+    if (!holdKept) ShowHold(meter, std::move(hold));
+    ShowReadout(meter, readoutKept, std::move(readout));
 
     DrawPicture(number, slot, meter, tip, overloadShown, partial ? &changed : nullptr);
     if (counting) {
@@ -320,10 +435,15 @@ ScalePoint NeedleTip(int64_t slot, float average) {
 }
 
 bool MeterSettledAt(int64_t number, float value) {
+    return MeterSettledAt(number, value, PeakOfReading(value));
+}
+
+bool MeterSettledAt(int64_t number, float value, int32_t peakSample) {
     const int64_t slot = MeterSlot(number);
     if (slot == 0 || value >= 100) return false;
-    const MeterRecord& meter = MeterAt(slot);
-    const float v = value < 0 || std::isnan(value) ? 0.0f : value;
+    MeterRecord& meter = MeterAt(slot);
+    const float v = PlaceOf(meter, value < 0 || std::isnan(value) ? 0.0f : value,
+                            std::clamp<int32_t>(peakSample, 0, 32768));
     // A picture that still shows the overload disc needs the update that
     // draws it away, even once the hold has run out; one held until it is
     // cleared stays as it is.
@@ -334,9 +454,16 @@ bool MeterSettledAt(int64_t number, float value) {
     }
     // A held peak above the reading falls later; the picture must show the
     // hold as it stands.
-    if (meter.peakHold &&
-        (!meter.hold.holding || meter.hold.peak != meter.lastPeak || !meter.shownHold ||
-         meter.shownHoldPeak != meter.hold.peak || meter.shownHoldReading != meter.hold.reading)) {
+    if (meter.peakHold && (!meter.hold.holding || meter.hold.peak != meter.lastPeak ||
+                           !meter.shownHold || meter.shownHoldPeak != meter.hold.peak ||
+                           (!meter.decibelScale && meter.shownHoldReading != meter.hold.reading))) {
+        return false;
+    }
+    // A readout that still waits to show a higher peak of its period, or
+    // shows another, changes at its next refresh.
+    if (meter.levelReadout &&
+        (!meter.shownReadout.shown || meter.readout.peak != meter.lastPeak ||
+         meter.readout.pending > meter.lastPeak || meter.shownReadout.peak != meter.readout.peak)) {
         return false;
     }
     for (int64_t i = 0; i < AVERAGED_READINGS; ++i) {
@@ -363,9 +490,24 @@ int RedrawMeter(int64_t number) {
     meter.shownTipX = tip.x;
     meter.shownTipY = tip.y;
     ShowHold(meter, NextHold(slot, meter, true));
+    meter.shownReadout = NextReadout(slot, meter, meter.shownOverload);
     DrawPicture(number, slot, meter, tip, meter.shownOverload, nullptr);
     EndDraw();
     return 0;
+}
+
+void PlaceRingOnScale(int64_t slot) {
+    if (slot < 1 || slot >= MeterTableSize()) return;
+    MeterRecord& meter = MeterAt(slot);
+    float sum = 0;
+    for (int64_t i = 0; i < AVERAGED_READINGS; ++i) {
+        meter.ring[i] = PlaceOf(meter, meter.ringReadings[i], meter.ringPeaks[i]);
+        sum = sum + meter.ring[i];
+    }
+    meter.ringSum = sum;
+    meter.value = PlaceOf(meter, LastLinearReading(meter), meter.lastPeak);
+    meter.shownAverage = static_cast<float>(static_cast<double>(meter.ringSum) /
+                                            static_cast<double>(AVERAGED_READINGS));
 }
 
 int ResetMeterSmoothing(int64_t number, int64_t count) {
@@ -373,7 +515,13 @@ int ResetMeterSmoothing(int64_t number, int64_t count) {
     if (slot == 0) return 0;
     MeterRecord& meter = MeterAt(slot);
     const int64_t n = RingFill(count);
-    for (int64_t i = 0; i < n; ++i) meter.ring[i] = meter.value;
+    for (int64_t i = 0; i < n; ++i) {
+        meter.ring[i] = meter.value;
+        if (i < AVERAGED_READINGS) {
+            meter.ringReadings[i] = LastLinearReading(meter);
+            meter.ringPeaks[i] = meter.lastPeak;
+        }
+    }
     meter.ringIndex = 0;
     // Keep the sum equal to that of ring[0..7], the entries the next updates
     // take out again; n x value alone would leave every later average off by

@@ -31,3 +31,11 @@ ScalePoint NeedleTip(int64_t slot, float average);
 // it is: every averaged reading already equals it and no overload light is
 // counting down. False for a number without a meter.
 bool MeterSettledAt(int64_t number, float value);
+// The same for a reading that came with this peak sample, which places the
+// needle on the decibel scale.
+bool MeterSettledAt(int64_t number, float value, int32_t peakSample);
+
+// Works the smoothing ring of the meter in a slot out again for the scale
+// the meter now has, from the readings and peaks of the updates it holds,
+// as if the scale had been chosen before them; its averaged place with it.
+void PlaceRingOnScale(int64_t slot);

@@ -1,6 +1,6 @@
 // Peak hold: the highest single reading of the last 2 seconds, and the peak
-// sample that gave it, shown as a thin mark across the scale band and as its
-// level in dBFS beside the scale's lower left end.
+// sample that gave it, shown as a mark across the scale band and as its
+// level in dBFS under the middle of the dial.
 #pragma once
 
 #include <chrono>
@@ -13,7 +13,9 @@
 // readings that came after it.
 constexpr std::chrono::milliseconds PEAK_HOLD_TIME{2000};
 
-constexpr uint32_t PEAK_HOLD_COLOUR = RGB(255, 200, 0);  // amber, apart from grey and green
+// Magenta: apart from the grey band, the green tip and track and the red
+// overload light, also for eyes that tell red from green poorly.
+constexpr uint32_t PEAK_HOLD_COLOUR = RGB(255, 64, 255);
 
 struct PeakHoldState {
     bool holding = false;                           // false until the first reading

@@ -1,5 +1,6 @@
 #include "meter/scale_geometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -19,6 +20,13 @@ ScalePoint ScalePointOf(const MeterRecord& meter, double thetaDegrees) {
     double y = static_cast<double>(meter.imageHeight) - std::cos(radians) * radius;
     return ScalePoint{static_cast<int32_t>(std::nearbyint(x)),
                       static_cast<int32_t>(std::nearbyint(y))};
+}
+
+double MeterSizeFactor(int64_t imageWidth) {
+    constexpr double UNSCALED_IMAGE_WIDTH = 493;
+    const double quarters =
+        std::nearbyint(static_cast<double>(imageWidth) / UNSCALED_IMAGE_WIDTH * 4);
+    return std::clamp(quarters / 4, 1.0, 16.0);
 }
 
 float ScaleAngleStep(int64_t imageWidth) {

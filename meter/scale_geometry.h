@@ -23,6 +23,12 @@ ScalePoint ScalePointAt(int64_t slot, double thetaDegrees);
 // precision as the needle holds it). (0, 0) for a slot without a meter.
 ScalePoint ScalePointForValue(int64_t slot, float value, double radius);
 
+// How much larger than the main window's meter at 96 DPI (images 493 pixels
+// wide) a meter with images this wide is drawn, in quarter steps from 1:
+// 1.25 at 120 DPI, 1.5 at 144 DPI. Marks, text and the hold mark grow by it;
+// the band and the discs keep their sizes in pixels.
+double MeterSizeFactor(int64_t imageWidth);
+
 // Degrees between the points of the arc walk for images this wide (single
 // precision, so wider meters get more, shorter segments).
 float ScaleAngleStep(int64_t imageWidth);

@@ -3,14 +3,17 @@
 // end-to-end tests compare screenshots of the real programs with its output,
 // so it goes through the very same engine, on the headless canvas.
 //
-//   render_meter [--width N] [--control WxH] [--flags F] [--scale-marks]
-//                [--peak-hold] [--hold V:S] [--hold-overload] [--overload-held]
-//                OUT.ppm READING...
+//   render_meter [--width N] [--control WxH] [--flags F] [--peak S]
+//                [--scale-marks] [--peak-hold] [--hold V:S] [--hold-overload]
+//                [--overload-held] [--decibel-scale] [--readout] OUT.ppm READING...
 //
 // --width is the width the program asks for (497); --control is the size in
 // pixels that the window layer gave that control on a scaled display (745x211
 // at 144 DPI): the picture is then 4 pixels smaller (741x207) and the meter is
 // built for the control's width. Without it the display scale is 1.
+// --peak gives every reading the peak sample S (0..32768), as a program
+// playing a steady peak S takes it; without it each reading stands for the
+// peak sample round(reading / 101 x 32767).
 //
 // The reading aids, as the window's menu turns them on (all off by default):
 // --scale-marks    ticks and labels in the dial ("Scale marks");
@@ -25,13 +28,20 @@
 // --hold-overload  a reading of 100 or more lights the overload disc until
 //                  it is cleared ("Hold overload until clicked");
 // --overload-held  that, and after the readings the light is on, as after a
-//                  full-scale peak that nobody cleared.
+//                  full-scale peak that nobody cleared;
+// --decibel-scale  the needle, the hold and the marks on the decibel scale
+//                  ("Decibel scale"), placed by each reading's peak sample;
+// --readout        the peak level as a number ("Level readout"), refreshed
+//                  after the readings: the highest of their peak samples,
+//                  or "OVER" while the overload light is lit.
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "draw/canvas_memory.h"
@@ -48,14 +58,17 @@ constexpr int64_t METER = 3;
 int Usage(const char* problem) {
     std::fprintf(stderr, "render_meter: %s\n", problem);
     std::fprintf(stderr,
-                 "usage: render_meter [--width N] [--control WxH] [--flags F] [--scale-marks]\n"
-                 "                    [--peak-hold] [--hold V:S] [--hold-overload] "
-                 "[--overload-held]\n"
-                 "                    OUT.ppm READING...\n"
+                 "usage: render_meter [--width N] [--control WxH] [--flags F] [--peak S]\n"
+                 "                    [--scale-marks] [--peak-hold] [--hold V:S] "
+                 "[--hold-overload]\n"
+                 "                    [--overload-held] [--decibel-scale] [--readout] OUT.ppm "
+                 "READING...\n"
                  "  --width N          the width the program asks for (497)\n"
                  "  --control WxH      the control's size on a scaled display (745x211 at 144 "
                  "DPI)\n"
                  "  --flags F          meter flags (3)\n"
+                 "  --peak S           every reading's peak sample, 0 to 32768 (each stands\n"
+                 "                     for round(reading / 101 x 32767) without it)\n"
                  "  --scale-marks      ticks and labels in the dial\n"
                  "  --peak-hold        the hold mark and its value, held from the readings\n"
                  "                     (each stands for the sample round(reading / 101 x "
@@ -64,7 +77,11 @@ int Usage(const char* problem) {
                  "                     peak sample S (--hold 51:16422 shows -6.0 dB)\n"
                  "  --hold-overload    a reading of 100 or more lights the overload disc until\n"
                  "                     it is cleared\n"
-                 "  --overload-held    that, with the light on after the readings\n");
+                 "  --overload-held    that, with the light on after the readings\n"
+                 "  --decibel-scale    the needle, the hold and the marks on the decibel "
+                 "scale\n"
+                 "  --readout          the peak level as a number, refreshed after the "
+                 "readings\n");
     return 2;
 }
 
@@ -134,6 +151,12 @@ int main(int argc, char** argv) {
     bool holdGiven = false, overloadHeld = false;
     float holdReading = 0;
     long holdPeak = 0;
+    long peak = -1;  // -1: each reading's own
+    // The options that turn one aid on.
+    const std::pair<const char*, bool*> switches[] = {{"--scale-marks", &aids.scaleMarks},
+                                                      {"--peak-hold", &aids.peakHold},
+                                                      {"--decibel-scale", &aids.decibelScale},
+                                                      {"--readout", &aids.levelReadout}};
     int i = 1;
     for (; i < argc; ++i) {
         std::string option = argv[i];
@@ -142,12 +165,10 @@ int main(int argc, char** argv) {
             break;
         }
         if (option.rfind("--", 0) != 0) break;
-        if (option == "--scale-marks") {
-            aids.scaleMarks = true;
-            continue;
-        }
-        if (option == "--peak-hold") {
-            aids.peakHold = true;
+        const auto aid = std::find_if(std::begin(switches), std::end(switches),
+                                      [&](const auto& entry) { return option == entry.first; });
+        if (aid != std::end(switches)) {
+            *aid->second = true;
             continue;
         }
         if (option == "--hold-overload" || option == "--overload-held") {
@@ -161,6 +182,12 @@ int main(int argc, char** argv) {
             }
             aids.peakHold = true;
             holdGiven = true;
+            continue;
+        }
+        if (option == "--peak") {
+            if (i + 1 >= argc || !ParseInteger(argv[++i], &peak) || peak < 0 || peak > 32768) {
+                return Usage("--peak takes a peak sample from 0 to 32768");
+            }
             continue;
         }
         if (option != "--width" && option != "--flags" && option != "--control") {
@@ -204,9 +231,13 @@ int main(int argc, char** argv) {
     SetMeterAids(METER, aids);
     // One moment for every reading: the hold never falls here.
     const auto now = std::chrono::steady_clock::now();
-    for (float reading : readings) SetMeterReading(METER, reading, PeakOfReading(reading), now);
+    for (float reading : readings) {
+        SetMeterReading(METER, reading,
+                        peak >= 0 ? static_cast<int32_t>(peak) : PeakOfReading(reading), now);
+    }
     if (holdGiven) HoldMeterPeak(METER, holdReading, static_cast<int32_t>(holdPeak));
     if (overloadHeld) LatchMeterOverload(METER);
+    if (aids.levelReadout) RefreshMeterReadout(METER);
 
     const PixelView* picture = MemoryCanvasPicture(METER);
     if (picture == nullptr || !WritePpm(out, *picture)) {

@@ -102,7 +102,9 @@ TEST_F(WindowMenu, ListsChoosesAndRemembers) {
                                            "Always on top",
                                            "-",
                                            "Scale marks",
+                                           "Decibel scale",
                                            "Peak hold",
+                                           "Level readout",
                                            "Hold overload until clicked",
                                            "Clear overload (grey)"};
     auto shown = [&aids](std::vector<std::string> inputs) {
@@ -139,7 +141,7 @@ TEST_F(WindowMenu, ListsChoosesAndRemembers) {
     Choose("Always on top");
     EXPECT_EQ(NullWindowsOnTop(), (std::vector<int64_t>{MAIN_WINDOW}));
     OpenWindowMenu(true);
-    EXPECT_EQ(Texts(NullShownMenus().back()).end()[-6], "Always on top [x]");
+    EXPECT_EQ(Texts(NullShownMenus().back()).end()[-8], "Always on top [x]");
     Choose("Default input (Microphone A)");
     EXPECT_EQ(NullCaptureTarget(), CaptureTarget::DEFAULT_INPUT);
     OpenWindowMenu(true);
@@ -149,19 +151,21 @@ TEST_F(WindowMenu, ListsChoosesAndRemembers) {
 
     // The reading aids, each a check item of its own; clearing the overload
     // light only while it is held.
-    for (const char* aid : {"Scale marks", "Peak hold", "Hold overload until clicked"}) {
+    for (const char* aid : {"Scale marks", "Decibel scale", "Peak hold", "Level readout",
+                            "Hold overload until clicked"}) {
         OpenWindowMenu(true);
         Choose(aid);
     }
     OpenWindowMenu(true);
     const std::vector<std::string> texts = Texts(NullShownMenus().back());
-    EXPECT_EQ(std::vector<std::string>(texts.end() - 4, texts.end()),
-              (std::vector<std::string>{"Scale marks [x]", "Peak hold [x]",
-                                        "Hold overload until clicked [x]", "Clear overload"}));
+    EXPECT_EQ(std::vector<std::string>(texts.end() - 6, texts.end()),
+              (std::vector<std::string>{"Scale marks [x]", "Decibel scale [x]", "Peak hold [x]",
+                                        "Level readout [x]", "Hold overload until clicked [x]",
+                                        "Clear overload"}));
     ASSERT_TRUE(SettingsWritten());
     EXPECT_EQ(FileText(file),
-              "[Vellumtone]\nPlaying=0\nInput=\nInputName=\nOnTop=1\nScaleMarks=1\nPeakHold=1\n"
-              "HoldOverload=1\n");
+              "[Vellumtone]\nPlaying=0\nInput=\nInputName=\nOnTop=1\nScaleMarks=1\n"
+              "DecibelScale=1\nPeakHold=1\nLevelReadout=1\nHoldOverload=1\n");
     Choose("Peak hold");
     EXPECT_EQ(ReadSettingInteger("PeakHold", 1), 0);
 }

@@ -526,51 +526,56 @@ expect_timed() {  # what left right seconds
 }
 
 # ---------------------------------------------------------------- reading aids
-# For the tests of the scale marks, the peak hold and the held overload
-# light, inside with_services.sh.
+# For the tests of the reading aids (scale marks, peak hold, held overload
+# light, decibel scale, level readout), inside with_services.sh.
 
-# The engine's picture of a meter with all three aids on: 20 readings of the
-# needle's value, the hold at that value with the given peak sample, and the
-# overload light held or not.
+# The engine's picture of a meter with every aid on: 20 readings of the
+# given value, each with the given peak sample, which places the needle on
+# the decibel scale and which the readout shows, the hold at that reading
+# and peak, and the overload light held (the readout then says "OVER") or
+# not.
 render_aids() {  # name reading peak_sample held(0/1)
     local held=()
     [ "$4" = 1 ] && held=(--overload-held)
     # shellcheck disable=SC2046
     "$native/render_meter" ${control_size:+--control "$control_size"} --scale-marks --peak-hold \
-        --hold "$2:$3" --hold-overload "${held[@]}" "$work/$1.ppm" $(readings "$2") &&
-        convert "$work/$1.ppm" "$work/$1.png"
+        --decibel-scale --readout --peak "$3" --hold "$2:$3" --hold-overload "${held[@]}" \
+        "$work/$1.ppm" $(readings "$2") && convert "$work/$1.ppm" "$work/$1.png"
 }
 
-# With ScaleMarks, PeakHold and HoldOverload on in the settings file in the
-# given folder, at the given DPI: a square wave of 16384 and 8192 shows as
-# readings 51 and 25 with the scale marks and the holds ("-6.0 dB",
-# "-12.0 dB"); a full-scale burst on the left, played over it, lights the
-# left light, which stays lit once the holds have fallen back; a left click
-# on the left meter puts it out. Then the program ends with exit code 0.
-# The burst is a constant full-scale level: the sink sums it with the square
-# wave, so every positive half period clips at full scale whatever the phase
-# between the two (two square waves half a period apart would sum to 16383).
+# With every aid on in the settings file in the given folder, at the given
+# DPI: a square wave of 16384 (-6.0 dBFS) on the left and 3277 (-20.0 dBFS)
+# on the right shows as readings 51 and 10 placed on the decibel scale, with
+# the scale marks, the holds and the readouts; a full-scale burst on the
+# left, played over it, lights the left light, which stays lit (its readout
+# saying "OVER") once the holds have fallen back; a left click on the left
+# meter puts it out. Then the program ends
+# with exit code 0. The burst is a constant full-scale level: the sink sums
+# it with the square wave, so every positive half period clips at full scale
+# whatever the phase between the two (two square waves half a period apart
+# would sum to 16383).
 check_reading_aids() {  # case settings_folder dpi
     local id ox oy w h steady ok=0
     mkdir -p "$2"
-    printf '[Vellumtone]\nScaleMarks=1\nPeakHold=1\nHoldOverload=1\n' >"$2/vellumtone.ini"
+    printf '[Vellumtone]\nScaleMarks=1\nPeakHold=1\nHoldOverload=1\nDecibelScale=1\n%s\n' \
+        LevelReadout=1 >"$2/vellumtone.ini"
     [ "$3" = 96 ] || scale_layout "$3"
     render_aids aids-51-held 51 16384 1 && render_aids aids-51 51 16384 0 &&
-        render_aids aids-25 25 8192 0 || { log "$1: render_meter failed"; return 1; }
+        render_aids aids-10 10 3277 0 || { log "$1: render_meter failed"; return 1; }
     open_window "$1" || return 1
-    play_signal 16384 8192 60
+    play_signal 16384 3277 60
     steady=$player_pid
-    expect_meters "$ox" "$oy" "$work/aids-51.png" "$work/aids-25.png" 20 ||
+    expect_meters "$ox" "$oy" "$work/aids-51.png" "$work/aids-10.png" 20 ||
         { log "$1: the marks and the holds do not show"; ok=1; }
     play_signal --dc 32767 0 1
     wait "$player_pid"
     player_pid=$steady
-    expect_meters "$ox" "$oy" "$work/aids-51-held.png" "$work/aids-25.png" 20 ||
+    expect_meters "$ox" "$oy" "$work/aids-51-held.png" "$work/aids-10.png" 20 ||
         { log "$1: after a burst, the fallen holds and the held light do not show"; ok=1; }
     xdotool mousemove "$((ox + left_picture_x + 100))" "$((oy + picture_y + 60))" click 1
     sleep 0.2
     xdotool mousemove "$((ox + rest_x))" "$((oy + rest_y))"
-    expect_meters "$ox" "$oy" "$work/aids-51.png" "$work/aids-25.png" 10 ||
+    expect_meters "$ox" "$oy" "$work/aids-51.png" "$work/aids-10.png" 10 ||
         { log "$1: a click on the left meter did not put its light out"; ok=1; }
     stop_player
     close_with_delete_window || { log "$1: close failed"; ok=1; }

@@ -1,8 +1,9 @@
 #!/bin/bash
 # End-to-end test of the reading aids in the native Linux program: scale
-# marks, the peak hold with its value and the overload light held until a
-# click, all turned on in the settings file, compared pixel for pixel with
-# the engine's pictures (see check_reading_aids in e2e_helpers.sh):
+# marks, the peak hold with its value, the overload light held until a click,
+# the decibel scale and the level readout, all turned on in the settings
+# file, compared pixel for pixel with the engine's pictures (see
+# check_reading_aids in e2e_helpers.sh):
 #   dpi96   at 96 DPI
 #   dpi144  with Xft.dpi 144, the meters drawn at their scaled size
 #

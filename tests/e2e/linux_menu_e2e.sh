@@ -64,7 +64,8 @@ click_row() {  # row items separators
 # ---------------------------------------------------------------- cases
 # The menu here: Default input, Mic_A, Mic_B, separator, What's playing, the
 # monitors of meter, a and b, separator, Always on top, separator, Scale
-# marks, Peak hold, Hold overload until clicked, Clear overload.
+# marks, Decibel scale, Peak hold, Level readout, Hold overload until
+# clicked, Clear overload.
 
 case_nochoice() {
     local id ox oy w h players ok=0
@@ -106,7 +107,7 @@ case_input() {
         fi
         xdotool mousemove "$((ox + left_picture_x + 100))" "$((oy + picture_y + 60))" click 3
         if wait_for_menu; then
-            click_row 1 12 3
+            click_row 1 14 3
             expect_timed "input: Mic_A by mouse" "$work/expected-51.png" \
                 "$work/expected-25.png" 15 || ok=1
         else

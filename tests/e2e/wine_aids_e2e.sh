@@ -1,9 +1,10 @@
 #!/bin/bash
 # End-to-end test of the reading aids in the Windows program, the real
-# vellumtone.exe under Wine: scale marks, the peak hold with its value and
-# the overload light held until a click, all turned on in the settings file
-# in the prefix's AppData, compared pixel for pixel with the engine's
-# pictures (see check_reading_aids in e2e_helpers.sh):
+# vellumtone.exe under Wine: scale marks, the peak hold with its value, the
+# overload light held until a click, the decibel scale and the level
+# readout, all turned on in the settings file in the prefix's AppData,
+# compared pixel for pixel with the engine's pictures (see
+# check_reading_aids in e2e_helpers.sh):
 #   dpi96   at 96 DPI
 #   dpi144  with the desktop's LogPixels at 144
 #

@@ -26,20 +26,12 @@ namespace {
 
 // Not 3 or 4, which a start-up test in this binary may leave updating.
 constexpr int64_t METER = 23;
-constexpr uint32_t GREY = 0x999999;
+constexpr uint32_t LIGHT_GREY = 0xE0E0E0;
 constexpr uint32_t RED = 0x0A0AFF;
-constexpr uint32_t AMBER = 0x00C8FF;  // red 255, green 200
+constexpr uint32_t MAGENTA = 0xFF40FF;  // red 255, green 64, blue 255
 constexpr double PI = 3.14159265358979323846;
 
 using Clock = std::chrono::steady_clock;
-
-// A copy of a picture's colours, to compare pictures taken at two moments.
-std::vector<uint32_t> Colours(const PixelView& picture) {
-    std::vector<uint32_t> colours;
-    for (int y = 0; y < picture.height; ++y)
-        for (int x = 0; x < picture.width; ++x) colours.push_back(PixelColour(picture, x, y));
-    return colours;
-}
 
 int CountNear(int cx, int cy, int reach, uint32_t colour) {
     const PixelView& picture = *MemoryCanvasPicture(METER);
@@ -82,7 +74,7 @@ TEST_F(ReadingAids, EachTickStandsWhereTheNeedlePointsForItsLevel) {
     }
 }
 
-// Marks add grey ticks and labels inside the band and nothing else; taken
+// Marks add light ticks and labels inside the band and nothing else; taken
 // away, the picture is the plain one again, pixel for pixel.
 TEST_F(ReadingAids, ScaleMarksDrawOnlyInsideTheBandAndGoAwayWhole) {
     ASSERT_NE(StartMeter(METER), 0);
@@ -95,28 +87,60 @@ TEST_F(ReadingAids, ScaleMarksDrawOnlyInsideTheBandAndGoAwayWhole) {
         for (int x = 0; x < picture.width; ++x) {
             if (PixelColour(picture, x, y) == plain.Picture().At(x, y)) continue;
             ++differences;
-            EXPECT_EQ(PixelColour(picture, x, y), GREY) << x << "," << y;
+            EXPECT_EQ(PixelColour(picture, x, y), LIGHT_GREY) << x << "," << y;
             const double r = std::hypot(x - meter.pivotX, y - meter.imageHeight);
             EXPECT_LT(r, meter.needleRadius - 12) << x << "," << y;
             EXPECT_GT(r, meter.needleRadius - 60) << x << "," << y;
         }
     }
-    EXPECT_GT(differences, 100);
-    // The labels "0", "-6" and "-20" stand past the ends of their ticks.
-    for (double value : {100.0, 50.6, 10.1}) {
-        const double angle = (value * 0.9 - 45) * PI / 180;
-        const int r = static_cast<int>(meter.needleRadius) - 29;
-        EXPECT_GT(CountNear(meter.pivotX + static_cast<int>(r * std::sin(angle)),
-                            meter.imageHeight - static_cast<int>(r * std::cos(angle)), 6, GREY),
-                  4)
-            << value;
-    }
+    EXPECT_GT(differences, 200);
     for (float reading : {30.0f, 30.0f, 101.0f, 60.0f}) SetMeterValue(METER, reading);
     ASSERT_TRUE(SetMeterAids(METER, MeterAids{}));
     RefMeter model(497, 3);
     for (float reading : {30.0f, 30.0f, 101.0f, 60.0f}) model.Update(reading);
     std::string difference;
     EXPECT_TRUE(SamePicture(picture, model.Picture(), &difference)) << difference;
+}
+
+// At 96, 120 and 144 DPI, on both scales, every tick has its label, and the
+// unit stands under the middle: each label whole inside the picture, clear
+// of the others, drawn, and farther than 21 pixels from the arc, so that no
+// tip disc or overload light on it ever covers a label.
+TEST_F(ReadingAids, EveryTickIsLabelledClearOfTheDiscsAndOfTheOtherLabels) {
+    for (auto [controlWidth, controlHeight] : {std::pair{0, 0}, {621, 176}, {745, 211}}) {
+        for (bool decibel : {false, true}) {
+            SCOPED_TRACE(testing::Message() << controlWidth << " wide, decibel " << decibel);
+            ResetDrawingWorld();
+            SetMemoryCanvasWindowSize(controlWidth, controlHeight);
+            ASSERT_NE(StartMeter(METER), 0);
+            ASSERT_TRUE(SetMeterAids(METER, MeterAids{true, false, false, decibel}));
+            const MeterRecord& meter = Meter();
+            const std::vector<ScaleLabel> labels = ScaleLabelsOf(MeterSlot(METER));
+            EXPECT_EQ(labels.size(), ScaleMarksOf(MeterSlot(METER)).size() + 1);
+            for (size_t i = 0; i < labels.size(); ++i) {
+                const PictureRect& r = labels[i].rect;
+                SCOPED_TRACE(labels[i].text);
+                EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= meter.imageWidth &&
+                            r.bottom <= meter.pictureHeight);
+                for (int x : {r.left, r.right - 1}) {
+                    for (int y : {r.top, r.bottom - 1}) {
+                        EXPECT_LE(std::hypot(x - meter.pivotX, y - meter.imageHeight),
+                                  meter.needleRadius - 22);
+                    }
+                }
+                for (size_t j = 0; j < i; ++j) {
+                    const PictureRect& o = labels[j].rect;
+                    EXPECT_FALSE(r.left < o.right && o.left < r.right && r.top < o.bottom &&
+                                 o.top < r.bottom)
+                        << "meets " << labels[j].text;
+                }
+                EXPECT_GT(CountNear((r.left + r.right) / 2, (r.top + r.bottom) / 2,
+                                    (r.right - r.left) / 2, LIGHT_GREY),
+                          0);
+            }
+        }
+    }
+    SetMemoryCanvasWindowSize(0, 0);
 }
 
 TEST_F(ReadingAids, TheHeldPeakShowsItsOwnSamplesLevel) {
@@ -139,13 +163,13 @@ TEST_F(ReadingAids, TheHoldFallsAfterTwoSecondsToTheHighestSince) {
     const MeterRecord& meter = Meter();
     auto markAt = [&](float value) {
         ScalePoint p = ScalePointForValue(slot, value, static_cast<double>(meter.needleRadius));
-        return CountNear(p.x, p.y, 2, AMBER) > 0;
+        return CountNear(p.x, p.y, 2, MAGENTA) > 0;
     };
     auto checkWhole = [&](int step) {
-        const std::vector<uint32_t> drawn = Colours(*MemoryCanvasPicture(METER));
-        ASSERT_TRUE(Colours(*MemoryCanvasScreen(METER)) == drawn) << "step " << step;
+        const std::vector<uint32_t> drawn = PictureColours(*MemoryCanvasPicture(METER));
+        ASSERT_TRUE(PictureColours(*MemoryCanvasScreen(METER)) == drawn) << "step " << step;
         RedrawMeter(METER);
-        ASSERT_TRUE(Colours(*MemoryCanvasPicture(METER)) == drawn) << "step " << step;
+        ASSERT_TRUE(PictureColours(*MemoryCanvasPicture(METER)) == drawn) << "step " << step;
     };
     const Clock::time_point t0 = Clock::now();
     auto at = [&](int ms) { return t0 + std::chrono::milliseconds(ms); };
@@ -168,6 +192,26 @@ TEST_F(ReadingAids, TheHoldFallsAfterTwoSecondsToTheHighestSince) {
     SetMeterReading(METER, 20, 6490, at(4010));
     EXPECT_TRUE(MeterSettledAt(METER, 20));
     checkWhole(4000);
+}
+
+// The hold mark is a bar 3 pixels wide at 96 DPI and 5 at 144 DPI, 30
+// long, that shows whole over the tip disc and the overload light where
+// both stand at either end of the band.
+TEST_F(ReadingAids, TheHoldMarkShowsWholeAtBothEndsAndGrowsWithTheScale) {
+    for (auto [width, barWidth] : {std::pair{497, 3}, std::pair{745, 5}}) {
+        for (float reading : {0.0f, 101.0f}) {
+            SCOPED_TRACE(testing::Message() << width << " wide, reading " << reading);
+            ResetDrawingWorld();
+            ASSERT_NE(StartMeter(METER, width), 0);
+            ASSERT_TRUE(SetMeterAids(METER, MeterAids{false, true, false}));
+            for (int i = 0; i < 8; ++i) SetMeterValue(METER, reading);
+            const ScalePoint end = ScalePointForValue(MeterSlot(METER), std::min(reading, 100.0f),
+                                                      static_cast<double>(Meter().needleRadius));
+            const int count = CountNear(end.x, end.y, 20, MAGENTA);
+            EXPECT_GE(count, barWidth * 29);
+            EXPECT_LE(count, (barWidth + 1) * 31);
+        }
+    }
 }
 
 // A full-scale reading keeps the red disc on well past its 15 updates, and
@@ -230,11 +274,14 @@ TEST_F(ReadingAids, TogglingTheAidsKeepsTheirState) {
     EXPECT_EQ(Meter().hold.peak, 6489);
 }
 
-// The labels grow with the meter: twice at 150 %, three times at 250 %.
-TEST_F(ReadingAids, TheMarksScaleRoundsToTheNearestWholeFactor) {
-    EXPECT_EQ(MarkScale(493), 1);
-    EXPECT_EQ(MarkScale(741), 2);
-    EXPECT_EQ(MarkScale(1238), 3);
+// The labels grow with the meter in quarter steps: at 120 %, 150 % and
+// 250 % as the display does.
+TEST_F(ReadingAids, TheMarksGrowWithTheMeterInQuarterSteps) {
+    EXPECT_EQ(MeterSizeFactor(493), 1.0);
+    EXPECT_EQ(MeterSizeFactor(617), 1.25);
+    EXPECT_EQ(MeterSizeFactor(741), 1.5);
+    EXPECT_EQ(MeterSizeFactor(1238), 2.5);
+    EXPECT_EQ(MeterSizeFactor(146), 1.0);
 }
 
 // A click on a meter puts its held light out under the lock that each

@@ -42,6 +42,13 @@ uint32_t PixelColour(const PixelView& picture, int x, int y) {
     return pixel[2] | uint32_t{pixel[1]} << 8 | uint32_t{pixel[0]} << 16;
 }
 
+std::vector<uint32_t> PictureColours(const PixelView& picture) {
+    std::vector<uint32_t> colours;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) colours.push_back(PixelColour(picture, x, y));
+    return colours;
+}
+
 int64_t RoundHalfEven(double value) {
     double below = std::floor(value);
     double fraction = value - below;
@@ -115,10 +122,20 @@ void RefMeter::DrawArc(RefPicture& picture, int radius, uint32_t colour) const {
 }
 
 const RefPicture& RefMeter::Update(float reading) {
+    return Update(reading,
+                  static_cast<int>(RoundHalfEven(std::max(reading, 0.0f) / 101.0 * 32767)));
+}
+
+const RefPicture& RefMeter::Update(float reading, int peak) {
     if (!(reading >= 0)) reading = 0;
     if (reading >= 100) {
         reading = 99.9f;
         overload_ = 15;
+    } else if (decibel_) {
+        // 60 dB across the scale, its right end at full scale (32767); the
+        // overload keeps its place at 99.9, as on the linear scale.
+        const double level = peak > 0 ? 20 * std::log10(peak / 32767.0) : -1000;
+        reading = static_cast<float>(std::clamp((level + 60) / 60 * 100, 0.0, 100.0));
     }
     sum_ = sum_ - readings_[next_] + reading;
     readings_[next_] = reading;

@@ -15,6 +15,9 @@ const std::vector<int>& DiscHalfWidths(int radius);
 
 // Colour of a pixel as red + 256 green + 65536 blue.
 uint32_t PixelColour(const PixelView& picture, int x, int y);
+// The colours of a whole picture, row by row: to compare pictures taken at
+// two moments.
+std::vector<uint32_t> PictureColours(const PixelView& picture);
 
 // Rounds to the nearest whole number, halves to the even neighbour.
 int64_t RoundHalfEven(double value);
@@ -48,6 +51,10 @@ public:
     RefMeter(int width, int flags, int pictureHeight = 0);
     // The canvas picture after one more reading.
     const RefPicture& Update(float reading);
+    // The same with the reading's peak sample, which places the needle when
+    // the meter reads on the decibel scale.
+    const RefPicture& Update(float reading, int peak);
+    void SetDecibelScale(bool on) { decibel_ = on; }
     const RefPicture& Picture() const { return canvas_; }
     RefPoint Tip() const { return tip_; }
     int ArcPoints() const { return static_cast<int>(arc_.size()); }
@@ -60,6 +67,7 @@ private:
     void DrawArc(RefPicture& picture, int radius, uint32_t colour) const;
 
     int flags_;
+    bool decibel_ = false;
     int imageWidth_, imageHeight_, pivotX_, radius_;
     std::vector<RefPoint> arc_;
     RefPicture dial_;
