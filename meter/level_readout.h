@@ -18,6 +18,7 @@ struct LevelReadoutState {
     int32_t peak = 0;      // the peak sample magnitude the readout shows
     int32_t pending = -1;  // the highest peak since the last refresh; -1: none yet
     std::chrono::steady_clock::time_point since{};  // the last refresh
+    bool timed = false;  // `since` holds: false from StartReadout to the next peak taken
 };
 
 // The readout as a picture shows it, with the square it covers.
@@ -34,6 +35,11 @@ struct ReadoutPicture {
 // taken since then (this one included) and the next period starts.
 void TakeReadoutPeak(LevelReadoutState& readout, int32_t peak,
                      std::chrono::steady_clock::time_point now);
+
+// Shows `peak` at once, as the readout is turned on; its first period starts
+// with the next peak taken, so that it lasts as long as every other one
+// whatever time passed since the last update.
+void StartReadout(LevelReadoutState& readout, int32_t peak);
 
 // Refreshes the readout now, as the end of its period would.
 void RefreshReadout(LevelReadoutState& readout, std::chrono::steady_clock::time_point now);

@@ -61,12 +61,13 @@ bool SetMeterAids(int64_t number, const MeterAids& aids) {
     }
     if (meter.decibelScale != decibelBefore) PlaceRingOnScale(slot);
     // Updates keep the hold while it is not shown; before any, it starts at
-    // the last reading.
+    // the last reading. A readout turned on shows the last peak, and its
+    // first period starts with the next update.
     if (aids.peakHold && !meter.hold.holding) {
         TakePeak(meter.hold, meter.lastReading, meter.lastPeak, std::chrono::steady_clock::now());
     }
-    if (aids.levelReadout && !meter.readout.started) {
-        TakeReadoutPeak(meter.readout, meter.lastPeak, std::chrono::steady_clock::now());
+    if (aids.levelReadout && !meter.levelReadout) {
+        StartReadout(meter.readout, meter.lastPeak);
     }
     meter.peakHold = aids.peakHold;
     meter.levelReadout = aids.levelReadout;
