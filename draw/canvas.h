@@ -1,6 +1,6 @@
 // The canvas control: a child window that shows a persistent 24-bit picture.
-// Declared here, implemented once per platform: ui/canvas_win32.cpp and
-// ui/canvas_x11.cpp, with the other controls, and canvas_memory.cpp for
+// Declared here, implemented once per platform: ui/win32/canvas_win32.cpp and
+// ui/x11/canvas_x11.cpp, with the other controls, and canvas_memory.cpp for
 // headless builds. The declaration lives in draw/ because the drawing
 // targets take the pictures through it and give them back.
 #pragma once

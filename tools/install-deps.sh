@@ -9,6 +9,7 @@ set -e
 packages=(
   build-essential cmake pkg-config
   libx11-dev libxft-dev libxext-dev libxdamage-dev libfontconfig-dev libpulse-dev
+  libwayland-dev wayland-protocols libxkbcommon-dev libdecor-0-dev libfreetype-dev
   xvfb x11-utils x11-xserver-utils xdotool imagemagick openbox
   pulseaudio pulseaudio-utils fonts-dejavu-core perl
   libgtest-dev googletest libbenchmark-dev
@@ -22,6 +23,9 @@ for option in "$@"; do
       packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis zip desktop-file-utils dpkg-dev file)
       packages+=(pipewire wireplumber pipewire-pulse dbus)
       packages+=(clang)
+      # The Wayland program's compositor, screenshots and typed keys; the
+      # metainfo's validator.
+      packages+=(sway grim wtype xwayland appstream)
       ;;
     --fuzz) packages+=(clang) ;;
     # The meter it is compared with (measured only) and the chart.

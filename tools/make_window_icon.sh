@@ -1,12 +1,12 @@
 #!/bin/bash
-# Writes ui/window_icon_x11.cpp, the X11 layer's copy of the program's icon,
+# Writes ui/x11/window_icon_x11.cpp, the X11 layer's copy of the program's icon,
 # from app/vellumtone.ico (the icon Windows uses): its 16, 32 and 48 pixel
 # pictures as _NET_WM_ICON wants them. Run it when the icon changes; it
 # needs ImageMagick's convert, which the build itself does not.
-#   tools/make_window_icon.sh [OUTPUT]    (default ui/window_icon_x11.cpp)
+#   tools/make_window_icon.sh [OUTPUT]    (default ui/x11/window_icon_x11.cpp)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-output=${1:-$root/ui/window_icon_x11.cpp}
+output=${1:-$root/ui/x11/window_icon_x11.cpp}
 {
     cat <<'HEAD'
 // The program's icon for window managers (_NET_WM_ICON): the 16, 32 and
@@ -14,7 +14,7 @@ output=${1:-$root/ui/window_icon_x11.cpp}
 // top-level window class. Each picture is its width and height followed by
 // its rows of 0xAARRGGBB pixels, top row first. Written by
 // tools/make_window_icon.sh; run it again when the icon changes.
-#include "ui/window_icon_x11.h"
+#include "ui/x11/window_icon_x11.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "system/threads.h"
 #include "tests/win32/win32_support.h"
 #include "ui/launch.h"
-#include "ui/launch_win32.h"
+#include "ui/win32/launch_win32.h"
 
 namespace {
 

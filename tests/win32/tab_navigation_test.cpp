@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/win32/win32_support.h"
-#include "ui/windows_win32.h"
+#include "ui/win32/windows_win32.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>  // before Xlib, whose None macro gtest also uses
 // clang-format on
 
-#include "ui/canvas_x11.h"
+#include "ui/x11/canvas_x11.h"
 
 #include <chrono>
 #include <thread>
@@ -15,10 +15,10 @@
 
 #include "draw/canvas.h"
 #include "tests/x11/x11_test_support.h"
-#include "ui/dispatch_x11.h"
 #include "ui/event_queue.h"
-#include "ui/posted_messages_x11.h"
 #include "ui/scaling.h"
+#include "ui/x11/dispatch_x11.h"
+#include "ui/x11/posted_messages_x11.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>  // before Xlib, whose None macro gtest also uses
 // clang-format on
 
-#include "ui/popup_menu_x11.h"
+#include "ui/x11/popup_menu_x11.h"
 
 #include <X11/Xatom.h>
 #include <X11/keysym.h>

@@ -17,8 +17,8 @@
 
 #include "draw/canvas.h"
 #include "tests/x11/x11_test_support.h"
-#include "ui/dispatch_x11.h"
 #include "ui/scaling.h"
+#include "ui/x11/dispatch_x11.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <functional>
 #include <thread>
 
-#include "ui/display_x11.h"
 #include "ui/event_queue.h"
 #include "ui/platform_ui.h"
+#include "ui/x11/display_x11.h"
 
 // Skips the test when no display is reachable (the layer is brought up on
 // first use).
