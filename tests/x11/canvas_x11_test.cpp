@@ -16,9 +16,9 @@
 #include "draw/canvas.h"
 #include "tests/x11/x11_test_support.h"
 #include "ui/event_queue.h"
+#include "ui/message_loop.h"
 #include "ui/scaling.h"
 #include "ui/x11/dispatch_x11.h"
-#include "ui/x11/posted_messages_x11.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "tests/x11/x11_test_support.h"
-#include "ui/x11/posted_messages_x11.h"
+#include "ui/message_loop.h"
 
 namespace {
 

@@ -46,11 +46,12 @@
 #include "ui/message_loop.h"
 #include "ui/paced_canvas.h"
 #include "ui/platform_ui.h"
+#include "ui/posted_messages_linux.h"
 #include "ui/scaling.h"
 #include "ui/x11/controls_x11.h"
 #include "ui/x11/dispatch_x11.h"
 #include "ui/x11/display_x11.h"
-#include "ui/x11/posted_messages_x11.h"
+#include "ui/x11/layer_x11.h"
 #include "ui/x11/windows_x11.h"
 
 namespace {
@@ -419,14 +420,14 @@ void ResizeCanvas(ControlRecord& control, int width, int height) {
 
 }  // namespace
 
-int64_t CanvasControl(int64_t number, int x, int y, int width, int height, int flags) {
+int64_t X11CanvasControl(int64_t number, int x, int y, int width, int height, int flags) {
     X11State& xs = X11();
     Display* display = xs.display;
     Window parent = ControlListTarget();
     if (display == nullptr || parent == 0 || number < -1) return 0;
-    int left = ScaleValue(x, ScaleFactorX()), top = ScaleValue(y, ScaleFactorY());
-    int w = std::clamp(ScaleValue(width, ScaleFactorX()), 1, 32767);
-    int h = std::clamp(ScaleValue(height, ScaleFactorY()), 1, 32767);
+    int left = ScaleValue(x, X11ScaleFactorX()), top = ScaleValue(y, X11ScaleFactorY());
+    int w = std::clamp(ScaleValue(width, X11ScaleFactorX()), 1, 32767);
+    int h = std::clamp(ScaleValue(height, X11ScaleFactorY()), 1, 32767);
 
     auto canvas = std::make_shared<CanvasState>();
     canvas->flags = flags;
@@ -485,14 +486,14 @@ int64_t CanvasControl(int64_t number, int x, int y, int width, int height, int f
             list.end());
         list.push_back(canvas);
     }
-    SetMessageLoopTask(ShowOverdueCanvasChanges);
+    X11SetMessageLoopTask(ShowOverdueCanvasChanges);
     XMapWindow(display, window);
     XFlush(display);
     if (number == -1) return identifier;
     return static_cast<int64_t>(window);
 }
 
-bool AcquireCanvasPicture(int64_t control, PixelView* picture) {
+bool X11AcquireCanvasPicture(int64_t control, PixelView* picture) {
     std::shared_ptr<CanvasState> canvas = CanvasOf(control);
     if (canvas == nullptr || picture == nullptr) return false;
     CanvasState* held = HeldCanvases::Hold(control, std::move(canvas));
@@ -501,7 +502,7 @@ bool AcquireCanvasPicture(int64_t control, PixelView* picture) {
     return true;
 }
 
-void ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed) {
+void X11ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed) {
     std::shared_ptr<CanvasState> canvas = HeldCanvases::Take(control);
     if (canvas == nullptr) return;
     // Shown from this thread, and only if the control still exists.
@@ -509,7 +510,7 @@ void ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed
     canvas->guard.unlock();
 }
 
-void ShowDeferredCanvasChanges(int64_t control) {
+void X11ShowDeferredCanvasChanges(int64_t control) {
     if ((!HeldChanges::AnyWaiting() && !flushOwed.load()) || HeldCanvases::Holds(control)) return;
     std::shared_ptr<CanvasState> canvas = CanvasOf(control);
     if (canvas == nullptr) return;

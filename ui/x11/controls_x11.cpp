@@ -9,6 +9,7 @@
 #include "ui/platform_ui.h"
 #include "ui/scaling.h"
 #include "ui/x11/display_x11.h"
+#include "ui/x11/layer_x11.h"
 #include "ui/x11/windows_x11.h"
 
 namespace {
@@ -61,14 +62,14 @@ int64_t ControlIdentifierOf(Window window) {
     return record == nullptr ? 0 : record->number;
 }
 
-void PlaceControl(int64_t control, int x, int y, int width, int height) {
+void X11PlaceControl(int64_t control, int x, int y, int width, int height) {
     Display* display = X11().display;
     ControlRecord* record = ControlTable().Find(control);
     if (display == nullptr || record == nullptr || record->handle == 0) return;
-    int w = std::clamp(ScaleValue(width, ScaleFactorX()), 1, 32767);
-    int h = std::clamp(ScaleValue(height, ScaleFactorY()), 1, 32767);
-    XMoveResizeWindow(display, record->handle, ScaleValue(x, ScaleFactorX()),
-                      ScaleValue(y, ScaleFactorY()), static_cast<unsigned>(w),
+    int w = std::clamp(ScaleValue(width, X11ScaleFactorX()), 1, 32767);
+    int h = std::clamp(ScaleValue(height, X11ScaleFactorY()), 1, 32767);
+    XMoveResizeWindow(display, record->handle, ScaleValue(x, X11ScaleFactorX()),
+                      ScaleValue(y, X11ScaleFactorY()), static_cast<unsigned>(w),
                       static_cast<unsigned>(h));
     // At once, as SetWindowPos sends WM_SIZE before it returns.
     if (record->type != nullptr && record->type->resized != nullptr) {

@@ -21,15 +21,16 @@
 #include "ui/event_queue.h"
 #include "ui/message_loop.h"
 #include "ui/platform_ui.h"
+#include "ui/posted_messages_linux.h"
+#include "ui/timers_linux.h"
 #include "ui/x11/controls_x11.h"
 #include "ui/x11/display_scale_x11.h"
 #include "ui/x11/display_x11.h"
 #include "ui/x11/focus_x11.h"
+#include "ui/x11/layer_x11.h"
 #include "ui/x11/popup_menu_x11.h"
-#include "ui/x11/posted_messages_x11.h"
 #include "ui/x11/screen_fit_x11.h"
 #include "ui/x11/status_text_x11.h"
-#include "ui/x11/timers_x11.h"
 #include "ui/x11/windows_x11.h"
 
 namespace {
@@ -454,7 +455,7 @@ void UnregisterPrivateWindow(Window window) {
     PrivateWindows().erase(window);
 }
 
-void SetMessageHook(MessageHook hook, int64_t window) {
+void X11SetMessageHook(MessageHook hook, int64_t window) {
     if (window == -1) {
         threadHook = hook;
         return;
@@ -498,7 +499,7 @@ int64_t DispatchXEvent(XEvent& event) {
     return HandleTopWindowEvent(event);
 }
 
-void SetModalLoopEventHandler(AppEventHandler handler) {
+void X11SetModalLoopEventHandler(AppEventHandler handler) {
     modalLoopHandler = handler;
 }
 
@@ -506,16 +507,11 @@ bool X11OnMessageLoopThread() {
     return isLoopThread;
 }
 
-void SetMessageLoopTask(int (*task)()) {
+void X11SetMessageLoopTask(int (*task)()) {
     loopTask.store(task);
 }
 
-bool LoopWakesWithin(int milliseconds) {
-    int due = MillisecondsUntilNextTimer();
-    return due >= 0 && due <= milliseconds;
-}
-
-int64_t FetchPlatformMessage(int32_t timeoutMs) {
+int64_t X11FetchPlatformMessage(int32_t timeoutMs) {
     using Clock = std::chrono::steady_clock;
     Clock::time_point deadline =
         Clock::now() + std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0);
@@ -527,7 +523,7 @@ int64_t FetchPlatformMessage(int32_t timeoutMs) {
         }
         PostedMessage posted;
         if (TakePostedMessage(&posted)) {
-            WakeRestingTimers();
+            WakeRestingLinuxTimers();
             SendWindowMessage(WindowOf(posted.window), posted.message, posted.wParam,
                               posted.lParam);
             SetEventMessageParams(posted.wParam, posted.lParam);
@@ -537,13 +533,13 @@ int64_t FetchPlatformMessage(int32_t timeoutMs) {
         if (display != nullptr && QueuedEvents(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);
-            WakeRestingTimers();
+            WakeRestingLinuxTimers();
             return DispatchXEvent(event);
         }
-        Window timerWindow = 0;
+        void* timerWindow = nullptr;
         uint64_t timerId = 0;
         if (TakeDueTimer(&timerWindow, &timerId)) {
-            SendWindowMessage(timerWindow, MESSAGE_TIMER, timerId, 0);
+            SendWindowMessage(WindowOf(timerWindow), MESSAGE_TIMER, timerId, 0);
             SetEventMessageParams(timerId, 0);
             return MESSAGE_TIMER;
         }

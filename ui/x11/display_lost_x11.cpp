@@ -16,6 +16,7 @@
 
 #include "ui/platform_ui.h"
 #include "ui/x11/display_x11.h"
+#include "ui/x11/layer_x11.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ std::atomic_flag ending = ATOMIC_FLAG_INIT;
 
 }  // namespace
 
-void SetDisplayLostHandler(DisplayLostHandler handler) {
+void X11SetDisplayLostHandler(DisplayLostHandler handler) {
     lostHandler.store(handler);
 }
 

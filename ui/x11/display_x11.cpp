@@ -20,6 +20,7 @@
 #include "ui/display_scale.h"
 #include "ui/platform_ui.h"
 #include "ui/x11/display_scale_x11.h"
+#include "ui/x11/layer_x11.h"
 #include "ui/x11/popup_menu_x11.h"
 
 namespace {
@@ -108,7 +109,7 @@ bool X11ConnectionClosed() {
     return closed;
 }
 
-bool UiLayerInit() {
+bool X11UiLayerInit() {
     X11State& x = X11();
     if (x.display != nullptr) return true;
     XInitThreads();
@@ -144,7 +145,7 @@ bool UiLayerInit() {
     return true;
 }
 
-void UiLayerClose() {
+void X11UiLayerClose() {
     X11State& x = X11();
     if (x.display == nullptr) return;
     X11DismissPopupMenu(0);
@@ -173,10 +174,10 @@ Display* X11PictureDisplay() {
     return x.pictureDisplay;
 }
 
-double ScaleFactorX() {
+double X11ScaleFactorX() {
     return X11().dpiX / 96.0;
 }
-double ScaleFactorY() {
+double X11ScaleFactorY() {
     return X11().dpiY / 96.0;
 }
 

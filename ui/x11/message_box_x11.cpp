@@ -21,6 +21,7 @@
 #include "ui/x11/dispatch_x11.h"
 #include "ui/x11/display_x11.h"
 #include "ui/x11/focus_x11.h"
+#include "ui/x11/layer_x11.h"
 #include "ui/x11/popup_menu_x11.h"
 #include "ui/x11/windows_x11.h"
 
@@ -76,7 +77,7 @@ void Paint(MessageBoxState& box) {
     GC gc = X11CreateGC(buffer);
     XftDraw* draw = XftDrawCreate(display, buffer, xs.visual, xs.colormap);
     ControlTextFont font = ControlTextFontNow();
-    int strip = ScaleValue(STRIP_HEIGHT, ScaleFactorY());
+    int strip = ScaleValue(STRIP_HEIGHT, X11ScaleFactorY());
 
     XSetForeground(display, gc, X11PixelForColour(COLOUR_WINDOW));
     XFillRectangle(display, buffer, gc, 0, 0, static_cast<unsigned>(box.width),
@@ -178,7 +179,7 @@ int64_t HandleBoxEvent(XEvent& event, void* context) {
 
 void Layout(MessageBoxState& box) {
     ControlTextFont font = ControlTextFontNow();
-    double fx = ScaleFactorX(), fy = ScaleFactorY();
+    double fx = X11ScaleFactorX(), fy = X11ScaleFactorY();
     int textWidth = ScaleValue(MIN_TEXT_WIDTH, fx);
     for (const std::string& line : box.lines)
         textWidth = std::max(textWidth, ControlTextWidth(font, line));
@@ -227,7 +228,7 @@ Window CreateBoxWindow(MessageBoxState& box, Window owner) {
 
 }  // namespace
 
-int ShowMessageBox(const char* title, const char* text, uint32_t /*flags*/) {
+int X11ShowMessageBox(const char* title, const char* text, uint32_t /*flags*/) {
     std::string titleText = title ? title : "";
     std::string bodyText = text ? text : "";
     std::fprintf(stderr, "%s: %s\n", titleText.c_str(), bodyText.c_str());
@@ -258,7 +259,7 @@ int ShowMessageBox(const char* title, const char* text, uint32_t /*flags*/) {
     RegisterPrivateWindow(box.window, HandleBoxEvent, &box);
     XMapRaised(display, box.window);
     XFlush(display);
-    while (!box.done && X11().display != nullptr) FetchPlatformMessage(-1);
+    while (!box.done && X11().display != nullptr) X11FetchPlatformMessage(-1);
     UnregisterPrivateWindow(box.window);
     XDestroyWindow(display, box.window);
     XFlush(display);

@@ -23,11 +23,12 @@
 #include <vector>
 
 #include "ui/popup_menu.h"
+#include "ui/posted_messages_linux.h"
 #include "ui/scaling.h"
 #include "ui/x11/control_text_x11.h"
 #include "ui/x11/dispatch_x11.h"
 #include "ui/x11/display_x11.h"
-#include "ui/x11/posted_messages_x11.h"
+#include "ui/x11/layer_x11.h"
 #include "ui/x11/windows_x11.h"
 
 namespace {
@@ -97,7 +98,7 @@ void Paint(MenuState& menu) {
     GC gc = X11CreateGC(buffer);
     XftDraw* draw = XftDrawCreate(display, buffer, xs.visual, xs.colormap);
     ControlTextFont font = ControlTextFontNow();
-    double fx = ScaleFactorX();
+    double fx = X11ScaleFactorX();
 
     XSetForeground(display, gc, X11PixelForColour(COLOUR_BUTTON_FACE));
     XFillRectangle(display, buffer, gc, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h));
@@ -153,7 +154,7 @@ void Paint(MenuState& menu) {
 
 void Layout(MenuState& menu) {
     ControlTextFont font = ControlTextFontNow();
-    double fx = ScaleFactorX(), fy = ScaleFactorY();
+    double fx = X11ScaleFactorX(), fy = X11ScaleFactorY();
     int fontHeight = std::max(font.ascent + font.descent, 1);
     int itemHeight = fontHeight + 2 * ScaleValue(ITEM_PADDING, fy);
     int separatorHeight = ScaleValue(SEPARATOR_HEIGHT, fy);
@@ -219,7 +220,7 @@ void Choose(int row) {
     Close();
     // As TrackPopupMenu does: the owner gets the choice as a posted
     // WM_COMMAND whose high word is 0, after the menu has gone.
-    PostWindowMessage(HandleOf(owner), MESSAGE_COMMAND, command, 0);
+    PostLinuxMessage(HandleOf(owner), MESSAGE_COMMAND, command, 0);
 }
 
 int64_t HandleKey(MenuState& menu, XKeyEvent& event) {
@@ -344,7 +345,7 @@ bool Grab(MenuState& menu) {
 
 }  // namespace
 
-bool ShowPopupMenu(int64_t window, const std::vector<PopupMenuItem>& items, bool atPointer) {
+bool X11ShowPopupMenu(int64_t window, const std::vector<PopupMenuItem>& items, bool atPointer) {
     X11State& xs = X11();
     Display* display = xs.display;
     WindowRecord* record = WindowTable().Find(window);

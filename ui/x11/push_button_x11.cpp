@@ -20,6 +20,7 @@
 #include "ui/x11/dispatch_x11.h"
 #include "ui/x11/display_x11.h"
 #include "ui/x11/focus_x11.h"
+#include "ui/x11/layer_x11.h"
 #include "ui/x11/windows_x11.h"
 
 namespace {
@@ -218,15 +219,15 @@ const ControlType BUTTON_TYPE = {1, HandleButtonEvent, HandleButtonKey, Paint, R
 
 }  // namespace
 
-void* CreatePushButton(int64_t number, int x, int y, int width, int height, const char* text,
-                       uint32_t flags) {
+void* X11CreatePushButton(int64_t number, int x, int y, int width, int height, const char* text,
+                          uint32_t flags) {
     X11State& xs = X11();
     Display* display = xs.display;
     Window parent = ControlListTarget();
     if (display == nullptr || parent == 0 || number < -1) return nullptr;
-    int left = ScaleValue(x, ScaleFactorX()), top = ScaleValue(y, ScaleFactorY());
-    int w = std::max(1, ScaleValue(width, ScaleFactorX()));
-    int h = std::max(1, ScaleValue(height, ScaleFactorY()));
+    int left = ScaleValue(x, X11ScaleFactorX()), top = ScaleValue(y, X11ScaleFactorY());
+    int w = std::max(1, ScaleValue(width, X11ScaleFactorX()));
+    int h = std::max(1, ScaleValue(height, X11ScaleFactorY()));
 
     XSetWindowAttributes attributes = {};
     attributes.background_pixmap = None;  // the button paints every pixel itself

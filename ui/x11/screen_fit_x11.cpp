@@ -15,6 +15,7 @@
 #include "ui/scaling.h"
 #include "ui/x11/display_scale_x11.h"
 #include "ui/x11/display_x11.h"
+#include "ui/x11/layer_x11.h"
 #include "ui/x11/windows_x11.h"
 
 namespace {
@@ -110,9 +111,10 @@ void X11MoveKeptWindowsInside() {
         }
         const Extents frame = FrameExtents(x.display, record.handle);
         const int outerX = rootX - frame.left, outerY = rootY - frame.top;
-        const int width = ScaleValue(record.clientWidth, ScaleFactorX()) + frame.left + frame.right;
+        const int width =
+            ScaleValue(record.clientWidth, X11ScaleFactorX()) + frame.left + frame.right;
         const int height =
-            ScaleValue(record.clientHeight, ScaleFactorY()) + frame.top + frame.bottom;
+            ScaleValue(record.clientHeight, X11ScaleFactorY()) + frame.top + frame.bottom;
         const int left = PlaceInside(outerX, width, area.x, area.width);
         const int top = PlaceInside(outerY, height, area.y, area.height);
         if (left != outerX || top != outerY) XMoveWindow(x.display, record.handle, left, top);
@@ -131,7 +133,7 @@ bool X11IsFrameExtentsProperty(Atom property) {
     return display != nullptr && property == XInternAtom(display, "_NET_FRAME_EXTENTS", False);
 }
 
-void KeepWindowOnScreen(int64_t number) {
+void X11KeepWindowOnScreen(int64_t number) {
     Display* display = X11().display;
     WindowRecord* record = WindowTable().Find(number);
     if (display == nullptr || record == nullptr || record->handle == 0) return;

@@ -10,6 +10,7 @@
 #include "ui/scaling.h"
 #include "ui/x11/control_text_x11.h"
 #include "ui/x11/display_x11.h"
+#include "ui/x11/layer_x11.h"
 
 namespace {
 
@@ -20,9 +21,9 @@ struct PixelRect {
 };
 
 PixelRect Scaled(const StatusTextState& status) {
-    return PixelRect{ScaleValue(status.x, ScaleFactorX()), ScaleValue(status.y, ScaleFactorY()),
-                     ScaleValue(status.width, ScaleFactorX()),
-                     ScaleValue(status.height, ScaleFactorY())};
+    return PixelRect{
+        ScaleValue(status.x, X11ScaleFactorX()), ScaleValue(status.y, X11ScaleFactorY()),
+        ScaleValue(status.width, X11ScaleFactorX()), ScaleValue(status.height, X11ScaleFactorY())};
 }
 
 // The text as it fits `width` pixels: whole, or cut after a whole UTF-8
@@ -65,7 +66,7 @@ void X11PaintStatusText(WindowRecord& record) {
     DrawControlText(font, status.draw, status.gc, record.handle, rect.x, baseline, shown);
 }
 
-void SetWindowStatusText(int64_t number, int x, int y, int width, int height, const char* text) {
+void X11SetWindowStatusText(int64_t number, int x, int y, int width, int height, const char* text) {
     Display* display = X11().display;
     WindowRecord* record = WindowTable().Find(number);
     if (display == nullptr || record == nullptr || record->handle == 0 || record->destroyed) return;

@@ -21,6 +21,7 @@
 #include "ui/window_flags.h"
 #include "ui/x11/controls_x11.h"
 #include "ui/x11/display_x11.h"
+#include "ui/x11/layer_x11.h"
 #include "ui/x11/window_icon_x11.h"
 
 void X11SetWindowTitle(Display* display, Window window, const char* title) {
@@ -188,8 +189,8 @@ WindowRecord* FindTopWindowRecord(Window window) {
     return record != nullptr && record->handle == window ? record : nullptr;
 }
 
-void* CreateTopWindow(int64_t number, int x, int y, int width, int height, const char* title,
-                      uint32_t flags, void* parent) {
+void* X11CreateTopWindow(int64_t number, int x, int y, int width, int height, const char* title,
+                         uint32_t flags, void* parent) {
     X11State& xs = X11();
     Display* display = xs.display;
     if (display == nullptr) return nullptr;
@@ -202,11 +203,11 @@ void* CreateTopWindow(int64_t number, int x, int y, int width, int height, const
     bool tool = decoded.tool;
 
     // X has no zero-sized windows; Windows would still give a frame.
-    int clientWidth = std::max(1, ScaleValue(width, ScaleFactorX()));
-    int clientHeight = std::max(1, ScaleValue(height, ScaleFactorY()));
+    int clientWidth = std::max(1, ScaleValue(width, X11ScaleFactorX()));
+    int clientHeight = std::max(1, ScaleValue(height, X11ScaleFactorY()));
     bool positioned = !DefaultPlacement(x, y, decoded);
-    int left = positioned ? ScaleValue(x, ScaleFactorX()) : 0;
-    int top = positioned ? ScaleValue(y, ScaleFactorY()) : 0;
+    int left = positioned ? ScaleValue(x, X11ScaleFactorX()) : 0;
+    int top = positioned ? ScaleValue(y, X11ScaleFactorY()) : 0;
 
     XSetWindowAttributes attributes = {};
     attributes.background_pixel = X11PixelForColour(COLOUR_BUTTON_FACE);
@@ -260,12 +261,12 @@ void* CreateTopWindow(int64_t number, int x, int y, int width, int height, const
     return HandleOf(window);
 }
 
-void SetScaleChangeHandler(int64_t window, ScaleChangeHandler handler) {
+void X11SetScaleChangeHandler(int64_t window, ScaleChangeHandler handler) {
     WindowRecord* record = WindowTable().Find(window);
     if (record != nullptr) record->scaleChanged = handler;
 }
 
-void SetWindowBackground(int64_t number, int32_t colour) {
+void X11SetWindowBackground(int64_t number, int32_t colour) {
     Display* display = X11().display;
     WindowRecord* record = WindowTable().Find(number);
     if (display == nullptr || record == nullptr || record->handle == 0) return;
@@ -334,7 +335,7 @@ bool Managed(Display* display, Window window) {
 // state in the property itself, which the window manager reads when it
 // takes the window on. A window mapped but not yet managed gets both: the
 // window manager may take it on between the two.
-void SetWindowOnTop(int64_t number, bool on) {
+void X11SetWindowOnTop(int64_t number, bool on) {
     X11State& xs = X11();
     Display* display = xs.display;
     WindowRecord* record = WindowTable().Find(number);

@@ -2,7 +2,7 @@
 // and then signals the eventfd; the waiting thread clears the eventfd before
 // it looks at the queue, so a message posted at any moment is either seen now
 // or wakes the next poll.
-#include "ui/x11/posted_messages_x11.h"
+#include "ui/posted_messages_linux.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -11,7 +11,7 @@
 #include <deque>
 #include <mutex>
 
-#include "ui/x11/timers_x11.h"
+#include "ui/timers_linux.h"
 
 namespace {
 
@@ -42,13 +42,13 @@ void Enqueue(void* window, uint32_t message, uint64_t wParam, int64_t lParam) {
 
 }  // namespace
 
-bool PostWindowMessage(void* window, uint32_t message, uint64_t wParam, int64_t lParam) {
+bool PostLinuxMessage(void* window, uint32_t message, uint64_t wParam, int64_t lParam) {
     Enqueue(window, message, wParam, lParam);
     WakeMessageLoop();
     return true;
 }
 
-bool PostWindowMessageByNextTick(void* window, uint32_t message, uint64_t wParam, int64_t lParam) {
+bool PostLinuxMessageByNextTick(void* window, uint32_t message, uint64_t wParam, int64_t lParam) {
     Enqueue(window, message, wParam, lParam);
     // The loop takes posted messages before a due timer, and its wait ends
     // when the next timer is due.
