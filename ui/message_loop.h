@@ -1,7 +1,7 @@
 // What the message loop of each window system offers the layer's controls
 // and timers, and the services that post to it: message_loop_win32.cpp and
-// timers_win32.cpp implement it on Windows, dispatch_x11.cpp, timers_x11.cpp
-// and posted_messages_x11.cpp on X11.
+// timers_win32.cpp implement it on Windows, dispatch_x11.cpp with the
+// shared timers_linux.cpp and posted_messages_linux.cpp on X11.
 #pragma once
 
 #include <cstdint>
