@@ -1,0 +1,151 @@
+// The control font through fontconfig and FreeType, drawn with grey-level
+// anti-aliasing as Xft draws it for the X11 layer.
+#include "ui/text_freetype.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "system/utf8_text.h"
+
+struct ControlTextFace::Face {
+    FT_Library library = nullptr;
+    FT_Face face = nullptr;
+    int ascent = 0, descent = 0;
+
+    ~Face() {
+        if (face != nullptr) FT_Done_Face(face);
+        if (library != nullptr) FT_Done_FreeType(library);
+    }
+};
+
+namespace {
+
+// The file of the family fontconfig matches for `family`; empty when none.
+std::string MatchFontFile(const char* family) {
+    if (!FcInit()) return {};
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(family));
+    if (pattern == nullptr) return {};
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    std::string file;
+    FcChar8* path = nullptr;
+    if (match != nullptr && FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch) {
+        file = reinterpret_cast<const char*>(path);
+    }
+    if (match != nullptr) FcPatternDestroy(match);
+    FcPatternDestroy(pattern);
+    return file;
+}
+
+// Calls glyph(codePoint) for each character; bytes that start no UTF-8
+// sequence are '?', as the X11 layer's control text shows them.
+template <typename Glyph>
+void ForEachCodePoint(std::string_view text, Glyph glyph) {
+    for (size_t at = 0; at < text.size();) {
+        char32_t codePoint = 0;
+        size_t length = ReadUtf8(text, at, false, &codePoint);
+        if (length == 0) {
+            codePoint = U'?';
+            length = 1;
+        }
+        glyph(codePoint);
+        at += length;
+    }
+}
+
+uint32_t Blend(uint32_t under, uint32_t over, unsigned coverage) {
+    uint32_t result = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        unsigned a = (under >> shift) & 0xFF, b = (over >> shift) & 0xFF;
+        unsigned mixed = (a * (255 - coverage) + b * coverage + 127) / 255;
+        result |= mixed << shift;
+    }
+    return result;
+}
+
+}  // namespace
+
+ControlTextFace::ControlTextFace() = default;
+ControlTextFace::~ControlTextFace() = default;
+
+bool ControlTextFace::Open(double pixels) {
+    face_.reset();
+    auto face = std::make_unique<Face>();
+    if (FT_Init_FreeType(&face->library) != 0) return false;
+    for (const char* family : {"DejaVu Sans", "sans-serif"}) {
+        std::string file = MatchFontFile(family);
+        if (file.empty()) continue;
+        if (FT_New_Face(face->library, file.c_str(), 0, &face->face) == 0) break;
+        face->face = nullptr;
+    }
+    if (face->face == nullptr) return false;
+    FT_UInt size = static_cast<FT_UInt>(std::clamp(std::lround(pixels), 1L, 1000L));
+    if (FT_Set_Pixel_Sizes(face->face, 0, size) != 0) return false;
+    face->ascent = static_cast<int>((face->face->size->metrics.ascender + 63) >> 6);
+    face->descent = static_cast<int>((-face->face->size->metrics.descender + 63) >> 6);
+    face_ = std::move(face);
+    return true;
+}
+
+bool ControlTextFace::IsOpen() const {
+    return face_ != nullptr;
+}
+
+int ControlTextFace::Ascent() const {
+    return face_ ? face_->ascent : 0;
+}
+
+int ControlTextFace::Descent() const {
+    return face_ ? face_->descent : 0;
+}
+
+int ControlTextFace::Width(std::string_view text) const {
+    if (!face_) return 0;
+    long advance = 0;
+    ForEachCodePoint(text, [&](char32_t codePoint) {
+        if (FT_Load_Char(face_->face, codePoint, FT_LOAD_DEFAULT) == 0) {
+            advance += face_->face->glyph->advance.x;
+        }
+    });
+    return static_cast<int>((advance + 32) >> 6);
+}
+
+void ControlTextFace::Draw(const TextTarget& target, int x, int baseline, std::string_view text,
+                           uint32_t colour) const {
+    if (!face_ || target.pixels == nullptr) return;
+    // 0xBBGGRR to the picture's 0x00RRGGBB.
+    uint32_t ink = ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
+    int left = std::max(target.clipLeft, 0), top = std::max(target.clipTop, 0);
+    int right = std::min(target.clipRight, target.width);
+    int bottom = std::min(target.clipBottom, target.height);
+    long penX = static_cast<long>(x) << 6;
+    ForEachCodePoint(text, [&](char32_t codePoint) {
+        if (FT_Load_Char(face_->face, codePoint, FT_LOAD_RENDER) != 0) return;
+        FT_GlyphSlot glyph = face_->face->glyph;
+        const FT_Bitmap& bitmap = glyph->bitmap;
+        int originX = static_cast<int>((penX + 32) >> 6) + glyph->bitmap_left;
+        int originY = baseline - glyph->bitmap_top;
+        if (bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) {
+            for (unsigned row = 0; row < bitmap.rows; ++row) {
+                int y = originY + static_cast<int>(row);
+                if (y < top || y >= bottom) continue;
+                const unsigned char* source =
+                    bitmap.buffer + static_cast<ptrdiff_t>(row) * bitmap.pitch;
+                uint32_t* line = target.pixels + static_cast<ptrdiff_t>(y) * target.stride;
+                for (unsigned column = 0; column < bitmap.width; ++column) {
+                    int px = originX + static_cast<int>(column);
+                    if (px < left || px >= right || source[column] == 0) continue;
+                    line[px] = Blend(line[px], ink, source[column]);
+                }
+            }
+        }
+        penX += glyph->advance.x;
+    });
+}

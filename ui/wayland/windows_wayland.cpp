@@ -1,0 +1,653 @@
+// Top-level windows on Wayland: an xdg_toplevel of a fixed size in logical
+// pixels (the 96-DPI client size), drawn by the layer into a picture of its
+// own at the display's scale, and presented through wl_shm buffers: only
+// the changed squares are copied and damaged, and a new picture goes out
+// only when the compositor's frame callback says the last one was used, so
+// a hidden window (no callbacks) costs no drawing. The scale is the
+// output's integer scale (wl_surface.set_buffer_scale), or the exact
+// fractional one where wp_fractional_scale_v1 and wp_viewporter are offered.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "draw/pixel_formats.h"
+#include "fractional-scale-v1-client-protocol.h"
+#include "ui/desktop_identity.h"
+#include "ui/display_scale.h"
+#include "ui/scaling.h"
+#include "ui/wayland/layer_wayland.h"
+#include "ui/wayland/seam_wayland.h"
+#include "viewporter-client-protocol.h"
+#include "xdg-decoration-unstable-v1-client-protocol.h"
+#include "xdg-shell-client-protocol.h"
+
+namespace wayland_layer {
+
+namespace {
+
+constexpr int CANVAS_EDGE = 2;  // the sunken client edge around a canvas's picture
+constexpr int MAX_BUFFERS = 3;
+constexpr uint32_t CREATE_NOT_TARGET = 8;  // flags bit 3: controls do not go into it
+
+TopWindow* controlTarget = nullptr;
+
+// --- Buffers -------------------------------------------------------------
+
+void BufferReleased(void* data, wl_buffer*) {
+    static_cast<ShmBuffer*>(data)->busy = false;
+}
+const wl_buffer_listener BUFFER_LISTENER = {BufferReleased};
+
+std::unique_ptr<ShmBuffer> MakeBuffer(int width, int height) {
+    auto made = std::make_unique<ShmBuffer>();
+    size_t stride = static_cast<size_t>(width) * 4;
+    size_t bytes = stride * static_cast<size_t>(height);
+    int fd = memfd_create("vellumtone-picture", MFD_CLOEXEC);
+    if (fd < 0) return nullptr;
+    if (ftruncate(fd, static_cast<off_t>(bytes)) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (memory == MAP_FAILED) {
+        close(fd);
+        return nullptr;
+    }
+    wl_shm_pool* pool = wl_shm_create_pool(Wayland().shm, fd, static_cast<int32_t>(bytes));
+    made->buffer = wl_shm_pool_create_buffer(pool, 0, width, height, static_cast<int32_t>(stride),
+                                             WL_SHM_FORMAT_XRGB8888);
+    // The buffer keeps the memory; the pool and the descriptor are no
+    // longer needed.
+    wl_shm_pool_destroy(pool);
+    close(fd);
+    made->pixels = static_cast<uint32_t*>(memory);
+    made->bytes = bytes;
+    made->width = width;
+    made->height = height;
+    made->stale = PictureRect{0, 0, width, height};
+    wl_buffer_add_listener(made->buffer, &BUFFER_LISTENER, made.get());
+    return made;
+}
+
+// --- Listeners -----------------------------------------------------------
+
+void FrameDone(void* data, wl_callback* callback, uint32_t) {
+    auto* window = static_cast<TopWindow*>(data);
+    wl_callback_destroy(callback);
+    if (window->frame == callback) window->frame = nullptr;
+}
+const wl_callback_listener FRAME_LISTENER = {FrameDone};
+
+void SurfaceConfigure(void* data, xdg_surface* surface, uint32_t serial) {
+    auto* window = static_cast<TopWindow*>(data);
+    xdg_surface_ack_configure(surface, serial);
+    if (!window->configured) {
+        window->configured = true;
+        PaintWindow(*window);
+    }
+}
+const xdg_surface_listener XDG_SURFACE_LISTENER = {SurfaceConfigure};
+
+void ToplevelConfigure(void* data, xdg_toplevel*, int32_t, int32_t, wl_array* states) {
+    auto* window = static_cast<TopWindow*>(data);
+    bool active = false;
+    for (auto* state = static_cast<uint32_t*>(states->data);
+         reinterpret_cast<char*>(state) < static_cast<char*>(states->data) + states->size;
+         ++state) {
+        if (*state == XDG_TOPLEVEL_STATE_ACTIVATED) active = true;
+    }
+    if (active != window->active) WindowProcedure(window, MESSAGE_ACTIVATE, active ? 1 : 0, 0);
+}
+void ToplevelClose(void* data, xdg_toplevel*) {
+    auto* window = static_cast<TopWindow*>(data);
+    if (!window->disabled) WindowProcedure(window, MESSAGE_CLOSE, 0, 0);
+}
+const xdg_toplevel_listener TOPLEVEL_LISTENER = {ToplevelConfigure, ToplevelClose, nullptr,
+                                                 nullptr};
+
+void SurfaceEnter(void* data, wl_surface*, wl_output* output) {
+    auto* window = static_cast<TopWindow*>(data);
+    window->outputs.push_back(output);
+    ApplyScale(WindowScaleFromOutputs(*window));
+}
+void SurfaceLeave(void* data, wl_surface*, wl_output* output) {
+    auto* window = static_cast<TopWindow*>(data);
+    auto& on = window->outputs;
+    on.erase(std::remove(on.begin(), on.end(), output), on.end());
+    if (!on.empty()) ApplyScale(WindowScaleFromOutputs(*window));
+}
+const wl_surface_listener SURFACE_LISTENER = {SurfaceEnter, SurfaceLeave};
+
+void PreferredScale(void* data, wp_fractional_scale_v1*, uint32_t scale120) {
+    auto* window = static_cast<TopWindow*>(data);
+    window->preferredScale120 = scale120;
+    ApplyScale(WindowScaleFromOutputs(*window));
+}
+const wp_fractional_scale_v1_listener FRACTIONAL_LISTENER = {PreferredScale};
+
+void DecorationConfigure(void*, zxdg_toplevel_decoration_v1*, uint32_t) {}
+const zxdg_toplevel_decoration_v1_listener DECORATION_LISTENER = {DecorationConfigure};
+
+bool UsesViewport(const TopWindow& window) {
+    return window.viewport != nullptr;
+}
+
+// The picture's size and how the surface maps it to logical pixels.
+void SizePicture(TopWindow& window) {
+    double scale = Wayland().scale;
+    window.width = std::max(1, ScaleValue(window.clientWidth, scale));
+    window.height = std::max(1, ScaleValue(window.clientHeight, scale));
+    if (UsesViewport(window)) {
+        wp_viewport_set_destination(window.viewport, window.clientWidth, window.clientHeight);
+    } else {
+        wl_surface_set_buffer_scale(window.surface, std::max(1, static_cast<int>(scale)));
+        // An integer scale gives a picture of exactly that many times the
+        // logical size.
+        window.width = window.clientWidth * std::max(1, static_cast<int>(scale));
+        window.height = window.clientHeight * std::max(1, static_cast<int>(scale));
+    }
+    window.image.assign(static_cast<size_t>(window.width) * window.height, 0);
+    window.buffers.Drop();
+}
+
+void PlaceScaled(Control& control) {
+    double scale = Wayland().scale;
+    control.x = ScaleValue(control.unscaledX, scale);
+    control.y = ScaleValue(control.unscaledY, scale);
+    control.width = std::clamp(ScaleValue(control.unscaledWidth, scale), 1, 32767);
+    control.height = std::clamp(ScaleValue(control.unscaledHeight, scale), 1, 32767);
+}
+
+// A canvas given a new size: a new picture, white, with the old one at its
+// top-left corner, as the Windows canvas keeps it.
+void ResizeCanvasPicture(Control& control) {
+    CanvasPicture& canvas = *control.canvas;
+    int width = control.width, height = control.height;
+    if (control.flags & CANVAS_BORDER) {
+        width -= 2 * CANVAS_EDGE;
+        height -= 2 * CANVAS_EDGE;
+    }
+    width = std::max(width, 1);
+    height = std::max(height, 1);
+    std::lock_guard<std::mutex> hold(canvas.guard);
+    if (canvas.view.width == width && canvas.view.height == height) return;
+    int stride = RowStride(width, 24);
+    std::vector<uint8_t> pixels(static_cast<size_t>(stride) * height, 0xFF);
+    PixelView view{pixels.data(), width, height, 24, stride};
+    int rows = std::min(canvas.view.height, height);
+    int bytes = 3 * std::min(canvas.view.width, width);
+    for (int y = 0; y < rows; ++y) std::memcpy(view.At(0, y), canvas.view.At(0, y), bytes);
+    canvas.pixels = std::move(pixels);
+    canvas.view = view;
+    canvas.changed = PictureRect{0, 0, width, height};
+}
+
+void CopyCanvas(TopWindow& window, Control& control, const PictureRect& area) {
+    CanvasPicture& canvas = *control.canvas;
+    PictureRect part = ClampedToPicture(area, canvas.view.width, canvas.view.height);
+    int edge = (control.flags & CANVAS_BORDER) ? CANVAS_EDGE : 0;
+    int left = control.x + edge, top = control.y + edge;
+    // Only what lies inside the window.
+    part = ClampedToPicture(part, window.width - left, window.height - top);
+    if (IsEmptyRect(part) || left < 0 || top < 0) return;
+    auto* origin = reinterpret_cast<uint8_t*>(window.image.data() +
+                                              static_cast<size_t>(top) * window.width + left);
+    CopyToXrgb32(canvas.view, part.left, part.top, part.right, part.bottom, origin,
+                 static_cast<intptr_t>(window.width) * 4);
+    AddDamage(window,
+              PictureRect{left + part.left, top + part.top, left + part.right, top + part.bottom});
+}
+
+// The text as it fits `width` pixels: whole, or cut after a whole UTF-8
+// character with "..." after it; empty when not even that fits.
+std::string FittedText(const ControlTextFace& font, const std::string& text, int width) {
+    if (font.Width(text) <= width) return text;
+    std::string kept = text;
+    while (!kept.empty()) {
+        size_t end = kept.size() - 1;
+        while (end > 0 && (static_cast<unsigned char>(kept[end]) & 0xC0) == 0x80) --end;
+        kept.erase(end);
+        if (font.Width(kept + "...") <= width) return kept + "...";
+    }
+    return "";
+}
+
+TextTarget TargetOf(TopWindow& window, int x, int y, int w, int h) {
+    return TextTarget{
+        window.image.data(), window.width, window.height, window.width, x, y, x + w, y + h};
+}
+
+void PaintStatus(TopWindow& window) {
+    if (window.status.empty()) return;
+    double scale = Wayland().scale;
+    int x = ScaleValue(window.statusX, scale), y = ScaleValue(window.statusY, scale);
+    int w = ScaleValue(window.statusWidth, scale), h = ScaleValue(window.statusHeight, scale);
+    uint32_t background = window.background == -1 ? COLOUR_BUTTON_FACE : window.background;
+    FillRect(window.image.data(), window.width, x, y, w, h, background);
+    const ControlTextFace& font = Wayland().font;
+    int baseline = y + (h - (font.Ascent() + font.Descent())) / 2 + font.Ascent();
+    font.Draw(TargetOf(window, x, y, w, h), x, baseline, FittedText(font, window.status, w),
+              COLOUR_BUTTON_TEXT);
+    AddDamage(window, PictureRect{x, y, x + w, y + h});
+}
+
+void PaintButton(TopWindow& window, Control& control) {
+    uint32_t* pixels = window.image.data();
+    int stride = window.width;
+    int x = control.x, y = control.y, w = control.width, h = control.height;
+    bool sunken = control.pushed || control.checked;
+    FillRect(pixels, stride, x, y, w, h, COLOUR_BUTTON_FACE);
+    if (control.checked && !control.pushed) {
+        // The latched face: every other pixel in the highlight colour.
+        for (int row = 2; row < h - 2; ++row) {
+            for (int column = 2 + (row & 1); column < w - 2; column += 2) {
+                FillRect(pixels, stride, x + column, y + row, 1, 1, COLOUR_BUTTON_HIGHLIGHT);
+            }
+        }
+    }
+    if (sunken) {
+        EdgeRing(pixels, stride, x, y, w, h, 0, COLOUR_3D_DARK_SHADOW, COLOUR_BUTTON_HIGHLIGHT);
+        EdgeRing(pixels, stride, x, y, w, h, 1, COLOUR_BUTTON_SHADOW, COLOUR_3D_LIGHT);
+    } else {
+        EdgeRing(pixels, stride, x, y, w, h, 0, COLOUR_BUTTON_HIGHLIGHT, COLOUR_3D_DARK_SHADOW);
+        EdgeRing(pixels, stride, x, y, w, h, 1, COLOUR_3D_LIGHT, COLOUR_BUTTON_SHADOW);
+    }
+    const ControlTextFace& font = Wayland().font;
+    if (!control.text.empty()) {
+        int shift = sunken ? 1 : 0;
+        int tx = x + (w - font.Width(control.text)) / 2 + shift;
+        int baseline = y + (h - (font.Ascent() + font.Descent())) / 2 + font.Ascent() + shift;
+        font.Draw(TargetOf(window, x + 2, y + 2, w - 4, h - 4), tx, baseline, control.text,
+                  COLOUR_BUTTON_TEXT);
+    }
+    if (window.focus == control.number && window.keyboardCues && window.active && w > 8 && h > 8) {
+        // DrawFocusRect: a dotted rectangle inside the edge.
+        for (int i = 0; i < w - 6; i += 2) {
+            FillRect(pixels, stride, x + 3 + i, y + 3, 1, 1, COLOUR_BUTTON_TEXT);
+            FillRect(pixels, stride, x + 3 + i, y + h - 4, 1, 1, COLOUR_BUTTON_TEXT);
+        }
+        for (int i = 0; i < h - 6; i += 2) {
+            FillRect(pixels, stride, x + 3, y + 3 + i, 1, 1, COLOUR_BUTTON_TEXT);
+            FillRect(pixels, stride, x + w - 4, y + 3 + i, 1, 1, COLOUR_BUTTON_TEXT);
+        }
+    }
+    AddDamage(window, PictureRect{x, y, x + w, y + h});
+}
+
+void PaintCanvas(TopWindow& window, Control& control) {
+    if (control.flags & CANVAS_BORDER) {
+        // EDGE_SUNKEN: the outer ring shadow over highlight, the inner ring
+        // dark shadow over light.
+        uint32_t* pixels = window.image.data();
+        EdgeRing(pixels, window.width, control.x, control.y, control.width, control.height, 0,
+                 COLOUR_BUTTON_SHADOW, COLOUR_BUTTON_HIGHLIGHT);
+        EdgeRing(pixels, window.width, control.x, control.y, control.width, control.height, 1,
+                 COLOUR_3D_DARK_SHADOW, COLOUR_3D_LIGHT);
+    }
+    CanvasPicture& canvas = *control.canvas;
+    // A drawing thread that holds the picture marks what it drew; the whole
+    // picture then follows with the next look.
+    if (!canvas.guard.try_lock()) {
+        control.canvas->waiting.store(true);
+        window.canvasesChanged.store(true);
+        return;
+    }
+    canvas.changed = PictureRect{0, 0, canvas.view.width, canvas.view.height};
+    canvas.guard.unlock();
+    window.canvasesChanged.store(true);
+    AddDamage(window, PictureRect{control.x, control.y, control.x + control.width,
+                                  control.y + control.height});
+}
+
+void Present(TopWindow& window) {
+    if (!window.configured || window.frame != nullptr || IsEmptyRect(window.damage)) return;
+    ShmBuffer* buffer = window.buffers.Free(window.width, window.height);
+    if (buffer == nullptr) return;  // the compositor holds them all; a release brings one back
+    PictureRect copy =
+        ClampedToPicture(JoinedRects(buffer->stale, window.damage), window.width, window.height);
+    for (int y = copy.top; y < copy.bottom; ++y) {
+        size_t at = static_cast<size_t>(y) * window.width + copy.left;
+        std::memcpy(buffer->pixels + at, window.image.data() + at,
+                    static_cast<size_t>(copy.right - copy.left) * 4);
+    }
+    buffer->stale = PictureRect{};
+    for (auto& other : window.buffers.buffers) {
+        if (other.get() != buffer) other->stale = JoinedRects(other->stale, window.damage);
+    }
+    wl_surface_attach(window.surface, buffer->buffer, 0, 0);
+    const PictureRect& d = window.damage;
+    wl_surface_damage_buffer(window.surface, d.left, d.top, d.right - d.left, d.bottom - d.top);
+    window.frame = wl_surface_frame(window.surface);
+    wl_callback_add_listener(window.frame, &FRAME_LISTENER, &window);
+    wl_surface_commit(window.surface);
+    buffer->busy = true;
+    window.damage = PictureRect{};
+    window.presentedOnce = true;
+}
+
+}  // namespace
+
+// --- Tables --------------------------------------------------------------
+
+std::map<int64_t, std::unique_ptr<TopWindow>>& Windows() {
+    static auto* windows = new std::map<int64_t, std::unique_ptr<TopWindow>>();
+    return *windows;
+}
+
+std::map<int64_t, std::unique_ptr<Control>>& Controls() {
+    static auto* controls = new std::map<int64_t, std::unique_ptr<Control>>();
+    return *controls;
+}
+
+std::mutex& ControlTableLock() {
+    static auto* lock = new std::mutex();
+    return *lock;
+}
+
+TopWindow* WindowOfSurface(wl_surface* surface) {
+    for (auto& [number, window] : Windows()) {
+        (void)number;
+        if (window->surface == surface) return window.get();
+    }
+    return nullptr;
+}
+
+TopWindow* WindowOfHandle(const void* handle) {
+    for (auto& [number, window] : Windows()) {
+        (void)number;
+        if (window.get() == handle) return window.get();
+    }
+    return nullptr;
+}
+
+TopWindow* ControlTarget() {
+    return controlTarget;
+}
+
+void SetControlTarget(TopWindow* window) {
+    controlTarget = window;
+}
+
+BufferSet::~BufferSet() {
+    Drop();
+}
+
+void BufferSet::Drop() {
+    for (auto& buffer : buffers) {
+        // A buffer the compositor still shows keeps its picture there.
+        wl_buffer_destroy(buffer->buffer);
+        munmap(buffer->pixels, buffer->bytes);
+    }
+    buffers.clear();
+}
+
+ShmBuffer* BufferSet::Free(int width, int height) {
+    for (auto& buffer : buffers) {
+        if (!buffer->busy && buffer->width == width && buffer->height == height)
+            return buffer.get();
+    }
+    if (static_cast<int>(buffers.size()) >= MAX_BUFFERS) return nullptr;
+    std::unique_ptr<ShmBuffer> made = MakeBuffer(width, height);
+    if (!made) return nullptr;
+    buffers.push_back(std::move(made));
+    return buffers.back().get();
+}
+
+// --- Drawing -------------------------------------------------------------
+
+void FillRect(uint32_t* pixels, int stride, int x, int y, int w, int h, uint32_t colour) {
+    // Callers keep inside their window; this only guards the picture's start.
+    if (x < 0 || y < 0 || w <= 0 || h <= 0) return;
+    uint32_t value = ToXrgb(colour);
+    for (int row = y; row < y + h; ++row) {
+        std::fill_n(pixels + static_cast<size_t>(row) * stride + x, w, value);
+    }
+}
+
+void EdgeRing(uint32_t* pixels, int stride, int x, int y, int w, int h, int inset, uint32_t topLeft,
+              uint32_t bottomRight) {
+    int left = x + inset, top = y + inset, right = x + w - 1 - inset, bottom = y + h - 1 - inset;
+    if (right < left || bottom < top) return;
+    FillRect(pixels, stride, left, top, right - left, 1, topLeft);
+    FillRect(pixels, stride, left, top, 1, bottom - top, topLeft);
+    FillRect(pixels, stride, left, bottom, right - left + 1, 1, bottomRight);
+    FillRect(pixels, stride, right, top, 1, bottom - top + 1, bottomRight);
+}
+
+void AddDamage(TopWindow& window, const PictureRect& area) {
+    window.damage = JoinedRects(window.damage, ClampedToPicture(area, window.width, window.height));
+}
+
+void PaintControl(Control& control) {
+    if (control.window == nullptr || control.window->image.empty()) return;
+    if (control.kind == ControlKind::BUTTON) {
+        PaintButton(*control.window, control);
+    } else {
+        PaintCanvas(*control.window, control);
+    }
+}
+
+void PaintWindow(TopWindow& window) {
+    if (window.image.empty()) return;
+    uint32_t background = window.background == -1 ? COLOUR_BUTTON_FACE : window.background;
+    FillRect(window.image.data(), window.width, 0, 0, window.width, window.height, background);
+    AddDamage(window, PictureRect{0, 0, window.width, window.height});
+    std::lock_guard<std::mutex> hold(ControlTableLock());
+    for (auto& [number, control] : Controls()) {
+        (void)number;
+        if (control->window == &window) PaintControl(*control);
+    }
+    PaintStatus(window);
+    if (MessageBoxPaint(window)) return;
+}
+
+int PresentWindows() {
+    int again = -1;
+    for (auto& [number, window] : Windows()) {
+        (void)number;
+        if (window->canvasesChanged.exchange(false)) {
+            std::lock_guard<std::mutex> hold(ControlTableLock());
+            for (auto& [controlNumber, control] : Controls()) {
+                (void)controlNumber;
+                if (control->window != window.get() || control->kind != ControlKind::CANVAS)
+                    continue;
+                CanvasPicture& canvas = *control->canvas;
+                if (!canvas.guard.try_lock()) {
+                    // Being drawn: the drawing thread marks it again at its release.
+                    window->canvasesChanged.store(true);
+                    again = LookAgainSoonest(again, BUSY_LOOK_MS);
+                    continue;
+                }
+                PictureRect changed = canvas.changed;
+                canvas.changed = PictureRect{};
+                canvas.waiting.store(false);
+                if (!IsEmptyRect(changed)) CopyCanvas(*window, *control, changed);
+                canvas.guard.unlock();
+            }
+        }
+        Present(*window);
+    }
+    FlushRequests();
+    return again;
+}
+
+double WindowScaleFromOutputs(const TopWindow& window) {
+    WaylandState& w = Wayland();
+    double scale = 0;
+    if (window.viewport != nullptr && window.preferredScale120 != 0) {
+        scale = window.preferredScale120 / 120.0;
+    } else {
+        for (wl_output* on : window.outputs) {
+            for (auto& output : w.outputs) {
+                if (output->output == on) scale = std::max(scale, double(output->scale));
+            }
+        }
+        if (scale == 0) scale = w.scale;
+    }
+    return BoundDisplayDpi(scale * DEFAULT_DISPLAY_DPI) / DEFAULT_DISPLAY_DPI;
+}
+
+void ApplyScale(double scale) {
+    WaylandState& w = Wayland();
+    if (scale == w.scale && w.font.IsOpen()) return;
+    w.scale = scale;
+    // DEFAULT_GUI_FONT's place: the desktop's sans at 9 points.
+    w.font.Open(9.0 * DEFAULT_DISPLAY_DPI * scale / 72.0);
+    for (auto& [number, window] : Windows()) {
+        (void)number;
+        if (window->surface == nullptr) continue;
+        SizePicture(*window);
+        {
+            std::lock_guard<std::mutex> hold(ControlTableLock());
+            for (auto& [controlNumber, control] : Controls()) {
+                (void)controlNumber;
+                if (control->window != window.get()) continue;
+                PlaceScaled(*control);
+                if (control->kind == ControlKind::CANVAS) ResizeCanvasPicture(*control);
+            }
+        }
+        if (window->scaleChanged != nullptr) window->scaleChanged(window->number);
+        PaintWindow(*window);
+    }
+}
+
+void DestroyTopWindow(TopWindow& window) {
+    {
+        std::lock_guard<std::mutex> hold(ControlTableLock());
+        auto& controls = Controls();
+        for (auto it = controls.begin(); it != controls.end();) {
+            it = it->second->window == &window ? controls.erase(it) : std::next(it);
+        }
+    }
+    if (window.frame != nullptr) wl_callback_destroy(window.frame);
+    window.buffers.Drop();
+    if (window.decoration != nullptr) zxdg_toplevel_decoration_v1_destroy(window.decoration);
+    if (window.fractionalScale != nullptr) wp_fractional_scale_v1_destroy(window.fractionalScale);
+    if (window.viewport != nullptr) wp_viewport_destroy(window.viewport);
+    if (window.toplevel != nullptr) xdg_toplevel_destroy(window.toplevel);
+    if (window.xdgSurface != nullptr) xdg_surface_destroy(window.xdgSurface);
+    if (window.surface != nullptr) wl_surface_destroy(window.surface);
+    window.frame = nullptr;
+    window.decoration = nullptr;
+    window.fractionalScale = nullptr;
+    window.viewport = nullptr;
+    window.toplevel = nullptr;
+    window.xdgSurface = nullptr;
+    window.surface = nullptr;
+    if (controlTarget == &window) controlTarget = nullptr;
+}
+
+// --- The seam ------------------------------------------------------------
+
+void* WaylandCreateTopWindow(int64_t number, int, int, int width, int height, const char* title,
+                             uint32_t flags, void*) {
+    WaylandState& w = Wayland();
+    if (w.display == nullptr || number < 0 || width <= 0 || height <= 0) return nullptr;
+    auto window = std::make_unique<TopWindow>();
+    TopWindow* made = window.get();
+    made->number = number;
+    made->title = title != nullptr ? title : "";
+    made->clientWidth = width;
+    made->clientHeight = height;
+    made->surface = wl_compositor_create_surface(w.compositor);
+    wl_surface_add_listener(made->surface, &SURFACE_LISTENER, made);
+    if (w.fractionalScaleManager != nullptr && w.viewporter != nullptr) {
+        made->viewport = wp_viewporter_get_viewport(w.viewporter, made->surface);
+        made->fractionalScale = wp_fractional_scale_manager_v1_get_fractional_scale(
+            w.fractionalScaleManager, made->surface);
+        wp_fractional_scale_v1_add_listener(made->fractionalScale, &FRACTIONAL_LISTENER, made);
+    }
+    made->xdgSurface = xdg_wm_base_get_xdg_surface(w.wmBase, made->surface);
+    xdg_surface_add_listener(made->xdgSurface, &XDG_SURFACE_LISTENER, made);
+    made->toplevel = xdg_surface_get_toplevel(made->xdgSurface);
+    xdg_toplevel_add_listener(made->toplevel, &TOPLEVEL_LISTENER, made);
+    xdg_toplevel_set_title(made->toplevel, made->title.c_str());
+    xdg_toplevel_set_app_id(made->toplevel, DESKTOP_APP_ID);
+    // A fixed size: the smallest and the largest are the client size.
+    xdg_toplevel_set_min_size(made->toplevel, width, height);
+    xdg_toplevel_set_max_size(made->toplevel, width, height);
+    if (w.decorationManager != nullptr) {
+        made->decoration =
+            zxdg_decoration_manager_v1_get_toplevel_decoration(w.decorationManager, made->toplevel);
+        zxdg_toplevel_decoration_v1_add_listener(made->decoration, &DECORATION_LISTENER, made);
+        zxdg_toplevel_decoration_v1_set_mode(made->decoration,
+                                             ZXDG_TOPLEVEL_DECORATION_V1_MODE_SERVER_SIDE);
+    }
+    Windows()[number] = std::move(window);
+    SizePicture(*made);
+    // The first commit carries no picture: the compositor answers with the
+    // configure after which the window may be shown.
+    wl_surface_commit(made->surface);
+    FlushRequests();
+    if ((flags & CREATE_NOT_TARGET) == 0) controlTarget = made;
+    return made;
+}
+
+void WaylandSetWindowBackground(int64_t number, int32_t colour) {
+    auto found = Windows().find(number);
+    if (found == Windows().end()) return;
+    found->second->background = colour;
+    PaintWindow(*found->second);
+}
+
+void WaylandSetWindowStatusText(int64_t number, int x, int y, int width, int height,
+                                const char* text) {
+    auto found = Windows().find(number);
+    if (found == Windows().end()) return;
+    TopWindow& window = *found->second;
+    bool hadText = !window.status.empty();
+    window.status = text != nullptr ? text : "";
+    window.statusX = x;
+    window.statusY = y;
+    window.statusWidth = width;
+    window.statusHeight = height;
+    if (window.status.empty() && hadText) {
+        uint32_t background = window.background == -1 ? COLOUR_BUTTON_FACE : window.background;
+        double scale = Wayland().scale;
+        int sx = ScaleValue(x, scale), sy = ScaleValue(y, scale);
+        int sw = ScaleValue(width, scale), sh = ScaleValue(height, scale);
+        FillRect(window.image.data(), window.width, sx, sy, sw, sh, background);
+        AddDamage(window, PictureRect{sx, sy, sx + sw, sy + sh});
+    }
+    PaintStatus(window);
+}
+
+void WaylandSetScaleChangeHandler(int64_t number, ScaleChangeHandler handler) {
+    auto found = Windows().find(number);
+    if (found != Windows().end()) found->second->scaleChanged = handler;
+}
+
+void WaylandKeepWindowOnScreen(int64_t) {
+    // The compositor places every window within its outputs; a client
+    // cannot learn the work area to do it itself.
+}
+
+void WaylandSetWindowOnTop(int64_t, bool) {
+    // Wayland has no request for keeping an ordinary window above others.
+}
+
+double WaylandScaleFactor() {
+    return Wayland().scale;
+}
+
+void WaylandPlaceControl(int64_t number, int x, int y, int width, int height) {
+    Control* control = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(ControlTableLock());
+        auto found = Controls().find(number);
+        if (found == Controls().end()) return;
+        control = found->second.get();
+        control->unscaledX = x;
+        control->unscaledY = y;
+        control->unscaledWidth = width;
+        control->unscaledHeight = height;
+        PlaceScaled(*control);
+        if (control->kind == ControlKind::CANVAS) ResizeCanvasPicture(*control);
+    }
+    if (control->window != nullptr) PaintWindow(*control->window);
+}
+
+}  // namespace wayland_layer
