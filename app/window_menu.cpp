@@ -147,7 +147,7 @@ void OpenWindowMenu(bool byKeyboard) {
         }
     }
     items.push_back(Separator());
-    items.push_back(PopupMenuItem{ON_TOP_COMMAND, "Always on top", OnTop(), true});
+    items.push_back(PopupMenuItem{ON_TOP_COMMAND, "Always on top", OnTop(), WindowOnTopOffered()});
     const ReadingAidsChoice aids = RememberedReadingAids();
     items.push_back(Separator());
     items.push_back(PopupMenuItem{SCALE_MARKS_COMMAND, "Scale marks", aids.scaleMarks, true});

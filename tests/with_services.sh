@@ -75,6 +75,9 @@ if [ -n "$dpi" ]; then
 fi
 
 export XDG_RUNTIME_DIR="$runtime"
+# The X11 program under test: a compositor of the desktop the tests run in
+# (an absolute WAYLAND_DISPLAY) would otherwise take it.
+unset WAYLAND_DISPLAY
 # The program's settings file lives here, never in the user's own folder.
 export XDG_CONFIG_HOME="$runtime/config"
 export PULSE_SERVER="unix:$runtime/pulse/native"

@@ -14,9 +14,13 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "ui/launch.h"
+#include "ui/window_layer_linux.h"
 
 extern char** environ;
 
@@ -57,8 +61,19 @@ int OpenAddress(const char* address) {
 
     char program[] = "xdg-open";
     char* arguments[] = {program, const_cast<char*>(address), nullptr};
+    // The browser may come to the front for the click that asked for it
+    // (Wayland's xdg-activation); a token of ours, or none, replaces any
+    // the program was started with.
+    std::string token = "XDG_ACTIVATION_TOKEN=" + LaunchActivationToken();
+    std::vector<char*> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::strncmp(*entry, "XDG_ACTIVATION_TOKEN=", 21) != 0) environment.push_back(*entry);
+    }
+    if (token.size() > 21) environment.push_back(token.data());
+    environment.push_back(nullptr);
     pid_t child = 0;
-    int failure = posix_spawnp(&child, program, &actions, &attributes, arguments, environ);
+    int failure =
+        posix_spawnp(&child, program, &actions, &attributes, arguments, environment.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (failure != 0) return 0;

@@ -28,3 +28,7 @@ constexpr int64_t POPUP_MENU_LAST_COMMAND = 0xFFFF;
 // unknown window, no items, or a command out of range. On the window's
 // thread; one menu is open at a time.
 bool ShowPopupMenu(int64_t window, const std::vector<PopupMenuItem>& items, bool atPointer);
+
+// Whether the window layer can keep a window above the others
+// (SetWindowOnTop): Wayland has no such request for ordinary windows.
+bool WindowOnTopOffered();

@@ -100,6 +100,10 @@ void SetWindowOnTop(int64_t window, bool on) {
 
 // The checks are those of every layer, so that a test here finds what a
 // real one would refuse.
+bool WindowOnTopOffered() {
+    return true;
+}
+
 bool ShowPopupMenu(int64_t window, const std::vector<PopupMenuItem>& items, bool atPointer) {
     if (items.empty()) return false;
     for (const PopupMenuItem& item : items) {

@@ -66,6 +66,16 @@ const WindowLayer& CurrentWindowLayer() {
     return layer != nullptr ? *layer : X11WindowLayer();
 }
 
+bool WindowOnTopOffered() {
+    const WindowLayer& layer = CurrentWindowLayer();
+    return layer.windowOnTopOffered == nullptr || layer.windowOnTopOffered();
+}
+
+std::string LaunchActivationToken() {
+    const WindowLayer& layer = CurrentWindowLayer();
+    return layer.activationToken != nullptr ? layer.activationToken() : std::string();
+}
+
 bool UiLayerInit() {
     if (chosen.load()) return CurrentWindowLayer().uiLayerInit();
     const WindowLayer* layer =

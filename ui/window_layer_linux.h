@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "draw/canvas.h"
@@ -55,11 +56,20 @@ struct WindowLayer {
     bool (*acquireCanvasPicture)(int64_t control, PixelView* picture);
     void (*releaseCanvasPicture)(int64_t control, bool show, const PictureRect* changed);
     void (*showDeferredCanvasChanges)(int64_t control);
+    // Optional (nullptr: none). A token that lets the program a launch
+    // starts come to the front (XDG_ACTIVATION_TOKEN), made for the input
+    // event that asked for the launch; empty when the layer has none.
+    std::string (*activationToken)();
+    // Optional (nullptr: offered). WindowOnTopOffered.
+    bool (*windowOnTopOffered)();
 };
 
 // The layers' tables (ui/x11/layer_x11.cpp, ui/wayland/layer_wayland.cpp).
 const WindowLayer& X11WindowLayer();
 const WindowLayer& WaylandWindowLayer();
+
+// The layer in use's activation token for a launch (empty: none).
+std::string LaunchActivationToken();
 
 // The layer in use: the one UiLayerInit brought up, X11's before that.
 const WindowLayer& CurrentWindowLayer();

@@ -38,6 +38,8 @@ const WindowLayer& WaylandWindowLayer() {
         WaylandAcquireCanvasPicture,
         WaylandReleaseCanvasPicture,
         WaylandShowDeferredCanvasChanges,
+        WaylandActivationToken,
+        [] { return false; },
     };
     return layer;
 }

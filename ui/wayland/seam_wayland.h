@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "draw/canvas.h"
@@ -42,6 +43,8 @@ int64_t WaylandCanvasControl(int64_t number, int x, int y, int width, int height
 bool WaylandAcquireCanvasPicture(int64_t control, PixelView* picture);
 void WaylandReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed);
 void WaylandShowDeferredCanvasChanges(int64_t control);
+
+std::string WaylandActivationToken();
 
 // The message box's part of a window's picture; false for other windows.
 bool MessageBoxPaint(TopWindow& window);

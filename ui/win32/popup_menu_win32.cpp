@@ -59,6 +59,10 @@ HMENU BuildMenu(const std::vector<PopupMenuItem>& items) {
 
 }  // namespace
 
+bool WindowOnTopOffered() {
+    return true;
+}
+
 bool ShowPopupMenu(int64_t window, const std::vector<PopupMenuItem>& items, bool atPointer) {
     WindowRecord* record = FindWindowRecord(window);
     if (record == nullptr || record->handle == nullptr || !ValidItems(items)) return false;

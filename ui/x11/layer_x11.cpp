@@ -37,6 +37,10 @@ const WindowLayer& X11WindowLayer() {
         .acquireCanvasPicture = X11AcquireCanvasPicture,
         .releaseCanvasPicture = X11ReleaseCanvasPicture,
         .showDeferredCanvasChanges = X11ShowDeferredCanvasChanges,
+        // X11 has no activation tokens: a browser started by a click comes
+        // up under the window manager's focus rules.
+        .activationToken = nullptr,
+        .windowOnTopOffered = nullptr,
     };
     return layer;
 }
