@@ -10,8 +10,12 @@ else()
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${LINUX_PACKAGING}/vellumtone.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-  install(FILES ${LINUX_PACKAGING}/vellumtone-48.png
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps RENAME vellumtone.png)
+  # Rendered once from the SVG by tools/make_icons.sh, so that the build
+  # needs no SVG renderer.
+  foreach(size 16 24 32 48 64 128 256)
+    install(FILES ${LINUX_PACKAGING}/vellumtone-${size}.png RENAME vellumtone.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+  endforeach()
   install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vellumtone
           RENAME copyright)
 
