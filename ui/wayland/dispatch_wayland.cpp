@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <chrono>
 
-#include "ui/display_scale.h"
 #include "ui/event_queue.h"
 #include "ui/frame_pacing.h"
 #include "ui/posted_messages_linux.h"
+#include "ui/surface_scale.h"
 #include "ui/timers_linux.h"
 #include "ui/wayland/layer_wayland.h"
 #include "ui/wayland/seam_wayland.h"
@@ -171,10 +171,10 @@ bool WaylandUiLayerInit() {
     if (!ConnectCompositor()) return false;
     // Until the window is on an output, the largest scale any output has:
     // a window on the only output is sharp from its first picture.
-    double scale = 1.0;
-    for (auto& output : w.outputs) scale = std::max(scale, double(output->scale));
+    std::vector<int> scales;
+    for (auto& output : w.outputs) scales.push_back(output->scale);
     w.scale = 0;  // so that the font is opened for this one
-    ApplyScale(BoundDisplayDpi(scale * DEFAULT_DISPLAY_DPI) / DEFAULT_DISPLAY_DPI);
+    ApplyScale(SurfaceScale(0, false, scales, 1.0));
     return true;
 }
 

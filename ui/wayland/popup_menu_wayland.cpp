@@ -15,6 +15,7 @@
 
 #include "ui/message_loop.h"
 #include "ui/scaling.h"
+#include "ui/surface_scale.h"
 #include "ui/wayland/layer_wayland.h"
 #include "ui/wayland/seam_wayland.h"
 #include "viewporter-client-protocol.h"
@@ -268,15 +269,17 @@ bool WaylandShowPopupMenu(int64_t number, const std::vector<PopupMenuItem>& item
         menu->rows.push_back(row);
     }
     // The size in logical pixels, and the picture at the window's scale.
-    int integerScale = std::max(1, static_cast<int>(scale));
     bool viewport = w.viewporter != nullptr && owner.viewport != nullptr;
     int pictureWidth = 2 * ScaleValue(EDGE, scale) + ScaleValue(CHECK_GUTTER, scale) + widest +
                        ScaleValue(TEXT_RIGHT, scale);
     int pictureHeight = top + ScaleValue(EDGE, scale);
     menu->logicalWidth = static_cast<int>(std::ceil(pictureWidth / scale));
     menu->logicalHeight = static_cast<int>(std::ceil(pictureHeight / scale));
-    menu->width = viewport ? pictureWidth : menu->logicalWidth * integerScale;
-    menu->height = viewport ? pictureHeight : menu->logicalHeight * integerScale;
+    SurfacePicture picture =
+        SurfacePictureFor(menu->logicalWidth, menu->logicalHeight, scale, viewport);
+    int integerScale = picture.bufferScale;
+    menu->width = picture.width;
+    menu->height = picture.height;
     menu->image.assign(static_cast<size_t>(menu->width) * menu->height, 0);
 
     menu->surface = wl_compositor_create_surface(w.compositor);

@@ -18,6 +18,7 @@
 #include "ui/desktop_identity.h"
 #include "ui/display_scale.h"
 #include "ui/scaling.h"
+#include "ui/surface_scale.h"
 #include "ui/wayland/layer_wayland.h"
 #include "ui/wayland/seam_wayland.h"
 #include "viewporter-client-protocol.h"
@@ -137,17 +138,14 @@ bool UsesViewport(const TopWindow& window) {
 
 // The picture's size and how the surface maps it to logical pixels.
 void SizePicture(TopWindow& window) {
-    double scale = Wayland().scale;
-    window.width = std::max(1, ScaleValue(window.clientWidth, scale));
-    window.height = std::max(1, ScaleValue(window.clientHeight, scale));
+    SurfacePicture picture = SurfacePictureFor(window.clientWidth, window.clientHeight,
+                                               Wayland().scale, UsesViewport(window));
+    window.width = picture.width;
+    window.height = picture.height;
     if (UsesViewport(window)) {
         wp_viewport_set_destination(window.viewport, window.clientWidth, window.clientHeight);
     } else {
-        wl_surface_set_buffer_scale(window.surface, std::max(1, static_cast<int>(scale)));
-        // An integer scale gives a picture of exactly that many times the
-        // logical size.
-        window.width = window.clientWidth * std::max(1, static_cast<int>(scale));
-        window.height = window.clientHeight * std::max(1, static_cast<int>(scale));
+        wl_surface_set_buffer_scale(window.surface, picture.bufferScale);
     }
     window.image.assign(static_cast<size_t>(window.width) * window.height, 0);
     window.buffers.Drop();
@@ -476,18 +474,13 @@ int PresentWindows() {
 
 double WindowScaleFromOutputs(const TopWindow& window) {
     WaylandState& w = Wayland();
-    double scale = 0;
-    if (window.viewport != nullptr && window.preferredScale120 != 0) {
-        scale = window.preferredScale120 / 120.0;
-    } else {
-        for (wl_output* on : window.outputs) {
-            for (auto& output : w.outputs) {
-                if (output->output == on) scale = std::max(scale, double(output->scale));
-            }
+    std::vector<int> scales;
+    for (wl_output* on : window.outputs) {
+        for (auto& output : w.outputs) {
+            if (output->output == on) scales.push_back(output->scale);
         }
-        if (scale == 0) scale = w.scale;
     }
-    return BoundDisplayDpi(scale * DEFAULT_DISPLAY_DPI) / DEFAULT_DISPLAY_DPI;
+    return SurfaceScale(window.preferredScale120, UsesViewport(window), scales, w.scale);
 }
 
 void ApplyScale(double scale) {
