@@ -13,6 +13,7 @@
 #include "ui/posted_messages_linux.h"
 #include "ui/surface_scale.h"
 #include "ui/timers_linux.h"
+#include "ui/wayland/decorations_wayland.h"
 #include "ui/wayland/layer_wayland.h"
 #include "ui/wayland/seam_wayland.h"
 
@@ -131,6 +132,7 @@ int64_t WaylandFetchPlatformMessage(int32_t timeoutMs) {
         int dispatched = wl_display_dispatch_pending(w.display);
         if (dispatched < 0) CompositorLost("reading");
         if (dispatched > 0) {
+            DispatchClientDecorations();
             WakeRestingLinuxTimers();
             return MESSAGE_WAYLAND_OTHER;
         }
@@ -187,6 +189,7 @@ void WaylandUiLayerClose() {
         DestroyTopWindow(*window);
     }
     Windows().clear();
+    EndClientDecorations();
     DisconnectCompositor();
 }
 

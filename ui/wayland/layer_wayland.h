@@ -117,8 +117,9 @@ struct TopWindow {
     zxdg_toplevel_decoration_v1* decoration = nullptr;
     wp_fractional_scale_v1* fractionalScale = nullptr;
     wp_viewport* viewport = nullptr;
-    wl_callback* frame = nullptr;  // asked for, not yet done
-    bool configured = false;       // the first configure was acknowledged
+    void* clientDecoration = nullptr;  // the libdecor frame that owns the xdg objects
+    wl_callback* frame = nullptr;      // asked for, not yet done
+    bool configured = false;           // the first configure was acknowledged
     bool presentedOnce = false;
     MessageHook hook = nullptr;
     ScaleChangeHandler scaleChanged = nullptr;

@@ -19,6 +19,7 @@
 #include "ui/display_scale.h"
 #include "ui/scaling.h"
 #include "ui/surface_scale.h"
+#include "ui/wayland/decorations_wayland.h"
 #include "ui/wayland/layer_wayland.h"
 #include "ui/wayland/seam_wayland.h"
 #include "viewporter-client-protocol.h"
@@ -88,6 +89,10 @@ void SurfaceConfigure(void* data, xdg_surface* surface, uint32_t serial) {
     if (!window->configured) {
         window->configured = true;
         PaintWindow(*window);
+    } else {
+        // An acknowledged configure takes effect with the next commit; the
+        // picture already there serves.
+        wl_surface_commit(window->surface);
     }
 }
 const xdg_surface_listener XDG_SURFACE_LISTENER = {SurfaceConfigure};
@@ -517,6 +522,7 @@ void DestroyTopWindow(TopWindow& window) {
     }
     if (window.frame != nullptr) wl_callback_destroy(window.frame);
     window.buffers.Drop();
+    Undecorate(window);
     if (window.decoration != nullptr) zxdg_toplevel_decoration_v1_destroy(window.decoration);
     if (window.fractionalScale != nullptr) wp_fractional_scale_v1_destroy(window.fractionalScale);
     if (window.viewport != nullptr) wp_viewport_destroy(window.viewport);
@@ -553,6 +559,14 @@ void* WaylandCreateTopWindow(int64_t number, int, int, int width, int height, co
             w.fractionalScaleManager, made->surface);
         wp_fractional_scale_v1_add_listener(made->fractionalScale, &FRACTIONAL_LISTENER, made);
     }
+    Windows()[number] = std::move(window);
+    SizePicture(*made);
+    // Where the compositor draws no frames, the client draws one.
+    if (w.decorationManager == nullptr && DecorateOnClient(*made)) {
+        FlushRequests();
+        if ((flags & CREATE_NOT_TARGET) == 0) controlTarget = made;
+        return made;
+    }
     made->xdgSurface = xdg_wm_base_get_xdg_surface(w.wmBase, made->surface);
     xdg_surface_add_listener(made->xdgSurface, &XDG_SURFACE_LISTENER, made);
     made->toplevel = xdg_surface_get_toplevel(made->xdgSurface);
@@ -569,8 +583,6 @@ void* WaylandCreateTopWindow(int64_t number, int, int, int width, int height, co
         zxdg_toplevel_decoration_v1_set_mode(made->decoration,
                                              ZXDG_TOPLEVEL_DECORATION_V1_MODE_SERVER_SIDE);
     }
-    Windows()[number] = std::move(window);
-    SizePicture(*made);
     // The first commit carries no picture: the compositor answers with the
     // configure after which the window may be shown.
     wl_surface_commit(made->surface);

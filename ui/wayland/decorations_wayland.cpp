@@ -1,0 +1,129 @@
+// Client-side decorations where the compositor draws none (GNOME's offers
+// no xdg-decoration): libdecor puts a title bar with a close button around
+// the window's surface and owns its xdg_surface and xdg_toplevel; the layer
+// answers its configures with the window's fixed size. Without libdecor at
+// build time the window simply has no frame there.
+#include "ui/wayland/decorations_wayland.h"
+
+#ifdef VELLUMTONE_LIBDECOR
+#include <libdecor.h>
+
+#include <cstdio>
+
+#include "ui/desktop_identity.h"
+
+namespace wayland_layer {
+
+namespace {
+
+libdecor* context = nullptr;
+
+void LibdecorError(libdecor*, libdecor_error, const char* message) {
+    // A broken decoration leaves the window without a frame, not the user
+    // without the program.
+    std::fprintf(stderr, "vellumtone: window decorations: %s\n", message);
+}
+// The reserved members stay empty.
+libdecor_interface LIBDECOR_INTERFACE = [] {
+    libdecor_interface made{};
+    made.error = LibdecorError;
+    return made;
+}();
+
+void FrameConfigure(libdecor_frame* frame, libdecor_configuration* configuration, void* data) {
+    auto* window = static_cast<TopWindow*>(data);
+    libdecor_state* state = libdecor_state_new(window->clientWidth, window->clientHeight);
+    libdecor_frame_commit(frame, state, configuration);
+    libdecor_state_free(state);
+    libdecor_window_state windowState = LIBDECOR_WINDOW_STATE_NONE;
+    if (libdecor_configuration_get_window_state(configuration, &windowState)) {
+        bool active = (windowState & LIBDECOR_WINDOW_STATE_ACTIVE) != 0;
+        if (active != window->active) {
+            WindowProcedure(window, MESSAGE_ACTIVATE, active ? 1 : 0, 0);
+        }
+    }
+    if (!window->configured) {
+        window->configured = true;
+        window->xdgSurface = libdecor_frame_get_xdg_surface(frame);
+        PaintWindow(*window);
+    } else {
+        wl_surface_commit(window->surface);
+    }
+}
+
+void FrameClose(libdecor_frame*, void* data) {
+    auto* window = static_cast<TopWindow*>(data);
+    if (!window->disabled) WindowProcedure(window, MESSAGE_CLOSE, 0, 0);
+}
+
+void FrameCommit(libdecor_frame*, void* data) {
+    wl_surface_commit(static_cast<TopWindow*>(data)->surface);
+}
+
+void FrameDismissPopup(libdecor_frame*, const char*, void*) {
+    DismissPopup();
+}
+
+libdecor_frame_interface FRAME_INTERFACE = [] {
+    libdecor_frame_interface made{};
+    made.configure = FrameConfigure;
+    made.close = FrameClose;
+    made.commit = FrameCommit;
+    made.dismiss_popup = FrameDismissPopup;
+    return made;
+}();
+
+}  // namespace
+
+bool DecorateOnClient(TopWindow& window) {
+    if (context == nullptr) context = libdecor_new(Wayland().display, &LIBDECOR_INTERFACE);
+    if (context == nullptr) return false;
+    libdecor_frame* frame = libdecor_decorate(context, window.surface, &FRAME_INTERFACE, &window);
+    if (frame == nullptr) return false;
+    window.clientDecoration = frame;
+    libdecor_frame_set_title(frame, window.title.c_str());
+    libdecor_frame_set_app_id(frame, DESKTOP_APP_ID);
+    libdecor_frame_set_min_content_size(frame, window.clientWidth, window.clientHeight);
+    libdecor_frame_set_max_content_size(frame, window.clientWidth, window.clientHeight);
+    libdecor_frame_unset_capabilities(
+        frame,
+        static_cast<libdecor_capabilities>(LIBDECOR_ACTION_RESIZE | LIBDECOR_ACTION_FULLSCREEN));
+    libdecor_frame_map(frame);
+    return true;
+}
+
+void Undecorate(TopWindow& window) {
+    if (window.clientDecoration == nullptr) return;
+    libdecor_frame_unref(static_cast<libdecor_frame*>(window.clientDecoration));
+    window.clientDecoration = nullptr;
+    // The frame's xdg objects went with it.
+    window.xdgSurface = nullptr;
+    window.toplevel = nullptr;
+}
+
+void DispatchClientDecorations() {
+    // The decorations' library may have work of its own queued.
+    if (context != nullptr) libdecor_dispatch(context, 0);
+}
+
+void EndClientDecorations() {
+    if (context != nullptr) libdecor_unref(context);
+    context = nullptr;
+}
+
+}  // namespace wayland_layer
+
+#else
+
+namespace wayland_layer {
+
+bool DecorateOnClient(TopWindow&) {
+    return false;
+}
+void DispatchClientDecorations() {}
+void Undecorate(TopWindow&) {}
+void EndClientDecorations() {}
+
+}  // namespace wayland_layer
+
+#endif

@@ -1,0 +1,17 @@
+// Client-side window decorations (decorations_wayland.cpp).
+#pragma once
+
+#include "ui/wayland/layer_wayland.h"
+
+namespace wayland_layer {
+
+// Frames the window on the client's side, giving it its xdg_surface and
+// xdg_toplevel; false when that cannot be done here.
+bool DecorateOnClient(TopWindow& window);
+void Undecorate(TopWindow& window);
+// Runs the decorations' own pending work, after the compositor's events.
+void DispatchClientDecorations();
+// Lets go of the decorations' library at the layer's end.
+void EndClientDecorations();
+
+}  // namespace wayland_layer
