@@ -23,7 +23,8 @@
 # XDG_CONFIG_HOME (empty, private), VELLUMTONE_SWAY_PID (sway's, for a test
 # that kills it), VELLUMTONE_SESSION_USER (whom the session runs as; empty:
 # the caller), and VELLUMTONE_SOUND and VELLUMTONE_SOUND_SERVER as
-# tests/with_services.sh gives them.
+# tests/with_services.sh gives them (a server started again must be the
+# session user's: as_session "$VELLUMTONE_SOUND_SERVER" start pulse).
 #
 # Sourced (by a command that runs in the session), it gives session_exec, the
 # words that run a command as the session's user in the session's
@@ -47,7 +48,7 @@ make_session_exec() {  # user (empty: the caller)
 as_session() { "${session_exec[@]}" "$@"; }
 
 session_program() {  # path
-    if as_session test -x "$1"; then
+    if as_session test -r "$1" -a -x "$1"; then
         echo "$1"
     elif cp "$1" "$XDG_RUNTIME_DIR/" && chmod 755 "$XDG_RUNTIME_DIR/${1##*/}"; then
         echo "$XDG_RUNTIME_DIR/${1##*/}"
@@ -61,6 +62,11 @@ fi
 
 # ---------------------------------------------------------------- the session
 set -u
+sound_server="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/sound_server.sh"
+# Its alive and end_pids end this session's processes too, and its
+# wait_for makes every wait a bounded one.
+# shellcheck source=tests/sound_server.sh
+source "$sound_server"
 log() { echo "wayland_session: $*" >&2; }
 
 scale=1
@@ -98,19 +104,6 @@ fi
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
-# Every wait is bounded: the command is tried every tenth of a second until
-# the seconds are up.
-wait_until() {  # seconds command...
-    local tries=$(($1 * 10))
-    shift
-    while [ "$tries" -gt 0 ]; do
-        "$@" >/dev/null 2>&1 && return 0
-        sleep 0.1
-        tries=$((tries - 1))
-    done
-    return 1
-}
-
 # The runtime directory is under /tmp whatever TMPDIR says: the session's
 # user must reach it, and socket paths must stay short.
 runtime=$(mktemp -d /tmp/vellumtone-wayland.XXXXXX) || exit 1
@@ -121,14 +114,7 @@ make_session_exec "$user"
 
 sway_pid=""
 pointer_pid=""
-sound_server="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/sound_server.sh"
 sound_server=$(session_program "$sound_server")
-
-alive() {  # pid: running, not a zombie
-    local state
-    state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) || return 1
-    [ -n "$state" ] && [ "$state" != Z ] && [ "$state" != X ]
-}
 
 # The processes started in this session, whoever started them (sway starts
 # XWayland detached from itself): those that carry its runtime directory in
@@ -138,28 +124,12 @@ session_pids() {
         sed 's|^/proc/||; s|/environ$||' | grep -vx "$$"
 }
 
-end_pids() {  # pid...: asks them to end, waits up to three seconds, then kills them
-    local pid left
-    [ $# -gt 0 ] || return 0
-    kill "$@" 2>/dev/null
-    for _ in $(seq 30); do
-        left=0
-        for pid in "$@"; do alive "$pid" && left=1; done
-        [ "$left" = 0 ] && break
-        sleep 0.1
-    done
-    for pid in "$@"; do alive "$pid" && kill -KILL "$pid" 2>/dev/null; done
-    # Reaps those that are this script's children.
-    for pid in "$@"; do wait "$pid" 2>/dev/null; done
-    return 0
-}
-
 cleanup() {
     [ "$sound" != none ] && "$sound_server" stop
+    # shellcheck disable=SC2086
+    end_pids TERM $pointer_pid $sway_pid
     # shellcheck disable=SC2046
-    end_pids $pointer_pid $sway_pid
-    # shellcheck disable=SC2046
-    end_pids $(session_pids)
+    end_pids TERM $(session_pids)
     rm -rf "$runtime"
 }
 trap cleanup EXIT
@@ -199,7 +169,7 @@ ipc_socket() {
     done
     return 1
 }
-if ! wait_until 10 wayland_socket || ! wait_until 10 ipc_socket; then
+if ! wait_for 10 wayland_socket || ! wait_for 10 ipc_socket; then
     log "sway did not start"
     cat "$runtime/sway.log" >&2
     exit 1
@@ -210,7 +180,7 @@ export SWAYSOCK
 SWAYSOCK=$(ipc_socket)
 export VELLUMTONE_SWAY_PID=$sway_pid
 export VELLUMTONE_SESSION_USER=$user
-if ! wait_until 10 timeout 2 swaymsg -t get_version; then
+if ! wait_for 10 timeout 2 swaymsg -t get_version; then
     log "sway does not answer"
     cat "$runtime/sway.log" >&2
     exit 1
@@ -232,7 +202,7 @@ fi
 if [ -n "$pointer" ]; then
     "$pointer" >"$runtime/pointer.out" 2>&1 &
     pointer_pid=$!
-    if ! wait_until 5 grep -qx ready "$runtime/pointer.out"; then
+    if ! wait_for 5 grep -qx ready "$runtime/pointer.out"; then
         log "no pointer device: $(cat "$runtime/pointer.out")"
         exit 1
     fi
@@ -244,7 +214,7 @@ if [ "$xwayland" = 1 ]; then
     # shellcheck disable=SC2016
     swaymsg exec 'printenv DISPLAY >"$XDG_RUNTIME_DIR/display.new" && mv "$XDG_RUNTIME_DIR/display.new" "$XDG_RUNTIME_DIR/display"' \
         >/dev/null
-    if ! wait_until 5 test -s "$runtime/display"; then
+    if ! wait_for 5 test -s "$runtime/display"; then
         log "sway names no X display"
         exit 1
     fi
@@ -254,7 +224,7 @@ if [ "$xwayland" = 1 ]; then
     # manager, sway, has said so on the root window. It lets in its own
     # user's clients only.
     x_ready() { as_session xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
-    if ! wait_until 15 x_ready; then
+    if ! wait_for 15 x_ready; then
         log "XWayland on $DISPLAY does not answer"
         cat "$runtime/sway.log" >&2
         exit 1

@@ -123,13 +123,18 @@ expect_client_area() {  # case width height [what else holds, for the log]
     return 1
 }
 
-# Waits for the program to end by itself and expects exit code 0.
-expect_exit_zero() {
+# Waits up to the exit wait for the program to end by itself: true once it has.
+program_ended() {
     for _ in $(seq "$exit_wait"); do
-        kill -0 "$app_pid" 2>/dev/null || break
+        kill -0 "$app_pid" 2>/dev/null || return 0
         sleep 0.1
     done
-    if kill -0 "$app_pid" 2>/dev/null; then
+    ! kill -0 "$app_pid" 2>/dev/null
+}
+
+# Waits for the program to end by itself and expects exit code 0.
+expect_exit_zero() {
+    if ! program_ended; then
         log "the program did not end after the close request"
         # Where each thread stands, for whoever reads the log.
         command -v gdb >/dev/null 2>&1 &&
@@ -149,11 +154,7 @@ expect_exit_zero() {
 # then it is killed).
 wait_for_end() {
     status=""
-    for _ in $(seq "$exit_wait"); do
-        kill -0 "$app_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    if kill -0 "$app_pid" 2>/dev/null; then
+    if ! program_ended; then
         kill "$app_pid"
         wait "$app_pid" 2>/dev/null
         return 1
