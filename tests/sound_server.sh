@@ -13,9 +13,6 @@
 #   sound_server.sh hang | resume          stops it (SIGSTOP), as a server that
 #                                          no longer answers, and lets it go on
 # Both kill and stop wait until the processes are gone.
-set -u
-runtime=${XDG_RUNTIME_DIR:?sound_server.sh needs XDG_RUNTIME_DIR}
-pids_file=$runtime/sound-server.pids
 
 log() { echo "sound_server: $*" >&2; }
 
@@ -25,18 +22,25 @@ alive() {  # pid: running, and not a zombie waiting for its parent
     [ -n "$state" ] && [ "$state" != Z ] && [ "$state" != X ]
 }
 
-end_all() {  # signal: sends it to every server process, waits up to 5 s, then kills
-    local pid left pids=()
-    [ -f "$pids_file" ] || return 0
-    read -ra pids <"$pids_file"
-    for pid in "${pids[@]}"; do kill "-$1" "$pid" 2>/dev/null; done
+end_pids() {  # signal pid...: sends it to each, waits up to 5 s, then kills those left
+    local signal=$1 pid left
+    shift
+    for pid in "$@"; do kill "-$signal" "$pid" 2>/dev/null; done
     for _ in $(seq 50); do
         left=0
-        for pid in "${pids[@]}"; do alive "$pid" && left=1; done
+        for pid in "$@"; do alive "$pid" && left=1; done
         [ "$left" = 0 ] && break
         sleep 0.1
     done
-    for pid in "${pids[@]}"; do alive "$pid" && kill -KILL "$pid" 2>/dev/null; done
+    for pid in "$@"; do alive "$pid" && kill -KILL "$pid" 2>/dev/null; done
+    return 0
+}
+
+end_all() {  # signal: sends it to every server process, waits up to 5 s, then kills
+    local pids=()
+    [ -f "$pids_file" ] || return 0
+    read -ra pids <"$pids_file"
+    end_pids "$1" "${pids[@]}"
     rm -f "$pids_file"
 }
 
@@ -91,6 +95,13 @@ start_pipewire() {
     # The sink runs at the graph's rate, 48 kHz; clients at 44.1 kHz are resampled.
     timeout 5 pactl load-module module-null-sink sink_name=meter >/dev/null
 }
+
+# Sourced (tests/wayland_session.sh ends its processes with end_pids), it
+# only defines the functions.
+[ "${BASH_SOURCE[0]}" = "$0" ] || return 0
+set -u
+runtime=${XDG_RUNTIME_DIR:?sound_server.sh needs XDG_RUNTIME_DIR}
+pids_file=$runtime/sound-server.pids
 
 case "${1:-}" in
     start)

@@ -36,22 +36,6 @@ open_recording() {  # case name
         { log "$1: meters do not show readings 51 and 25"; return 1; }
 }
 
-# Waits for the program to end by itself; sets status (empty if it did not).
-wait_for_end() {
-    status=""
-    for _ in $(seq "$exit_wait"); do
-        kill -0 "$app_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    if kill -0 "$app_pid" 2>/dev/null; then
-        kill "$app_pid"
-        wait "$app_pid" 2>/dev/null
-        return 1
-    fi
-    wait "$app_pid"
-    status=$?
-}
-
 case_lost() {
     local id ox oy w h ok=0 status killed
     open_recording lost || return 1
