@@ -9,6 +9,8 @@
 #   native1   with no VELLUMTONE_BACKEND and DISPLAY set too: the program's
 #             own Wayland window (shell xdg_shell), output scale 1
 #   native2   the same on an output of scale 2
+#   rescale   native; the output goes from scale 1 to 2 while it runs: the
+#             meters are drawn again for 192 DPI, pixel for pixel
 # In each: the window has a 1024 x 220 client area (logical pixels); with a
 # stereo square wave (left 16384, right 8192) playing into "meter", both
 # canvases show, pixel for pixel, the engine's pictures of 20 readings of 51
@@ -238,6 +240,37 @@ check_on_sway() {  # case shell VELLUMTONE_BACKEND|- scale
     return $ok
 }
 
+# The output's scale goes from 1 to 2 under the running program: the window
+# is rebuilt for the new scale, its meters drawn for the exact pixel width.
+case_rescale() {
+    local shell vx vy w h app view="" last="" ok=0
+    app=$(session_program "$build/vellumtone")
+    program=(env -u VELLUMTONE_BACKEND "${session_exec[@]}" "$app")
+    scale_layout 192
+    for reading in 51 25; do
+        render "expected-192-$reading" $(readings "$reading") || { log "render_meter failed"; return 1; }
+    done
+    play_signal 16384 8192 60
+    open_view rescale || return 1
+    swaymsg output HEADLESS-1 scale 2 >/dev/null
+    # sway keeps the floating window's logical place, now off the smaller
+    # output.
+    swaymsg "[pid=$app_pid] move position center" >/dev/null
+    for _ in $(seq "$window_wait"); do
+        view=$(view_of "$app_pid")
+        [ -n "$view" ] && [ "$view" = "$last" ] && [ "${view#* * * }" = "1024 220" ] && break
+        last=$view
+        sleep 0.1
+    done
+    read -r shell vx vy w h <<<"$view"
+    park_cursor
+    expect_meters $((vx * 2)) $((vy * 2)) "$work/expected-192-51.png" "$work/expected-192-25.png" 15 ||
+        { log "rescale: at scale 2 the meters are not drawn for 994 pixels"; ok=1; }
+    stop_player
+    close_view || ok=1
+    return $ok
+}
+
 case_xwayland() { check_on_sway xwayland xwayland x11 1; }
 case_native1() { check_on_sway native1 xdg_shell - 1; }
 case_native2() { check_on_sway native2 xdg_shell - 2; }
@@ -250,4 +283,5 @@ session=(--xwayland --pointer "$native/wayland_pointer")
 run_case xwayland "${session[@]}"
 run_case native1 "${session[@]}"
 run_case native2 "${session[@]}" --scale 2 --size 2400x1200
+run_case rescale "${session[@]}" --size 2400x1200
 report_and_exit
