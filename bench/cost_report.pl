@@ -15,15 +15,18 @@ use POSIX qw(strftime);
 my ($results, $skipped, $out) = @ARGV;
 die "usage: cost_report.pl RESULTS SKIPPED OUT\n" unless defined $out;
 
-my @order = qw(linux linux-aids wine pavumeter floor);
+my @order = qw(linux linux-aids wayland wayland-hidden wine pavumeter floor);
 my %label = (
   linux => 'Vellumtone, Linux',
   'linux-aids' => 'Vellumtone, Linux, reading aids on',
+  wayland => 'Vellumtone, Linux, Wayland (sway)',
+  'wayland-hidden' => 'Vellumtone, Linux, Wayland, window hidden',
   wine => 'Vellumtone for Windows, Wine',
   pavumeter => 'pavumeter --record',
   floor => 'floor (records, scans, draws nothing)',
 );
-my %short = (linux => 'Linux', 'linux-aids' => 'Linux+aids', wine => 'Wine', pavumeter => 'pavumeter',
+my %short = (linux => 'Linux', 'linux-aids' => 'Linux+aids', wayland => 'Wayland',
+  'wayland-hidden' => 'Wayland hidden', wine => 'Wine', pavumeter => 'pavumeter',
   floor => 'floor');
 
 my %runs;  # name -> signal -> [run records]
@@ -195,7 +198,11 @@ with the median total is shown.
   the processes it starts. For the native programs that is the one process. Under Wine it is the
   .exe's process, the wineserver of a prefix used by nothing else, and Wine's helper processes
   (services.exe, explorer.exe, winedevice.exe, plugplay.exe, svchost.exe, rpcss.exe, ...).
-  *X server* is the Xvfb process that served the program alone.
+  *X server* is the Xvfb process that served the program alone; for the Wayland rows it is the
+  compositor, a private headless sway (pixman renderer) that shows nothing but the program's
+  window, and the pictures are the buffers the program attached, counted from its protocol log
+  in a run of its own. "Window hidden": moved to a workspace nobody looks at, where the
+  compositor asks for no frames.
 $wine_note
 - **PSS** (proportional set size, `/proc/PID/smaps_rollup`) summed over the same processes at the
   end of each run, the median over all runs; shared libraries count in proportion to how many
@@ -217,6 +224,7 @@ close $md;
 # The chart: total CPU for both signals, one pair of bars per program.
 my %tic = (
   Linux => 'Vellumtone\\n(Linux)', 'Linux+aids' => 'Vellumtone\\n(aids on)', Wine => 'Vellumtone.exe\\n(Wine)',
+  Wayland => 'Vellumtone\\n(Wayland)', 'Wayland hidden' => 'Wayland\\n(hidden)',
   pavumeter => 'pavumeter\\n--record', floor => 'floor\\n(draws nothing)',
 );
 if (@chart && system('command -v gnuplot >/dev/null 2>&1') == 0) {

@@ -18,17 +18,26 @@
 #   VELLUMTONE_WINEPREFIX  the Wine prefix; nothing else may run in it, so
 #                  that its wineserver is the one the .exe starts and serves
 #                  the .exe alone (default $TMPDIR/vellumtone-cost-wineprefix)
+# The Linux program is measured on X11 (Xvfb) and natively on Wayland (a
+# private headless sway, tests/wayland_session.sh), there also with its
+# window hidden on a workspace nobody looks at.
 # Per run: CPU time from /proc/PID/task/*/schedstat (exact nanoseconds on
-# CPU, all threads) of the program's processes and of the X server, PSS
+# CPU, all threads) of the program's processes and of the display server
+# (the X server, or the compositor), PSS
 # from /proc/PID/smaps_rollup, and pictures shown per second counted by
 # damage_counter right after the CPU (the counter's own X events would
-# weigh on the CPU figures). Raw figures go to LINUX_BUILD/cost/results.tsv.
+# weigh on the CPU figures); on Wayland, the buffers the program attaches,
+# counted from its protocol log in a run of its own right after (the log's
+# own cost would weigh on the CPU figures). Raw figures go to
+# LINUX_BUILD/cost/results.tsv.
 set -u
 here="$(cd "$(dirname "$0")/.." && pwd)"
 
 # ------------------------------------------------------------ one measurement
 # Runs inside tests/with_services.sh (DISPLAY, PULSE_SERVER, XDG_RUNTIME_DIR
-# set): --measure NAME SIGNAL RESULT_FILE COMMAND...
+# set), or inside tests/wayland_session.sh (VELLUMTONE_SWAY_PID set too):
+#   --measure NAME SIGNAL RESULT_FILE COMMAND...
+# COST_HIDE=1 moves the program's window to a workspace not shown (Wayland).
 if [ "${1:-}" = "--measure" ]; then
     name=$2 signal=$3 result=$4
     shift 4
@@ -93,7 +102,37 @@ if [ "${1:-}" = "--measure" ]; then
         awk -F/ '{print $3}'); do
         [ "$(cat /proc/"$pid"/comm 2>/dev/null)" = pulseaudio ] && pulse_pid=$pid
     done
-    xvfb_pid=$(tr -d ' \n' <"/tmp/.X${DISPLAY#:}-lock" 2>/dev/null)
+    wayland=""
+    if [ -n "${VELLUMTONE_SWAY_PID:-}" ]; then
+        wayland=1
+        xvfb_pid=$VELLUMTONE_SWAY_PID
+    else
+        xvfb_pid=$(tr -d ' \n' <"/tmp/.X${DISPLAY#:}-lock" 2>/dev/null)
+    fi
+    window_shown() {
+        if [ -n "$wayland" ]; then
+            timeout 5 swaymsg -t get_tree 2>/dev/null | grep -q '"app_id": "vellumtone"'
+        else
+            [ -n "$(timeout 5 xdotool search --onlyvisible --name . 2>/dev/null)" ]
+        fi
+    }
+    # Started, recording and showing a window unless it has none; hidden
+    # when asked.
+    wait_ready() {
+        local _
+        for _ in $(seq "${COST_READY_WAIT:-60}0"); do
+            kill -0 "$app_pid" 2>/dev/null || return 1
+            if [ -n "$(timeout 5 pactl list short source-outputs 2>/dev/null)" ] &&
+                { [ "$name" = floor ] || window_shown; }; then
+                if [ -n "${COST_HIDE:-}" ]; then
+                    swaymsg '[app_id=vellumtone] move to workspace 9' >/dev/null || return 1
+                fi
+                return 0
+            fi
+            sleep 0.1
+        done
+        return 1
+    }
 
     mkfifo "$work/signal"
     perl "$here/tools/make_signal.pl" --endless "$signal" >"$work/signal" &
@@ -108,18 +147,7 @@ if [ "${1:-}" = "--measure" ]; then
     VELLUMTONE_COST_RUN=$token "$@" >"$work/program.log" 2>&1 &
     app_pid=$!
 
-    # Ready: recording, and showing a window unless it has none.
-    ready=0
-    for _ in $(seq "${COST_READY_WAIT:-60}0"); do
-        kill -0 "$app_pid" 2>/dev/null || break
-        if [ -n "$(timeout 5 pactl list short source-outputs 2>/dev/null)" ] &&
-            { [ "$name" = floor ] || [ -n "$(timeout 5 xdotool search --onlyvisible --name . 2>/dev/null)" ]; }; then
-            ready=1
-            break
-        fi
-        sleep 0.1
-    done
-    if [ "$ready" = 0 ]; then
+    if ! wait_ready; then
         say "the program did not start recording and showing a window"
         sed 's/^/  program: /' "$work/program.log" | grep -v XGetInputFocus | tail -n 20 >&2
         exit 1
@@ -145,8 +173,26 @@ if [ "${1:-}" = "--measure" ]; then
         say "the program ended during the measurement"
         exit 1
     fi
+    window_ns "$work/before" "$work/after" >"$work/program"
+    processes=$(while read -r pid ns; do
+        printf '%s:%s\n' "$(tr ' :,' '___' </proc/"$pid"/comm 2>/dev/null || echo ended)" "$ns"
+    done <"$work/program" | paste -sd,)
     requests="-" pixels="-" counted="-"
-    if [ -x "$DAMAGE_COUNTER" ]; then
+    if [ -n "$wayland" ]; then
+        # The same program again with its protocol log: the pictures it
+        # hands the compositor are the buffers it attaches.
+        count_seconds=${COST_COUNT_SECONDS:-5}
+        stop_pid "$app_pid"
+        WAYLAND_DEBUG=client VELLUMTONE_COST_RUN=$token "$@" >/dev/null 2>"$work/protocol.log" &
+        app_pid=$!
+        if wait_ready; then
+            sleep "$COST_WARMUP"
+            first=$(grep -c '\.attach(wl_buffer' "$work/protocol.log")
+            sleep "$count_seconds"
+            last=$(grep -c '\.attach(wl_buffer' "$work/protocol.log")
+            requests=$((last - first)) pixels="-" counted=$count_seconds
+        fi
+    elif [ -x "$DAMAGE_COUNTER" ]; then
         count_seconds=${COST_COUNT_SECONDS:-5}
         timeout $((count_seconds + 10)) "$DAMAGE_COUNTER" "$count_seconds" >"$work/counter.out" \
             2>"$work/counter.err" &
@@ -156,10 +202,6 @@ if [ "${1:-}" = "--measure" ]; then
         read -r requests pixels counted <"$work/counter.out" ||
             { requests="-" pixels="-" counted="-"; }
     fi
-    window_ns "$work/before" "$work/after" >"$work/program"
-    processes=$(while read -r pid ns; do
-        printf '%s:%s\n' "$(tr ' :,' '___' </proc/"$pid"/comm 2>/dev/null || echo ended)" "$ns"
-    done <"$work/program" | paste -sd,)
     sum() { awk '{s += $2} END {printf "%.0f", s}' "$@"; }
     program_ns=$(sum "$work/program")
     own_ns=$(awk -v pid="$app_pid" '$1 == pid {print $2}' "$work/program")
@@ -213,6 +255,23 @@ measure_program() {
     done
 }
 
+# name, then the program's path: measured in a private headless sway, run as
+# its user (tests/wayland_session.sh).
+measure_on_wayland() {
+    local name=$1 program=$2 signal run
+    for signal in changing steady; do
+        for run in $(seq "$COST_RUNS"); do
+            echo "running_cost: $name, $signal, run $run of $COST_RUNS" >&2
+            timeout -k 10 $((COST_WARMUP + COST_SECONDS + ${COST_READY_WAIT:-60} + 300)) \
+                bash "$here/tests/wayland_session.sh" --size 1920x1080 \
+                bash "$0" --measure "$name" "$signal" "$results" \
+                bash -c '. "$1"; exec "${session_exec[@]}" "$(session_program "$2")"' _ \
+                "$here/tests/wayland_session.sh" "$program" ||
+                echo "running_cost: $name, $signal, run $run failed" >&2
+        done
+    done
+}
+
 if [ -x "$linux_build/vellumtone" ]; then
     measure_program linux "" "$linux_build/vellumtone"
     printf '[Vellumtone]\nScaleMarks=1\nPeakHold=1\nHoldOverload=1\n' >"$results_dir/aids.ini"
@@ -220,6 +279,16 @@ if [ -x "$linux_build/vellumtone" ]; then
 else
     skip linux "no $linux_build/vellumtone (make linux)"
     skip linux-aids "no $linux_build/vellumtone (make linux)"
+fi
+if [ ! -x "$linux_build/vellumtone" ]; then
+    skip wayland "no $linux_build/vellumtone (make linux)"
+    skip wayland-hidden "no $linux_build/vellumtone (make linux)"
+elif ! command -v sway >/dev/null 2>&1; then
+    skip wayland "sway is not installed"
+    skip wayland-hidden "sway is not installed"
+else
+    measure_on_wayland wayland "$linux_build/vellumtone"
+    COST_HIDE=1 measure_on_wayland wayland-hidden "$linux_build/vellumtone"
 fi
 if [ ! -f "$win_build/vellumtone.exe" ]; then
     skip wine "no $win_build/vellumtone.exe (make windows)"
