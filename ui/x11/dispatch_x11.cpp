@@ -467,6 +467,12 @@ void X11SetMessageHook(MessageHook hook, int64_t window) {
 int64_t DispatchXEvent(XEvent& event) {
     Window window = event.xany.window;
     SetEventMessageParams(0, 0);
+    // A new keyboard layout (or another keyboard): Xlib's key translation
+    // keeps the old mapping until told, and keys would read wrong.
+    if (event.type == MappingNotify) {
+        if (event.xmapping.request != MappingPointer) XRefreshKeyboardMapping(&event.xmapping);
+        return MESSAGE_X11_OTHER;
+    }
     PrivateWindow privateWindow = {nullptr, nullptr};
     {
         std::lock_guard<std::mutex> hold(PrivateLock());
