@@ -70,7 +70,7 @@ int64_t WaylandCanvasControl(int64_t number, int x, int y, int width, int height
     control->flags = flags;
     control->tabStop = (flags & CANVAS_KEYBOARD) != 0;
     control->canvas = std::make_shared<CanvasPicture>();
-    control->canvas->windowChanged = &control->window->canvasesChanged;
+    control->canvas->windowChanged = control->window->canvasesChanged;
     WaylandPlaceControl(number, x, y, width, height);
     return static_cast<int64_t>(reinterpret_cast<intptr_t>(control));
 }

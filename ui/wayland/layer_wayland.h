@@ -83,7 +83,9 @@ struct CanvasPicture {
     PixelView view;
     PictureRect changed;  // drawn but not yet copied to the window (under guard)
     std::atomic<bool> waiting{false};
-    std::atomic<bool>* windowChanged = nullptr;  // its window's canvasesChanged
+    // Its window's canvasesChanged: shared, since a drawing thread left to
+    // the process's end may release the picture after the window is gone.
+    std::shared_ptr<std::atomic<bool>> windowChanged;
 };
 
 enum class ControlKind { BUTTON, CANVAS };
@@ -139,7 +141,7 @@ struct TopWindow {
     // The line of status text.
     std::string status;
     int statusX = 0, statusY = 0, statusWidth = 0, statusHeight = 0;  // 96-DPI pixels
-    std::atomic<bool> canvasesChanged{false};
+    std::shared_ptr<std::atomic<bool>> canvasesChanged = std::make_shared<std::atomic<bool>>(false);
 };
 
 struct Output {

@@ -295,12 +295,12 @@ void PaintCanvas(TopWindow& window, Control& control) {
     // picture then follows with the next look.
     if (!canvas.guard.try_lock()) {
         control.canvas->waiting.store(true);
-        window.canvasesChanged.store(true);
+        window.canvasesChanged->store(true);
         return;
     }
     canvas.changed = PictureRect{0, 0, canvas.view.width, canvas.view.height};
     canvas.guard.unlock();
-    window.canvasesChanged.store(true);
+    window.canvasesChanged->store(true);
     AddDamage(window, PictureRect{control.x, control.y, control.x + control.width,
                                   control.y + control.height});
 }
@@ -451,7 +451,7 @@ int PresentWindows() {
     int again = -1;
     for (auto& [number, window] : Windows()) {
         (void)number;
-        if (window->canvasesChanged.exchange(false)) {
+        if (window->canvasesChanged->exchange(false)) {
             std::lock_guard<std::mutex> hold(ControlTableLock());
             for (auto& [controlNumber, control] : Controls()) {
                 (void)controlNumber;
@@ -460,7 +460,7 @@ int PresentWindows() {
                 CanvasPicture& canvas = *control->canvas;
                 if (!canvas.guard.try_lock()) {
                     // Being drawn: the drawing thread marks it again at its release.
-                    window->canvasesChanged.store(true);
+                    window->canvasesChanged->store(true);
                     again = LookAgainSoonest(again, BUSY_LOOK_MS);
                     continue;
                 }
