@@ -18,6 +18,23 @@ constexpr uint32_t MESSAGE_CAPTURE_CLOSE = 0x3BF;   // MM_WIM_CLOSE: a device le
 constexpr uint32_t MESSAGE_CAPTURE_DATA = 0x3C0;    // MM_WIM_DATA: a capture block is finished
 constexpr uint32_t BUTTON_CLICKED = 0;              // BN_CLICKED, in WM_COMMAND's high word
 
+// Further Windows message numbers that the Linux window layers synthesise or
+// report.
+constexpr uint32_t MESSAGE_MOVE = 0x0003;         // WM_MOVE
+constexpr uint32_t MESSAGE_SIZE = 0x0005;         // WM_SIZE
+constexpr uint32_t MESSAGE_ACTIVATE = 0x0006;     // WM_ACTIVATE
+constexpr uint32_t MESSAGE_ERASEBKGND = 0x0014;   // WM_ERASEBKGND
+constexpr uint32_t MESSAGE_SHOWWINDOW = 0x0018;   // WM_SHOWWINDOW
+constexpr uint32_t MESSAGE_CONTEXTMENU = 0x007B;  // WM_CONTEXTMENU
+constexpr uint32_t MESSAGE_KEYDOWN = 0x0100;      // WM_KEYDOWN
+constexpr uint32_t MESSAGE_KEYUP = 0x0101;        // WM_KEYUP
+constexpr uint32_t MESSAGE_MOUSEMOVE = 0x0200;    // WM_MOUSEMOVE
+constexpr uint32_t MESSAGE_LBUTTONDOWN = 0x0201;  // WM_LBUTTONDOWN
+constexpr uint32_t MESSAGE_RBUTTONDOWN = 0x0204;  // WM_RBUTTONDOWN
+constexpr uint32_t MESSAGE_MBUTTONDOWN = 0x0207;  // WM_MBUTTONDOWN
+constexpr uint32_t MESSAGE_MBUTTONUP = 0x0208;    // WM_MBUTTONUP
+constexpr uint32_t MESSAGE_MOUSEWHEEL = 0x020A;   // WM_MOUSEWHEEL
+
 // A message hook's result that lets the layer go on with its own processing.
 constexpr int64_t HOOK_PASS_THROUGH = -522133279;  // low 32 bits 0xE0E0E0E1
 // Inside the layer: the message goes on to the system's default processing.

@@ -43,13 +43,6 @@ struct xkb_state;
 
 namespace wayland_layer {
 
-// Window messages the layer makes that messages.h does not name (Windows'
-// numbers).
-constexpr uint32_t MESSAGE_ACTIVATE = 0x0006;     // WM_ACTIVATE
-constexpr uint32_t MESSAGE_CONTEXTMENU = 0x007B;  // WM_CONTEXTMENU
-constexpr uint32_t MESSAGE_KEYDOWN = 0x0100;      // WM_KEYDOWN
-constexpr uint32_t MESSAGE_RBUTTONDOWN = 0x0204;  // WM_RBUTTONDOWN
-constexpr uint32_t MESSAGE_LBUTTONDOWN = 0x0201;  // WM_LBUTTONDOWN
 // What FetchPlatformMessage reports for a batch of compositor events.
 constexpr uint32_t MESSAGE_WAYLAND_OTHER = 0x7F01;
 // WM_CONTEXTMENU's lParam for the keyboard.

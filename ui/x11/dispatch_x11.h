@@ -9,21 +9,6 @@
 
 #include "ui/messages.h"
 
-// Further Windows message numbers that the X11 layer synthesises or reports.
-constexpr uint32_t MESSAGE_MOVE = 0x0003;         // WM_MOVE
-constexpr uint32_t MESSAGE_SIZE = 0x0005;         // WM_SIZE
-constexpr uint32_t MESSAGE_ACTIVATE = 0x0006;     // WM_ACTIVATE
-constexpr uint32_t MESSAGE_ERASEBKGND = 0x0014;   // WM_ERASEBKGND
-constexpr uint32_t MESSAGE_SHOWWINDOW = 0x0018;   // WM_SHOWWINDOW
-constexpr uint32_t MESSAGE_CONTEXTMENU = 0x007B;  // WM_CONTEXTMENU
-constexpr uint32_t MESSAGE_KEYDOWN = 0x0100;      // WM_KEYDOWN
-constexpr uint32_t MESSAGE_KEYUP = 0x0101;        // WM_KEYUP
-constexpr uint32_t MESSAGE_MOUSEMOVE = 0x0200;    // WM_MOUSEMOVE
-constexpr uint32_t MESSAGE_LBUTTONDOWN = 0x0201;  // WM_LBUTTONDOWN
-constexpr uint32_t MESSAGE_RBUTTONDOWN = 0x0204;  // WM_RBUTTONDOWN
-constexpr uint32_t MESSAGE_MBUTTONDOWN = 0x0207;  // WM_MBUTTONDOWN
-constexpr uint32_t MESSAGE_MBUTTONUP = 0x0208;    // WM_MBUTTONUP
-constexpr uint32_t MESSAGE_MOUSEWHEEL = 0x020A;   // WM_MOUSEWHEEL
 // Reported for X events that have no Windows counterpart (property changes,
 // reparenting, ...): non-zero and no event code.
 constexpr uint32_t MESSAGE_X11_OTHER = 0x7F00;
