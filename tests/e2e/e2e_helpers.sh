@@ -358,12 +358,14 @@ prepare_run() {  # programs and tools the script needs besides the common ones
     work=$(mktemp -d "${TMPDIR:-/tmp}/vellumtone-$e2e_name.XXXXXX")
     trap '[ -n "${VELLUMTONE_E2E_KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
     mkdir -p "$work/bin"
-    # The stand-in browser: one line per call, each argument in brackets.
-    # Wine's winebrowser calls xdg-open too.
+    # The stand-in browser: one line per call, each argument in brackets,
+    # and beside it the activation token it was given (Wayland's). Wine's
+    # winebrowser calls xdg-open too.
     cat >"$work/bin/xdg-open" <<'EOF'
 #!/bin/sh
 for argument in "$@"; do printf '[%s]' "$argument"; done >>"$VELLUMTONE_E2E_OPENED"
 echo >>"$VELLUMTONE_E2E_OPENED"
+echo "${XDG_ACTIVATION_TOKEN:-}" >>"$VELLUMTONE_E2E_OPENED.token"
 EOF
     chmod +x "$work/bin/xdg-open"
 

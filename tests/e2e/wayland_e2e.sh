@@ -127,7 +127,8 @@ lacks_wayland_layer() {  # case name
         "${said:-it does not use the Wayland client library}"
 }
 
-# One click on the button hands the browser one https address.
+# One click on the button hands the browser one https address (and, from a
+# native window, an activation token).
 check_donation_click() {  # case name
     local address opened
     address=$(donation_address)
@@ -136,8 +137,15 @@ check_donation_click() {  # case name
     sleep 1  # long enough that a second call would have come
     park_cursor
     opened=$(cat "$work/opened.txt" 2>/dev/null)
-    [ "$opened" = "[$address]" ] && [[ "$address" == https://* ]] && return 0
-    log "$1: after one click the browser got: ${opened:-nothing}"
+    if [ "$opened" != "[$address]" ] || [[ "$address" != https://* ]]; then
+        log "$1: after one click the browser got: ${opened:-nothing}"
+        return 1
+    fi
+    # A native window asks sway (which offers xdg-activation) for a token
+    # that lets the browser come to the front.
+    [ "$shell" = xdg_shell ] || return 0
+    [ -n "$(cat "$work/opened.txt.token" 2>/dev/null)" ] && return 0
+    log "$1: the browser got no XDG_ACTIVATION_TOKEN"
     return 1
 }
 
