@@ -16,6 +16,8 @@ my ($results, $skipped, $out) = @ARGV;
 die "usage: cost_report.pl RESULTS SKIPPED OUT\n" unless defined $out;
 
 my @order = qw(linux linux-aids wayland wayland-hidden wine pavumeter floor);
+# Measured for the sound server's share of the others' bills, not listed.
+my $baseline_name = 'signal';
 my %label = (
   linux => 'Vellumtone, Linux',
   'linux-aids' => 'Vellumtone, Linux, reading aids on',
@@ -54,6 +56,22 @@ sub show {  # a share of one core, with the digits that say something
   return sprintf($p < 1 ? '%.2f %%' : '%.1f %%', $p);
 }
 sub total { my $r = shift; return ($r->{program} + $r->{x}) / $r->{wall}; }
+# The sound server's CPU, % of one core, with the signal alone (per signal).
+my %baseline;
+for my $signal (qw(changing steady)) {
+  my $list = $runs{$baseline_name}{$signal} or next;
+  my @shares = sort { $a <=> $b } map { percent($_->{sound}, $_->{wall}) } @$list;
+  $baseline{$signal} = $shares[int($#shares / 2)];
+}
+# What the user's machine pays for a run: program, display server, and the
+# sound server's work for the program's stream (never below nothing).
+sub bill {
+  my ($r, $signal) = @_;
+  my $base = $baseline{$signal};
+  my $share = defined $base ? percent($r->{sound}, $r->{wall}) - $base : 0;
+  $share = 0 if $share < 0;
+  return (percent($r->{program} + $r->{x}, $r->{wall}) + $share, $share);
+}
 sub median_run {  # the run whose program + X total is the median
   my @sorted = sort { total($a) <=> total($b) } @_;
   return $sorted[int($#sorted / 2)];
@@ -75,14 +93,15 @@ my @chart;
 my %notes;
 for my $name (@order) {
   if ($skip{$name}) {
-    push @rows, "| $label{$name} | skipped: $skip{$name} | | | | |";
+    push @rows, "| $label{$name} | skipped: $skip{$name} | | | | | | |";
     next;
   }
   my $signals = $runs{$name} or do {
-    push @rows, "| $label{$name} | failed: no run finished | | | | |";
+    push @rows, "| $label{$name} | failed: no run finished | | | | | | |";
     next;
   };
   my @cells = ($label{$name});
+  my @bills;
   my @pictures;
   my @bars = ($short{$name});
   my @pss;
@@ -90,6 +109,7 @@ for my $name (@order) {
     my $list = $signals->{$signal};
     unless ($list && @$list) {
       push @cells, 'failed';
+      push @bills, '';
       push @pictures, '';
       push @bars, 0;
       next;
@@ -97,6 +117,9 @@ for my $name (@order) {
     my $m = median_run(@$list);
     my ($p, $x) = (percent($m->{program}, $m->{wall}), percent($m->{x}, $m->{wall}));
     push @cells, show($p) . ' + ' . show($x) . ' = **' . show($p + $x) . '**';
+    my ($bill, $share) = bill($m, $signal);
+    push @bills, defined $baseline{$signal} ? show($bill) . ' (sound ' . show($share) . ')' : 'n/a';
+    $notes{$name}{"bill-$signal"} = $bill;
     my $r = median(grep { defined } map { rate($_) } @$list);
     push @pictures, defined $r ? sprintf('%.0f', $r) : 'n/a';
     push @bars, sprintf('%.3f', $p + $x);
@@ -104,7 +127,7 @@ for my $name (@order) {
     $notes{$name}{$signal} = $m;
   }
   my $pss = median(@pss);
-  push @cells, defined $pss ? sprintf('%.1f MB', $pss / 1024) : '', @pictures;
+  push @cells, @bills, defined $pss ? sprintf('%.1f MB', $pss / 1024) : '', @pictures;
   push @rows, '| ' . join(' | ', @cells) . ' |';
   push @chart, join("\t", @bars);
 }
@@ -161,6 +184,26 @@ if (defined $ENV{COST_LOAD_BEFORE}) {
 }
 
 my $table = join("\n", @rows);
+# The whole bills beside pavumeter's and the floor's.
+my @compared;
+for my $name (grep { $_ ne 'pavumeter' } @order) {
+  my @ratios;
+  for my $signal (qw(changing steady)) {
+    my $own = $notes{$name}{"bill-$signal"};
+    for my $peer (qw(pavumeter floor)) {
+      my $theirs = $notes{$peer}{"bill-$signal"};
+      next unless defined $own && $theirs && $name ne $peer;
+      push @ratios, sprintf('%s %.2fx %s\'s', $signal, $own / $theirs, $peer);
+    }
+  }
+  push @compared, "$short{$name}: " . join(', ', @ratios) if @ratios;
+}
+my $bill_note = defined $baseline{changing}
+  ? "*Whole bill*: program + X server (or compositor) + the sound server's work for the program's "
+    . 'stream (its CPU in the program\'s run less its CPU with the signal alone, '
+    . show($baseline{changing}) . ' changing, ' . show($baseline{steady} // 0) . ' steady). '
+    . (@compared ? 'Against pavumeter and the floor: ' . join('; ', @compared) . '.' : '')
+  : '*Whole bill*: not computed (the signal alone was not measured).';
 open my $md, '>', "$out/performance.md" or die "cost_report: $out/performance.md: $!\n";
 print $md <<"EOF";
 # What it costs to leave running
@@ -171,9 +214,11 @@ Machine: $cpu, $cores cores, Linux $kernel, Debian $debian. $load
 
 ![Total CPU per program, changing and steady signal](performance.png)
 
-| program | changing signal: program + X server = total | steady signal: program + X server = total | PSS | pictures/s, changing | pictures/s, steady |
-|---|---|---|---|---|---|
+| program | changing signal: program + X server = total | steady signal: program + X server = total | whole bill, changing | whole bill, steady | PSS | pictures/s, changing | pictures/s, steady |
+|---|---|---|---|---|---|---|---|
 $table
+
+$bill_note
 
 CPU is a share of one core. Each program ran alone, $runs run(s) of $seconds s per signal, each
 after $warmup s of warm-up, on its own virtual display (Xvfb) with its own PulseAudio server; the run

@@ -5,7 +5,8 @@
 #   bench/running_cost.sh [LINUX_BUILD] [WIN_BUILD]
 # The programs: the Linux program, the .exe under Wine, pavumeter --record
 # (Debian's package, for comparison; measured only) and the floor program
-# (bench/floor_meter.cpp: records and scans, draws nothing). One that is
+# (bench/floor_meter.cpp: records and scans, draws nothing); and the signal
+# alone, for the sound server's share of each program's bill. One that is
 # missing is reported as skipped. Environment:
 #   COST_RUNS      runs per program and signal, the median is reported (3)
 #   COST_SECONDS   seconds measured per run (30)
@@ -122,6 +123,8 @@ if [ "${1:-}" = "--measure" ]; then
         local _
         for _ in $(seq "${COST_READY_WAIT:-60}0"); do
             kill -0 "$app_pid" 2>/dev/null || return 1
+            # The signal alone records nothing and shows nothing.
+            [ "$name" = signal ] && return 0
             if [ -n "$(timeout 5 pactl list short source-outputs 2>/dev/null)" ] &&
                 { [ "$name" = floor ] || window_shown; }; then
                 if [ -n "${COST_HIDE:-}" ]; then
@@ -302,6 +305,9 @@ if command -v pavumeter >/dev/null 2>&1; then
 else
     skip pavumeter "not installed (apt-get install pavumeter)"
 fi
+# The sound server's work for the signal alone, played to nobody: what it
+# costs beyond that in a program's run is the work of that program's stream.
+measure_program signal "" sleep 3600
 if [ -x "$linux_build/floor_meter" ]; then
     measure_program floor "" "$linux_build/floor_meter"
 else
