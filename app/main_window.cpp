@@ -75,6 +75,12 @@ int CreateMainWindow() {
     return 0;
 }
 
+void RedrawShownMeter(int64_t meter) {
+    if (meter != LEFT_METER && meter != RIGHT_METER) return;
+    std::lock_guard<std::mutex> hold(MeterUpdateLock());
+    RedrawMeter(meter);
+}
+
 void ShowMainWindowStatus(const char* text) {
     SetWindowStatusText(MAIN_WINDOW, STATUS_PLACE.x, STATUS_PLACE.y, STATUS_PLACE.width,
                         STATUS_PLACE.height, text);

@@ -25,3 +25,7 @@ int InitMeterSmoothing();
 // Shows one line of small text in the window's background beside the button,
 // cut to fit; an empty text leaves the background alone there.
 void ShowMainWindowStatus(const char* text);
+
+// A meter nobody could see can be seen again: its picture is drawn whole
+// for the meter's state as it stands.
+void RedrawShownMeter(int64_t meter);

@@ -131,6 +131,8 @@ bool HandleEvent(int64_t code) {
             DrainEvents();
         } else if (EventData() == CANVAS_LEFT_UP) {
             ClickMeter(EventControl());
+        } else if (EventData() == CANVAS_SHOWN) {
+            RedrawShownMeter(EventControl());
         }
     } else if (code == EVENT_TIMER && EventTimerId() == static_cast<int64_t>(ANALYSIS_TIMER)) {
         TickAnalysis();

@@ -25,6 +25,7 @@ constexpr int64_t CANVAS_RESIZE = 6;
 constexpr int64_t CANVAS_FOCUS_IN = 7;
 constexpr int64_t CANVAS_FOCUS_OUT = 8;
 constexpr int64_t CANVAS_KEY_DOWN = 9;
+constexpr int64_t CANVAS_SHOWN = 10;  // can be seen again after a time nobody could see it
 
 // Creates a canvas control in the thread's control list target. Coordinates
 // are unscaled (96-DPI) pixels. Returns the new control's identifier for
@@ -66,6 +67,13 @@ void ShowDeferredCanvasChanges(int64_t control);
 // The size of the canvas's picture as the window layer made it: the control's
 // size scaled for the display, less the edges. False (and nothing set) if
 // `control` is not a canvas, or if the calling thread holds its picture.
+// Whether anyone can see the canvas now: false while its window is
+// minimised or unmapped, the canvas is wholly covered, or the compositor
+// asks for no frames. What is drawn meanwhile is seen by nobody, so drawing
+// may wait. When it can be seen again the layer queues EVENT_CONTROL with
+// CANVAS_SHOWN as data, for its owner to draw what it let wait. Any thread.
+bool CanvasShown(int64_t control);
+
 inline bool CanvasPictureSize(int64_t control, int32_t* width, int32_t* height) {
     PixelView picture;
     if (!AcquireCanvasPicture(control, &picture)) return false;

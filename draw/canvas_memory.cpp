@@ -44,6 +44,7 @@ struct MemoryCanvas {
     std::shared_ptr<Picture> picture;
     int flags = 0;
     std::atomic<int64_t> presents = 0;  // pictures shown
+    std::atomic<bool> shown = true;     // CanvasShown, as a test sets it
 };
 
 // The size every new canvas's window gets; 0 x 0: the size asked for.
@@ -118,6 +119,15 @@ void ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed
         ++canvas->presents;
     }
     held->guard.unlock();
+}
+
+bool CanvasShown(int64_t control) {
+    MemoryCanvas* canvas = Canvases().Find(control);
+    return canvas == nullptr || canvas->shown.load();
+}
+
+void SetMemoryCanvasShown(int64_t control, bool shown) {
+    if (MemoryCanvas* canvas = Canvases().Find(control)) canvas->shown.store(shown);
 }
 
 // Every release is shown at once: nothing is ever held back.

@@ -23,6 +23,10 @@ int64_t MemoryCanvasPresentCount(int64_t control);
 // back to the size asked for, as does ResetMemoryCanvases.
 void SetMemoryCanvasWindowSize(int width, int height);
 
+// Stands in for a window nobody can see (shown false) and one seen again:
+// what CanvasShown says for the control from now on. It queues nothing.
+void SetMemoryCanvasShown(int64_t control, bool shown);
+
 // Forgets every canvas (pictures held by a drawing thread stay valid until
 // that thread gives them back).
 void ResetMemoryCanvases();

@@ -365,6 +365,21 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
     }
     const bool overlaysSame = Empty(markChange) && Empty(textChange) && Empty(readoutChange);
 
+    // Nobody can see the picture: the meter's state goes on, its drawing
+    // waits. The picture then shows an older state, which the first update
+    // once it can be seen again (or its CANVAS_SHOWN) draws over whole.
+    if (!CanvasShown(number)) {
+        meter.pictureShown = false;
+        meter.shownOverload = overloadShown;
+        if (!holdKept) ShowHold(meter, std::move(hold));
+        ShowReadout(meter, readoutKept, std::move(readout));
+        if (counting) {
+            meter.overloadHold = meter.overloadHold - 1;
+            SleepMs(OVERLOAD_PAUSE_MS);
+        }
+        return 0;
+    }
+
     // Most updates of a resting or steady needle land on the same pixel; the
     // picture would come out identical, so the canvas keeps the one it has.
     // A repaint never depends on this: one that finds the picture busy is
@@ -448,7 +463,9 @@ bool MeterSettledAt(int64_t number, float value, int32_t peakSample) {
     // draws it away, even once the hold has run out; one held until it is
     // cleared stays as it is.
     const bool latched = (meter.flags & 2) != 0 && meter.overloadLatched;
-    if (!meter.pictureShown || meter.overloadHold != 0 || (meter.shownOverload && !latched) ||
+    // A picture nobody sees waits for CANVAS_SHOWN, not for an update.
+    const bool pictureWaits = !meter.pictureShown && CanvasShown(number);
+    if (pictureWaits || meter.overloadHold != 0 || (meter.shownOverload && !latched) ||
         meter.averageCount != AVERAGED_READINGS) {
         return false;
     }

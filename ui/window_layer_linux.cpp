@@ -66,6 +66,10 @@ const WindowLayer& CurrentWindowLayer() {
     return layer != nullptr ? *layer : X11WindowLayer();
 }
 
+bool CanvasShown(int64_t control) {
+    return CurrentWindowLayer().canvasShown(control);
+}
+
 bool WindowOnTopOffered() {
     const WindowLayer& layer = CurrentWindowLayer();
     return layer.windowOnTopOffered == nullptr || layer.windowOnTopOffered();

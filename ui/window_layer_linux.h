@@ -62,6 +62,8 @@ struct WindowLayer {
     std::string (*activationToken)();
     // Optional (nullptr: offered). WindowOnTopOffered.
     bool (*windowOnTopOffered)();
+    // draw/canvas.h's CanvasShown.
+    bool (*canvasShown)(int64_t control);
 };
 
 // The layers' tables (ui/x11/layer_x11.cpp, ui/wayland/layer_wayland.cpp).

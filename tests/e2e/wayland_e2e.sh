@@ -11,6 +11,8 @@
 #   native2   the same on an output of scale 2
 #   rescale   native; the output goes from scale 1 to 2 while it runs: the
 #             meters are drawn again for 192 DPI, pixel for pixel
+#   hidden    native; on another workspace while the signal changes, then
+#             back: the meters show the new readings at once
 # In each: the window has a 1024 x 220 client area (logical pixels); with a
 # stereo square wave (left 16384, right 8192) playing into "meter", both
 # canvases show, pixel for pixel, the engine's pictures of 20 readings of 51
@@ -279,6 +281,32 @@ case_rescale() {
     return $ok
 }
 
+# The window on a workspace nobody looks at gets no frames, and its meters
+# draw nothing; brought back while another signal plays, it shows that
+# signal's readings at once, pixel for pixel.
+case_hidden() {
+    local shell vx vy w h app ok=0
+    app=$(session_program "$build/vellumtone")
+    program=(env -u VELLUMTONE_BACKEND "${session_exec[@]}" "$app")
+    play_signal 16384 8192 60
+    open_view hidden || return 1
+    park_cursor
+    expect_meters "$vx" "$vy" "$work/expected-51.png" "$work/expected-25.png" 15 ||
+        { log "hidden: meters do not show readings 51 and 25"; ok=1; }
+    swaymsg "[pid=$app_pid] move to workspace 2" >/dev/null
+    stop_player
+    play_signal 24576 12288 60
+    sleep 2
+    swaymsg "[pid=$app_pid] move to workspace 1" >/dev/null
+    swaymsg workspace 1 >/dev/null
+    park_cursor
+    expect_meters "$vx" "$vy" "$work/expected-76.png" "$work/expected-38.png" 15 ||
+        { log "hidden: brought back, the meters do not show readings 76 and 38"; ok=1; }
+    stop_player
+    close_view || ok=1
+    return $ok
+}
+
 case_xwayland() { check_on_sway xwayland xwayland x11 1; }
 case_native1() { check_on_sway native1 xdg_shell - 1; }
 case_native2() { check_on_sway native2 xdg_shell - 2; }
@@ -292,4 +320,5 @@ run_case xwayland "${session[@]}"
 run_case native1 "${session[@]}"
 run_case native2 "${session[@]}" --scale 2 --size 2400x1200
 run_case rescale "${session[@]}" --size 2400x1200
+run_case hidden "${session[@]}"
 report_and_exit

@@ -229,6 +229,35 @@ TEST(NeedleRedraw, OnlyChangedPicturesAreDrawnAndShown) {
         << difference;
 }
 
+// A meter nobody can see draws nothing while its state goes on; seen again,
+// its first update, or a redraw when no update comes, shows the state as it
+// stands, pixel for pixel.
+TEST(NeedleRedraw, AHiddenMeterWaitsAndThenShowsTheCurrentState) {
+    for (bool updateComes : {true, false}) {
+        SCOPED_TRACE(updateComes ? "an update comes" : "no update comes");
+        ResetDrawingWorld();
+        ASSERT_NE(StartMeter(METER, 497, 3), 0);
+        RefMeter model(497, 3);
+        SetMemoryCanvasShown(METER, false);
+        const int64_t shown = MemoryCanvasPresentCount(METER);
+        for (float reading : {40.0f, 101.0f, 60.0f, 60.0f, 60.0f, 60.0f, 60.0f, 60.0f}) {
+            SetMeterValue(METER, reading);
+            model.Update(reading);
+        }
+        EXPECT_EQ(MemoryCanvasPresentCount(METER), shown);
+        SetMemoryCanvasShown(METER, true);
+        if (updateComes) {
+            SetMeterValue(METER, 60);
+            model.Update(60);
+        } else {
+            RedrawMeter(METER);
+        }
+        std::string difference;
+        EXPECT_TRUE(SamePicture(*MemoryCanvasScreen(METER), model.Picture(), &difference))
+            << difference;
+    }
+}
+
 }  // namespace
 
 namespace {

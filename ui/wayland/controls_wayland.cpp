@@ -71,6 +71,7 @@ int64_t WaylandCanvasControl(int64_t number, int x, int y, int width, int height
     control->tabStop = (flags & CANVAS_KEYBOARD) != 0;
     control->canvas = std::make_shared<CanvasPicture>();
     control->canvas->windowChanged = control->window->canvasesChanged;
+    control->canvas->windowHidden = control->window->hidden;
     WaylandPlaceControl(number, x, y, width, height);
     return static_cast<int64_t>(reinterpret_cast<intptr_t>(control));
 }
@@ -104,6 +105,11 @@ void WaylandReleaseCanvasPicture(int64_t control, bool show, const PictureRect* 
 void WaylandShowDeferredCanvasChanges(int64_t) {
     // Nothing is held back here: the main thread presents every change with
     // the compositor's next frame.
+}
+
+bool WaylandCanvasShown(int64_t control) {
+    std::shared_ptr<CanvasPicture> canvas = CanvasOf(control);
+    return canvas == nullptr || !canvas->windowHidden->load();
 }
 
 void ClickButton(Control& control) {

@@ -40,6 +40,7 @@ const WindowLayer& WaylandWindowLayer() {
         WaylandShowDeferredCanvasChanges,
         WaylandActivationToken,
         [] { return false; },
+        WaylandCanvasShown,
     };
     return layer;
 }

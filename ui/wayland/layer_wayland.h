@@ -79,6 +79,8 @@ struct CanvasPicture {
     // Its window's canvasesChanged: shared, since a drawing thread left to
     // the process's end may release the picture after the window is gone.
     std::shared_ptr<std::atomic<bool>> windowChanged;
+    // Its window's `hidden`, shared likewise.
+    std::shared_ptr<std::atomic<bool>> windowHidden;
 };
 
 enum class ControlKind { BUTTON, CANVAS };
@@ -135,6 +137,11 @@ struct TopWindow {
     std::string status;
     int statusX = 0, statusY = 0, statusWidth = 0, statusHeight = 0;  // 96-DPI pixels
     std::shared_ptr<std::atomic<bool>> canvasesChanged = std::make_shared<std::atomic<bool>>(false);
+    // The compositor has not used the last picture for a while: nobody sees
+    // the window (another workspace, minimised, covered), so its canvases
+    // need not be drawn. When was the frame callback asked for.
+    std::shared_ptr<std::atomic<bool>> hidden = std::make_shared<std::atomic<bool>>(false);
+    std::chrono::steady_clock::time_point frameAsked;
 };
 
 struct Output {

@@ -43,6 +43,7 @@ int64_t WaylandCanvasControl(int64_t number, int x, int y, int width, int height
 bool WaylandAcquireCanvasPicture(int64_t control, PixelView* picture);
 void WaylandReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed);
 void WaylandShowDeferredCanvasChanges(int64_t control);
+bool WaylandCanvasShown(int64_t control);
 
 std::string WaylandActivationToken();
 

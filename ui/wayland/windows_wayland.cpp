@@ -17,6 +17,7 @@
 #include "fractional-scale-v1-client-protocol.h"
 #include "ui/desktop_identity.h"
 #include "ui/display_scale.h"
+#include "ui/event_queue.h"
 #include "ui/scaling.h"
 #include "ui/surface_scale.h"
 #include "ui/wayland/decorations_wayland.h"
@@ -32,6 +33,8 @@ namespace {
 
 constexpr int CANVAS_EDGE = 2;  // the sunken client edge around a canvas's picture
 constexpr int MAX_BUFFERS = 3;
+// A frame callback this late means the compositor does not show the window.
+constexpr auto HIDDEN_AFTER = std::chrono::milliseconds(250);
 constexpr uint32_t CREATE_NOT_TARGET = 8;  // flags bit 3: controls do not go into it
 
 TopWindow* controlTarget = nullptr;
@@ -80,6 +83,15 @@ void FrameDone(void* data, wl_callback* callback, uint32_t) {
     auto* window = static_cast<TopWindow*>(data);
     wl_callback_destroy(callback);
     if (window->frame == callback) window->frame = nullptr;
+    // The compositor shows the window again: what its canvases let wait is
+    // drawn now.
+    if (window->hidden->exchange(false)) {
+        std::lock_guard<std::mutex> hold(ControlTableLock());
+        for (auto& [number, control] : Controls()) {
+            if (control->window == window && control->kind == ControlKind::CANVAS)
+                QueueEvent(EVENT_CONTROL, number, window->number, CANVAS_SHOWN);
+        }
+    }
 }
 const wl_callback_listener FRAME_LISTENER = {FrameDone};
 
@@ -324,6 +336,7 @@ void Present(TopWindow& window) {
     const PictureRect& d = window.damage;
     wl_surface_damage_buffer(window.surface, d.left, d.top, d.right - d.left, d.bottom - d.top);
     window.frame = wl_surface_frame(window.surface);
+    window.frameAsked = std::chrono::steady_clock::now();
     wl_callback_add_listener(window.frame, &FRAME_LISTENER, &window);
     wl_surface_commit(window.surface);
     buffer->busy = true;
@@ -472,6 +485,19 @@ int PresentWindows() {
             }
         }
         Present(*window);
+        // A picture the compositor has not used for this long is one nobody
+        // sees: a shown window's frame comes within a refresh or two.
+        if (window->frame != nullptr && !window->hidden->load()) {
+            auto waited = std::chrono::steady_clock::now() - window->frameAsked;
+            if (waited >= HIDDEN_AFTER) {
+                window->hidden->store(true);
+            } else {
+                int left = static_cast<int>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(HIDDEN_AFTER - waited)
+                        .count());
+                again = LookAgainSoonest(again, std::max(left, 1));
+            }
+        }
     }
     FlushRequests();
     return again;

@@ -460,6 +460,25 @@ int64_t CanvasControl(int64_t number, int x, int y, int width, int height, int f
     return static_cast<int64_t>(reinterpret_cast<intptr_t>(window));
 }
 
+bool CanvasShown(int64_t control) {
+    std::shared_ptr<CanvasState> state = FindCanvas(control);
+    // IsIconic only reads the window's state: any thread may ask.
+    return state == nullptr || state->destroyed || !IsIconic(GetAncestor(state->window, GA_ROOT));
+}
+
+void Win32QueueCanvasesShown(HWND top, int64_t windowNumber) {
+    std::vector<int64_t> shown;
+    {
+        std::lock_guard<std::mutex> hold(registryLock);
+        for (const auto& [identifier, state] : Registry()) {
+            if (!state->destroyed && GetAncestor(state->window, GA_ROOT) == top)
+                shown.push_back(identifier);
+        }
+    }
+    for (int64_t identifier : shown)
+        QueueEvent(EVENT_CONTROL, identifier, windowNumber, CANVAS_SHOWN);
+}
+
 bool AcquireCanvasPicture(int64_t control, PixelView* picture) {
     std::shared_ptr<CanvasState> state = FindCanvas(control);
     if (state == nullptr || picture == nullptr) return false;

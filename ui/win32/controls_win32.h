@@ -44,3 +44,8 @@ bool ReadControlNumber(HWND window, int64_t* number);
 // The record of the control behind `window` when its control-number property
 // equals its control identifier (the condition for using its type handler).
 ControlRecord* FindControlForHandle(HWND window);
+
+// The top-level window `top` (number `windowNumber`) is no longer an icon:
+// each of its canvases queues EVENT_CONTROL with CANVAS_SHOWN
+// (canvas_win32.cpp).
+void Win32QueueCanvasesShown(HWND top, int64_t windowNumber);

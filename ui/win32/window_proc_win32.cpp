@@ -59,6 +59,8 @@ int64_t OnSize(const Target& target, WPARAM kind) {
             if (record->minimisedOrMaximised) {
                 record->minimisedOrMaximised = 0;
                 Queue(EVENT_RESTORE, 0, target);
+                // Its canvases were not drawn while it was an icon.
+                Win32QueueCanvasesShown(target.window, target.number);
             }
             break;
         default:

@@ -83,6 +83,11 @@ struct CanvasState {
     std::atomic<bool> presentPending{false};
     // Changes a drawing thread released between two frames.
     HeldChanges held;
+    // Nobody can see it: the window wholly covers it (VisibilityNotify), or
+    // its top-level window is unmapped or an icon.
+    std::atomic<bool> obscured{false};
+    std::atomic<bool> windowHidden{false};
+    bool Shown() const { return !obscured.load() && !windowHidden.load(); }
 
     void Show(const PictureRect* changed, bool firstOfFrame) {
         Present(*this, changed, firstOfFrame);
@@ -259,6 +264,12 @@ int64_t HandleCanvasEvent(ControlRecord& control, XEvent& event) {
                 PresentIfFree(canvas);
             }
             return MESSAGE_PAINT;
+        case VisibilityNotify: {
+            const bool before = canvas.Shown();
+            canvas.obscured.store(event.xvisibility.state == VisibilityFullyObscured);
+            if (!before && canvas.Shown()) QueueClick(control, CANVAS_SHOWN);
+            return MESSAGE_X11_OTHER;
+        }
         // Clicks on a canvas belong to the canvas, not to the window behind;
         // its left button and its right button's release become its events,
         // as the Windows canvas queues them.
@@ -438,7 +449,8 @@ int64_t X11CanvasControl(int64_t number, int x, int y, int width, int height, in
     XSetWindowAttributes attributes = {};
     // No background: the canvas paints every pixel, so nothing flickers.
     attributes.background_pixmap = None;
-    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask;
+    attributes.event_mask =
+        ExposureMask | ButtonPressMask | ButtonReleaseMask | VisibilityChangeMask;
     Window window = XCreateWindow(display, parent, left, top, static_cast<unsigned>(w),
                                   static_cast<unsigned>(h), 0, xs.depth, InputOutput, xs.visual,
                                   CWBackPixmap | CWEventMask, &attributes);
@@ -526,6 +538,27 @@ void X11ShowDeferredCanvasChanges(int64_t control) {
     std::shared_lock<std::shared_mutex> connection(X11ConnectionLock());
     if (!X11ConnectionClosed() && canvas->display != nullptr)
         FlushFromDrawingThread(canvas->display);
+}
+
+bool X11CanvasShown(int64_t control) {
+    std::shared_ptr<CanvasState> canvas = CanvasOf(control);
+    return canvas == nullptr || canvas->Shown();
+}
+
+void X11SetWindowCanvasesHidden(Window top, bool hidden) {
+    std::vector<int64_t> shown;
+    ControlTable().ForEach([&](int64_t, ControlRecord& record) {
+        if (record.type != &CANVAS_CONTROL_TYPE) return;
+        Window holder = 0;
+        if (FindWindowNumber(record.handle, &holder) < 0 || holder != top) return;
+        auto* extra = static_cast<CanvasExtra*>(record.extra.get());
+        if (extra == nullptr || extra->state == nullptr) return;
+        const bool before = extra->state->Shown();
+        extra->state->windowHidden.store(hidden);
+        if (!before && extra->state->Shown()) shown.push_back(record.number);
+    });
+    int64_t window = FindWindowNumber(top, nullptr);
+    for (int64_t number : shown) QueueEvent(EVENT_CONTROL, number, window, CANVAS_SHOWN);
 }
 
 bool X11CanvasUsesSharedMemory(int64_t control) {

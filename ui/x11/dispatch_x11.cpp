@@ -23,6 +23,7 @@
 #include "ui/platform_ui.h"
 #include "ui/posted_messages_linux.h"
 #include "ui/timers_linux.h"
+#include "ui/x11/canvas_x11.h"
 #include "ui/x11/controls_x11.h"
 #include "ui/x11/display_scale_x11.h"
 #include "ui/x11/display_x11.h"
@@ -397,12 +398,14 @@ int64_t HandleTopWindowEvent(XEvent& event) {
         case UnmapNotify:
             // The layer never unmaps its windows: this is an iconification.
             X11DismissPopupMenu(window);
+            X11SetWindowCanvasesHidden(window, true);
             if (record != nullptr) {
                 TopWindowProcedure(window, MESSAGE_SIZE, SIZE_MINIMIZED, 0);
                 return MESSAGE_SIZE;
             }
             return MESSAGE_X11_OTHER;
         case MapNotify:
+            X11SetWindowCanvasesHidden(window, false);
             if (record != nullptr && record->minimisedOrMaximised) {
                 TopWindowProcedure(window, MESSAGE_SIZE, SIZE_RESTORED,
                                    MakeLParam(record->width, record->height));

@@ -4,6 +4,7 @@
 #include "ui/posted_messages_linux.h"
 #include "ui/timers_linux.h"
 #include "ui/window_layer_linux.h"
+#include "ui/x11/canvas_x11.h"
 
 const WindowLayer& X11WindowLayer() {
     static const WindowLayer layer = {
@@ -41,6 +42,7 @@ const WindowLayer& X11WindowLayer() {
         // up under the window manager's focus rules.
         .activationToken = nullptr,
         .windowOnTopOffered = nullptr,
+        .canvasShown = X11CanvasShown,
     };
     return layer;
 }
