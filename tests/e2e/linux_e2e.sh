@@ -13,6 +13,8 @@
 #             wave (left 24576, right 12288) keeps its readings of 76 and 38
 #             through both resamplings (skipped without PipeWire)
 #   overload  a full-scale signal lights the overload disc on both meters
+#   hidden    unmapped while the signal changes, then mapped again: the meters
+#             show the new readings at once
 #   nopulse   without a sound server the window opens and the meters rest
 #   nobrowser without xdg-open, and with one that finds no handler (exit
 #             3), a click on the button is said beside it for about five
@@ -80,6 +82,26 @@ case_overload() {
         { log "overload: the overload disc is not lit as the engine draws it"; ok=1; }
     stop_player
     close_with_delete_window || { log "overload: close failed"; ok=1; }
+    return $ok
+}
+
+# Unmapped (an icon, as far as the program can tell) while the signal
+# changes, then mapped again: the meters show the new readings at once.
+case_hidden() {
+    local id ox oy w h ok=0
+    open_window hidden || return 1
+    play_signal 16384 8192 60
+    expect_meters "$ox" "$oy" "$work/expected-51.png" "$work/expected-25.png" 15 ||
+        { log "hidden: meters do not show readings 51 and 25"; ok=1; }
+    xdotool windowunmap --sync "$id"
+    stop_player
+    play_signal 24576 12288 60
+    sleep 2
+    xdotool windowmap --sync "$id"
+    expect_meters "$ox" "$oy" "$work/expected-76.png" "$work/expected-38.png" 15 ||
+        { log "hidden: mapped again, the meters do not show readings 76 and 38"; ok=1; }
+    stop_player
+    close_with_delete_window || { log "hidden: close failed"; ok=1; }
     return $ok
 }
 
@@ -291,6 +313,7 @@ else
     log "pipewire: skipped, PipeWire is not installed"
 fi
 run_case overload
+run_case hidden
 run_case nopulse --no-pulse
 run_case nobrowser
 # 480 DPI makes the window 5120 x 1100: a screen that holds it.
