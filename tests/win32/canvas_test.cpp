@@ -240,6 +240,26 @@ TEST_F(CanvasOnScreen, LeftButtonPressAndReleaseTellTheApplication) {
     expectEvents({CANVAS_LEFT_DOWN, CANVAS_LEFT_UP});
 }
 
+// An icon's canvases cannot be seen; restored, each tells the application,
+// which then draws what it let wait.
+TEST_F(CanvasOnScreen, AnIconsCanvasIsNotShownAndTellsWhenItIsAgain) {
+    ASSERT_NE(Canvas(CANVAS, 100, 60, CANVAS_BORDER), nullptr);
+    ShowWindow(window_, SW_SHOWNORMAL);
+    EXPECT_TRUE(CanvasShown(CANVAS));
+    ShowWindow(window_, SW_MINIMIZE);
+    EXPECT_FALSE(CanvasShown(CANVAS));
+    DrainEvents();
+    ResetEventState();
+    ShowWindow(window_, SW_RESTORE);
+    EXPECT_TRUE(CanvasShown(CANVAS));
+    bool told = false;
+    for (int64_t code = PollEvent(); code != 0; code = PollEvent()) {
+        told = told || (code == EVENT_CONTROL && EventControl() == CANVAS &&
+                        EventData() == CANVAS_SHOWN && EventWindow() == WINDOW);
+    }
+    EXPECT_TRUE(told);
+}
+
 TEST_F(CanvasOnScreen, ResizeKeepsThePictureAtTheTopLeftAndTellsTheApplication) {
     HWND canvas = Canvas(CANVAS, 100, 60, 0);
     ASSERT_NE(canvas, nullptr);
