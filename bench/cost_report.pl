@@ -15,19 +15,21 @@ use POSIX qw(strftime);
 my ($results, $skipped, $out) = @ARGV;
 die "usage: cost_report.pl RESULTS SKIPPED OUT\n" unless defined $out;
 
-my @order = qw(linux linux-aids wayland wayland-hidden wine pavumeter floor);
+my @order = qw(linux linux-aids linux-hidden wayland wayland-hidden wine pavumeter floor);
 # Measured for the sound server's share of the others' bills, not listed.
 my $baseline_name = 'signal';
 my %label = (
   linux => 'Vellumtone, Linux',
   'linux-aids' => 'Vellumtone, Linux, reading aids on',
+  'linux-hidden' => 'Vellumtone, Linux, window hidden (unmapped)',
   wayland => 'Vellumtone, Linux, Wayland (sway)',
   'wayland-hidden' => 'Vellumtone, Linux, Wayland, window hidden',
   wine => 'Vellumtone for Windows, Wine',
   pavumeter => 'pavumeter --record',
   floor => 'floor (records, scans, draws nothing)',
 );
-my %short = (linux => 'Linux', 'linux-aids' => 'Linux+aids', wayland => 'Wayland',
+my %short = (linux => 'Linux', 'linux-aids' => 'Linux+aids', 'linux-hidden' => 'Linux hidden',
+  wayland => 'Wayland',
   'wayland-hidden' => 'Wayland hidden', wine => 'Wine', pavumeter => 'pavumeter',
   floor => 'floor');
 
@@ -246,8 +248,8 @@ with the median total is shown.
   *X server* is the Xvfb process that served the program alone; for the Wayland rows it is the
   compositor, a private headless sway (pixman renderer) that shows nothing but the program's
   window, and the pictures are the buffers the program attached, counted from its protocol log
-  in a run of its own. "Window hidden": moved to a workspace nobody looks at, where the
-  compositor asks for no frames.
+  in a run of its own. "Window hidden": on Wayland moved to a workspace nobody looks at, where
+  the compositor asks for no frames; on X11 unmapped, as an icon is where no window manager runs.
 $wine_note
 - **PSS** (proportional set size, `/proc/PID/smaps_rollup`) summed over the same processes at the
   end of each run, the median over all runs; shared libraries count in proportion to how many
@@ -270,6 +272,7 @@ close $md;
 my %tic = (
   Linux => 'Vellumtone\\n(Linux)', 'Linux+aids' => 'Vellumtone\\n(aids on)', Wine => 'Vellumtone.exe\\n(Wine)',
   Wayland => 'Vellumtone\\n(Wayland)', 'Wayland hidden' => 'Wayland\\n(hidden)',
+  'Linux hidden' => 'Linux\\n(hidden)',
   pavumeter => 'pavumeter\\n--record', floor => 'floor\\n(draws nothing)',
 );
 if (@chart && system('command -v gnuplot >/dev/null 2>&1') == 0) {

@@ -21,7 +21,8 @@
 #                  the .exe alone (default $TMPDIR/vellumtone-cost-wineprefix)
 # The Linux program is measured on X11 (Xvfb) and natively on Wayland (a
 # private headless sway, tests/wayland_session.sh), there also with its
-# window hidden on a workspace nobody looks at.
+# window hidden on a workspace nobody looks at; on X11 also with its window
+# unmapped.
 # Per run: CPU time from /proc/PID/task/*/schedstat (exact nanoseconds on
 # CPU, all threads) of the program's processes and of the display server
 # (the X server, or the compositor), PSS
@@ -38,7 +39,8 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 # Runs inside tests/with_services.sh (DISPLAY, PULSE_SERVER, XDG_RUNTIME_DIR
 # set), or inside tests/wayland_session.sh (VELLUMTONE_SWAY_PID set too):
 #   --measure NAME SIGNAL RESULT_FILE COMMAND...
-# COST_HIDE=1 moves the program's window to a workspace not shown (Wayland).
+# COST_HIDE=1 hides the program's window: on a workspace not shown
+# (Wayland), or unmapped (X11).
 if [ "${1:-}" = "--measure" ]; then
     name=$2 signal=$3 result=$4
     shift 4
@@ -127,8 +129,13 @@ if [ "${1:-}" = "--measure" ]; then
             [ "$name" = signal ] && return 0
             if [ -n "$(timeout 5 pactl list short source-outputs 2>/dev/null)" ] &&
                 { [ "$name" = floor ] || window_shown; }; then
-                if [ -n "${COST_HIDE:-}" ]; then
+                if [ -n "${COST_HIDE:-}" ] && [ -n "$wayland" ]; then
                     swaymsg '[app_id=vellumtone] move to workspace 9' >/dev/null || return 1
+                elif [ -n "${COST_HIDE:-}" ]; then
+                    # Unmapped, as an icon is where no window manager runs.
+                    local id
+                    id=$(timeout 5 xdotool search --onlyvisible --name . | head -n 1)
+                    [ -n "$id" ] && timeout 5 xdotool windowunmap --sync "$id" || return 1
                 fi
                 return 0
             fi
@@ -279,9 +286,11 @@ if [ -x "$linux_build/vellumtone" ]; then
     measure_program linux "" "$linux_build/vellumtone"
     printf '[Vellumtone]\nScaleMarks=1\nPeakHold=1\nHoldOverload=1\n' >"$results_dir/aids.ini"
     COST_SETTINGS="$results_dir/aids.ini" measure_program linux-aids "" "$linux_build/vellumtone"
+    COST_HIDE=1 measure_program linux-hidden "" "$linux_build/vellumtone"
 else
     skip linux "no $linux_build/vellumtone (make linux)"
     skip linux-aids "no $linux_build/vellumtone (make linux)"
+    skip linux-hidden "no $linux_build/vellumtone (make linux)"
 fi
 if [ ! -x "$linux_build/vellumtone" ]; then
     skip wayland "no $linux_build/vellumtone (make linux)"
