@@ -457,7 +457,7 @@ void PaintWindow(TopWindow& window) {
         if (control->window == &window) PaintControl(*control);
     }
     PaintStatus(window);
-    if (MessageBoxPaint(window)) return;
+    MessageBoxPaint(window);
 }
 
 int PresentWindows() {
