@@ -28,9 +28,9 @@ my %label = (
   pavumeter => 'pavumeter --record',
   floor => 'floor (records, scans, draws nothing)',
 );
-my %short = (linux => 'Linux', 'linux-aids' => 'Linux+aids', 'linux-hidden' => 'Linux hidden',
+my %short = (linux => 'Linux', 'linux-aids' => 'Linux+aids', 'linux-hidden' => 'Linux-hidden',
   wayland => 'Wayland',
-  'wayland-hidden' => 'Wayland hidden', wine => 'Wine', pavumeter => 'pavumeter',
+  'wayland-hidden' => 'Wayland-hidden', wine => 'Wine', pavumeter => 'pavumeter',
   floor => 'floor');
 
 my %runs;  # name -> signal -> [run records]
@@ -271,8 +271,8 @@ close $md;
 # The chart: total CPU for both signals, one pair of bars per program.
 my %tic = (
   Linux => 'Vellumtone\\n(Linux)', 'Linux+aids' => 'Vellumtone\\n(aids on)', Wine => 'Vellumtone.exe\\n(Wine)',
-  Wayland => 'Vellumtone\\n(Wayland)', 'Wayland hidden' => 'Wayland\\n(hidden)',
-  'Linux hidden' => 'Linux\\n(hidden)',
+  Wayland => 'Vellumtone\\n(Wayland)', 'Wayland-hidden' => 'Wayland\\n(hidden)',
+  'Linux-hidden' => 'Linux\\n(hidden)',
   pavumeter => 'pavumeter\\n--record', floor => 'floor\\n(draws nothing)',
 );
 if (@chart && system('command -v gnuplot >/dev/null 2>&1') == 0) {
