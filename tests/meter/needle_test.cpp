@@ -258,6 +258,19 @@ TEST(NeedleRedraw, AHiddenMeterWaitsAndThenShowsTheCurrentState) {
     }
 }
 
+// A resting meter nobody sees counts as settled, so the analysis may rest:
+// its picture waits for CANVAS_SHOWN, not for an update.
+TEST(NeedleRedraw, AHiddenRestingMeterCountsAsSettled) {
+    ResetDrawingWorld();
+    ASSERT_NE(StartMeter(METER, 497, 3), 0);
+    SetMemoryCanvasShown(METER, false);
+    for (int i = 0; i < 10; ++i) SetMeterValue(METER, 60);
+    EXPECT_TRUE(MeterSettledAt(METER, 60));
+    // Seen again, its picture is out of date until drawn.
+    SetMemoryCanvasShown(METER, true);
+    EXPECT_FALSE(MeterSettledAt(METER, 60));
+}
+
 }  // namespace
 
 namespace {
