@@ -2,6 +2,7 @@
 #include "ui/frame_pacing.h"
 
 #include <algorithm>
+#include <cmath>
 #include <mutex>
 
 namespace {
@@ -9,13 +10,38 @@ namespace {
 std::mutex frameLock;
 FrameClock::time_point frameStart;  // under frameLock
 std::atomic<int> canvasesWaiting{0};
+std::atomic<double> refreshHz{DEFAULT_REFRESH_HZ};
+
+// Screens run from about 24 to a few hundred refreshes a second; a value
+// outside this came from a driver that does not know.
+constexpr double SLOWEST_REFRESH_HZ = 10.0;
+constexpr double FASTEST_REFRESH_HZ = 1000.0;
 
 }  // namespace
+
+void SetDisplayRefresh(double perSecond) {
+    bool known = std::isfinite(perSecond) && perSecond >= SLOWEST_REFRESH_HZ &&
+                 perSecond <= FASTEST_REFRESH_HZ;
+    refreshHz.store(known ? perSecond : DEFAULT_REFRESH_HZ);
+}
+
+double DisplayRefresh() {
+    return refreshHz.load();
+}
+
+FrameClock::duration FrameInterval() {
+    std::chrono::duration<double> refresh(1.0 / refreshHz.load());
+    return std::chrono::duration_cast<FrameClock::duration>(refresh * 7 / 8);
+}
+
+int FrameMilliseconds() {
+    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(FrameInterval()).count());
+}
 
 FrameStep StepInFrame(FrameClock::time_point now) {
     std::lock_guard<std::mutex> hold(frameLock);
     if (now - frameStart < FRAME_JOIN) return FrameStep::JOIN;
-    if (now - frameStart < FRAME_INTERVAL) return FrameStep::WAIT;
+    if (now - frameStart < FrameInterval()) return FrameStep::WAIT;
     frameStart = now;
     return FrameStep::START;
 }
@@ -42,12 +68,12 @@ PictureRect HeldChanges::TakeWith(const PictureRect& changed) {
 }
 
 bool HeldChanges::Overdue(FrameClock::time_point now) const {
-    return waiting_.load() && now - since_ >= FRAME_OVERDUE;
+    return waiting_.load() && now - since_ >= FrameInterval();
 }
 
 int HeldChanges::MillisecondsUntilOverdue(FrameClock::time_point now) const {
-    auto left = std::chrono::ceil<std::chrono::milliseconds>(since_ + FRAME_OVERDUE - now);
-    return static_cast<int>(std::clamp<int64_t>(left.count(), 1, FRAME_MS));
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(since_ + FrameInterval() - now);
+    return static_cast<int>(std::clamp<int64_t>(left.count(), 1, FrameMilliseconds()));
 }
 
 bool HeldChanges::AnyWaiting() {

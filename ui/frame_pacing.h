@@ -1,12 +1,13 @@
-// Frames for the pictures that drawing threads release. A screen shows no
-// more than about 60 pictures a second, while two meters updated every 10 ms
-// release 200: each picture presented on its own would wake the window
+// Frames for the pictures that drawing threads release. A screen shows one
+// picture per refresh (60 a second on most), while two meters updated every
+// 10 ms release 200: each picture presented on its own would wake the window
 // system (and, on X11, the server) for pictures nobody can see. So a release
-// starts a frame when the last one began at least FRAME_INTERVAL before, and
-// joins the frame while it is younger than FRAME_JOIN (the other meter's
+// starts a frame when the last one began at least FrameInterval() before,
+// and joins the frame while it is younger than FRAME_JOIN (the other meter's
 // picture of the same tick); otherwise its changed part is held back and
-// shown, joined to later changes, with the next frame. With updates every
-// 10 ms every second picture is shown, each no later than the next update.
+// shown, joined to later changes, with the next frame, or by the window's
+// thread once a refresh has passed. At 60 Hz with updates every 10 ms every
+// second picture is shown; at 100 Hz and more, every one.
 #pragma once
 
 #include <atomic>
@@ -16,13 +17,26 @@
 
 using FrameClock = std::chrono::steady_clock;
 
-constexpr auto FRAME_INTERVAL = std::chrono::milliseconds(15);
 constexpr auto FRAME_JOIN = std::chrono::milliseconds(3);
-// A held change waits this long for its drawing thread's next call before
-// the window's thread shows it.
-constexpr auto FRAME_OVERDUE = std::chrono::milliseconds(12);
-// Changes are held back only while the window's thread wakes this often.
-constexpr int FRAME_MS = 16;
+// Where the window system cannot tell the screen's refresh.
+constexpr double DEFAULT_REFRESH_HZ = 60.0;
+
+// The refresh of the fastest screen, in pictures a second, as the window
+// layer reads it (at start and when the screens change): frames follow it.
+// A rate that is unknown (0) or out of all reason gives DEFAULT_REFRESH_HZ.
+// Any thread.
+void SetDisplayRefresh(double perSecond);
+double DisplayRefresh();
+
+// The least time between two frames: one refresh, less an eighth of it for
+// the jitter of the ticks that release the pictures (a tick that comes a
+// little early must not wait a whole tick more). A held change waits no
+// longer than this for its drawing thread's next call before the window's
+// thread shows it, so the last picture is on the screen within a refresh.
+FrameClock::duration FrameInterval();
+// FrameInterval() in whole milliseconds, rounded up: changes are held back
+// only while the window's thread wakes this often.
+int FrameMilliseconds();
 
 // While a drawing thread holds a canvas with changes waiting, the window's
 // thread looks again this soon: that thread may leave them waiting again.

@@ -47,7 +47,8 @@ void ShowAtRelease(Canvas& canvas, bool show, const PictureRect* changed, StillT
     // A repaint that found the picture busy left the whole of it to us.
     bool pending = canvas.presentPending.exchange(false);
     if (!(show || pending) || !stillThere()) return;
-    if (pending || changed == nullptr || canvas.OnWindowThread() || !LoopWakesWithin(FRAME_MS)) {
+    if (pending || changed == nullptr || canvas.OnWindowThread() ||
+        !LoopWakesWithin(FrameMilliseconds())) {
         canvas.Show(pending ? nullptr : changed, false);
         return;
     }
@@ -86,5 +87,5 @@ int ShowOverdueChanges(const std::vector<std::shared_ptr<Canvas>>& canvases) {
     }
     // A timer that wakes the loop within a frame brings the next look; only
     // a resting one leaves it to this time.
-    return again >= 0 && LoopWakesWithin(FRAME_MS) ? -1 : again;
+    return again >= 0 && LoopWakesWithin(FrameMilliseconds()) ? -1 : again;
 }

@@ -99,7 +99,7 @@ void WaylandReleaseCanvasPicture(int64_t control, bool show, const PictureRect* 
     }
     canvas->guard.unlock();
     // The main thread presents; a tick due within a frame wakes it anyway.
-    if (wake && !LoopWakesWithin(FRAME_MS)) WakeMessageLoop();
+    if (wake && !LoopWakesWithin(FrameMilliseconds())) WakeMessageLoop();
 }
 
 void WaylandShowDeferredCanvasChanges(int64_t) {

@@ -13,6 +13,7 @@
 #include "ui/display_scale.h"
 #include "ui/platform_ui.h"
 #include "ui/scaling.h"
+#include "ui/win32/display_refresh_win32.h"
 #include "ui/win32/message_loop_win32.h"
 
 namespace {
@@ -107,6 +108,7 @@ bool UiLayerInit() {
     // The event side first: other threads may post events from now on.
     CreateHiddenMessageWindow();
     ReadScaleFactors();
+    Win32ReadDisplayRefresh();
     programIcon = LoadIconW(instance, MAKEINTRESOURCEW(PROGRAM_ICON_RESOURCE));
     if (programIcon == nullptr) programIcon = LoadIconW(nullptr, STOCK_APPLICATION_ICON);
     arrowCursor = LoadCursorW(nullptr, STOCK_ARROW_CURSOR);

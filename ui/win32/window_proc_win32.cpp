@@ -6,6 +6,7 @@
 
 #include "ui/event_queue.h"
 #include "ui/win32/controls_win32.h"
+#include "ui/win32/display_refresh_win32.h"
 #include "ui/win32/dpi_win32.h"
 #include "ui/win32/layer_win32.h"
 #include "ui/win32/message_loop_win32.h"
@@ -291,7 +292,8 @@ int64_t MapMessage(const Target& target, UINT message, WPARAM wParam, LPARAM lPa
                                      reinterpret_cast<const RECT*>(lParam));
         case WM_SETTINGCHANGE:
         case WM_DISPLAYCHANGE:
-            // A new work area, or a new screen size.
+            // A new work area, or a new screen size or refresh.
+            if (message == WM_DISPLAYCHANGE) Win32ReadDisplayRefresh();
             if (record != nullptr && target.window == record->handle &&
                 (message == WM_DISPLAYCHANGE || wParam == SPI_SETWORKAREA)) {
                 Win32KeepOnScreen(*record, target.number);

@@ -25,6 +25,7 @@
 #include "ui/timers_linux.h"
 #include "ui/x11/canvas_x11.h"
 #include "ui/x11/controls_x11.h"
+#include "ui/x11/display_refresh_x11.h"
 #include "ui/x11/display_scale_x11.h"
 #include "ui/x11/display_x11.h"
 #include "ui/x11/focus_x11.h"
@@ -476,6 +477,7 @@ int64_t DispatchXEvent(XEvent& event) {
         if (event.xmapping.request != MappingPointer) XRefreshKeyboardMapping(&event.xmapping);
         return MESSAGE_X11_OTHER;
     }
+    if (X11TakeDisplayRefreshEvent(X11().display, event)) return MESSAGE_X11_OTHER;
     PrivateWindow privateWindow = {nullptr, nullptr};
     {
         std::lock_guard<std::mutex> hold(PrivateLock());

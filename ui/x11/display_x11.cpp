@@ -19,6 +19,7 @@
 
 #include "ui/display_scale.h"
 #include "ui/platform_ui.h"
+#include "ui/x11/display_refresh_x11.h"
 #include "ui/x11/display_scale_x11.h"
 #include "ui/x11/layer_x11.h"
 #include "ui/x11/popup_menu_x11.h"
@@ -134,6 +135,7 @@ bool X11UiLayerInit() {
     InternAtoms(display, x.atoms);
     x.displayDpi = x.dpiX = x.dpiY = X11ReadXftDpi(display);
     X11WatchDisplayScale(display, x.root);
+    X11WatchDisplayRefresh(display, x.root);
     int firstEvent = 0, firstError = 0;
     x.shmAvailable =
         XShmQueryExtension(display) &&
