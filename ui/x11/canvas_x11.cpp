@@ -250,17 +250,29 @@ void Present(CanvasState& canvas, const PictureRect* changed, bool sendLater) {
     const bool shared = canvas.sharedMemory && display != X11().display;
     XImage* image = shared ? ImageForChangedSquare(canvas, display) : canvas.image;
     if (image == nullptr) return;
-    ConvertPicture(canvas.view, image, area);
     ++canvas.presents;
     if (image == canvas.image && shared) {
+        // The square is laid out on its own at the segment's start, as an
+        // image just its size: the server then copies it as it would a
+        // plain image's pixels, where a part of a larger image would go
+        // through a pixmap made over the whole segment.
+        XImage square = *image;
+        square.width = static_cast<int>(width);
+        square.height = static_cast<int>(height);
+        square.bytes_per_line = 0;  // worked out for the new width
+        if (XInitImage(&square) == 0) return;
+        const PixelView part{canvas.view.At(area.left, area.bottom - 1), square.width,
+                             square.height, canvas.view.depth, canvas.view.stride};
+        ConvertPicture(part, &square, PictureRect{0, 0, square.width, square.height});
         // Numbered under the connection's lock, so that no other thread's
         // request comes between the number and the request.
         XLockDisplay(display);
         canvas.sharedPutRequest = NextRequest(display);
-        XShmPutImage(display, canvas.window, canvas.presentGc, image, area.left, area.top,
-                     offset + area.left, offset + area.top, width, height, True);
+        XShmPutImage(display, canvas.window, canvas.presentGc, &square, 0, 0, offset + area.left,
+                     offset + area.top, width, height, True);
         XUnlockDisplay(display);
     } else {
+        ConvertPicture(canvas.view, image, area);
         // The pixels travel inside the request, copied into the connection's
         // buffer at once, so the image may change again right away.
         XPutImage(display, canvas.window, canvas.presentGc, image, area.left, area.top,
