@@ -197,6 +197,51 @@ TEST_F(CanvasX11, ChangesReleasedBetweenFramesAllReachTheScreen) {
     }
 }
 
+// Changed squares released one right after another, through the shared
+// segment while the server has read it and past it while it may not have,
+// with now and then the whole picture: the screen ends as the picture, pixel
+// for pixel, and the completions that come back do not pile up.
+TEST_F(CanvasX11, QuickChangedSquaresEndAsThePictureExactly) {
+    Window window = MakeCanvas(21, 60, 40);
+    int width = 0, height = 0;
+    std::thread drawer([&] {
+        for (int round = 0; round < 300; ++round) {
+            PixelView view;
+            if (!AcquireCanvasPicture(21, &view)) return;
+            width = view.width;
+            height = view.height;
+            const int left = (round * 7) % (view.width - 9), top = (round * 5) % (view.height - 9);
+            const auto shade = static_cast<uint8_t>(round);
+            for (int y = top; y < top + 9; ++y)
+                for (int x = left; x < left + 9; ++x) SetPixel(view, x, y, shade, 255 - shade, x);
+            PictureRect square{left, top, left + 9, top + 9};
+            ReleaseCanvasPicture(21, true, round % 50 == 20 ? nullptr : &square);
+        }
+    });
+    drawer.join();
+    ASSERT_GT(width, 9);
+    if (X11().pictureDisplay != nullptr) {
+        XSync(X11().pictureDisplay, False);
+        EXPECT_LE(XEventsQueued(X11().pictureDisplay, QueuedAlready), 1);
+    }
+    XImage* screen = XGetImage(TestDisplay(), window, 2, 2, static_cast<unsigned>(width),
+                               static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    ASSERT_NE(screen, nullptr);
+    PixelView view;
+    ASSERT_TRUE(AcquireCanvasPicture(21, &view));
+    int wrong = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* p = view.At(x, y);
+            const uint32_t wanted = (p[2] << 16) | (p[1] << 8) | p[0];
+            if ((XGetPixel(screen, x, y) & 0xFFFFFF) != wanted) ++wrong;
+        }
+    }
+    ReleaseCanvasPicture(21, false);
+    XDestroyImage(screen);
+    EXPECT_EQ(wrong, 0);
+}
+
 // A change held back for the next frame reaches the screen even when the
 // timer that would have woken the loop for it rests: the loop wakes for the
 // change itself.

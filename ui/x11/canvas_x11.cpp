@@ -3,11 +3,18 @@
 // drawing code writes the same bytes as on Windows. Presenting converts the
 // picture into a top-down XImage of the display's format and puts it inside
 // the sunken 2-pixel edge that the canvas draws itself (WS_EX_CLIENTEDGE).
-// The whole picture travels through an MIT-SHM segment where the server
-// offers one; the changed squares of needle updates, and every picture
-// without the extension, go with plain XPutImage, which waits for nothing.
-// Pictures go on the picture connection (X11PictureDisplay), the window's
-// edge and everything else on the main one.
+// Pictures travel through an MIT-SHM segment where the server offers one,
+// and go with plain XPutImage where it does not. Pictures go on the picture
+// connection (X11PictureDisplay), the window's edge and everything else on
+// the main one.
+//
+// The server reads the segment only when it carries out the request, so
+// the segment's pixels must stay as they are until then. The whole picture
+// waits for that (XSync); a changed square of a needle update does not: it
+// asks for the completion event and goes on, and the next present takes the
+// events that have come back without waiting. Should its request still be
+// on its way, that present goes with plain XPutImage from an image of its
+// own, whose pixels travel inside the request.
 //
 // The drawing thread holds the picture's guard from AcquireCanvasPicture to
 // ReleaseCanvasPicture and presents at the release, from its own thread,
@@ -75,6 +82,12 @@ struct CanvasState {
     XImage* image = nullptr;
     XShmSegmentInfo segment = {};
     bool sharedMemory = false;
+    // The last changed square put from the segment without waiting, by its
+    // request's number on the picture connection; 0 for none.
+    unsigned long sharedPutRequest = 0;
+    // Where a changed square goes while the segment is still being read:
+    // a plain image as large as the picture, made when first needed.
+    XImage* spareImage = nullptr;
     GC presentGc = nullptr;
     // The edge is drawn by the main thread alone, with its own GC.
     GC edgeGc = nullptr;
@@ -134,9 +147,7 @@ bool FastLayout(const XImage* image) {
 
 // The picture, bottom-up BGR, into the XImage, top-down in the display's
 // pixel format.
-void ConvertPicture(CanvasState& canvas, const PictureRect& area) {
-    XImage* image = canvas.image;
-    const PixelView& view = canvas.view;
+void ConvertPicture(const PixelView& view, XImage* image, const PictureRect& area) {
     if (FastLayout(image)) {
         CopyToXrgb32(view, area.left, area.top, area.right, area.bottom,
                      reinterpret_cast<uint8_t*>(image->data), image->bytes_per_line);
@@ -162,6 +173,46 @@ void FlushFromDrawingThread(Display* display) {
     if (display == X11().display && XEventsQueued(display, QueuedAlready) > 0) WakeMessageLoop();
 }
 
+XImage* CreatePlainImage(Display* display, Visual* visual, int depth, int width, int height);
+
+// Takes the events that have come back on the picture connection, without
+// waiting and without sending what is buffered: completions of changed
+// squares, whose only use is to advance the connection's count of requests
+// the server has carried out. Nothing else is asked for there; anything
+// else that comes is let go too, so the queue never grows.
+void TakeCompletions(Display* display) {
+    // Only the holder of this lock takes events off the connection, so an
+    // event counted is still there to take.
+    static std::mutex taking;
+    std::lock_guard<std::mutex> hold(taking);
+    XEvent event;
+    while (XEventsQueued(display, QueuedAfterReading) > 0) XNextEvent(display, &event);
+}
+
+// True while the server may still read the segment for the last changed
+// square put from it.
+bool SegmentBeingRead(CanvasState& canvas, Display* display) {
+    if (canvas.sharedPutRequest == 0) return false;
+    if (XLastKnownRequestProcessed(display) < canvas.sharedPutRequest) TakeCompletions(display);
+    if (XLastKnownRequestProcessed(display) < canvas.sharedPutRequest) return true;
+    canvas.sharedPutRequest = 0;
+    return false;
+}
+
+// The image a changed square goes through: the segment once the server has
+// read it, the spare plain image while it may not have; nullptr when no
+// spare could be made.
+XImage* ImageForChangedSquare(CanvasState& canvas, Display* display) {
+    if (!SegmentBeingRead(canvas, display)) return canvas.image;
+    if (canvas.spareImage == nullptr) {
+        X11State& xs = X11();
+        Visual* visual = display == xs.display ? xs.visual : xs.pictureVisual;
+        canvas.spareImage =
+            CreatePlainImage(display, visual, xs.depth, canvas.view.width, canvas.view.height);
+    }
+    return canvas.spareImage;
+}
+
 // Puts the picture on the screen: all of it, or the part that changed
 // together with any changes left waiting. The caller holds the guard. The
 // first picture of a frame may leave its request to be sent with the next.
@@ -173,13 +224,16 @@ void Present(CanvasState& canvas, const PictureRect* changed, bool sendLater) {
     if (X11ConnectionClosed() || display == nullptr || canvas.image == nullptr) return;
     area = ClampedToPicture(area, canvas.view.width, canvas.view.height);
     if (IsEmptyRect(area)) return;
-    ConvertPicture(canvas, area);
     int offset = (canvas.flags & CANVAS_BORDER) ? EDGE : 0;
     auto width = static_cast<unsigned>(area.right - area.left);
     auto height = static_cast<unsigned>(area.bottom - area.top);
-    ++canvas.presents;
     bool loopThread = X11OnMessageLoopThread();
     if (changed == nullptr && canvas.sharedMemory) {
+        // A changed square may still be read from the segment: wait for it.
+        if (SegmentBeingRead(canvas, display)) XSync(display, False);
+        canvas.sharedPutRequest = 0;
+        ConvertPicture(canvas.view, canvas.image, area);
+        ++canvas.presents;
         XShmPutImage(display, canvas.window, canvas.presentGc, canvas.image, area.left, area.top,
                      offset + area.left, offset + area.top, width, height, False);
         // The server reads the segment after the request is sent: wait until
@@ -190,11 +244,40 @@ void Present(CanvasState& canvas, const PictureRect* changed, bool sendLater) {
         if (!loopThread && display == X11().display) WakeMessageLoop();
         return;
     }
-    // A changed square is small: its pixels travel inside the request,
-    // copied into the connection's buffer at once, so nothing waits for the
-    // server and the image may change again right away.
-    XPutImage(display, canvas.window, canvas.presentGc, canvas.image, area.left, area.top,
-              offset + area.left, offset + area.top, width, height);
+    // A changed square goes from the segment when only drawing threads read
+    // the picture connection, so the completion events come back there;
+    // on the main connection they would be the message loop's to read.
+    const bool shared = canvas.sharedMemory && display != X11().display;
+    XImage* image = shared ? ImageForChangedSquare(canvas, display) : canvas.image;
+    if (image == nullptr) return;
+    ++canvas.presents;
+    if (image == canvas.image && shared) {
+        // The square is laid out on its own at the segment's start, as an
+        // image just its size: the server then copies it as it would a
+        // plain image's pixels, where a part of a larger image would go
+        // through a pixmap made over the whole segment.
+        XImage square = *image;
+        square.width = static_cast<int>(width);
+        square.height = static_cast<int>(height);
+        square.bytes_per_line = 0;  // worked out for the new width
+        if (XInitImage(&square) == 0) return;
+        const PixelView part{canvas.view.At(area.left, area.bottom - 1), square.width,
+                             square.height, canvas.view.depth, canvas.view.stride};
+        ConvertPicture(part, &square, PictureRect{0, 0, square.width, square.height});
+        // Numbered under the connection's lock, so that no other thread's
+        // request comes between the number and the request.
+        XLockDisplay(display);
+        canvas.sharedPutRequest = NextRequest(display);
+        XShmPutImage(display, canvas.window, canvas.presentGc, &square, 0, 0, offset + area.left,
+                     offset + area.top, width, height, True);
+        XUnlockDisplay(display);
+    } else {
+        ConvertPicture(canvas.view, image, area);
+        // The pixels travel inside the request, copied into the connection's
+        // buffer at once, so the image may change again right away.
+        XPutImage(display, canvas.window, canvas.presentGc, image, area.left, area.top,
+                  offset + area.left, offset + area.top, width, height);
+    }
     if (loopThread) {
         XFlush(display);
     } else if (sendLater) {
@@ -341,20 +424,23 @@ bool AttachSharedImage(CanvasState& canvas, Display* display, Visual* visual, in
     return true;
 }
 
-bool CreatePlainImage(CanvasState& canvas, Display* display, Visual* visual, int depth) {
-    int width = canvas.view.width, height = canvas.view.height;
+XImage* CreatePlainImage(Display* display, Visual* visual, int depth, int width, int height) {
     XImage* image =
         XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
                      static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
-    if (image == nullptr) return false;
+    if (image == nullptr) return nullptr;
     image->data = static_cast<char*>(
         std::calloc(static_cast<size_t>(image->bytes_per_line), static_cast<size_t>(height)));
     if (image->data == nullptr) {
         XDestroyImage(image);
-        return false;
+        return nullptr;
     }
-    canvas.image = image;
-    return true;
+    return image;
+}
+
+bool CreatePlainImage(CanvasState& canvas, Display* display, Visual* visual, int depth) {
+    canvas.image = CreatePlainImage(display, visual, depth, canvas.view.width, canvas.view.height);
+    return canvas.image != nullptr;
 }
 
 // The backing picture: the window size less the edges, at least 1 x 1,
@@ -380,15 +466,19 @@ bool CreatePicture(CanvasState& canvas) {
 // Lets go of the image the picture is presented through. Call with the
 // guard held.
 void DropImage(CanvasState& canvas) {
+    if (canvas.spareImage != nullptr) XDestroyImage(canvas.spareImage);
+    canvas.spareImage = nullptr;
     if (canvas.image == nullptr) return;
     if (canvas.sharedMemory) {
         XShmDetach(canvas.display, &canvas.segment);
-        // The server lets go of the segment before it is unmapped here.
+        // The server lets go of the segment, and is done with any changed
+        // square still read from it, before it is unmapped here.
         XSync(canvas.display, False);
         shmdt(canvas.segment.shmaddr);
         canvas.image->data = nullptr;
         canvas.segment = {};
         canvas.sharedMemory = false;
+        canvas.sharedPutRequest = 0;
     }
     XDestroyImage(canvas.image);
     canvas.image = nullptr;
