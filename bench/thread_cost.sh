@@ -10,6 +10,7 @@
 # inside a private Xvfb and PulseAudio (tests/with_services.sh).
 # CPU is exact time on CPU (/proc/PID/task/TID/schedstat); a wake-up is a
 # voluntary context switch (the thread slept and was woken).
+# THREAD_COST_SIGNAL=steady plays the steady tone instead.
 set -u
 here="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -36,7 +37,7 @@ cleanup() {
 trap cleanup EXIT
 
 mkfifo "$work/signal"
-perl "$here/tools/make_signal.pl" --endless changing >"$work/signal" &
+perl "$here/tools/make_signal.pl" --endless "${THREAD_COST_SIGNAL:-changing}" >"$work/signal" &
 children+=($!)
 pacat --raw --device=meter --rate=44100 --channels=2 --format=s16le "$work/signal" &
 children+=($!)
