@@ -7,7 +7,10 @@
 # e.g. bench/thread_cost.sh 10 build/linux/vellumtone, or with
 # "wine build/win64/vellumtone.exe" (its processes, the wineserver among
 # them, found by a marker in their environment, as make cost does). Runs
-# inside a private Xvfb and PulseAudio (tests/with_services.sh).
+# inside a private Xvfb and PulseAudio (tests/with_services.sh); with
+# THREAD_COST_WAYLAND=1 the Linux program runs natively in a private
+# headless sway instead (tests/wayland_session.sh), sway in the X server's
+# place.
 # CPU is exact time on CPU (/proc/PID/task/TID/schedstat); a wake-up is a
 # voluntary context switch (the thread slept and was woken).
 # THREAD_COST_SIGNAL=steady plays the steady tone instead.
@@ -20,6 +23,11 @@ if [ "${1:-}" != --measure ]; then
     [ $# -gt 0 ] || { echo "usage: $0 [SECONDS] PROGRAM [ARGUMENTS...]" >&2; exit 2; }
     services=()
     [ "$1" = wine ] && services=(--wine)
+    if [ -n "${THREAD_COST_WAYLAND:-}" ]; then
+        exec bash "$here/tests/wayland_session.sh" bash "$0" --measure "$seconds" \
+            bash -c '. "$1"; exec "${session_exec[@]}" "$(session_program "$2")"' _ \
+            "$here/tests/wayland_session.sh" "$(realpath "$1")"
+    fi
     exec bash "$here/tests/with_services.sh" "${services[@]}" bash "$0" --measure "$seconds" "$@"
 fi
 shift
@@ -55,7 +63,7 @@ sound_server() {
         [ "$(cat /proc/"$pid"/comm 2>/dev/null)" = pulseaudio ] && echo "$pid"
     done
 }
-processes="$(marked) $VELLUMTONE_XVFB_PID $(sound_server)"
+processes="$(marked) ${VELLUMTONE_SWAY_PID:-${VELLUMTONE_XVFB_PID:-}} $(sound_server)"
 # One line per thread: process/thread, name, nanoseconds on CPU, wake-ups.
 snapshot() {
     local pid task
