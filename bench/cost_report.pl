@@ -264,7 +264,8 @@ $wine_note
 - Not in the total: the sound server, which also plays the signal and feeds the program's
   recording stream. In the same median runs of the changing signal it used: $sound_note.
 
-Raw figures of every run: `build/linux/cost/results.tsv` after the command.
+Raw figures of every run: `build/linux/cost/results.tsv` after the command. Which thread pays,
+and why: [cost_by_thread.md](cost_by_thread.md).
 EOF
 close $md;
 
