@@ -3,6 +3,7 @@
 // a block reaches its meter.
 #include "analysis/peak_analysis.h"
 
+#include <algorithm>
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
@@ -24,6 +25,47 @@ constexpr int64_t RIGHT_METER = 4;
 std::mutex idleLock;
 uint64_t idleSequence = 0;
 std::chrono::steady_clock::time_point idleUntil = std::chrono::steady_clock::time_point::min();
+
+// Window timers never tick faster (USER_TIMER_MINIMUM).
+constexpr int32_t MIN_TICK_MS = 10;
+
+// The last tick's readings and time, and whether the ticks after it rest
+// unseen with steps still to take. Under MeterUpdateLock.
+struct LastTick {
+    std::chrono::steady_clock::time_point at;
+    float left = 0, right = 0;
+    ChannelPeaks peaks;
+    bool restsUnseen = false;
+};
+LastTick lastTick;
+
+void UpdateMeters(float left, float right, const ChannelPeaks& peaks,
+                  std::chrono::steady_clock::time_point now) {
+    // The readings move the needles; the peak samples only give a held
+    // peak its level.
+    SetMeterReading(LEFT_METER, left, peaks.PeakLeft, now);
+    SetMeterReading(RIGHT_METER, right, peaks.PeakRight, now);
+}
+
+// The ticks skipped since the last one, up to `now`, with its readings.
+// Under MeterUpdateLock.
+void CatchUpSkippedTicks(std::chrono::steady_clock::time_point now) {
+    if (!lastTick.restsUnseen) return;
+    using Clock = std::chrono::steady_clock;
+    const auto interval = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::milliseconds(std::max(Capture().AnalysisInterval, MIN_TICK_MS)));
+    Clock::time_point next = lastTick.at + interval;
+    // Past that many identical readings the needle, its lights and the
+    // readout's period hold nothing of the earlier ones.
+    if (now - next > interval * MAX_CAUGHT_UP_TICKS) {
+        next = now - interval * MAX_CAUGHT_UP_TICKS;
+    }
+    // A tick due within half an interval of `now` is the one being taken.
+    for (; next + interval / 2 < now; next += interval) {
+        UpdateMeters(lastTick.left, lastTick.right, lastTick.peaks, next);
+        lastTick.at = next;
+    }
+}
 
 std::mutex servedLock;
 std::condition_variable servedChanged;
@@ -78,20 +120,21 @@ void AnalyseNewestBlock(std::chrono::steady_clock::time_point now) {
     const auto left = static_cast<float>(PeakToReading(peaks.PeakLeft));
     const auto right = static_cast<float>(PeakToReading(peaks.PeakRight));
     bool settled = false;
+    bool unseen = false;
     {
         // A rebuild for a new display scale waits for the tick, or the tick for it.
         std::lock_guard<std::mutex> meters(MeterUpdateLock());
-        // The readings move the needles; the peak samples only give a held
-        // peak its level.
-        SetMeterReading(LEFT_METER, left, peaks.PeakLeft, now);
-        SetMeterReading(RIGHT_METER, right, peaks.PeakRight, now);
+        CatchUpSkippedTicks(now);
+        UpdateMeters(left, right, peaks, now);
         settled = MeterSettledAt(LEFT_METER, left, peaks.PeakLeft) &&
                   MeterSettledAt(RIGHT_METER, right, peaks.PeakRight);
+        unseen = !MeterSeen(LEFT_METER) && !MeterSeen(RIGHT_METER);
+        lastTick = LastTick{now, left, right, peaks, unseen && !settled};
     }
 
     using Clock = std::chrono::steady_clock;
     Clock::time_point until = Clock::time_point::min();
-    if (settled) {
+    if (settled || unseen) {
         // Silence stays silence; a fresh block reads the same until it is stale.
         until =
             stale || block.length == 0
@@ -101,6 +144,13 @@ void AnalyseNewestBlock(std::chrono::steady_clock::time_point now) {
     std::lock_guard<std::mutex> hold(idleLock);
     idleSequence = block.sequence;
     idleUntil = until;
+}
+
+void AnalysisCatchUp(std::chrono::steady_clock::time_point now) {
+    std::lock_guard<std::mutex> meters(MeterUpdateLock());
+    // The ticks after this are caught up by the next one, which ends the
+    // rest: the timer wakes for a block or when asked to.
+    CatchUpSkippedTicks(now);
 }
 
 bool AnalysisTickNeeded(std::chrono::steady_clock::time_point now) {

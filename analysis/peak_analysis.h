@@ -34,6 +34,16 @@ std::chrono::nanoseconds StaleInputLimit();
 // silence, so the needles fall to rest when capture stops delivering.
 void AnalyseNewestBlock(std::chrono::steady_clock::time_point now);
 
+// While nobody can see either meter, a tick that changed the needles lets
+// the ticks rest until the next block (or the input turning stale), as a
+// settled one does: no block comes in between, so each skipped tick would
+// have taken the same readings. They are caught up, at the times they would
+// have come (at most the last MAX_CAUGHT_UP_TICKS), by the next tick or by
+// AnalysisCatchUp when a meter is seen again, so the needles stand where
+// ticking would have put them. Takes MeterUpdateLock.
+constexpr int MAX_CAUGHT_UP_TICKS = 256;
+void AnalysisCatchUp(std::chrono::steady_clock::time_point now);
+
 // Thread procedure: one AnalyseNewestBlock per post of AnalysisSemaphore.
 void AnalysisThread(void* argument);
 

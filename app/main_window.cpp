@@ -4,14 +4,17 @@
 // creation and again whenever the window's display scale changes.
 #include "app/main_window.h"
 
+#include <chrono>
 #include <mutex>
 
+#include "analysis/peak_analysis.h"
 #include "app/app_identity.h"
 #include "app/startup.h"
 #include "capture/handoff.h"
 #include "meter/create_meter.h"
 #include "meter/meter_table.h"
 #include "meter/needle.h"
+#include "ui/message_loop.h"
 #include "ui/platform_ui.h"
 
 namespace {
@@ -77,6 +80,10 @@ int CreateMainWindow() {
 
 void RedrawShownMeter(int64_t meter) {
     if (meter != LEFT_METER && meter != RIGHT_METER) return;
+    // The ticks skipped while nobody could see the meters first, then
+    // ticking again: the picture shows where the needle stands now.
+    AnalysisCatchUp(std::chrono::steady_clock::now());
+    WakeRestingTimers();
     std::lock_guard<std::mutex> hold(MeterUpdateLock());
     RedrawMeter(meter);
 }

@@ -13,7 +13,9 @@
 # place.
 # CPU is exact time on CPU (/proc/PID/task/TID/schedstat); a wake-up is a
 # voluntary context switch (the thread slept and was woken).
-# THREAD_COST_SIGNAL=steady plays the steady tone instead.
+# THREAD_COST_SIGNAL=steady plays the steady tone instead; THREAD_COST_HIDE=1
+# hides the window once it shows (X11: unmapped; Wayland: on a workspace
+# nobody looks at).
 set -u
 here="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -52,6 +54,15 @@ children+=($!)
 VELLUMTONE_THREAD_COST=$token "$@" >"$work/program.log" 2>&1 &
 children+=($!)
 sleep 4  # started, recording and drawing
+if [ -n "${THREAD_COST_HIDE:-}" ]; then
+    if [ -n "${VELLUMTONE_SWAY_PID:-}" ]; then
+        swaymsg '[app_id=vellumtone] move to workspace 9' >/dev/null
+    else
+        window=$(timeout 5 xdotool search --onlyvisible --name . | head -n 1)
+        [ -n "$window" ] && timeout 5 xdotool windowunmap --sync "$window"
+    fi
+    sleep 1
+fi
 
 marked() {
     grep -lzx "VELLUMTONE_THREAD_COST=$token" /proc/[0-9]*/environ 2>/dev/null | awk -F/ '{print $3}'

@@ -449,6 +449,10 @@ ScalePoint NeedleTip(int64_t slot, float average) {
     return ScalePointForValue(slot, average, static_cast<double>(MeterAt(slot).needleRadius));
 }
 
+bool MeterSeen(int64_t number) {
+    return CanvasShown(number);
+}
+
 bool MeterSettledAt(int64_t number, float value) {
     return MeterSettledAt(number, value, PeakOfReading(value));
 }

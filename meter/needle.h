@@ -35,6 +35,9 @@ bool MeterSettledAt(int64_t number, float value);
 // needle on the decibel scale.
 bool MeterSettledAt(int64_t number, float value, int32_t peakSample);
 
+// Whether anyone can see the meter's picture now (its canvas is shown).
+bool MeterSeen(int64_t number);
+
 // Works the smoothing ring of the meter in a slot out again for the scale
 // the meter now has, from the readings and peaks of the updates it holds,
 // as if the scale had been chosen before them; its averaged place with it.

@@ -12,6 +12,7 @@
 
 #include "ui/event_queue.h"
 #include "ui/launch.h"
+#include "ui/message_loop.h"
 #include "ui/platform_ui.h"
 
 namespace {
@@ -127,6 +128,9 @@ void RestWindowTimer(int64_t window, uint64_t timerId, std::chrono::steady_clock
         if (timer.window == window && timer.id == timerId) ++timer.rests;
     }
 }
+
+// The stand-in's timers never fire by themselves: nothing rests to wake.
+void WakeRestingTimers() {}
 
 int64_t FetchPlatformMessage(int32_t timeoutMs) {
     PostedMessage message;

@@ -12,6 +12,7 @@
 
 #include "capture/block_exchange.h"
 #include "capture/capture_state.h"
+#include "draw/canvas_memory.h"
 #include "tests/support/drawing_world.h"
 #include "tests/support/reference_meter.h"
 
@@ -199,6 +200,57 @@ TEST(AnalyseNewestBlock, GoingStaleFromAnyRingPositionEndsAtRest) {
     }
     // The analysis remembers the last block it read: leave it as a fresh
     // start finds it, with no block read, so a later test's first block counts.
+    work.Reset();
+    AnalyseNewestBlock(start);
+}
+
+// While nobody sees the meters the ticks rest until the next block; the
+// skipped ones are caught up when they are seen again, so the needles stand
+// where ticking every 10 ms would have put them, pixel for pixel.
+TEST(AnalyseNewestBlock, TicksSkippedUnseenAreCaughtUpWhenSeenAgain) {
+    CaptureState& capture = Capture();
+    capture.BufferLen = 8192;
+    capture.WaveFormat.nAvgBytesPerSec = 176400;
+    capture.WaveFormat.nChannels = 4;
+    capture.AnalysisInterval = 10;
+    BlockExchange& work = CaptureWorkBuffer();
+    auto loud = Silence(2048, 2);
+    Put(loud, 5, 0, 2, 16384);
+    Put(loud, 6, 1, 2, 8192);
+    const auto start = std::chrono::steady_clock::time_point{} + std::chrono::hours(2);
+    const auto at = [&](int ms) { return start + std::chrono::milliseconds(ms); };
+    // Five ticks of the block: both needles part way up.
+    RefMeter left(497, 3), right(497, 3);
+    for (int tick = 0; tick < 5; ++tick) {
+        left.Update(51);
+        right.Update(25);
+    }
+    for (bool unseen : {false, true}) {
+        SCOPED_TRACE(unseen ? "unseen" : "ticking");
+        ResetDrawingWorld();
+        ASSERT_NE(StartMeter(3), 0);
+        ASSERT_NE(StartMeter(4), 0);
+        work.Reset();
+        std::copy(loud.begin(), loud.end(), work.WriteBlock().bytes);
+        work.Publish(8192, start);
+        SetMemoryCanvasShown(3, !unseen);
+        SetMemoryCanvasShown(4, !unseen);
+        AnalyseNewestBlock(at(0));
+        // Rising needles nobody sees: nothing to tick for until a block comes.
+        EXPECT_EQ(AnalysisTickNeeded(at(10)), !unseen);
+        for (int ms = 10; ms < 50 && !unseen; ms += 10) AnalyseNewestBlock(at(ms));
+        if (unseen) {
+            SetMemoryCanvasShown(3, true);
+            SetMemoryCanvasShown(4, true);
+            AnalysisCatchUp(at(50));
+            RedrawMeter(3);
+            RedrawMeter(4);
+        }
+        std::string difference;
+        EXPECT_TRUE(SamePicture(*MemoryCanvasScreen(3), left.Picture(), &difference)) << difference;
+        EXPECT_TRUE(SamePicture(*MemoryCanvasScreen(4), right.Picture(), &difference))
+            << difference;
+    }
     work.Reset();
     AnalyseNewestBlock(start);
 }
