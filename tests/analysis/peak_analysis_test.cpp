@@ -28,6 +28,23 @@ void Put(std::vector<uint8_t>& block, int frame, int channel, int channels, int1
     block[at + 1] = static_cast<uint8_t>((value >> 8) & 0xFF);
 }
 
+// Two fresh meters and the work buffer holding only `block`, published at
+// `at`, in the default capture format.
+void StartMetersOnBlock(const std::vector<uint8_t>& block,
+                        std::chrono::steady_clock::time_point at) {
+    CaptureState& capture = Capture();
+    capture.BufferLen = 8192;
+    capture.WaveFormat.nAvgBytesPerSec = 176400;
+    capture.WaveFormat.nChannels = 4;  // after start-up's rescale
+    ResetDrawingWorld();
+    ASSERT_NE(StartMeter(3), 0);
+    ASSERT_NE(StartMeter(4), 0);
+    BlockExchange& work = CaptureWorkBuffer();
+    work.Reset();
+    std::copy(block.begin(), block.end(), work.WriteBlock().bytes);
+    work.Publish(static_cast<uint32_t>(block.size()), at);
+}
+
 TEST(PeakToReading, ScalesToZeroToOneHundredAndOneWithTiesToEven) {
     EXPECT_EQ(PeakToReading(32767), 101);
     EXPECT_EQ(PeakToReading(32768), 101);
@@ -171,10 +188,6 @@ TEST(AnalyseNewestBlock, InputOlderThanFourBlockLengthsReadsAsSilenceNewInputAtO
 // Ticks stop once both meters count as settled; wherever the smoothing ring
 // stood when the input went stale, both needles must be back at rest then.
 TEST(AnalyseNewestBlock, GoingStaleFromAnyRingPositionEndsAtRest) {
-    CaptureState& capture = Capture();
-    capture.BufferLen = 8192;
-    capture.WaveFormat.nAvgBytesPerSec = 176400;
-    capture.WaveFormat.nChannels = 4;
     BlockExchange& work = CaptureWorkBuffer();
     auto loud = Silence(2048, 2);
     Put(loud, 9, 0, 2, 30000);
@@ -183,12 +196,7 @@ TEST(AnalyseNewestBlock, GoingStaleFromAnyRingPositionEndsAtRest) {
     const auto start = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
     for (int position = 0; position < 8; ++position) {
         SCOPED_TRACE(position);
-        ResetDrawingWorld();
-        ASSERT_NE(StartMeter(3), 0);
-        ASSERT_NE(StartMeter(4), 0);
-        work.Reset();
-        std::copy(loud.begin(), loud.end(), work.WriteBlock().bytes);
-        work.Publish(8192, start);
+        StartMetersOnBlock(loud, start);
         for (int tick = 0; tick < 8 + position; ++tick) AnalyseNewestBlock(start);
         const auto stale = start + std::chrono::seconds(1);
         for (int tick = 0; tick < 100 && AnalysisTickNeeded(stale); ++tick) {
@@ -208,11 +216,7 @@ TEST(AnalyseNewestBlock, GoingStaleFromAnyRingPositionEndsAtRest) {
 // skipped ones are caught up when they are seen again, so the needles stand
 // where ticking every 10 ms would have put them, pixel for pixel.
 TEST(AnalyseNewestBlock, TicksSkippedUnseenAreCaughtUpWhenSeenAgain) {
-    CaptureState& capture = Capture();
-    capture.BufferLen = 8192;
-    capture.WaveFormat.nAvgBytesPerSec = 176400;
-    capture.WaveFormat.nChannels = 4;
-    capture.AnalysisInterval = 10;
+    Capture().AnalysisInterval = 10;
     BlockExchange& work = CaptureWorkBuffer();
     auto loud = Silence(2048, 2);
     Put(loud, 5, 0, 2, 16384);
@@ -227,12 +231,7 @@ TEST(AnalyseNewestBlock, TicksSkippedUnseenAreCaughtUpWhenSeenAgain) {
     }
     for (bool unseen : {false, true}) {
         SCOPED_TRACE(unseen ? "unseen" : "ticking");
-        ResetDrawingWorld();
-        ASSERT_NE(StartMeter(3), 0);
-        ASSERT_NE(StartMeter(4), 0);
-        work.Reset();
-        std::copy(loud.begin(), loud.end(), work.WriteBlock().bytes);
-        work.Publish(8192, start);
+        StartMetersOnBlock(loud, start);
         SetMemoryCanvasShown(3, !unseen);
         SetMemoryCanvasShown(4, !unseen);
         AnalyseNewestBlock(at(0));
