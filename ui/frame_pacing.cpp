@@ -12,6 +12,13 @@ FrameClock::time_point frameStart;  // under frameLock
 std::atomic<int> canvasesWaiting{0};
 std::atomic<double> refreshHz{DEFAULT_REFRESH_HZ};
 
+// 7/8 of a refresh, worked out when the refresh is set: every release asks.
+FrameClock::duration IntervalFor(double perSecond) {
+    return std::chrono::duration_cast<FrameClock::duration>(
+        std::chrono::duration<double>(1.0 / perSecond) * 7 / 8);
+}
+std::atomic<FrameClock::duration::rep> intervalTicks{IntervalFor(DEFAULT_REFRESH_HZ).count()};
+
 // Screens run from about 24 to a few hundred refreshes a second; a value
 // outside this came from a driver that does not know.
 constexpr double SLOWEST_REFRESH_HZ = 10.0;
@@ -22,7 +29,9 @@ constexpr double FASTEST_REFRESH_HZ = 1000.0;
 void SetDisplayRefresh(double perSecond) {
     bool known = std::isfinite(perSecond) && perSecond >= SLOWEST_REFRESH_HZ &&
                  perSecond <= FASTEST_REFRESH_HZ;
-    refreshHz.store(known ? perSecond : DEFAULT_REFRESH_HZ);
+    const double rate = known ? perSecond : DEFAULT_REFRESH_HZ;
+    refreshHz.store(rate);
+    intervalTicks.store(IntervalFor(rate).count());
 }
 
 double DisplayRefresh() {
@@ -30,8 +39,7 @@ double DisplayRefresh() {
 }
 
 FrameClock::duration FrameInterval() {
-    std::chrono::duration<double> refresh(1.0 / refreshHz.load());
-    return std::chrono::duration_cast<FrameClock::duration>(refresh * 7 / 8);
+    return FrameClock::duration(intervalTicks.load());
 }
 
 int FrameMilliseconds() {
