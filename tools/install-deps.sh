@@ -10,6 +10,9 @@ packages=(
   build-essential cmake pkg-config
   libx11-dev libxft-dev libxext-dev libxrandr-dev libxdamage-dev libfontconfig-dev libpulse-dev
   libwayland-dev wayland-protocols libxkbcommon-dev libdecor-0-dev libfreetype-dev
+  # libdecor only recommends the plugin that draws its frame: without it a
+  # window on GNOME has no title bar and no close button.
+  libdecor-0-plugin-1-cairo
   xvfb x11-utils x11-xserver-utils xdotool imagemagick openbox
   pulseaudio pulseaudio-utils fonts-dejavu-core perl
   libgtest-dev googletest libbenchmark-dev
@@ -26,6 +29,11 @@ for option in "$@"; do
       # The Wayland program's compositor, screenshots and typed keys; the
       # metainfo's validator.
       packages+=(sway grim wtype xwayland appstream)
+      # GNOME's compositor, driven through its remote-desktop interface, and
+      # its shell for screenshots; KDE's compositor with its fake input and
+      # its frame, and the tool that changes its scale.
+      packages+=(mutter gnome-shell python3-dbus)
+      packages+=(kwin-wayland kwin-style-breeze libkf5screen-bin qtwayland5 plasma-wayland-protocols)
       ;;
     --fuzz) packages+=(clang) ;;
     # The meter it is compared with (measured only) and the chart.
