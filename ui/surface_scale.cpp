@@ -1,6 +1,8 @@
 #include "ui/surface_scale.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 
 #include "ui/display_scale.h"
 #include "ui/scaling.h"
@@ -22,8 +24,15 @@ double SurfaceScale(uint32_t preferredScale120, bool viewport, const std::vector
 SurfacePicture SurfacePictureFor(int logicalWidth, int logicalHeight, double scale, bool viewport) {
     SurfacePicture picture;
     if (viewport) {
-        picture.width = std::max(1, ScaleValue(logicalWidth, scale));
-        picture.height = std::max(1, ScaleValue(logicalHeight, scale));
+        // wp_fractional_scale_v1 has the buffer size rounded half away from
+        // zero from the logical size, in 120ths; a picture one pixel short
+        // is stretched by the compositor over the whole window.
+        const int64_t scale120 = std::llround(scale * 120.0);
+        auto length = [scale120](int logical) {
+            return static_cast<int>((int64_t{std::max(1, logical)} * scale120 + 60) / 120);
+        };
+        picture.width = std::max(1, length(logicalWidth));
+        picture.height = std::max(1, length(logicalHeight));
         return picture;
     }
     picture.bufferScale = std::max(1, static_cast<int>(scale));

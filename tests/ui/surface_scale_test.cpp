@@ -12,8 +12,8 @@ TEST(SurfaceScale, AFractionalScaleGivesTheExactPixelWidthWithAViewport) {
     EXPECT_EQ(window.width, 1536);
     EXPECT_EQ(window.height, 330);
     EXPECT_EQ(window.bufferScale, 1);
-    // The meter, 497 wide at 96 DPI, is drawn 745 wide, not 497 stretched.
-    EXPECT_EQ(SurfacePictureFor(497, 1, scale, true).width, 745);
+    // 745.5 pixels: rounded half away from zero.
+    EXPECT_EQ(SurfacePictureFor(497, 1, scale, true).width, 746);
     EXPECT_EQ(SurfacePictureFor(1024, 220, SurfaceScale(150, true, {}, 1.0), true).width, 1280);
 }
 
@@ -37,4 +37,16 @@ TEST(SurfaceScale, ScalesOutsideTheDisplayBoundsAreBounded) {
     SurfacePicture tiny = SurfacePictureFor(1, 1, 0.5, true);
     EXPECT_EQ(tiny.width, 1);
     EXPECT_EQ(tiny.height, 1);
+}
+
+TEST(SurfaceScale, EveryFractionalScaleGivesTheProtocolsRoundedSize) {
+    for (int scale120 = 121; scale120 <= 360; ++scale120) {
+        SurfacePicture window = SurfacePictureFor(1024, 220, scale120 / 120.0, true);
+        EXPECT_EQ(window.width, (1024 * scale120 + 60) / 120) << scale120;
+        EXPECT_EQ(window.height, (220 * scale120 + 60) / 120) << scale120;
+    }
+    // Where rounding down would fall one short: 115 % and 145 %.
+    EXPECT_EQ(SurfacePictureFor(1024, 220, 138 / 120.0, true).width, 1178);
+    EXPECT_EQ(SurfacePictureFor(1024, 220, 138 / 120.0, true).height, 253);
+    EXPECT_EQ(SurfacePictureFor(1024, 220, 174 / 120.0, true).width, 1485);
 }

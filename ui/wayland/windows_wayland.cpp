@@ -18,6 +18,7 @@
 #include "ui/desktop_identity.h"
 #include "ui/display_scale.h"
 #include "ui/event_queue.h"
+#include "ui/fitted_text.h"
 #include "ui/scaling.h"
 #include "ui/surface_scale.h"
 #include "ui/wayland/decorations_wayland.h"
@@ -216,20 +217,6 @@ void CopyCanvas(TopWindow& window, Control& control, const PictureRect& area) {
               PictureRect{left + part.left, top + part.top, left + part.right, top + part.bottom});
 }
 
-// The text as it fits `width` pixels: whole, or cut after a whole UTF-8
-// character with "..." after it; empty when not even that fits.
-std::string FittedText(const ControlTextFace& font, const std::string& text, int width) {
-    if (font.Width(text) <= width) return text;
-    std::string kept = text;
-    while (!kept.empty()) {
-        size_t end = kept.size() - 1;
-        while (end > 0 && (static_cast<unsigned char>(kept[end]) & 0xC0) == 0x80) --end;
-        kept.erase(end);
-        if (font.Width(kept + "...") <= width) return kept + "...";
-    }
-    return "";
-}
-
 TextTarget TargetOf(TopWindow& window, int x, int y, int w, int h) {
     return TextTarget{
         window.image.data(), window.width, window.height, window.width, x, y, x + w, y + h};
@@ -244,8 +231,10 @@ void PaintStatus(TopWindow& window) {
     FillRect(window.image.data(), window.width, x, y, w, h, background);
     const ControlTextFace& font = Wayland().font;
     int baseline = y + (h - (font.Ascent() + font.Descent())) / 2 + font.Ascent();
-    font.Draw(TargetOf(window, x, y, w, h), x, baseline, FittedText(font, window.status, w),
-              COLOUR_BUTTON_TEXT);
+    font.Draw(
+        TargetOf(window, x, y, w, h), x, baseline,
+        FittedText(window.status, w, [&font](std::string_view text) { return font.Width(text); }),
+        COLOUR_BUTTON_TEXT);
     AddDamage(window, PictureRect{x, y, x + w, y + h});
 }
 

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "ui/fitted_text.h"
 #include "ui/platform_ui.h"
 #include "ui/scaling.h"
 #include "ui/x11/control_text_x11.h"
@@ -13,8 +14,6 @@
 #include "ui/x11/layer_x11.h"
 
 namespace {
-
-constexpr const char* ELLIPSIS = "...";
 
 struct PixelRect {
     int x, y, width, height;
@@ -24,20 +23,6 @@ PixelRect Scaled(const StatusTextState& status) {
     return PixelRect{
         ScaleValue(status.x, X11ScaleFactorX()), ScaleValue(status.y, X11ScaleFactorY()),
         ScaleValue(status.width, X11ScaleFactorX()), ScaleValue(status.height, X11ScaleFactorY())};
-}
-
-// The text as it fits `width` pixels: whole, or cut after a whole UTF-8
-// character with "..." after it; empty when not even that fits.
-std::string FittedText(const ControlTextFont& font, const std::string& text, int width) {
-    if (ControlTextWidth(font, text) <= width) return text;
-    std::string kept = text;
-    while (!kept.empty()) {
-        size_t end = kept.size() - 1;
-        while (end > 0 && (static_cast<unsigned char>(kept[end]) & 0xC0) == 0x80) --end;
-        kept.erase(end);
-        if (ControlTextWidth(font, kept + ELLIPSIS) <= width) return kept + ELLIPSIS;
-    }
-    return "";
 }
 
 void Clear(Display* display, Window window, const PixelRect& rect) {
@@ -61,7 +46,9 @@ void X11PaintStatusText(WindowRecord& record) {
     }
     if (status.gc == nullptr) status.gc = X11CreateGC(record.handle);
     const ControlTextFont font = ControlTextFontNow();
-    const std::string shown = FittedText(font, status.text, rect.width);
+    const std::string shown = FittedText(status.text, rect.width, [&font](std::string_view text) {
+        return ControlTextWidth(font, std::string(text));
+    });
     const int baseline = rect.y + (rect.height - (font.ascent + font.descent)) / 2 + font.ascent;
     DrawControlText(font, status.draw, status.gc, record.handle, rect.x, baseline, shown);
 }
