@@ -4,7 +4,7 @@
 # WAYLAND_LIBRARIES, WAYLAND_DEFINITIONS and the object library
 # vt_wayland_protocols, whose include directory holds the headers
 # ("xdg-shell-client-protocol.h" ...).
-pkg_check_modules(WAYLAND REQUIRED IMPORTED_TARGET wayland-client xkbcommon)
+pkg_check_modules(WAYLAND REQUIRED IMPORTED_TARGET wayland-client wayland-cursor xkbcommon)
 pkg_check_modules(WAYLAND_PROTOCOLS REQUIRED wayland-protocols)
 pkg_check_modules(WAYLAND_SCANNER REQUIRED wayland-scanner)
 pkg_get_variable(WAYLAND_PROTOCOLS_DIR wayland-protocols pkgdatadir)

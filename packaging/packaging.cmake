@@ -49,6 +49,9 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION sound)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # libdecor draws the window's frame on GNOME only through a plugin, which
+  # its own package merely recommends.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libdecor-0-plugin-1-cairo")
   set(CPACK_STRIP_FILES ON)
   include(CPack)
 endif()

@@ -28,6 +28,8 @@ for size in "${icon_sizes[@]}"; do
 done
 desktop-file-validate /usr/share/applications/vellumtone.desktop || fail "desktop entry"
 dpkg -s vellumtone | grep -q '^Depends:.*libpulse' || fail "no dependency on libpulse"
+dpkg -s vellumtone | grep -q '^Recommends:.*libdecor-0-plugin-1-cairo' ||
+    fail "the frame's plugin for GNOME is not recommended"
 # The metadata, validated in the package's own tree: validate-tree also
 # finds the desktop entry that the metadata names as its launchable.
 metainfo=$(dpkg -L vellumtone | grep '^/usr/share/metainfo/.*\.metainfo\.xml$') ||

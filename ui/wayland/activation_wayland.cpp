@@ -1,7 +1,7 @@
 // A launch's activation token (xdg_activation_v1): asked for with the serial
-// of the last input event and the program's surface, so the compositor can
-// judge whether the program it starts may take the focus. The answer is
-// awaited on a queue of its own, so no other event is handled meanwhile.
+// of the press that began the click (or of the key) and the program's surface, so the compositor
+// can judge whether the program it starts may take the focus. The answer is awaited on a queue of
+// its own, so no other event is handled meanwhile.
 #include <string>
 
 #include "ui/desktop_identity.h"
@@ -31,7 +31,7 @@ std::string WaylandActivationToken() {
     wl_proxy_wrapper_destroy(activation);
     std::string token;
     xdg_activation_token_v1_add_listener(request, &TOKEN_LISTENER, &token);
-    if (w.seat != nullptr) xdg_activation_token_v1_set_serial(request, w.lastInputSerial, w.seat);
+    if (w.seat != nullptr) xdg_activation_token_v1_set_serial(request, w.pressSerial, w.seat);
     wl_surface* surface = w.keyboardSurface != nullptr ? w.keyboardSurface : w.pointerSurface;
     if (surface != nullptr) xdg_activation_token_v1_set_surface(request, surface);
     xdg_activation_token_v1_set_app_id(request, DESKTOP_APP_ID);

@@ -144,8 +144,9 @@ int64_t WaylandFetchPlatformMessage(int32_t timeoutMs) {
             SetEventMessageParams(timerId, 0);
             return MESSAGE_TIMER;
         }
-        int again = -1;
-        if (int (*task)() = loopTask.load()) again = task();
+        if (TakeDueKeyRepeat()) return MESSAGE_WAYLAND_OTHER;
+        int again = MillisecondsUntilKeyRepeat();
+        if (int (*task)() = loopTask.load()) again = LookAgainSoonest(again, task());
         again = LookAgainSoonest(again, PresentWindows());
         if (timeoutMs == 0) return PumpCompositor(0) ? MESSAGE_WAYLAND_OTHER : 0;
         int wait = LookAgainSoonest(MillisecondsUntilNextTimer(), again);

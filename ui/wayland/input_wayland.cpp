@@ -121,7 +121,9 @@ void PointerEnter(void*, wl_pointer*, uint32_t serial, wl_surface* surface, wl_f
     w.pointerSurface = surface;
     w.pointerX = wl_fixed_to_double(x);
     w.pointerY = wl_fixed_to_double(y);
-    w.lastInputSerial = serial;
+    // The compositor leaves the cursor as it was (a resize arrow from the
+    // border crossed) until the client sets one, with this enter's serial.
+    ShowArrowCursor(serial);
     if (PopupOwnsSurface(surface)) PopupPointerMotion(w.pointerX, w.pointerY);
 }
 
@@ -138,8 +140,11 @@ void PointerMotion(void*, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
 
 void PointerButton(void*, wl_pointer*, uint32_t serial, uint32_t, uint32_t button, uint32_t state) {
     WaylandState& w = Wayland();
-    w.lastInputSerial = serial;
     bool press = state == WL_POINTER_BUTTON_STATE_PRESSED;
+    // A popup's grab and a launch's activation are granted only for the
+    // serial of a press (mutter refuses a release's): the press that began
+    // the click that opens or launches.
+    if (press) w.pressSerial = serial;
     if (PopupOpen()) {
         // The popup's grab brings every click to it, or ends it.
         PopupPointerButton(button == BTN_LEFT, press);
@@ -166,6 +171,10 @@ const wl_pointer_listener POINTER_LISTENER = {
 
 // --- Keyboard --------------------------------------------------------------
 
+void StopKeyRepeat() {
+    Wayland().repeatKey = 0;
+}
+
 void KeyboardKeymap(void*, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
     WaylandState& w = Wayland();
     if (format != WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 || w.xkbContext == nullptr) {
@@ -186,14 +195,13 @@ void KeyboardKeymap(void*, wl_keyboard*, uint32_t format, int32_t fd, uint32_t s
     w.xkbState = xkb_state_new(keymap);
 }
 
-void KeyboardEnter(void*, wl_keyboard*, uint32_t serial, wl_surface* surface, wl_array*) {
-    WaylandState& w = Wayland();
-    w.keyboardSurface = surface;
-    w.lastInputSerial = serial;
+void KeyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface* surface, wl_array*) {
+    Wayland().keyboardSurface = surface;
 }
 
 void KeyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {
     Wayland().keyboardSurface = nullptr;
+    StopKeyRepeat();
 }
 
 bool Held(const char* modifier) {
@@ -268,13 +276,12 @@ void Key(TopWindow& window, xkb_keysym_t symbol, bool press) {
     }
 }
 
-void KeyboardKey(void*, wl_keyboard*, uint32_t serial, uint32_t, uint32_t key, uint32_t state) {
+// A key pressed or released, or repeated while held (press, no serial).
+void DeliverKey(uint32_t key, bool press) {
     WaylandState& w = Wayland();
-    w.lastInputSerial = serial;
     if (w.xkbState == nullptr) return;
     // Evdev codes are 8 below the XKB key codes.
     xkb_keysym_t symbol = xkb_state_key_get_one_sym(w.xkbState, key + 8);
-    bool press = state == WL_KEYBOARD_KEY_STATE_PRESSED;
     if (PopupOpen()) {
         if (press) PopupKey(symbol);
         return;
@@ -286,24 +293,81 @@ void KeyboardKey(void*, wl_keyboard*, uint32_t serial, uint32_t, uint32_t key, u
     Key(*window, symbol, press);
 }
 
+void KeyboardKey(void*, wl_keyboard*, uint32_t serial, uint32_t, uint32_t key, uint32_t state) {
+    WaylandState& w = Wayland();
+    bool press = state == WL_KEYBOARD_KEY_STATE_PRESSED;
+    if (press) w.pressSerial = serial;
+    // The compositor sends a held key once; the client repeats it, at the
+    // delay and rate the compositor gives, until its release or another
+    // key's press.
+    if (press && w.keymap != nullptr && w.repeatRate > 0 &&
+        xkb_keymap_key_repeats(w.keymap, key + 8)) {
+        w.repeatKey = key;
+        w.repeatDue = std::chrono::steady_clock::now() + std::chrono::milliseconds(w.repeatDelay);
+    } else if (press || key == w.repeatKey) {
+        StopKeyRepeat();
+    }
+    DeliverKey(key, press);
+}
+
 void KeyboardModifiers(void*, wl_keyboard*, uint32_t, uint32_t depressed, uint32_t latched,
                        uint32_t locked, uint32_t group) {
     xkb_state* state = Wayland().xkbState;
     if (state != nullptr) xkb_state_update_mask(state, depressed, latched, locked, 0, 0, group);
 }
 
-void KeyboardRepeat(void*, wl_keyboard*, int32_t, int32_t) {}
+void KeyboardRepeat(void*, wl_keyboard*, int32_t rate, int32_t delay) {
+    WaylandState& w = Wayland();
+    // Keys a second (0: no repeat) and milliseconds before the first.
+    w.repeatRate = std::clamp(rate, 0, 1000);
+    w.repeatDelay = std::clamp(delay, 0, 10000);
+    if (w.repeatRate == 0) StopKeyRepeat();
+}
 
 const wl_keyboard_listener KEYBOARD_LISTENER = {KeyboardKeymap, KeyboardEnter,     KeyboardLeave,
                                                 KeyboardKey,    KeyboardModifiers, KeyboardRepeat};
 
+void DropPointer() {
+    WaylandState& w = Wayland();
+    if (w.pointer == nullptr) return;
+    // release (version 3) also tells the compositor; destroy only forgets.
+    if (wl_pointer_get_version(w.pointer) >= WL_POINTER_RELEASE_SINCE_VERSION) {
+        wl_pointer_release(w.pointer);
+    } else {
+        wl_pointer_destroy(w.pointer);
+    }
+    w.pointer = nullptr;
+    w.pointerSurface = nullptr;
+}
+
+void DropKeyboard() {
+    WaylandState& w = Wayland();
+    if (w.keyboard == nullptr) return;
+    if (wl_keyboard_get_version(w.keyboard) >= WL_KEYBOARD_RELEASE_SINCE_VERSION) {
+        wl_keyboard_release(w.keyboard);
+    } else {
+        wl_keyboard_destroy(w.keyboard);
+    }
+    w.keyboard = nullptr;
+    w.keyboardSurface = nullptr;
+    StopKeyRepeat();
+}
+
+// Sent at the bind and whenever the seat gains or loses a device kind (a
+// mouse unplugged and plugged again, a KVM switch): the old wl_pointer or
+// wl_keyboard is dead once its kind went, and a new one must be asked for
+// when it comes back.
 void SeatCapabilities(void*, wl_seat* seat, uint32_t capabilities) {
     WaylandState& w = Wayland();
-    if ((capabilities & WL_SEAT_CAPABILITY_POINTER) && w.pointer == nullptr) {
+    if ((capabilities & WL_SEAT_CAPABILITY_POINTER) == 0) {
+        DropPointer();
+    } else if (w.pointer == nullptr) {
         w.pointer = wl_seat_get_pointer(seat);
         wl_pointer_add_listener(w.pointer, &POINTER_LISTENER, nullptr);
     }
-    if ((capabilities & WL_SEAT_CAPABILITY_KEYBOARD) && w.keyboard == nullptr) {
+    if ((capabilities & WL_SEAT_CAPABILITY_KEYBOARD) == 0) {
+        DropKeyboard();
+    } else if (w.keyboard == nullptr) {
         w.keyboard = wl_seat_get_keyboard(seat);
         wl_keyboard_add_listener(w.keyboard, &KEYBOARD_LISTENER, nullptr);
     }
@@ -323,16 +387,36 @@ void BindSeat(wl_registry* registry, uint32_t name, uint32_t version) {
 
 void ReleaseInput() {
     WaylandState& w = Wayland();
-    if (w.pointer != nullptr) wl_pointer_destroy(w.pointer);
-    if (w.keyboard != nullptr) wl_keyboard_destroy(w.keyboard);
+    DropPointer();
+    DropKeyboard();
+    ReleaseCursor();
     if (w.seat != nullptr) wl_seat_destroy(w.seat);
     if (w.xkbState != nullptr) xkb_state_unref(w.xkbState);
     if (w.keymap != nullptr) xkb_keymap_unref(w.keymap);
-    w.pointer = nullptr;
-    w.keyboard = nullptr;
     w.seat = nullptr;
     w.xkbState = nullptr;
     w.keymap = nullptr;
+}
+
+int MillisecondsUntilKeyRepeat() {
+    WaylandState& w = Wayland();
+    if (w.repeatKey == 0) return -1;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    w.repeatDue - std::chrono::steady_clock::now())
+                    .count();
+    return static_cast<int>(std::clamp<int64_t>(left, 0, 10000));
+}
+
+bool TakeDueKeyRepeat() {
+    WaylandState& w = Wayland();
+    auto now = std::chrono::steady_clock::now();
+    if (w.repeatKey == 0 || w.repeatRate <= 0 || now < w.repeatDue) return false;
+    // From the last due time, so the rate holds however late the loop
+    // looks; after a stall, one repeat and no burst.
+    w.repeatDue += std::chrono::microseconds(1000000 / w.repeatRate);
+    if (w.repeatDue < now) w.repeatDue = now + std::chrono::microseconds(1000000 / w.repeatRate);
+    DeliverKey(w.repeatKey, true);
+    return true;
 }
 
 void FocusControl(TopWindow& window, int64_t number) {

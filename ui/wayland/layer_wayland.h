@@ -40,6 +40,7 @@ struct xdg_activation_v1;
 struct xkb_context;
 struct xkb_keymap;
 struct xkb_state;
+struct wl_cursor_theme;
 
 namespace wayland_layer {
 
@@ -169,7 +170,19 @@ struct WaylandState {
     xkb_state* xkbState = nullptr;
     double scale = 1.0;    // the layer's scale: DPI / 96
     ControlTextFace font;  // the control font at the layer's scale
-    uint32_t lastInputSerial = 0;
+    // The serial of the last button or key press: what a popup's grab and an
+    // activation token are asked for with.
+    uint32_t pressSerial = 0;
+    // A held key repeated by the client: its evdev code (0: none) and when
+    // it is next due; the compositor's rate (keys a second, 0: off) and
+    // delay (ms), with the usual values until it says.
+    uint32_t repeatKey = 0;
+    std::chrono::steady_clock::time_point repeatDue;
+    int32_t repeatRate = 25, repeatDelay = 600;
+    // The arrow shown over the program's surfaces.
+    wl_cursor_theme* cursorTheme = nullptr;
+    wl_surface* cursorSurface = nullptr;
+    int cursorScale = 0;  // the theme's scale
     // Where the pointer is: its surface and the point in that surface's
     // picture.
     wl_surface* pointerSurface = nullptr;
@@ -225,6 +238,15 @@ void DestroyTopWindow(TopWindow& window);
 // Input (input_wayland.cpp).
 void BindSeat(wl_registry* registry, uint32_t name, uint32_t version);
 void ReleaseInput();
+// A held key's repeat: when the next is due (ms, -1: none held), and the
+// repeat delivered when it is due.
+int MillisecondsUntilKeyRepeat();
+bool TakeDueKeyRepeat();
+
+// The cursor (cursor_wayland.cpp): the theme's arrow set for the pointer
+// that entered with `serial`; released with the seat.
+void ShowArrowCursor(uint32_t serial);
+void ReleaseCursor();
 void FocusControl(TopWindow& window, int64_t control);
 // A click on a button: toggles a push-like check box and tells its window.
 void ClickButton(Control& control);

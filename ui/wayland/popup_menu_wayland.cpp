@@ -309,7 +309,7 @@ bool WaylandShowPopupMenu(int64_t number, const std::vector<PopupMenuItem>& item
     menu->popup = xdg_surface_get_popup(menu->xdgSurface, owner.xdgSurface, positioner);
     xdg_positioner_destroy(positioner);
     xdg_popup_add_listener(menu->popup, &POPUP_LISTENER, menu);
-    if (w.seat != nullptr) xdg_popup_grab(menu->popup, w.seat, w.lastInputSerial);
+    if (w.seat != nullptr) xdg_popup_grab(menu->popup, w.seat, w.pressSerial);
     wl_surface_commit(menu->surface);
     open = menu;
     // Opened by the keyboard, the first item is lit so Enter chooses it.
