@@ -46,4 +46,8 @@ set(WAYLAND_DEFINITIONS)
 if(LIBDECOR_FOUND)
   list(APPEND WAYLAND_LIBRARIES PkgConfig::LIBDECOR)
   list(APPEND WAYLAND_DEFINITIONS VELLUMTONE_LIBDECOR)
+  # Where libdecor looks for the plugin that draws its frames.
+  pkg_get_variable(LIBDECOR_LIBDIR libdecor-0 libdir)
+  list(APPEND WAYLAND_DEFINITIONS
+       VELLUMTONE_LIBDECOR_PLUGIN_DIR="${LIBDECOR_LIBDIR}/libdecor/plugins-1")
 endif()

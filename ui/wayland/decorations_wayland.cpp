@@ -6,9 +6,12 @@
 #include "ui/wayland/decorations_wayland.h"
 
 #ifdef VELLUMTONE_LIBDECOR
+#include <dirent.h>
 #include <libdecor.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "ui/desktop_identity.h"
 
@@ -73,10 +76,37 @@ libdecor_frame_interface FRAME_INTERFACE = [] {
     return made;
 }();
 
+// Whether libdecor will find a plugin to draw with: without one it maps the
+// window bare, with no title bar and no close button, and says so only in
+// its own words.
+bool HasFramePlugin() {
+    const char* folder = std::getenv("LIBDECOR_PLUGIN_DIR");
+#ifdef VELLUMTONE_LIBDECOR_PLUGIN_DIR
+    if (folder == nullptr) folder = VELLUMTONE_LIBDECOR_PLUGIN_DIR;
+#endif
+    DIR* listing = folder != nullptr ? opendir(folder) : nullptr;
+    if (listing == nullptr) return false;
+    bool found = false;
+    while (dirent* entry = readdir(listing)) {
+        size_t length = std::strlen(entry->d_name);
+        if (length > 3 && std::strcmp(entry->d_name + length - 3, ".so") == 0) found = true;
+    }
+    closedir(listing);
+    return found;
+}
+
 }  // namespace
 
 bool DecorateOnClient(TopWindow& window) {
-    if (context == nullptr) context = libdecor_new(Wayland().display, &LIBDECOR_INTERFACE);
+    if (context == nullptr) {
+        if (!HasFramePlugin()) {
+            std::fprintf(stderr,
+                         "vellumtone: the window has no frame: this desktop leaves it to the "
+                         "program, and libdecor has no plugin to draw one (install "
+                         "libdecor-0-plugin-1-cairo); close it with Alt+F4\n");
+        }
+        context = libdecor_new(Wayland().display, &LIBDECOR_INTERFACE);
+    }
     if (context == nullptr) return false;
     libdecor_frame* frame = libdecor_decorate(context, window.surface, &FRAME_INTERFACE, &window);
     if (frame == nullptr) return false;

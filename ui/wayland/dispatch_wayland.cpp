@@ -11,7 +11,6 @@
 #include "ui/event_queue.h"
 #include "ui/frame_pacing.h"
 #include "ui/posted_messages_linux.h"
-#include "ui/surface_scale.h"
 #include "ui/timers_linux.h"
 #include "ui/wayland/decorations_wayland.h"
 #include "ui/wayland/layer_wayland.h"
@@ -174,10 +173,8 @@ bool WaylandUiLayerInit() {
     if (!ConnectCompositor()) return false;
     // Until the window is on an output, the largest scale any output has:
     // a window on the only output is sharp from its first picture.
-    std::vector<int> scales;
-    for (auto& output : w.outputs) scales.push_back(output->scale);
     w.scale = 0;  // so that the font is opened for this one
-    ApplyScale(SurfaceScale(0, false, scales, 1.0));
+    ApplyScale(ScaleFromAllOutputs());
     return true;
 }
 

@@ -11,7 +11,9 @@
 #include <cstring>
 
 #include "fractional-scale-v1-client-protocol.h"
+#include "ui/frame_pacing.h"
 #include "ui/posted_messages_linux.h"
+#include "ui/surface_scale.h"
 #include "ui/wayland/layer_wayland.h"
 #include "viewporter-client-protocol.h"
 #include "xdg-activation-v1-client-protocol.h"
@@ -29,8 +31,25 @@ const xdg_wm_base_listener WM_BASE_LISTENER = {Ping};
 
 void OutputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*,
                     const char*, int32_t) {}
-void OutputMode(void*, wl_output*, uint32_t, int32_t, int32_t, int32_t) {}
+void OutputMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height,
+                int32_t refresh) {
+    if ((flags & WL_OUTPUT_MODE_CURRENT) == 0) return;
+    auto* output = static_cast<Output*>(data);
+    output->width = width;
+    output->height = height;
+    output->refreshMilliHz = refresh;
+}
+
+// Frames are paced for the fastest output, as on the other layers: no
+// screen is shown fewer pictures than it can display.
+void PaceForOutputs() {
+    int32_t fastest = 0;
+    for (auto& output : Wayland().outputs) fastest = std::max(fastest, output->refreshMilliHz);
+    SetDisplayRefresh(fastest / 1000.0);
+}
+
 void OutputDone(void*, wl_output*) {
+    PaceForOutputs();
     // A window on an output whose scale changed takes the new one.
     for (auto& [number, window] : Windows()) {
         (void)number;
@@ -88,6 +107,14 @@ void GlobalRemove(void*, wl_registry*, uint32_t name) {
         }
         wl_output_destroy((*it)->output);
         outputs.erase(it);
+        // The scale of an output that is gone no longer holds: a window
+        // takes its scale from the outputs it is still on, or from those left.
+        PaceForOutputs();
+        for (auto& [number, window] : Windows()) {
+            (void)number;
+            bool onNone = window->outputs.empty() && window->preferredScale120 == 0;
+            ApplyScale(onNone ? ScaleFromAllOutputs() : WindowScaleFromOutputs(*window));
+        }
         return;
     }
 }
@@ -95,6 +122,12 @@ void GlobalRemove(void*, wl_registry*, uint32_t name) {
 const wl_registry_listener REGISTRY_LISTENER = {Global, GlobalRemove};
 
 }  // namespace
+
+double ScaleFromAllOutputs() {
+    std::vector<int> scales;
+    for (auto& output : Wayland().outputs) scales.push_back(output->scale);
+    return SurfaceScale(0, false, scales, 1.0);
+}
 
 WaylandState& Wayland() {
     static auto* state = new WaylandState();

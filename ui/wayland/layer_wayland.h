@@ -20,6 +20,7 @@
 
 #include "draw/canvas.h"
 #include "draw/picture_rect.h"
+#include "ui/damage_list.h"
 #include "ui/frame_pacing.h"
 #include "ui/messages.h"
 #include "ui/platform_ui.h"
@@ -56,7 +57,7 @@ struct ShmBuffer {
     size_t bytes = 0;
     int width = 0, height = 0;
     bool busy = false;  // attached and not yet released by the compositor
-    PictureRect stale;  // what changed in the window since this one was filled
+    DamageList stale;   // what changed in the window since this one was filled
 };
 
 // The window's pictures: at least two, so that one can be drawn while the
@@ -125,7 +126,12 @@ struct TopWindow {
     int clientWidth = 0, clientHeight = 0;  // asked for, 96-DPI pixels (= logical)
     int width = 0, height = 0;              // the picture, pixels
     std::vector<uint32_t> image;            // the window's picture, 0x00RRGGBB rows
-    PictureRect damage;                     // changed since the last present
+    DamageList damage;                      // changed since the last present
+    // The buffer scale of the picture, and whether it or the viewport's
+    // size changed since the last present: told the compositor in the
+    // commit that brings a buffer of the new size, never over the old one.
+    int bufferScale = 1;
+    bool surfaceChanged = false;
     BufferSet buffers;
     std::vector<wl_output*> outputs;  // the outputs the surface is on
     uint32_t preferredScale120 = 0;   // wp_fractional_scale_v1's, 0 before it says
@@ -149,6 +155,8 @@ struct Output {
     wl_output* output = nullptr;
     uint32_t name = 0;
     int32_t scale = 1;
+    int32_t width = 0, height = 0;  // the current mode, pixels
+    int32_t refreshMilliHz = 0;     // the current mode's, 0 unknown
 };
 
 struct WaylandState {
@@ -233,6 +241,8 @@ void AddDamage(TopWindow& window, const PictureRect& area);
 int PresentWindows();
 void ApplyScale(double scale);  // the layer's scale changed: every window rebuilt
 double WindowScaleFromOutputs(const TopWindow& window);
+// The scale for a window on none of the outputs: the largest any has.
+double ScaleFromAllOutputs();
 void DestroyTopWindow(TopWindow& window);
 
 // Input (input_wayland.cpp).

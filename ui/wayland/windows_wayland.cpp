@@ -73,7 +73,7 @@ std::unique_ptr<ShmBuffer> MakeBuffer(int width, int height) {
     made->bytes = bytes;
     made->width = width;
     made->height = height;
-    made->stale = PictureRect{0, 0, width, height};
+    made->stale.Add(PictureRect{0, 0, width, height});
     wl_buffer_add_listener(made->buffer, &BUFFER_LISTENER, made.get());
     return made;
 }
@@ -147,26 +147,90 @@ void PreferredScale(void* data, wp_fractional_scale_v1*, uint32_t scale120) {
 }
 const wp_fractional_scale_v1_listener FRACTIONAL_LISTENER = {PreferredScale};
 
-void DecorationConfigure(void*, zxdg_toplevel_decoration_v1*, uint32_t) {}
+void MakeToplevel(TopWindow& window, bool askForFrame);
+
+// The compositor's answer to the frame asked for: a compositor that leaves
+// it to the client gets libdecor's. The role objects are made again for
+// libdecor, which owns its own; a surface must show no picture while its
+// xdg_surface is made.
+void DecorationConfigure(void* data, zxdg_toplevel_decoration_v1*, uint32_t mode) {
+    auto* window = static_cast<TopWindow*>(data);
+    if (mode != ZXDG_TOPLEVEL_DECORATION_V1_MODE_CLIENT_SIDE) return;
+    if (window->presentedOnce) {
+        wl_surface_attach(window->surface, nullptr, 0, 0);
+        wl_surface_commit(window->surface);
+    }
+    if (window->frame != nullptr) wl_callback_destroy(window->frame);
+    zxdg_toplevel_decoration_v1_destroy(window->decoration);
+    xdg_toplevel_destroy(window->toplevel);
+    xdg_surface_destroy(window->xdgSurface);
+    window->frame = nullptr;
+    window->decoration = nullptr;
+    window->toplevel = nullptr;
+    window->xdgSurface = nullptr;
+    window->configured = false;
+    window->presentedOnce = false;
+    window->surfaceChanged = true;
+    window->damage.Add(PictureRect{0, 0, window->width, window->height});
+    if (!DecorateOnClient(*window)) MakeToplevel(*window, false);
+    FlushRequests();
+}
 const zxdg_toplevel_decoration_v1_listener DECORATION_LISTENER = {DecorationConfigure};
+
+// The window's xdg_surface and xdg_toplevel, with the compositor's frame
+// asked for where it offers one.
+void MakeToplevel(TopWindow& window, bool askForFrame) {
+    WaylandState& w = Wayland();
+    window.xdgSurface = xdg_wm_base_get_xdg_surface(w.wmBase, window.surface);
+    xdg_surface_add_listener(window.xdgSurface, &XDG_SURFACE_LISTENER, &window);
+    window.toplevel = xdg_surface_get_toplevel(window.xdgSurface);
+    xdg_toplevel_add_listener(window.toplevel, &TOPLEVEL_LISTENER, &window);
+    xdg_toplevel_set_title(window.toplevel, window.title.c_str());
+    xdg_toplevel_set_app_id(window.toplevel, DESKTOP_APP_ID);
+    // A fixed size: the smallest and the largest are the client size.
+    xdg_toplevel_set_min_size(window.toplevel, window.clientWidth, window.clientHeight);
+    xdg_toplevel_set_max_size(window.toplevel, window.clientWidth, window.clientHeight);
+    if (askForFrame) {
+        window.decoration = zxdg_decoration_manager_v1_get_toplevel_decoration(w.decorationManager,
+                                                                               window.toplevel);
+        zxdg_toplevel_decoration_v1_add_listener(window.decoration, &DECORATION_LISTENER, &window);
+        zxdg_toplevel_decoration_v1_set_mode(window.decoration,
+                                             ZXDG_TOPLEVEL_DECORATION_V1_MODE_SERVER_SIDE);
+    }
+    // The first commit carries no picture: the compositor answers with the
+    // configure after which the window may be shown.
+    wl_surface_commit(window.surface);
+}
 
 bool UsesViewport(const TopWindow& window) {
     return window.viewport != nullptr;
 }
 
-// The picture's size and how the surface maps it to logical pixels.
+// The picture's size and how the surface maps it to logical pixels. The
+// compositor is told at the next present, together with a picture of the
+// new size: a buffer scale committed over a buffer of the old size that it
+// does not divide is a protocol error on some compositors.
 void SizePicture(TopWindow& window) {
     SurfacePicture picture = SurfacePictureFor(window.clientWidth, window.clientHeight,
                                                Wayland().scale, UsesViewport(window));
     window.width = picture.width;
     window.height = picture.height;
+    window.bufferScale = picture.bufferScale;
+    window.surfaceChanged = true;
+    window.image.assign(static_cast<size_t>(window.width) * window.height, 0);
+    window.buffers.Drop();
+}
+
+// What SizePicture set, told the compositor before a picture of that size is
+// attached.
+void TellSurfaceSize(TopWindow& window) {
+    if (!window.surfaceChanged) return;
+    window.surfaceChanged = false;
     if (UsesViewport(window)) {
         wp_viewport_set_destination(window.viewport, window.clientWidth, window.clientHeight);
     } else {
-        wl_surface_set_buffer_scale(window.surface, picture.bufferScale);
+        wl_surface_set_buffer_scale(window.surface, window.bufferScale);
     }
-    window.image.assign(static_cast<size_t>(window.width) * window.height, 0);
-    window.buffers.Drop();
 }
 
 void PlaceScaled(Control& control) {
@@ -307,29 +371,38 @@ void PaintCanvas(TopWindow& window, Control& control) {
 }
 
 void Present(TopWindow& window) {
-    if (!window.configured || window.frame != nullptr || IsEmptyRect(window.damage)) return;
+    if (!window.configured || window.frame != nullptr || window.damage.IsEmpty()) return;
     ShmBuffer* buffer = window.buffers.Free(window.width, window.height);
     if (buffer == nullptr) return;  // the compositor holds them all; a release brings one back
-    PictureRect copy =
-        ClampedToPicture(JoinedRects(buffer->stale, window.damage), window.width, window.height);
-    for (int y = copy.top; y < copy.bottom; ++y) {
-        size_t at = static_cast<size_t>(y) * window.width + copy.left;
-        std::memcpy(buffer->pixels + at, window.image.data() + at,
-                    static_cast<size_t>(copy.right - copy.left) * 4);
+    // This buffer lacks what changed since it was last filled, and what
+    // changed now.
+    DamageList copy = buffer->stale;
+    copy.Add(window.damage);
+    for (const PictureRect& each : copy.Rects()) {
+        PictureRect part = ClampedToPicture(each, window.width, window.height);
+        for (int y = part.top; y < part.bottom; ++y) {
+            size_t at = static_cast<size_t>(y) * window.width + part.left;
+            std::memcpy(buffer->pixels + at, window.image.data() + at,
+                        static_cast<size_t>(part.right - part.left) * 4);
+        }
     }
-    buffer->stale = PictureRect{};
+    buffer->stale.Clear();
     for (auto& other : window.buffers.buffers) {
-        if (other.get() != buffer) other->stale = JoinedRects(other->stale, window.damage);
+        if (other.get() != buffer) other->stale.Add(window.damage);
     }
+    TellSurfaceSize(window);
     wl_surface_attach(window.surface, buffer->buffer, 0, 0);
-    const PictureRect& d = window.damage;
-    wl_surface_damage_buffer(window.surface, d.left, d.top, d.right - d.left, d.bottom - d.top);
+    // Each changed square on its own: the compositor recomposites only
+    // those, not the box around both meters.
+    for (const PictureRect& d : window.damage.Rects()) {
+        wl_surface_damage_buffer(window.surface, d.left, d.top, d.right - d.left, d.bottom - d.top);
+    }
     window.frame = wl_surface_frame(window.surface);
     window.frameAsked = std::chrono::steady_clock::now();
     wl_callback_add_listener(window.frame, &FRAME_LISTENER, &window);
     wl_surface_commit(window.surface);
     buffer->busy = true;
-    window.damage = PictureRect{};
+    window.damage.Clear();
     window.presentedOnce = true;
 }
 
@@ -423,7 +496,7 @@ void EdgeRing(uint32_t* pixels, int stride, int x, int y, int w, int h, int inse
 }
 
 void AddDamage(TopWindow& window, const PictureRect& area) {
-    window.damage = JoinedRects(window.damage, ClampedToPicture(area, window.width, window.height));
+    window.damage.Add(ClampedToPicture(area, window.width, window.height));
 }
 
 void PaintControl(Control& control) {
@@ -582,26 +655,7 @@ void* WaylandCreateTopWindow(int64_t number, int, int, int width, int height, co
         if ((flags & CREATE_NOT_TARGET) == 0) controlTarget = made;
         return made;
     }
-    made->xdgSurface = xdg_wm_base_get_xdg_surface(w.wmBase, made->surface);
-    xdg_surface_add_listener(made->xdgSurface, &XDG_SURFACE_LISTENER, made);
-    made->toplevel = xdg_surface_get_toplevel(made->xdgSurface);
-    xdg_toplevel_add_listener(made->toplevel, &TOPLEVEL_LISTENER, made);
-    xdg_toplevel_set_title(made->toplevel, made->title.c_str());
-    xdg_toplevel_set_app_id(made->toplevel, DESKTOP_APP_ID);
-    // A fixed size: the smallest and the largest are the client size.
-    xdg_toplevel_set_min_size(made->toplevel, width, height);
-    xdg_toplevel_set_max_size(made->toplevel, width, height);
-    if (w.decorationManager != nullptr) {
-        made->decoration =
-            zxdg_decoration_manager_v1_get_toplevel_decoration(w.decorationManager, made->toplevel);
-        zxdg_toplevel_decoration_v1_add_listener(made->decoration, &DECORATION_LISTENER, made);
-        zxdg_toplevel_decoration_v1_set_mode(made->decoration,
-                                             ZXDG_TOPLEVEL_DECORATION_V1_MODE_SERVER_SIDE);
-    }
-    // The first commit carries no picture: the compositor answers with the
-    // configure after which the window may be shown.
-    wl_surface_commit(made->surface);
-    FlushRequests();
+    MakeToplevel(*made, w.decorationManager != nullptr);
     if ((flags & CREATE_NOT_TARGET) == 0) controlTarget = made;
     return made;
 }
