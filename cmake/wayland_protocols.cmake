@@ -17,7 +17,8 @@ set(WAYLAND_PROTOCOL_FILES
   unstable/xdg-decoration/xdg-decoration-unstable-v1.xml
   staging/fractional-scale/fractional-scale-v1.xml
   stable/viewporter/viewporter.xml
-  staging/xdg-activation/xdg-activation-v1.xml)
+  staging/xdg-activation/xdg-activation-v1.xml
+  unstable/xdg-output/xdg-output-unstable-v1.xml)
 set(WAYLAND_GENERATED_DIR ${CMAKE_BINARY_DIR}/wayland)
 file(MAKE_DIRECTORY ${WAYLAND_GENERATED_DIR})
 set(WAYLAND_PROTOCOL_SOURCES)

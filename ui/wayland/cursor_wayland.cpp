@@ -41,7 +41,7 @@ wl_cursor_theme* Theme(int scale) {
 void ShowArrowCursor(uint32_t serial) {
     WaylandState& w = Wayland();
     if (w.pointer == nullptr || w.shm == nullptr || w.compositor == nullptr) return;
-    int scale = std::max(1, static_cast<int>(std::ceil(w.scale)));
+    int scale = std::max(1, static_cast<int>(std::ceil(w.surfaceScale)));
     wl_cursor_theme* theme = Theme(scale);
     wl_cursor* arrow = nullptr;
     if (theme != nullptr) {

@@ -35,7 +35,7 @@ libdecor_interface LIBDECOR_INTERFACE = [] {
 
 void FrameConfigure(libdecor_frame* frame, libdecor_configuration* configuration, void* data) {
     auto* window = static_cast<TopWindow*>(data);
-    libdecor_state* state = libdecor_state_new(window->clientWidth, window->clientHeight);
+    libdecor_state* state = libdecor_state_new(window->logicalWidth, window->logicalHeight);
     libdecor_frame_commit(frame, state, configuration);
     libdecor_state_free(state);
     libdecor_window_state windowState = LIBDECOR_WINDOW_STATE_NONE;
@@ -113,8 +113,8 @@ bool DecorateOnClient(TopWindow& window) {
     window.clientDecoration = frame;
     libdecor_frame_set_title(frame, window.title.c_str());
     libdecor_frame_set_app_id(frame, DESKTOP_APP_ID);
-    libdecor_frame_set_min_content_size(frame, window.clientWidth, window.clientHeight);
-    libdecor_frame_set_max_content_size(frame, window.clientWidth, window.clientHeight);
+    libdecor_frame_set_min_content_size(frame, window.logicalWidth, window.logicalHeight);
+    libdecor_frame_set_max_content_size(frame, window.logicalWidth, window.logicalHeight);
     libdecor_frame_unset_capabilities(
         frame,
         static_cast<libdecor_capabilities>(LIBDECOR_ACTION_RESIZE | LIBDECOR_ACTION_FULLSCREEN));
@@ -129,6 +129,17 @@ void Undecorate(TopWindow& window) {
     // The frame's xdg objects went with it.
     window.xdgSurface = nullptr;
     window.toplevel = nullptr;
+}
+
+void ResizeClientDecoration(TopWindow& window) {
+    auto* frame = static_cast<libdecor_frame*>(window.clientDecoration);
+    if (frame == nullptr) return;
+    libdecor_frame_set_min_content_size(frame, window.logicalWidth, window.logicalHeight);
+    libdecor_frame_set_max_content_size(frame, window.logicalWidth, window.logicalHeight);
+    if (!window.configured) return;  // the first configure brings the size
+    libdecor_state* state = libdecor_state_new(window.logicalWidth, window.logicalHeight);
+    libdecor_frame_commit(frame, state, nullptr);
+    libdecor_state_free(state);
 }
 
 void DispatchClientDecorations() {
@@ -150,6 +161,7 @@ namespace wayland_layer {
 bool DecorateOnClient(TopWindow&) {
     return false;
 }
+void ResizeClientDecoration(TopWindow&) {}
 void DispatchClientDecorations() {}
 void Undecorate(TopWindow&) {}
 void EndClientDecorations() {}

@@ -9,6 +9,9 @@ namespace wayland_layer {
 // xdg_toplevel; false when that cannot be done here.
 bool DecorateOnClient(TopWindow& window);
 void Undecorate(TopWindow& window);
+// Gives the frame the window's logical size, which a window kept on a small
+// output may change.
+void ResizeClientDecoration(TopWindow& window);
 // Runs the decorations' own pending work, after the compositor's events.
 void DispatchClientDecorations();
 // Lets go of the decorations' library at the layer's end.

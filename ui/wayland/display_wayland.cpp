@@ -18,6 +18,7 @@
 #include "viewporter-client-protocol.h"
 #include "xdg-activation-v1-client-protocol.h"
 #include "xdg-decoration-unstable-v1-client-protocol.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace wayland_layer {
@@ -48,19 +49,50 @@ void PaceForOutputs() {
     SetDisplayRefresh(fastest / 1000.0);
 }
 
-void OutputDone(void*, wl_output*) {
+void OutputsChanged() {
     PaceForOutputs();
-    // A window on an output whose scale changed takes the new one.
+    // A window on an output whose scale or size changed takes the new
+    // scale, and fits it again.
     for (auto& [number, window] : Windows()) {
         (void)number;
-        if (!window->outputs.empty()) ApplyScale(WindowScaleFromOutputs(*window));
+        ApplyScale(window->outputs.empty() && window->preferredScale120 == 0
+                       ? Wayland().surfaceScale
+                       : WindowScaleFromOutputs(*window));
     }
+}
+
+void OutputDone(void*, wl_output*) {
+    OutputsChanged();
 }
 void OutputScale(void* data, wl_output*, int32_t factor) {
     static_cast<Output*>(data)->scale = factor;
 }
 const wl_output_listener OUTPUT_LISTENER = {OutputGeometry, OutputMode, OutputDone,
                                             OutputScale,    nullptr,    nullptr};
+
+void XdgOutputPosition(void*, zxdg_output_v1*, int32_t, int32_t) {}
+void XdgOutputSize(void* data, zxdg_output_v1*, int32_t width, int32_t height) {
+    auto* output = static_cast<Output*>(data);
+    output->logicalWidth = width;
+    output->logicalHeight = height;
+}
+void XdgOutputDone(void*, zxdg_output_v1*) {
+    OutputsChanged();
+}
+void XdgOutputName(void*, zxdg_output_v1*, const char*) {}
+void XdgOutputDescription(void*, zxdg_output_v1*, const char*) {}
+const zxdg_output_v1_listener XDG_OUTPUT_LISTENER = {
+    XdgOutputPosition, XdgOutputSize, XdgOutputDone, XdgOutputName, XdgOutputDescription};
+
+// An output's size in logical pixels, which a window's must not pass, comes
+// from xdg-output where the compositor offers it (its mode divided by its
+// scale otherwise).
+void DescribeOutput(Output& output) {
+    WaylandState& w = Wayland();
+    if (w.outputManager == nullptr || output.xdgOutput != nullptr) return;
+    output.xdgOutput = zxdg_output_manager_v1_get_xdg_output(w.outputManager, output.output);
+    zxdg_output_v1_add_listener(output.xdgOutput, &XDG_OUTPUT_LISTENER, &output);
+}
 
 void Global(void*, wl_registry* registry, uint32_t name, const char* interface, uint32_t version) {
     WaylandState& w = Wayland();
@@ -82,6 +114,7 @@ void Global(void*, wl_registry* registry, uint32_t name, const char* interface, 
         output->name = name;
         output->output = static_cast<wl_output*>(bind(&wl_output_interface, 2));
         wl_output_add_listener(output->output, &OUTPUT_LISTENER, output.get());
+        DescribeOutput(*output);
         w.outputs.push_back(std::move(output));
     } else if (std::strcmp(interface, zxdg_decoration_manager_v1_interface.name) == 0) {
         w.decorationManager = static_cast<zxdg_decoration_manager_v1*>(
@@ -91,6 +124,11 @@ void Global(void*, wl_registry* registry, uint32_t name, const char* interface, 
             bind(&wp_fractional_scale_manager_v1_interface, 1));
     } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0) {
         w.viewporter = static_cast<wp_viewporter*>(bind(&wp_viewporter_interface, 1));
+    } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0 && version >= 2) {
+        // Version 2: the logical size is sent whole, with wl_output.done.
+        w.outputManager =
+            static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 2));
+        for (auto& output : w.outputs) DescribeOutput(*output);
     } else if (std::strcmp(interface, xdg_activation_v1_interface.name) == 0) {
         w.activation = static_cast<xdg_activation_v1*>(bind(&xdg_activation_v1_interface, 1));
     }
@@ -105,6 +143,7 @@ void GlobalRemove(void*, wl_registry*, uint32_t name) {
             auto& on = window->outputs;
             on.erase(std::remove(on.begin(), on.end(), (*it)->output), on.end());
         }
+        if ((*it)->xdgOutput != nullptr) zxdg_output_v1_destroy((*it)->xdgOutput);
         wl_output_destroy((*it)->output);
         outputs.erase(it);
         // The scale of an output that is gone no longer holds: a window
@@ -203,8 +242,13 @@ void DisconnectCompositor() {
     WaylandState& w = Wayland();
     if (w.display == nullptr) return;
     ReleaseInput();
-    for (auto& output : w.outputs) wl_output_destroy(output->output);
+    for (auto& output : w.outputs) {
+        if (output->xdgOutput != nullptr) zxdg_output_v1_destroy(output->xdgOutput);
+        wl_output_destroy(output->output);
+    }
     w.outputs.clear();
+    if (w.outputManager != nullptr) zxdg_output_manager_v1_destroy(w.outputManager);
+    w.outputManager = nullptr;
     if (w.decorationManager != nullptr) zxdg_decoration_manager_v1_destroy(w.decorationManager);
     if (w.fractionalScaleManager != nullptr)
         wp_fractional_scale_manager_v1_destroy(w.fractionalScaleManager);

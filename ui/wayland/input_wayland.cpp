@@ -45,8 +45,8 @@ Control* FindControl(int64_t number) {
 // The pointer's point in the window's picture.
 void PicturePoint(int* x, int* y) {
     WaylandState& w = Wayland();
-    *x = static_cast<int>(std::floor(w.pointerX * w.scale));
-    *y = static_cast<int>(std::floor(w.pointerY * w.scale));
+    *x = static_cast<int>(std::floor(w.pointerX * w.surfaceScale));
+    *y = static_cast<int>(std::floor(w.pointerY * w.surfaceScale));
 }
 
 void LeftButton(TopWindow& window, bool press) {

@@ -42,6 +42,8 @@ struct xkb_context;
 struct xkb_keymap;
 struct xkb_state;
 struct wl_cursor_theme;
+struct zxdg_output_manager_v1;
+struct zxdg_output_v1;
 
 namespace wayland_layer {
 
@@ -124,9 +126,13 @@ struct TopWindow {
     ScaleChangeHandler scaleChanged = nullptr;
     int32_t background = -1;                // 0xBBGGRR, -1: the button face
     int clientWidth = 0, clientHeight = 0;  // asked for, 96-DPI pixels (= logical)
-    int width = 0, height = 0;              // the picture, pixels
-    std::vector<uint32_t> image;            // the window's picture, 0x00RRGGBB rows
-    DamageList damage;                      // changed since the last present
+    // The size the compositor shows it at: the client size, or less for a
+    // window kept on an output too small for it.
+    int logicalWidth = 0, logicalHeight = 0;
+    bool keepOnScreen = false;
+    int width = 0, height = 0;    // the picture, pixels
+    std::vector<uint32_t> image;  // the window's picture, 0x00RRGGBB rows
+    DamageList damage;            // changed since the last present
     // The buffer scale of the picture, and whether it or the viewport's
     // size changed since the last present: told the compositor in the
     // commit that brings a buffer of the new size, never over the old one.
@@ -157,6 +163,8 @@ struct Output {
     int32_t scale = 1;
     int32_t width = 0, height = 0;  // the current mode, pixels
     int32_t refreshMilliHz = 0;     // the current mode's, 0 unknown
+    zxdg_output_v1* xdgOutput = nullptr;
+    int32_t logicalWidth = 0, logicalHeight = 0;  // xdg-output's, 0 unknown
 };
 
 struct WaylandState {
@@ -172,11 +180,16 @@ struct WaylandState {
     wp_fractional_scale_manager_v1* fractionalScaleManager = nullptr;
     wp_viewporter* viewporter = nullptr;
     xdg_activation_v1* activation = nullptr;
+    zxdg_output_manager_v1* outputManager = nullptr;
     std::vector<std::unique_ptr<Output>> outputs;
     xkb_context* xkbContext = nullptr;
     xkb_keymap* keymap = nullptr;
     xkb_state* xkbState = nullptr;
-    double scale = 1.0;    // the layer's scale: DPI / 96
+    double scale = 1.0;  // the layer's scale: DPI / 96, what is drawn at
+    // The scale the compositor maps the windows' pictures with: the
+    // output's. `scale` is smaller only where a window kept on its output
+    // would not fit there at this one.
+    double surfaceScale = 1.0;
     ControlTextFace font;  // the control font at the layer's scale
     // The serial of the last button or key press: what a popup's grab and an
     // activation token are asked for with.
@@ -239,7 +252,10 @@ void AddDamage(TopWindow& window, const PictureRect& area);
 // presents every window whose picture changed and whose frame is due.
 // Returns when to look again (milliseconds, -1 none needed).
 int PresentWindows();
-void ApplyScale(double scale);  // the layer's scale changed: every window rebuilt
+// The outputs' scale for the windows is `surfaceScale` (or their size
+// changed): every window rebuilt where that or the scale to draw at, which
+// fits the windows kept on their output, changed.
+void ApplyScale(double surfaceScale);
 double WindowScaleFromOutputs(const TopWindow& window);
 // The scale for a window on none of the outputs: the largest any has.
 double ScaleFromAllOutputs();

@@ -184,8 +184,8 @@ bool PopupOwnsSurface(wl_surface* surface) {
 
 void PopupPointerMotion(double x, double y) {
     PopupState* menu = open;
-    int py = static_cast<int>(std::floor(y * Wayland().scale));
-    int px = static_cast<int>(std::floor(x * Wayland().scale));
+    int py = static_cast<int>(std::floor(y * Wayland().surfaceScale));
+    int px = static_cast<int>(std::floor(x * Wayland().surfaceScale));
     int lit = -1;
     for (size_t i = 0; i < menu->rows.size(); ++i) {
         const Row& row = menu->rows[i];
@@ -273,10 +273,12 @@ bool WaylandShowPopupMenu(int64_t number, const std::vector<PopupMenuItem>& item
     int pictureWidth = 2 * ScaleValue(EDGE, scale) + ScaleValue(CHECK_GUTTER, scale) + widest +
                        ScaleValue(TEXT_RIGHT, scale);
     int pictureHeight = top + ScaleValue(EDGE, scale);
-    menu->logicalWidth = static_cast<int>(std::ceil(pictureWidth / scale));
-    menu->logicalHeight = static_cast<int>(std::ceil(pictureHeight / scale));
+    // Drawn at the layer's scale, shown at the output's (the two differ
+    // only for a window shrunk to fit its output).
+    menu->logicalWidth = static_cast<int>(std::ceil(pictureWidth / w.surfaceScale));
+    menu->logicalHeight = static_cast<int>(std::ceil(pictureHeight / w.surfaceScale));
     SurfacePicture picture =
-        SurfacePictureFor(menu->logicalWidth, menu->logicalHeight, scale, viewport);
+        SurfacePictureFor(menu->logicalWidth, menu->logicalHeight, w.surfaceScale, viewport);
     int integerScale = picture.bufferScale;
     menu->width = picture.width;
     menu->height = picture.height;

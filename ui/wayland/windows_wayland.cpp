@@ -187,9 +187,9 @@ void MakeToplevel(TopWindow& window, bool askForFrame) {
     xdg_toplevel_add_listener(window.toplevel, &TOPLEVEL_LISTENER, &window);
     xdg_toplevel_set_title(window.toplevel, window.title.c_str());
     xdg_toplevel_set_app_id(window.toplevel, DESKTOP_APP_ID);
-    // A fixed size: the smallest and the largest are the client size.
-    xdg_toplevel_set_min_size(window.toplevel, window.clientWidth, window.clientHeight);
-    xdg_toplevel_set_max_size(window.toplevel, window.clientWidth, window.clientHeight);
+    // A fixed size: the smallest and the largest are the logical size.
+    xdg_toplevel_set_min_size(window.toplevel, window.logicalWidth, window.logicalHeight);
+    xdg_toplevel_set_max_size(window.toplevel, window.logicalWidth, window.logicalHeight);
     if (askForFrame) {
         window.decoration = zxdg_decoration_manager_v1_get_toplevel_decoration(w.decorationManager,
                                                                                window.toplevel);
@@ -211,8 +211,20 @@ bool UsesViewport(const TopWindow& window) {
 // new size: a buffer scale committed over a buffer of the old size that it
 // does not divide is a protocol error on some compositors.
 void SizePicture(TopWindow& window) {
-    SurfacePicture picture = SurfacePictureFor(window.clientWidth, window.clientHeight,
-                                               Wayland().scale, UsesViewport(window));
+    WaylandState& w = Wayland();
+    window.logicalWidth = window.clientWidth;
+    window.logicalHeight = window.clientHeight;
+    if (window.keepOnScreen && w.scale < w.surfaceScale) {
+        // Drawn smaller than the output's scale: the least logical size
+        // whose picture holds it.
+        auto logical = [&](int client) {
+            return static_cast<int>(std::ceil(ScaleValue(client, w.scale) / w.surfaceScale));
+        };
+        window.logicalWidth = logical(window.clientWidth);
+        window.logicalHeight = logical(window.clientHeight);
+    }
+    SurfacePicture picture = SurfacePictureFor(window.logicalWidth, window.logicalHeight,
+                                               w.surfaceScale, UsesViewport(window));
     window.width = picture.width;
     window.height = picture.height;
     window.bufferScale = picture.bufferScale;
@@ -227,10 +239,16 @@ void TellSurfaceSize(TopWindow& window) {
     if (!window.surfaceChanged) return;
     window.surfaceChanged = false;
     if (UsesViewport(window)) {
-        wp_viewport_set_destination(window.viewport, window.clientWidth, window.clientHeight);
+        wp_viewport_set_destination(window.viewport, window.logicalWidth, window.logicalHeight);
     } else {
         wl_surface_set_buffer_scale(window.surface, window.bufferScale);
     }
+    // A fixed size: the smallest and the largest are the logical size.
+    if (window.toplevel != nullptr && window.clientDecoration == nullptr) {
+        xdg_toplevel_set_min_size(window.toplevel, window.logicalWidth, window.logicalHeight);
+        xdg_toplevel_set_max_size(window.toplevel, window.logicalWidth, window.logicalHeight);
+    }
+    ResizeClientDecoration(window);
 }
 
 void PlaceScaled(Control& control) {
@@ -390,8 +408,8 @@ void Present(TopWindow& window) {
     for (auto& other : window.buffers.buffers) {
         if (other.get() != buffer) other->stale.Add(window.damage);
     }
-    TellSurfaceSize(window);
     wl_surface_attach(window.surface, buffer->buffer, 0, 0);
+    TellSurfaceSize(window);
     // Each changed square on its own: the compositor recomposites only
     // those, not the box around both meters.
     for (const PictureRect& d : window.damage.Rects()) {
@@ -573,13 +591,57 @@ double WindowScaleFromOutputs(const TopWindow& window) {
             if (output->output == on) scales.push_back(output->scale);
         }
     }
-    return SurfaceScale(window.preferredScale120, UsesViewport(window), scales, w.scale);
+    return SurfaceScale(window.preferredScale120, UsesViewport(window), scales, w.surfaceScale);
 }
 
-void ApplyScale(double scale) {
+namespace {
+
+// The output a window is on (the first it entered), else the first there is.
+const Output* OutputOf(const TopWindow& window) {
     WaylandState& w = Wayland();
-    if (scale == w.scale && w.font.IsOpen()) return;
+    for (wl_output* on : window.outputs) {
+        for (auto& output : w.outputs) {
+            if (output->output == on) return output.get();
+        }
+    }
+    return w.outputs.empty() ? nullptr : w.outputs.front().get();
+}
+
+// The scale to draw at so that every window kept on its output fits there
+// with a title bar, at `surfaceScale`: that scale, or the largest whole DPI
+// below it that fits (FitDisplayDpi, as the X11 layer fits its work area).
+// The compositor tells no client how large its frame is; a title bar of
+// TITLE_BAR logical pixels (libdecor's, about the compositors') is allowed.
+double FitScale(double surfaceScale) {
+    constexpr int TITLE_BAR = 37;
+    double dpi = surfaceScale * DEFAULT_DISPLAY_DPI;
+    for (auto& [number, window] : Windows()) {
+        (void)number;
+        const Output* output = OutputOf(*window);
+        if (!window->keepOnScreen || output == nullptr) continue;
+        int width = output->logicalWidth, height = output->logicalHeight;
+        if ((width <= 0 || height <= 0) && output->scale > 0) {
+            width = output->width / output->scale;
+            height = output->height / output->scale;
+        }
+        if (width <= 0 || height <= 0) continue;  // nothing known of its size
+        const FrameSize frame{0, ScaleValue(TITLE_BAR, surfaceScale)};
+        dpi = std::min(dpi, FitDisplayDpi(surfaceScale * DEFAULT_DISPLAY_DPI, window->clientWidth,
+                                          window->clientHeight, ScaleValue(width, surfaceScale),
+                                          ScaleValue(height, surfaceScale),
+                                          [frame](double) { return frame; }));
+    }
+    return dpi / DEFAULT_DISPLAY_DPI;
+}
+
+}  // namespace
+
+void ApplyScale(double surfaceScale) {
+    WaylandState& w = Wayland();
+    double scale = FitScale(surfaceScale);
+    if (scale == w.scale && surfaceScale == w.surfaceScale && w.font.IsOpen()) return;
     w.scale = scale;
+    w.surfaceScale = surfaceScale;
     // DEFAULT_GUI_FONT's place: the desktop's sans at 9 points.
     w.font.Open(9.0 * DEFAULT_DISPLAY_DPI * scale / 72.0);
     for (auto& [number, window] : Windows()) {
@@ -637,8 +699,8 @@ void* WaylandCreateTopWindow(int64_t number, int, int, int width, int height, co
     TopWindow* made = window.get();
     made->number = number;
     made->title = title != nullptr ? title : "";
-    made->clientWidth = width;
-    made->clientHeight = height;
+    made->clientWidth = made->logicalWidth = width;
+    made->clientHeight = made->logicalHeight = height;
     made->surface = wl_compositor_create_surface(w.compositor);
     wl_surface_add_listener(made->surface, &SURFACE_LISTENER, made);
     if (w.fractionalScaleManager != nullptr && w.viewporter != nullptr) {
@@ -694,9 +756,13 @@ void WaylandSetScaleChangeHandler(int64_t number, ScaleChangeHandler handler) {
     if (found != Windows().end()) found->second->scaleChanged = handler;
 }
 
-void WaylandKeepWindowOnScreen(int64_t) {
-    // The compositor places every window within its outputs; a client
-    // cannot learn the work area to do it itself.
+void WaylandKeepWindowOnScreen(int64_t number) {
+    // The compositor places a window, but one larger than its output runs
+    // off it: such a window is drawn at the largest scale that fits.
+    auto found = Windows().find(number);
+    if (found == Windows().end()) return;
+    found->second->keepOnScreen = true;
+    ApplyScale(Wayland().surfaceScale);
 }
 
 void WaylandSetWindowOnTop(int64_t, bool) {
