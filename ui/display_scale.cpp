@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "ui/scaling.h"
 
@@ -42,4 +43,31 @@ int PlaceInside(int start, int size, int areaStart, int areaSize) {
     if (int64_t{start} + size > end)
         start = static_cast<int>(std::max<int64_t>(end - size, areaStart));
     return std::max(start, areaStart);
+}
+
+ScreenArea MonitorWorkArea(const std::vector<ScreenArea>& monitors, const ScreenArea& workArea,
+                           int x, int y) {
+    const ScreenArea* chosen = nullptr;
+    int64_t nearest = 0;
+    for (const ScreenArea& monitor : monitors) {
+        if (monitor.width <= 0 || monitor.height <= 0) continue;
+        // How far the point lies outside the monitor, squared: 0 inside.
+        const int64_t dx = x < monitor.x                    ? monitor.x - x
+                           : x >= monitor.x + monitor.width ? x - (monitor.x + monitor.width - 1)
+                                                            : 0;
+        const int64_t dy = y < monitor.y                     ? monitor.y - y
+                           : y >= monitor.y + monitor.height ? y - (monitor.y + monitor.height - 1)
+                                                             : 0;
+        const int64_t distance = dx * dx + dy * dy;
+        if (chosen == nullptr || distance < nearest) {
+            chosen = &monitor;
+            nearest = distance;
+        }
+    }
+    if (chosen == nullptr) return workArea;
+    const int left = std::max(chosen->x, workArea.x), top = std::max(chosen->y, workArea.y);
+    const int right = std::min(chosen->x + chosen->width, workArea.x + workArea.width);
+    const int bottom = std::min(chosen->y + chosen->height, workArea.y + workArea.height);
+    if (right <= left || bottom <= top) return *chosen;
+    return ScreenArea{left, top, right - left, bottom - top};
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 constexpr double DEFAULT_DISPLAY_DPI = 96.0;   // a scale of 1
 constexpr double SMALLEST_DISPLAY_DPI = 48.0;  // half size
@@ -39,3 +40,15 @@ double FitDisplayDpi(double dpi, int clientWidth, int clientHeight, int areaWidt
 // area from areaStart, areaSize long: where it is if it does, else moved in
 // just far enough; at areaStart when it is longer than the area.
 int PlaceInside(int start, int size, int areaStart, int areaSize);
+
+// A rectangle of the screen in device pixels.
+struct ScreenArea {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// The work area of the monitor a window is on, where a screen has several:
+// the monitor that holds the point (the window's middle), else the one
+// nearest it, cut to the desktop's work area (which spans all monitors);
+// the work area itself where there is no monitor or they share nothing.
+ScreenArea MonitorWorkArea(const std::vector<ScreenArea>& monitors, const ScreenArea& workArea,
+                           int x, int y);

@@ -51,3 +51,22 @@ TEST(DisplayScaleTest, AWindowReachingPastTheAreaMovesInJustFarEnough) {
 }
 
 }  // namespace
+
+TEST(DisplayScaleTest, OnSeveralMonitorsTheWindowsOwnMonitorGivesItsWorkArea) {
+    // A 1920 x 1080 monitor beside a 1280 x 800 one; a panel 30 high along
+    // the top of both.
+    const std::vector<ScreenArea> monitors{{0, 0, 1920, 1080}, {1920, 0, 1280, 800}};
+    const ScreenArea work{0, 30, 3200, 1050};
+    ScreenArea second = MonitorWorkArea(monitors, work, 2500, 400);
+    EXPECT_EQ(second.x, 1920);
+    EXPECT_EQ(second.y, 30);
+    EXPECT_EQ(second.width, 1280);
+    EXPECT_EQ(second.height, 770);
+    ScreenArea first = MonitorWorkArea(monitors, work, 100, 100);
+    EXPECT_EQ(first.width, 1920);
+    EXPECT_EQ(first.height, 1050);
+    // Below the smaller monitor, where no monitor is: the nearest.
+    EXPECT_EQ(MonitorWorkArea(monitors, work, 2500, 1000).x, 1920);
+    // No monitors known: the work area as it is.
+    EXPECT_EQ(MonitorWorkArea({}, work, 2500, 400).width, 3200);
+}

@@ -5,6 +5,7 @@
 #include "ui/x11/screen_fit_x11.h"
 
 #include <X11/Xatom.h>
+#include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -20,9 +21,7 @@
 
 namespace {
 
-struct Area {
-    int x, y, width, height;
-};
+using Area = ScreenArea;
 
 struct Extents {
     int left = 0, right = 0, top = 0, bottom = 0;
@@ -65,6 +64,30 @@ Area WorkArea(Display* display) {
     return sound ? area : screen;
 }
 
+// The work area of the monitor (RandR's) that holds the window's middle:
+// _NET_WORKAREA spans every monitor of the screen, and a window fitted to
+// it could still run off a smaller monitor.
+Area WorkAreaOf(Display* display, Window window) {
+    const Area desktop = WorkArea(display);
+    int rootX = 0, rootY = 0;
+    Window child = 0;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes) ||
+        !XTranslateCoordinates(display, window, X11().root, 0, 0, &rootX, &rootY, &child)) {
+        return desktop;
+    }
+    std::vector<ScreenArea> monitors;
+    int count = 0;
+    if (XRRMonitorInfo* info = XRRGetMonitors(display, X11().root, True, &count)) {
+        for (int i = 0; i < count; ++i) {
+            monitors.push_back(ScreenArea{info[i].x, info[i].y, info[i].width, info[i].height});
+        }
+        XRRFreeMonitors(info);
+    }
+    return MonitorWorkArea(monitors, desktop, rootX + attributes.width / 2,
+                           rootY + attributes.height / 2);
+}
+
 Extents FrameExtents(Display* display, Window window) {
     const std::vector<long> values = Cardinals(display, window, "_NET_FRAME_EXTENTS", 4);
     if (values.size() < 4) return Extents{};
@@ -87,8 +110,8 @@ double X11ScreenDpi(double displayDpi) {
     Display* display = X11().display;
     double dpi = displayDpi;
     if (display == nullptr) return dpi;
-    const Area area = WorkArea(display);
     ForEachKeptWindow([&](WindowRecord& record) {
+        const Area area = WorkAreaOf(display, record.handle);
         const Extents frame = FrameExtents(display, record.handle);
         const FrameSize size{frame.left + frame.right, frame.top + frame.bottom};
         dpi =
@@ -101,8 +124,8 @@ double X11ScreenDpi(double displayDpi) {
 void X11MoveKeptWindowsInside() {
     X11State& x = X11();
     if (x.display == nullptr) return;
-    const Area area = WorkArea(x.display);
     ForEachKeptWindow([&](WindowRecord& record) {
+        const Area area = WorkAreaOf(x.display, record.handle);
         int rootX = 0, rootY = 0;
         Window child = 0;
         if (!XTranslateCoordinates(x.display, record.handle, x.root, 0, 0, &rootX, &rootY,

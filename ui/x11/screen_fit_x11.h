@@ -1,8 +1,8 @@
 // Keeping a window on its screen on X11 (KeepWindowOnScreen). The work area
 // is the current desktop's rectangle in _NET_WORKAREA, which an EWMH window
-// manager keeps on the root window, or the whole screen where none does; a
-// window's frame is its _NET_FRAME_EXTENTS, which the window manager sets
-// once it has framed the window: none before, nor without one.
+// manager keeps on the root window, or the whole screen where none does, cut
+// to the RandR monitor that holds the window's middle; a window's frame is its _NET_FRAME_EXTENTS,
+// which the window manager sets once it has framed the window: none before, nor without one.
 #pragma once
 
 #include <X11/Xlib.h>
