@@ -14,6 +14,8 @@
 #   COST_COUNT_SECONDS  seconds in which pictures are counted, after the CPU (5)
 #   COST_OUT       folder for performance.md and performance.png (docs)
 #   COST_READY_WAIT  seconds a program may take to record and show (60)
+#   COST_ONLY      the rows to measure, by name, space-separated (all): e.g.
+#                  "wayland pavumeter" for the Wayland program beside its peer
 #   COST_SETTINGS  a settings file the program starts with (the comparison
 #                  sets it for linux-aids: the reading aids all on)
 #   VELLUMTONE_WINEPREFIX  the Wine prefix; nothing else may run in it, so
@@ -248,9 +250,18 @@ skip() {  # name reason
     echo "running_cost: $1 skipped: $2" >&2
     printf '%s\t%s\n' "$1" "$2" >>"$results_dir/skipped.tsv"
 }
+# Whether a row is to be measured (COST_ONLY); one that is not is reported
+# as skipped.
+wanted() {  # name
+    [ -z "${COST_ONLY:-}" ] && return 0
+    [[ " $COST_ONLY " == *" $1 "* ]] && return 0
+    skip "$1" "not asked for (COST_ONLY)"
+    return 1
+}
 
 # name, services options, command
 measure_program() {
+    wanted "$1" || return 0
     local name=$1 options=$2 signal run
     shift 2
     for signal in changing steady; do
@@ -268,6 +279,7 @@ measure_program() {
 # name, then the program's path: measured in a private headless sway, run as
 # its user (tests/wayland_session.sh).
 measure_on_wayland() {
+    wanted "$1" || return 0
     local name=$1 program=$2 signal run
     for signal in changing steady; do
         for run in $(seq "$COST_RUNS"); do
