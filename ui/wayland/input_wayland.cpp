@@ -123,7 +123,8 @@ void PointerEnter(void*, wl_pointer*, uint32_t serial, wl_surface* surface, wl_f
     w.pointerY = wl_fixed_to_double(y);
     // The compositor leaves the cursor as it was (a resize arrow from the
     // border crossed) until the client sets one, with this enter's serial.
-    ShowArrowCursor(serial);
+    // The frame's surfaces, libdecor's, get its own cursors.
+    if (WindowOfSurface(surface) != nullptr || PopupOwnsSurface(surface)) ShowArrowCursor(serial);
     if (PopupOwnsSurface(surface)) PopupPointerMotion(w.pointerX, w.pointerY);
 }
 
