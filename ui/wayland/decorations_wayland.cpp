@@ -142,6 +142,11 @@ void ResizeClientDecoration(TopWindow& window) {
     libdecor_state_free(state);
 }
 
+void ToWindowGeometry(const TopWindow& window, int* x, int* y) {
+    auto* frame = static_cast<libdecor_frame*>(window.clientDecoration);
+    if (frame != nullptr) libdecor_frame_translate_coordinate(frame, *x, *y, x, y);
+}
+
 void DispatchClientDecorations() {
     // The decorations' library may have work of its own queued.
     if (context != nullptr) libdecor_dispatch(context, 0);
@@ -162,6 +167,7 @@ bool DecorateOnClient(TopWindow&) {
     return false;
 }
 void ResizeClientDecoration(TopWindow&) {}
+void ToWindowGeometry(const TopWindow&, int*, int*) {}
 void DispatchClientDecorations() {}
 void Undecorate(TopWindow&) {}
 void EndClientDecorations() {}

@@ -12,6 +12,9 @@ void Undecorate(TopWindow& window);
 // Gives the frame the window's logical size, which a window kept on a small
 // output may change.
 void ResizeClientDecoration(TopWindow& window);
+// A point of the window's surface in its window geometry, which a popup's
+// anchor is given in: libdecor's takes in the title bar above the surface.
+void ToWindowGeometry(const TopWindow& window, int* x, int* y);
 // Runs the decorations' own pending work, after the compositor's events.
 void DispatchClientDecorations();
 // Lets go of the decorations' library at the layer's end.

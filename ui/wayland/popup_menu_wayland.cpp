@@ -16,6 +16,7 @@
 #include "ui/message_loop.h"
 #include "ui/scaling.h"
 #include "ui/surface_scale.h"
+#include "ui/wayland/decorations_wayland.h"
 #include "ui/wayland/layer_wayland.h"
 #include "ui/wayland/seam_wayland.h"
 #include "viewporter-client-protocol.h"
@@ -300,6 +301,8 @@ bool WaylandShowPopupMenu(int64_t number, const std::vector<PopupMenuItem>& item
         x = static_cast<int>(w.pointerX);
         y = static_cast<int>(w.pointerY);
     }
+    // The anchor is in the parent's window geometry, not its surface.
+    ToWindowGeometry(owner, &x, &y);
     xdg_positioner_set_anchor_rect(positioner, x, y, 1, 1);
     xdg_positioner_set_anchor(positioner, XDG_POSITIONER_ANCHOR_TOP_LEFT);
     xdg_positioner_set_gravity(positioner, XDG_POSITIONER_GRAVITY_BOTTOM_RIGHT);
