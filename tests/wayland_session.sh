@@ -15,7 +15,8 @@
 #     --pointer TOOL  a program that gives the seat a pointer device and
 #                     holds it, printing "ready" (tests/tools/wayland_pointer):
 #                     a headless seat has no devices, and with no pointer the
-#                     clicks of `swaymsg seat - cursor press` reach nobody
+#                     clicks of `swaymsg seat - cursor press` reach nobody;
+#                     VELLUMTONE_POINTER_PID is its process id
 #     --no-pulse      start no sound server
 # The command sees WAYLAND_DISPLAY, SWAYSOCK, XDG_RUNTIME_DIR, DISPLAY (with
 # --xwayland; unset without), PULSE_SERVER, PULSE_SINK=meter, PULSE_COOKIE
@@ -55,6 +56,82 @@ session_program() {  # path
     fi
 }
 
+# For the scripts that start a session (this one, tests/kwin_session.sh):
+# make_session_user sets user, whom the session runs as (as root the
+# unprivileged session_user_name, made once; else empty, the caller);
+# make_runtime sets runtime, the session's own runtime directory, as
+# XDG_RUNTIME_DIR, and session_exec; session_pids lists the processes
+# started in the session; start_session_sound starts its sound server
+# (sound_server set to a path of tests/sound_server.sh the user can run).
+make_session_user() {
+    user=""
+    [ "$(id -u)" = 0 ] || return 0
+    user=$session_user_name
+    # Two sessions starting at once take turns.
+    (
+        flock 9
+        id -u "$user" >/dev/null 2>&1 ||
+            useradd --system --user-group --no-create-home --home-dir /nonexistent \
+                --shell /usr/sbin/nologin "$user"
+    ) 9>/tmp/vellumtone-wayland-user.lock
+}
+
+# The runtime directory is under /tmp whatever TMPDIR says: the session's
+# user must reach it, and socket paths must stay short.
+make_runtime() {  # name prefix
+    runtime=$(mktemp -d "/tmp/$1.XXXXXX") || return 1
+    chmod 700 "$runtime"
+    [ -z "$user" ] || chown "$user:" "$runtime"
+    export XDG_RUNTIME_DIR=$runtime
+    make_session_exec "$user"
+}
+
+# The processes started in this session, whoever started them (sway starts
+# XWayland detached from itself): those that carry its runtime directory in
+# their environment, but the calling script.
+session_pids() {
+    grep -lzxF "XDG_RUNTIME_DIR=$runtime" /proc/[0-9]*/environ 2>/dev/null |
+        sed 's|^/proc/||; s|/environ$||' | grep -vx "$$"
+}
+
+# The sound server, as the session's user (PulseAudio keeps its cookie in
+# the home directory's .config), and the variables its clients need.
+start_session_sound() {  # pulse|none
+    export XDG_CONFIG_HOME="$runtime/config"
+    export PULSE_SERVER="unix:$runtime/pulse/native"
+    export PULSE_SINK=meter
+    export VELLUMTONE_SOUND=$1
+    export VELLUMTONE_SOUND_SERVER=$sound_server
+    [ "$1" != none ] || return 0
+    as_session env -u XDG_CONFIG_HOME "$sound_server" start "$1" || return 1
+    export PULSE_COOKIE="$runtime/.config/pulse/cookie"
+}
+
+# For a program run in the session with WAYLAND_DEBUG=1, whose stderr is
+# then mostly its protocol log: keep_protocol_apart moves the protocol's
+# lines from that file to another (the program's own lines stay), and
+# check_protocol_log runs tests/tools/wayland_log_check.py on a log and
+# says what it found (log, the caller's, for a line on stderr).
+keep_protocol_apart() {  # stderr_file protocol_file
+    [ -f "$1" ] && grep -qE '^\[ *[0-9.]+\]' "$1" || return 0
+    grep -E '^\[ *[0-9.]+\]' "$1" >"$2"
+    grep -vE '^\[ *[0-9.]+\]' "$1" >"$1.own"
+    mv "$1.own" "$1"
+}
+
+check_protocol_log() {  # case protocol_file
+    local checker faults
+    checker="$(dirname "${BASH_SOURCE[0]}")/tools/wayland_log_check.py"
+    if [ ! -f "$checker" ]; then
+        log "$1: no $checker: the protocol log is not checked"
+        return 0
+    fi
+    faults=$(python3 "$checker" "$2") && return 0
+    log "$1: the protocol log has faults:"
+    sed 's/^/  /' <<<"$faults" >&2
+    return 1
+}
+
 if [ -n "${XDG_RUNTIME_DIR:-}" ] && [ -n "${VELLUMTONE_SWAY_PID:-}" ]; then
     make_session_exec "${VELLUMTONE_SESSION_USER:-}"
 fi
@@ -87,42 +164,13 @@ while [ $# -gt 0 ]; do
 done
 [ $# -gt 0 ] || { log "usage: wayland_session.sh [OPTIONS] COMMAND..."; exit 2; }
 
-# The user, made once; two sessions starting at once take turns.
-user=""
-if [ "$(id -u)" = 0 ]; then
-    user=$session_user_name
-    if ! (
-        flock 9
-        id -u "$user" >/dev/null 2>&1 ||
-            useradd --system --user-group --no-create-home --home-dir /nonexistent \
-                --shell /usr/sbin/nologin "$user"
-    ) 9>/tmp/vellumtone-wayland-user.lock; then
-        log "cannot make the user $user"
-        exit 1
-    fi
-fi
-
+make_session_user || { log "cannot make the user $user"; exit 1; }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
-
-# The runtime directory is under /tmp whatever TMPDIR says: the session's
-# user must reach it, and socket paths must stay short.
-runtime=$(mktemp -d /tmp/vellumtone-wayland.XXXXXX) || exit 1
-chmod 700 "$runtime"
-[ -z "$user" ] || chown "$user:" "$runtime"
-export XDG_RUNTIME_DIR=$runtime
-make_session_exec "$user"
+make_runtime vellumtone-wayland || exit 1
 
 sway_pid=""
 pointer_pid=""
 sound_server=$(session_program "$sound_server")
-
-# The processes started in this session, whoever started them (sway starts
-# XWayland detached from itself): those that carry its runtime directory in
-# their environment, but this script.
-session_pids() {
-    grep -lzxF "XDG_RUNTIME_DIR=$runtime" /proc/[0-9]*/environ 2>/dev/null |
-        sed 's|^/proc/||; s|/environ$||' | grep -vx "$$"
-}
 
 cleanup() {
     [ "$sound" != none ] && "$sound_server" stop
@@ -144,6 +192,10 @@ trap 'exit 130' INT
     echo "default_border none"
     echo "default_floating_border none"
     echo "focus_follows_mouse no"
+    # A held key repeats a few times a second, after a short delay: a test
+    # that holds one for a second sees a few repeats, never a dozen.
+    echo "input type:keyboard repeat_delay 300"
+    echo "input type:keyboard repeat_rate 10"
     if [ "$xwayland" = 1 ]; then echo "xwayland enable"; else echo "xwayland disable"; fi
 } >"$runtime/sway.config"
 
@@ -206,6 +258,7 @@ if [ -n "$pointer" ]; then
         log "no pointer device: $(cat "$runtime/pointer.out")"
         exit 1
     fi
+    export VELLUMTONE_POINTER_PID=$pointer_pid
 fi
 
 unset DISPLAY
@@ -233,18 +286,6 @@ if [ "$xwayland" = 1 ]; then
         "$(($(now_ms) - answered)) ms more"
 fi
 
-export XDG_CONFIG_HOME="$runtime/config"
-export PULSE_SERVER="unix:$runtime/pulse/native"
-export PULSE_SINK=meter
-export VELLUMTONE_SOUND=$sound
-export VELLUMTONE_SOUND_SERVER=$sound_server
-if [ "$sound" != none ]; then
-    # PulseAudio keeps its cookie in the home directory's .config.
-    if ! as_session env -u XDG_CONFIG_HOME "$sound_server" start pulse; then
-        log "no sound server"
-        exit 1
-    fi
-    export PULSE_COOKIE="$runtime/.config/pulse/cookie"
-fi
+start_session_sound "$sound" || { log "no sound server"; exit 1; }
 
 "$@"

@@ -1,7 +1,7 @@
 #!/bin/bash
 # End-to-end test of the Linux program on a Wayland compositor. Each case
 # runs the real vellumtone, as an unprivileged user, in a private headless
-# sway with XWayland and a private PulseAudio server
+# sway (with XWayland for the first five) and a private PulseAudio server
 # (tests/wayland_session.sh), and looks at it through the compositor: its
 # window tree, its screenshots (grim: the output's buffer pixels), its
 # seat's cursor and a virtual keyboard (wtype):
@@ -13,17 +13,30 @@
 #             meters are drawn again for 192 DPI, pixel for pixel
 #   hidden    native; on another workspace while the signal changes, then
 #             back: the meters show the new readings at once
-# In each: the window has a 1024 x 220 client area (logical pixels); with a
-# stereo square wave (left 16384, right 8192) playing into "meter", both
-# canvases show, pixel for pixel, the engine's pictures of 20 readings of 51
-# and 25 (at scale 2, of its controls at 192 DPI); a click of the seat's
-# cursor on the button hands xdg-open (a stand-in first in PATH) exactly one
-# https address; a right click on the left meter opens a menu (the screen
-# beyond the window changes), where Home Down Down Return, typed, chooses
-# Mic_B (tests/e2e/linux_menu_e2e.sh makes the inputs): the canvases show its
-# readings, 76 and 38; sway's close request ([pid=N] kill) ends the program
-# with exit code 0; started again, it ends with exit code 1 and one line on
-# stderr when sway is killed (by its pid).
+#   replug    native; the seat's pointer device goes and comes back: a right
+#             click on the left meter still opens the menu
+#   repeat    native; Down held for a second in the menu opened by
+#             Shift+F10 moves the highlight more than one row: Return then
+#             chooses an item past Mic_A (the settings file shows it)
+#   scale3    native; the output goes from scale 2 to 3 while the needles
+#             move, a frame pending
+#   fit       native; on an output of 960 x 540 logical pixels the window,
+#             border included, lies within the output
+# replug, repeat and scale3 run the program with WAYLAND_DEBUG=1, and
+# tests/tools/wayland_log_check.py finds no fault in its protocol log (at
+# scale 3: no buffer scale committed over a buffer of the old size).
+# In xwayland, native1 and native2: the window has a 1024 x 220 client area
+# (logical pixels); with a stereo square wave (left 16384, right 8192)
+# playing into "meter", both canvases show, pixel for pixel, the engine's
+# pictures of 20 readings of 51 and 25 (at scale 2, of its controls at 192
+# DPI); a click of the seat's cursor on the button hands xdg-open (a
+# stand-in first in PATH) exactly one https address; a right click on the
+# left meter opens a menu (the screen beyond the window changes), where Home
+# Down Down Return, typed, chooses Mic_B (tests/e2e/linux_menu_e2e.sh makes
+# the inputs): the canvases show its readings, 76 and 38; sway's close
+# request ([pid=N] kill) ends the program with exit code 0; started again,
+# it ends with exit code 1 and one line on stderr when sway is killed (by
+# its pid).
 # A native case is skipped (exit 77) while the program has no Wayland layer:
 # told VELLUMTONE_BACKEND=wayland, it still opens an X11 window, saying why
 # (a line on stderr that names Wayland) or using no Wayland library.
@@ -33,6 +46,10 @@ set -u
 
 e2e_name=wayland_e2e
 case_timeout=90
+# Its wait_for (each wait a bounded one) and end_pids; sourced first, so
+# that the log of e2e_helpers.sh is the one that holds.
+# shellcheck source=tests/sound_server.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../sound_server.sh"
 # shellcheck source=tests/e2e/e2e_helpers.sh
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_helpers.sh"
 use_linux_build "${1:-}"
@@ -307,12 +324,141 @@ case_hidden() {
     return $ok
 }
 
+# The native program with its protocol log on stderr (WAYLAND_DEBUG=1).
+debug_program() {
+    local app
+    app=$(session_program "$build/vellumtone")
+    program=(env -u VELLUMTONE_BACKEND WAYLAND_DEBUG=1 "${session_exec[@]}" "$app")
+}
+
+# How many pictures the program has attached to its surfaces.
+pictures() { grep -c '> wl_surface@[0-9]*\.attach' "$work/app.err"; }
+more_pictures() { [ "$(pictures)" -gt "$1" ]; }  # than
+
+# How many times the seat has told the program what devices it has.
+seat_changes() { grep -c 'wl_seat@[0-9]*\.capabilities' "$work/app.err"; }
+more_seat_changes() { [ "$(seat_changes)" -gt "$1" ]; }  # than
+
+# The seat's pointer device goes (the tool that holds it ends) and comes
+# back (started again): a right click still opens the menu.
+case_replug() {
+    local shell vx vy w h ok=0 before pointer_pid scale=1
+    debug_program
+    open_view replug || return 1
+    before=$(seat_changes)
+    end_pids TERM "$VELLUMTONE_POINTER_PID"
+    wait_for 5 more_seat_changes "$before" || log "replug: the seat did not say its pointer went"
+    before=$(seat_changes)
+    "$native/wayland_pointer" >"$work/pointer.out" 2>&1 &
+    pointer_pid=$!
+    if ! wait_for 5 grep -qx ready "$work/pointer.out"; then
+        log "replug: no pointer device again: $(cat "$work/pointer.out")"
+        ok=1
+    fi
+    wait_for 5 more_seat_changes "$before" || log "replug: the seat did not say its pointer came"
+    open_menu_by_click replug || { log "replug: with the pointer back, no menu"; ok=1; }
+    close_view || ok=1
+    end_pids TERM "$pointer_pid"
+    check_protocol_log replug "$work/app.err" || ok=1
+    return $ok
+}
+
+# Down held for a second in the menu (opened by the keys, the first item
+# lit) repeats at the keyboard's rate (the session's: after 300 ms, ten a
+# second): Return then chooses an item further down than Mic_A, where one
+# Down stops, and no farther than a dozen rows, so none that a wrap brings
+# back. The choice shows in the settings file once the program has ended.
+case_repeat() {
+    local shell vx vy w h ok=0 players settings
+    debug_program
+    make_inputs || return 1
+    open_view repeat || { stop_players; return 1; }
+    park_cursor
+    # One run of wtype, one keyboard: the key is held while it lives. The
+    # program asks for the keyboard once the seat says it has one; the
+    # first keys wait for that.
+    wtype -s 300 -M shift -k F10 -m shift -s 300 -P Down -s 1000 -p Down -s 200 -k Return
+    close_view || ok=1
+    stop_players
+    settings=$(cat "$XDG_CONFIG_HOME/vellumtone/vellumtone.ini" 2>/dev/null)
+    if [ -z "$settings" ]; then
+        log "repeat: nothing was chosen (no settings file)"
+        ok=1
+    elif grep -qx 'Input=mic_a' <<<"$settings"; then
+        log "repeat: Down held for a second moved the highlight one row (Mic_A chosen)"
+        ok=1
+    fi
+    check_protocol_log repeat "$work/app.err" || ok=1
+    return $ok
+}
+
+# The output's scale goes from 2 to 3 while the meters draw, a frame
+# pending: the protocol log has no buffer scale committed over a buffer of
+# the old scale's size. The needles move while they rise to a new signal's
+# readings, drawn each frame, and rest once there.
+case_scale3() {
+    local shell vx vy w h ok=0 before
+    debug_program
+    open_view scale3 || return 1
+    before=$(pictures)
+    play_signal 16384 8192 60
+    wait_for 5 more_pictures $((before + 2)) || log "scale3: the meters did not move"
+    swaymsg output HEADLESS-1 scale 3 >/dev/null
+    if ! wait_for 10 grep -q 'set_buffer_scale(3)' "$work/app.err"; then
+        log "scale3: the program did not take the scale of 3"
+        ok=1
+    fi
+    sleep 1  # the frames that follow the change
+    stop_player
+    close_view || ok=1
+    check_protocol_log scale3 "$work/app.err" || ok=1
+    return $ok
+}
+
+# On an output of 960 x 540 logical pixels (1920 x 1080 at scale 2), too
+# narrow for the window's 1024, the window, border included, lies within
+# the output.
+case_fit() {
+    local shell vx vy w h ok=0 app output rect ox oy ow oh rx ry rw rh
+    app=$(session_program "$build/vellumtone")
+    program=(env -u VELLUMTONE_BACKEND "${session_exec[@]}" "$app")
+    open_view fit || return 1
+    output=$(swaymsg -t get_outputs -r | perl -MJSON::PP -e '
+        local $/;
+        for (@{decode_json(<STDIN>)}) {
+            next unless $_->{name} eq "HEADLESS-1";
+            printf "%d %d %d %d\n", @{$_->{rect}}{qw(x y width height)};
+        }')
+    rect=$(swaymsg -t get_tree -r | perl -MJSON::PP -e '
+        local $/;
+        my @nodes = (decode_json(<STDIN>));
+        while (my $node = shift @nodes) {
+            push @nodes, @{$node->{nodes} || []}, @{$node->{floating_nodes} || []};
+            next unless ($node->{pid} // 0) == $ARGV[0];
+            printf "%d %d %d %d\n", @{$node->{rect}}{qw(x y width height)};
+            last;
+        }' "$app_pid")
+    read -r ox oy ow oh <<<"$output"
+    read -r rx ry rw rh <<<"$rect"
+    if [ -z "$rect" ] || [ "$rx" -lt "$ox" ] || [ "$ry" -lt "$oy" ] ||
+        [ $((rx + rw)) -gt $((ox + ow)) ] || [ $((ry + rh)) -gt $((oy + oh)) ]; then
+        log "fit: the window (x y width height: ${rect:-none}) is not within the output ($output)"
+        ok=1
+    fi
+    close_view || ok=1
+    return $ok
+}
+
 case_xwayland() { check_on_sway xwayland xwayland x11 1; }
 case_native1() { check_on_sway native1 xdg_shell - 1; }
 case_native2() { check_on_sway native2 xdg_shell - 2; }
 
 # ---------------------------------------------------------------- driver
 
+# The protocol log apart from the program's own lines, which run_case shows
+# when the case failed.
+[ -z "${VELLUMTONE_E2E_CASE:-}" ] ||
+    trap 'keep_protocol_apart "$work/app.err" "$work/$VELLUMTONE_E2E_CASE-protocol.log"' EXIT
 run_named_case
 prepare_run "$build/vellumtone" "$native/wayland_pointer" sway swaymsg grim wtype Xwayland setpriv
 session=(--xwayland --pointer "$native/wayland_pointer")
@@ -321,4 +467,9 @@ run_case native1 "${session[@]}"
 run_case native2 "${session[@]}" --scale 2 --size 2400x1200
 run_case rescale "${session[@]}" --size 2400x1200
 run_case hidden "${session[@]}"
+# These need no XWayland.
+run_case replug --pointer "$native/wayland_pointer"
+run_case repeat --pointer "$native/wayland_pointer"
+run_case scale3 --pointer "$native/wayland_pointer" --scale 2 --size 2400x1200
+run_case fit --pointer "$native/wayland_pointer" --scale 2 --size 1920x1080
 report_and_exit
