@@ -29,10 +29,10 @@ for option in "$@"; do
       # The Wayland program's compositor, screenshots and typed keys; the
       # metainfo's validator.
       packages+=(sway grim wtype xwayland appstream)
-      # GNOME's compositor, driven through its remote-desktop interface, and
-      # its shell for screenshots; KDE's compositor with its fake input and
-      # its frame, and the tool that changes its scale.
-      packages+=(mutter gnome-shell python3-dbus)
+      # GNOME's compositor, driven through its remote-desktop interface;
+      # KDE's compositor with its fake input and its frame, and the tool that
+      # changes its scale.
+      packages+=(mutter python3-dbus)
       packages+=(kwin-wayland kwin-style-breeze libkf5screen-bin qtwayland5 plasma-wayland-protocols)
       ;;
     --fuzz) packages+=(clang) ;;
