@@ -74,9 +74,10 @@ default_is() {  # source
 
 # Moves the stream to meter.monitor as a user would, until the needles show
 # that source's tone: PipeWire's session manager now and then ignores a
-# move made soon after a change of the default.
+# move made soon after a change of the default, and on a loaded machine
+# (the sanitizers' builds) for longer.
 moved_by_hand() {  # stream
-    for _ in 1 2 3; do
+    for _ in 1 2 3 4 5; do
         ctl move-source-output "$1" meter.monitor &&
             expect_meters "$ox" "$oy" "${quiet[@]}" 5 && return 0
     done
