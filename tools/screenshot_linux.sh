@@ -5,7 +5,7 @@
 # settled.
 #
 #   tools/screenshot_linux.sh [--dpi N] [BUILD_DIR [OUTPUT]]
-#       BUILD_DIR defaults to build, OUTPUT to docs/screenshot-linux.png;
+#       BUILD_DIR defaults to build/linux (where make builds), OUTPUT to docs/screenshot-linux.png;
 #       --dpi N sets the display's Xft.dpi (96 when not given);
 #       VELLUMTONE_SETTINGS=FILE starts the program with FILE as its
 #       settings file (the reading aids turned on, say)
@@ -15,7 +15,12 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/tools/screenshot_common.sh"
 read_dpi_option "$@"
 shift $((${#dpi_options[@]} ? 2 : 0))
-build=$(cd "${1:-$root/build}" && pwd)
+build=$(cd "${1:-$root/build/linux}" 2>/dev/null && pwd) || build=""
+if [ -z "$build" ] || [ ! -x "$build/vellumtone" ] || [ ! -x "$build/x11_close" ]; then
+    echo "screenshot_linux.sh: no vellumtone and x11_close in ${1:-$root/build/linux}:" \
+        "build them first (make linux-program)" >&2
+    exit 1
+fi
 output=${2:-$root/docs/screenshot-linux.png}
 case "$output" in /*) ;; *) output="$PWD/$output" ;; esac
 

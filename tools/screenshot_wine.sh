@@ -12,7 +12,12 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/tools/screenshot_common.sh"
 read_dpi_option "$@"
 shift $((${#dpi_options[@]} ? 2 : 0))
-build=$(cd "${1:-$root/build/win64}" && pwd)
+build=$(cd "${1:-$root/build/win64}" 2>/dev/null && pwd) || build=""
+if [ -z "$build" ] || [ ! -f "$build/vellumtone.exe" ]; then
+    echo "screenshot_wine.sh: no vellumtone.exe in ${1:-$root/build/win64}:" \
+        "build it first (make windows)" >&2
+    exit 1
+fi
 output=${2:-$root/docs/screenshot-windows.png}
 case "$output" in /*) ;; *) output="$PWD/$output" ;; esac
 
