@@ -254,4 +254,43 @@ TEST(AnalyseNewestBlock, TicksSkippedUnseenAreCaughtUpWhenSeenAgain) {
     AnalyseNewestBlock(start);
 }
 
+// One meter in view keeps the ticks going; meters seen again between two
+// ticks catch up once, and the next tick counts once more.
+TEST(AnalyseNewestBlock, OneMeterInViewTicksAndACatchUpBetweenTicksCountsEachTickOnce) {
+    Capture().AnalysisInterval = 10;
+    BlockExchange& work = CaptureWorkBuffer();
+    auto loud = Silence(2048, 2);
+    Put(loud, 5, 0, 2, 16384);
+    Put(loud, 6, 1, 2, 8192);
+    const auto start = std::chrono::steady_clock::time_point{} + std::chrono::hours(3);
+    const auto at = [&](int ms) { return start + std::chrono::milliseconds(ms); };
+    StartMetersOnBlock(loud, start);
+    SetMemoryCanvasShown(3, false);
+    SetMemoryCanvasShown(4, true);
+    AnalyseNewestBlock(at(0));
+    EXPECT_TRUE(AnalysisTickNeeded(at(10))) << "the right needle rises in view";
+
+    StartMetersOnBlock(loud, start);
+    SetMemoryCanvasShown(3, false);
+    SetMemoryCanvasShown(4, false);
+    AnalyseNewestBlock(at(0));
+    EXPECT_FALSE(AnalysisTickNeeded(at(10)));  // neither in view: the ticks rest
+    SetMemoryCanvasShown(3, true);
+    SetMemoryCanvasShown(4, true);
+    AnalysisCatchUp(at(45));  // ticks 10 to 40
+    AnalyseNewestBlock(at(50));
+    RedrawMeter(3);
+    RedrawMeter(4);
+    RefMeter left(497, 3), right(497, 3);
+    for (int tick = 0; tick < 6; ++tick) {
+        left.Update(51);
+        right.Update(25);
+    }
+    std::string difference;
+    EXPECT_TRUE(SamePicture(*MemoryCanvasScreen(3), left.Picture(), &difference)) << difference;
+    EXPECT_TRUE(SamePicture(*MemoryCanvasScreen(4), right.Picture(), &difference)) << difference;
+    work.Reset();
+    AnalyseNewestBlock(start);
+}
+
 }  // namespace

@@ -169,6 +169,10 @@ TEST_F(SettingsFileTest, AFolderThatCannotBeWrittenLeavesTheOldFileAndTheChoiceF
     EXPECT_FALSE(Saved("OnTop", "1"));
     EXPECT_EQ(ReadSettingInteger("OnTop", 0), 1);
     EXPECT_EQ(Contents(root_ / "blocked"), "");
+
+    // A failure is told once: the next save that works says so.
+    setenv("XDG_CONFIG_HOME", (root_ / "elsewhere").c_str(), 1);
+    EXPECT_TRUE(Saved("OnTop", "1"));
 }
 
 TEST_F(SettingsFileTest, AFailedWriteLeavesTheOldFileByteForByte) {
@@ -221,14 +225,16 @@ TEST_F(SettingsFileTest, TheNextWriteRemovesWhatACrashLeft) {
     const fs::path left = folder / "vellumtone.ini.new-Ab12Cd";
     const fs::path inProgress = folder / "vellumtone.ini.new-Ef34Gh";  // another copy's write
     const fs::path other = folder / "notes.new-Ab12Cd";
-    for (const fs::path& path : {left, inProgress, other}) Put(path, "half");
-    for (const fs::path& path : {left, other}) {
+    const fs::path backup = folder / "vellumtone.ini.bak";  // the user's own
+    for (const fs::path& path : {left, inProgress, other, backup}) Put(path, "half");
+    for (const fs::path& path : {left, other, backup}) {
         fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(2));
     }
     ASSERT_TRUE(Saved("OnTop", "1"));
     EXPECT_FALSE(fs::exists(left));
     EXPECT_TRUE(fs::exists(inProgress));
     EXPECT_TRUE(fs::exists(other));
+    EXPECT_TRUE(fs::exists(backup));
 }
 
 TEST_F(SettingsFileTest, AUnicodeFileIsReadAndKeepsItsEncoding) {

@@ -187,4 +187,14 @@ TEST_F(WindowMenu, AnyNameIsRememberedAsChosen) {
     EXPECT_EQ(Texts(NullShownMenus().back())[1], "Two\nlines [x]");
 }
 
+// The default item names the default input as its own item does, so that
+// two of one name are told apart there too.
+TEST_F(WindowMenu, TheDefaultItemNamesTheDefaultAsItsRowDoes) {
+    SetNullCaptureInputs({{"mic_a", "Microphone A", false}, {"mic_b", "Microphone A", false, true}},
+                         true);
+    OpenDevice();
+    OpenWindowMenu(false);
+    EXPECT_EQ(Texts(NullShownMenus().back())[0], "Default input (Microphone A (2)) [x]");
+}
+
 }  // namespace

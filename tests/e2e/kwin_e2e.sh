@@ -202,8 +202,16 @@ with open(sys.argv[1], "wb") as out:
 
 # grab (e2e_helpers.sh) from the window's screenshot: the origin is the
 # client area's corner, 0 0.
+# After an output's change KWin makes its screenshot object anew, and for a
+# moment there is none: a few tries, half a second apart.
 grab() {  # origin_x origin_y WxH client_x client_y output
-    as_session timeout 10 "$python" -c "$screenshot_program" "$work/window.ppm" || return 1
+    local try
+    for try in 1 2 3 4 5 6 7 8 9 10; do
+        as_session timeout 10 "$python" -c "$screenshot_program" "$work/window.ppm" \
+            2>"$work/screenshot.err" && break
+        [ "$try" = 10 ] && { cat "$work/screenshot.err" >&2; return 1; }
+        sleep 0.5
+    done
     convert "$work/window.ppm" -define png:compression-level=1 -write "$work/screen.png" \
         -crop "${3}+$(($1 + $4))+$(($2 + $5))" +repage "$6"
 }

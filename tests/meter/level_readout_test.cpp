@@ -65,4 +65,16 @@ TEST(LevelReadout, EachRefreshShowsTheHighestPeakOfItsPeriod) {
     EXPECT_EQ(meter.shownReadout.text, "0.0 dB");
 }
 
+// A silent period after a loud one: silence is a reading too, and shows.
+TEST(LevelReadout, APeriodOfSilenceShowsMinusInfinity) {
+    LevelReadoutState readout;
+    const Clock::time_point t0 = Clock::now();
+    TakeReadoutPeak(readout, 16384, t0);
+    EXPECT_EQ(ReadoutText(readout.peak, false), "-6.0 dB");
+    for (int ms = 10; ms <= 250; ms += 10) {
+        TakeReadoutPeak(readout, 0, t0 + std::chrono::milliseconds(ms));
+    }
+    EXPECT_EQ(ReadoutText(readout.peak, false), "-inf dB");
+}
+
 }  // namespace

@@ -279,6 +279,7 @@ TEST_F(ReadingAids, TogglingTheAidsKeepsTheirState) {
 TEST_F(ReadingAids, TheMarksGrowWithTheMeterInQuarterSteps) {
     EXPECT_EQ(MeterSizeFactor(493), 1.0);
     EXPECT_EQ(MeterSizeFactor(617), 1.25);
+    EXPECT_EQ(MeterSizeFactor(615), 1.25);  // just short of the step: the nearest
     EXPECT_EQ(MeterSizeFactor(741), 1.5);
     EXPECT_EQ(MeterSizeFactor(1238), 2.5);
     EXPECT_EQ(MeterSizeFactor(146), 1.0);

@@ -35,7 +35,8 @@ TEST(DisplayScaleTest, AWindowTooLargeForItsScreenTakesTheLargestWholeDpiThatFit
     EXPECT_EQ(FitDisplayDpi(120, 1024, 220, 1280, 800, titled), 119);   // 1269 + 2
     EXPECT_EQ(FitDisplayDpi(144, 1024, 220, 1280, 800, growing), 118);  // 1258 + 19
     EXPECT_EQ(FitDisplayDpi(144.5, 1024, 220, 2200, 600, titled), 144.5);
-    EXPECT_EQ(FitDisplayDpi(480, 1024, 220, 1920, 300, none), 131);  // by the height: 300
+    EXPECT_EQ(FitDisplayDpi(480, 1024, 220, 1920, 300, none), 131);    // by the height: 300
+    EXPECT_EQ(FitDisplayDpi(480, 1024, 220, 1920, 300, titled), 120);  // 275 + 25 down
     // Never below the design's own scale, nor above the display's.
     EXPECT_EQ(FitDisplayDpi(144, 1024, 220, 800, 600, none), 96);
     EXPECT_EQ(FitDisplayDpi(72, 1024, 220, 640, 480, none), 72);
@@ -67,6 +68,11 @@ TEST(DisplayScaleTest, OnSeveralMonitorsTheWindowsOwnMonitorGivesItsWorkArea) {
     EXPECT_EQ(first.height, 1050);
     // Below the smaller monitor, where no monitor is: the nearest.
     EXPECT_EQ(MonitorWorkArea(monitors, work, 2500, 1000).x, 1920);
+    // A work area that leaves the window's monitor out: the monitor whole.
+    ScreenArea outside = MonitorWorkArea(monitors, ScreenArea{0, 0, 1920, 1050}, 2500, 400);
+    EXPECT_EQ(outside.x, 1920);
+    EXPECT_EQ(outside.width, 1280);
+    EXPECT_EQ(outside.height, 800);
     // No monitors known: the work area as it is.
     EXPECT_EQ(MonitorWorkArea({}, work, 2500, 400).width, 3200);
 }

@@ -30,10 +30,14 @@ TEST(FramePacing, FramesFollowTheScreensRefresh) {
     EXPECT_EQ(FramesStarted(30, 5), (std::vector<bool>{true, false, false, true, false}));
     EXPECT_EQ(FramesStarted(100, 4), (std::vector<bool>{true, true, true, true}));
     EXPECT_EQ(FramesStarted(144, 4), (std::vector<bool>{true, true, true, true}));
-    // What a window system cannot tell, or tells wrong, means 60.
+    // What a window system cannot tell, or tells wrong, means 60: the rate
+    // and the frames paced by it.
+    SetDisplayRefresh(DEFAULT_REFRESH_HZ);
+    const FrameClock::duration atDefault = FrameInterval();
     for (double unknown : {0.0, -60.0, 5.0, 100000.0, std::nan("")}) {
         SetDisplayRefresh(unknown);
         EXPECT_EQ(DisplayRefresh(), DEFAULT_REFRESH_HZ) << unknown;
+        EXPECT_EQ(FrameInterval(), atDefault) << unknown;
     }
     SetDisplayRefresh(DEFAULT_REFRESH_HZ);
 }
