@@ -212,23 +212,36 @@ TEST(AnalyseNewestBlock, GoingStaleFromAnyRingPositionEndsAtRest) {
     AnalyseNewestBlock(start);
 }
 
+// A block whose peaks read 51 on the left and 25 on the right.
+std::vector<uint8_t> RisingBlock() {
+    auto loud = Silence(2048, 2);
+    Put(loud, 5, 0, 2, 16384);
+    Put(loud, 6, 1, 2, 8192);
+    return loud;
+}
+
+// Both meters' screens show where `ticks` updates of RisingBlock's readings
+// put the needles, pixel for pixel.
+void ExpectNeedlesAfterTicks(int ticks) {
+    RefMeter left(497, 3), right(497, 3);
+    for (int tick = 0; tick < ticks; ++tick) {
+        left.Update(51);
+        right.Update(25);
+    }
+    std::string difference;
+    EXPECT_TRUE(SamePicture(*MemoryCanvasScreen(3), left.Picture(), &difference)) << difference;
+    EXPECT_TRUE(SamePicture(*MemoryCanvasScreen(4), right.Picture(), &difference)) << difference;
+}
+
 // While nobody sees the meters the ticks rest until the next block; the
 // skipped ones are caught up when they are seen again, so the needles stand
 // where ticking every 10 ms would have put them, pixel for pixel.
 TEST(AnalyseNewestBlock, TicksSkippedUnseenAreCaughtUpWhenSeenAgain) {
     Capture().AnalysisInterval = 10;
     BlockExchange& work = CaptureWorkBuffer();
-    auto loud = Silence(2048, 2);
-    Put(loud, 5, 0, 2, 16384);
-    Put(loud, 6, 1, 2, 8192);
+    const auto loud = RisingBlock();
     const auto start = std::chrono::steady_clock::time_point{} + std::chrono::hours(2);
     const auto at = [&](int ms) { return start + std::chrono::milliseconds(ms); };
-    // Five ticks of the block: both needles part way up.
-    RefMeter left(497, 3), right(497, 3);
-    for (int tick = 0; tick < 5; ++tick) {
-        left.Update(51);
-        right.Update(25);
-    }
     for (bool unseen : {false, true}) {
         SCOPED_TRACE(unseen ? "unseen" : "ticking");
         StartMetersOnBlock(loud, start);
@@ -245,10 +258,8 @@ TEST(AnalyseNewestBlock, TicksSkippedUnseenAreCaughtUpWhenSeenAgain) {
             RedrawMeter(3);
             RedrawMeter(4);
         }
-        std::string difference;
-        EXPECT_TRUE(SamePicture(*MemoryCanvasScreen(3), left.Picture(), &difference)) << difference;
-        EXPECT_TRUE(SamePicture(*MemoryCanvasScreen(4), right.Picture(), &difference))
-            << difference;
+        // Five ticks of the block: both needles part way up.
+        ExpectNeedlesAfterTicks(5);
     }
     work.Reset();
     AnalyseNewestBlock(start);
@@ -259,9 +270,7 @@ TEST(AnalyseNewestBlock, TicksSkippedUnseenAreCaughtUpWhenSeenAgain) {
 TEST(AnalyseNewestBlock, OneMeterInViewTicksAndACatchUpBetweenTicksCountsEachTickOnce) {
     Capture().AnalysisInterval = 10;
     BlockExchange& work = CaptureWorkBuffer();
-    auto loud = Silence(2048, 2);
-    Put(loud, 5, 0, 2, 16384);
-    Put(loud, 6, 1, 2, 8192);
+    const auto loud = RisingBlock();
     const auto start = std::chrono::steady_clock::time_point{} + std::chrono::hours(3);
     const auto at = [&](int ms) { return start + std::chrono::milliseconds(ms); };
     StartMetersOnBlock(loud, start);
@@ -281,14 +290,7 @@ TEST(AnalyseNewestBlock, OneMeterInViewTicksAndACatchUpBetweenTicksCountsEachTic
     AnalyseNewestBlock(at(50));
     RedrawMeter(3);
     RedrawMeter(4);
-    RefMeter left(497, 3), right(497, 3);
-    for (int tick = 0; tick < 6; ++tick) {
-        left.Update(51);
-        right.Update(25);
-    }
-    std::string difference;
-    EXPECT_TRUE(SamePicture(*MemoryCanvasScreen(3), left.Picture(), &difference)) << difference;
-    EXPECT_TRUE(SamePicture(*MemoryCanvasScreen(4), right.Picture(), &difference)) << difference;
+    ExpectNeedlesAfterTicks(6);
     work.Reset();
     AnalyseNewestBlock(start);
 }
