@@ -98,6 +98,8 @@ struct PulseCapture {
     std::string defaultSource;             // the server's default source when last asked
     pa_time_event* followTimer = nullptr;  // looks where the stream is after a change
     std::string sourceAtChange;            // where the stream was when the default changed
+    int changeLooksLeft = 0;               // looks that may still move it from there
+    int looksLeft = 0;                     // looks after any change on the server
     void* callbackWindow = nullptr;
     CaptureTarget target = CaptureTarget::DEFAULT_INPUT;  // what the stream records from
     std::string targetId;                                 // the chosen source of NAMED_INPUT
@@ -348,26 +350,70 @@ bool StreamReady(PulseCapture& device) {
 // default, some servers move such streams along and others leave them where
 // they are. The stream is looked at a moment after the change, when a
 // server that moves streams has done so, and moved only if it is still
-// elsewhere: moving it at once as well would race the server's own move
-// (PipeWire then sometimes ignores a later move by hand). Only a change of
-// the default moves the stream, and only from where it was at the change:
-// one that the user moved by hand, before the look or after it, stays where
-// it was put (some servers report a change of the server for every move)
-// until the default changes again.
+// elsewhere: moving it at once as well would race the server's own move.
+// PipeWire's session manager now and then ignores a move made soon after a
+// change of a default, and its pulse service now and then answers the first
+// question after a change with the old default: so every change on the
+// server is followed by FOLLOW_CHECKS looks, each asking the default and the
+// stream's place afresh. Only a change of the default moves the stream, and
+// only from where it was at the change, for the looks that follow that
+// change: one that the user moved by hand, before a look or after it, stays
+// where it was put (some servers report a change of the server for every
+// move) until the default changes again.
+void FollowDefaultSource(PulseCapture& device);
+void FollowDefaultSoon(PulseCapture& device);
+
+void OnFollowedSource(pa_context* context, const pa_source_info* info, int, void* data) {
+    auto& device = *static_cast<PulseCapture*>(data);
+    if (info == nullptr || info->name == nullptr || context != device.context ||
+        !StreamReady(device) || device.target != CaptureTarget::DEFAULT_INPUT) {
+        return;
+    }
+    if (device.defaultSource == info->name) {
+        device.sourceAtChange.clear();
+        device.changeLooksLeft = 0;
+    }
+    if (device.sourceAtChange.empty() || device.sourceAtChange != info->name) return;
+    pa_operation* operation =
+        pa_context_move_source_output_by_name(context, pa_stream_get_index(device.stream),
+                                              device.defaultSource.c_str(), nullptr, nullptr);
+    if (operation != nullptr) pa_operation_unref(operation);
+}
+
+void OnFollowedPlace(pa_context* context, const pa_source_output_info* info, int, void* data) {
+    auto& device = *static_cast<PulseCapture*>(data);
+    if (info == nullptr || context != device.context) return;
+    pa_operation* operation =
+        pa_context_get_source_info_by_index(context, info->source, OnFollowedSource, &device);
+    if (operation != nullptr) pa_operation_unref(operation);
+}
+
 void OnFollowTimer(pa_mainloop_api* api, pa_time_event* event, const struct timeval*, void* data) {
     auto& device = *static_cast<PulseCapture*>(data);
     api->time_free(event);
     device.followTimer = nullptr;
-    if (device.target != CaptureTarget::DEFAULT_INPUT) return;
-    if (!StreamReady(device)) return;
-    const char* current = pa_stream_get_device_name(device.stream);
-    if (current == nullptr || device.defaultSource == current || device.sourceAtChange != current) {
-        return;
-    }
-    pa_operation* operation =
-        pa_context_move_source_output_by_name(device.context, pa_stream_get_index(device.stream),
-                                              device.defaultSource.c_str(), nullptr, nullptr);
+    if (device.target != CaptureTarget::DEFAULT_INPUT || !StreamReady(device)) return;
+    // Answered in order: the default first, then where the stream is.
+    FollowDefaultSource(device);
+    pa_operation* operation = pa_context_get_source_output_info(
+        device.context, pa_stream_get_index(device.stream), OnFollowedPlace, &device);
     if (operation != nullptr) pa_operation_unref(operation);
+    // The change's last look has been taken: a later look only notes.
+    if (device.changeLooksLeft == 0) {
+        device.sourceAtChange.clear();
+    } else {
+        --device.changeLooksLeft;
+    }
+    if (device.looksLeft > 0) {
+        --device.looksLeft;
+        FollowDefaultSoon(device);
+    }
+}
+
+void FollowDefaultSoon(PulseCapture& device) {
+    if (device.followTimer != nullptr) return;
+    device.followTimer = pa_context_rttime_new(device.context, pa_rtclock_now() + FOLLOW_DELAY_USEC,
+                                               OnFollowTimer, &device);
 }
 
 void OnServerInfo(pa_context* context, const pa_server_info* info, void* data) {
@@ -378,11 +424,12 @@ void OnServerInfo(pa_context* context, const pa_server_info* info, void* data) {
     bool changed =
         !device.defaultSource.empty() && device.defaultSource != info->default_source_name;
     device.defaultSource = info->default_source_name;
-    if (!changed || device.followTimer != nullptr) return;
+    if (!changed) return;
     const char* current = StreamReady(device) ? pa_stream_get_device_name(device.stream) : nullptr;
     device.sourceAtChange = current != nullptr ? current : "";
-    device.followTimer = pa_context_rttime_new(context, pa_rtclock_now() + FOLLOW_DELAY_USEC,
-                                               OnFollowTimer, &device);
+    device.changeLooksLeft = FOLLOW_CHECKS;
+    device.looksLeft = std::max(device.looksLeft, FOLLOW_CHECKS);
+    FollowDefaultSoon(device);
 }
 
 void FollowDefaultSource(PulseCapture& device) {
@@ -546,7 +593,11 @@ void OnServerEvent(pa_context*, pa_subscription_event_type_t event, uint32_t, vo
     auto facility = event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
     auto type = event & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
     if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
-        if (device.deviceId == DEFAULT_CAPTURE_DEVICE) FollowDefaultSource(device);
+        if (device.deviceId == DEFAULT_CAPTURE_DEVICE) {
+            FollowDefaultSource(device);
+            device.looksLeft = FOLLOW_CHECKS;
+            FollowDefaultSoon(device);
+        }
         device.checksLeft = FOLLOW_CHECKS;
         FollowTargetSoon(device);
     } else if (facility == PA_SUBSCRIPTION_EVENT_SOURCE && type != PA_SUBSCRIPTION_EVENT_CHANGE) {
@@ -668,6 +719,8 @@ bool Connect(PulseCapture& device, Clock::time_point deadline, bool recording) {
     }
     // Note the default the stream was put on; later changes move it.
     device.defaultSource.clear();
+    device.changeLooksLeft = 0;
+    device.looksLeft = 0;
     if (device.deviceId == DEFAULT_CAPTURE_DEVICE) FollowDefaultSource(device);
     NoteRecordedSource(device);
     return true;
