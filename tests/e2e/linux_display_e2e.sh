@@ -12,6 +12,12 @@
 #   nofont       with a font configuration that holds no font at all, the
 #                button still shows its label (black text pixels inside its
 #                edge), and a close request ends the program with exit code 0
+#   stuckwrite   the settings file's flush never returns (a preloaded library
+#                holds every fsync of it, as a home folder whose file server
+#                went away does): a choice made in the menu, then a close
+#                request: the program ends with exit code 0 within 1.5 s, and
+#                no settings file was left (none was there before): never a
+#                half-written one
 #
 #   linux_display_e2e.sh BUILD_DIR    (exit 77: skipped, something needed is missing)
 set -u
@@ -86,11 +92,39 @@ case_nofont() {
     return $ok
 }
 
+case_stuckwrite() {
+    local id ox oy w h ok=0 asked folder="$XDG_CONFIG_HOME/vellumtone"
+    program=(env LD_PRELOAD="$build/stall_settings_fsync.so"
+        ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" "$build/vellumtone")
+    open_window stuckwrite || return 1
+    # The keyboard reaches the window under the pointer.
+    xdotool mousemove "$((ox + rest_x))" "$((oy + rest_y))"
+    sleep 0.2
+    xdotool key shift+F10
+    wait_for_menu || { log "stuckwrite: no menu"; close_with_delete_window; return 1; }
+    # End: the last item that can be chosen, "Hold overload until clicked".
+    xdotool key End Return
+    # The writer is at the flush once its temporary file is there.
+    for _ in $(seq 50); do
+        [ -n "$(ls -A "$folder" 2>/dev/null)" ] && break
+        sleep 0.1
+    done
+    [ -n "$(ls -A "$folder" 2>/dev/null)" ] || { log "stuckwrite: the choice was not written"; ok=1; }
+    asked=$(now_ms)
+    close_with_delete_window || { log "stuckwrite: no end after the close request"; ok=1; }
+    log "stuckwrite: ended $(($(now_ms) - asked)) ms after the close request"
+    [ "$(($(now_ms) - asked))" -le 1500 ] || { log "stuckwrite: the end took over 1.5 s"; ok=1; }
+    [ ! -e "$folder/vellumtone.ini" ] ||
+        { log "stuckwrite: a settings file was made although its flush never ended"; ok=1; }
+    return $ok
+}
+
 # ---------------------------------------------------------------- driver
 
 run_named_case
-prepare_run "$build/vellumtone"
+prepare_run "$build/vellumtone" "$build/stall_settings_fsync.so"
 run_case lost
 run_case windowclose
 run_case nofont --no-pulse
+run_case stuckwrite --no-pulse
 report_and_exit
