@@ -10,17 +10,11 @@
 #include "meter/level_readout.h"
 #include "meter/meter_table.h"
 #include "meter/needle.h"
+#include "meter/overload_lamp.h"
 #include "meter/peak_hold.h"
 #include "meter/scale_geometry.h"
 
 namespace {
-
-constexpr int64_t OVERLOAD_INDICATOR = 2;
-
-bool OverloadLit(const MeterRecord& meter) {
-    return (meter.flags & OVERLOAD_INDICATOR) != 0 &&
-           (meter.overloadHold != 0 || meter.overloadLatched);
-}
 
 // A fresh dial, with or without marks. False, and the old dial kept, if no
 // image can be made.
@@ -73,7 +67,8 @@ bool SetMeterAids(int64_t number, const MeterAids& aids) {
     meter.levelReadout = aids.levelReadout;
     meter.holdOverload = aids.holdOverload;
     if (!meter.holdOverload) meter.overloadLatched = false;
-    meter.shownOverload = OverloadLit(meter);
+    meter.shownOverload = OverloadOnTip(meter);
+    meter.shownLamp = OverloadLampLit(meter);
     RedrawMeter(number);
     return made;
 }
@@ -84,9 +79,15 @@ void ClearMeterOverload(int64_t number) {
     MeterRecord& meter = MeterAt(slot);
     meter.overloadLatched = false;
     meter.overloadHold = 0;
-    if (!meter.shownOverload) return;
-    meter.shownOverload = false;
-    RedrawMeter(number);
+    if (meter.shownOverload) {
+        // The disc over the tip, and the readout's "OVER" with it.
+        meter.shownOverload = false;
+        meter.shownLamp = false;
+        RedrawMeter(number);
+    } else if (meter.shownLamp) {
+        meter.shownLamp = false;
+        RedrawMeterSquare(number, OverloadLampRect(slot));
+    }
 }
 
 void HoldMeterPeak(int64_t number, float reading, int32_t peakSample) {
@@ -103,7 +104,8 @@ void LatchMeterOverload(int64_t number) {
     if (slot == 0) return;
     MeterRecord& meter = MeterAt(slot);
     if (meter.holdOverload) meter.overloadLatched = true;
-    meter.shownOverload = OverloadLit(meter);
+    meter.shownOverload = OverloadOnTip(meter);
+    meter.shownLamp = OverloadLampLit(meter);
     RedrawMeter(number);
 }
 

@@ -38,7 +38,8 @@ struct MeterRecord {
     bool pictureShown = false;
     int32_t shownTipX = 0;
     int32_t shownTipY = 0;
-    bool shownOverload = false;
+    bool shownOverload = false;  // the red disc over the tip
+    bool shownLamp = false;      // the held light's lamp (overload_lamp.h)
     // The dial with the track arc over it, 24-bit: what an update copies
     // under its marks. Made by the first update, for the colour and hiding
     // flags it was made with.

@@ -1,8 +1,8 @@
 // The needle update: a new reading is clamped, flagged as overload, averaged
 // over the last 8 readings and drawn on the meter's canvas as a disc riding
 // along the scale, with the track arc over it and, for 15 updates after an
-// overload, a red disc. Runs on the analysis thread, under MeterUpdateLock;
-// the record belongs to whichever thread updates the meter.
+// overload, a red disc (held beyond them, the lamp of overload_lamp.h). Runs on the analysis
+// thread, under MeterUpdateLock; the record belongs to whichever thread updates the meter.
 //
 // The tip disc and the track arc have the same colour, so drawing the disc
 // and then the arc over it sets the same pixels as drawing the arc first and
@@ -31,6 +31,7 @@
 #include "meter/dial_texts.h"
 #include "meter/level_readout.h"
 #include "meter/meter_table.h"
+#include "meter/overload_lamp.h"
 #include "meter/peak_hold.h"
 #include "meter/peak_hold_drawing.h"
 #include "meter/scale_geometry.h"
@@ -268,8 +269,9 @@ bool BackdropServes(const MeterRecord& meter) {
 }
 
 // Opens drawing on the meter's canvas and draws its picture with the tip
-// disc at `tip` and, with `overload`, the red disc over it: all of it, or
-// only inside `changed`. The caller ends the drawing.
+// disc at `tip` and, with `overload`, the red disc over it, and the lamp as
+// the record says it is shown: all of it, or only inside `changed`. The
+// caller ends the drawing.
 void DrawPicture(int64_t number, int64_t slot, MeterRecord& meter, ScalePoint tip, bool overload,
                  const PictureRect* changed) {
     const bool backdropMade = BackdropCurrent(meter) || MakeBackdrop(slot, meter);
@@ -291,6 +293,9 @@ void DrawPicture(int64_t number, int64_t slot, MeterRecord& meter, ScalePoint ti
         }
     }
     if (overload) FillDisc(tip.x, tip.y, OVERLOAD_RADIUS, OVERLOAD_COLOUR);
+    if (meter.shownLamp && (changed == nullptr || Meet(*changed, OverloadLampRect(slot)))) {
+        DrawOverloadLamp(slot);
+    }
     if (meter.shownHold) {
         // Drawn only where the drawing reaches; the mark's discs would each
         // find the clip for themselves, the value's pixels too.
@@ -341,10 +346,13 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
     const ScalePoint tip = NeedleTip(slot, meter.shownAverage);
 
     // The overload disc counts down its 15 updates, each with a pause; one
-    // held beyond them stays as it is until it is cleared.
-    const bool indicator = (meter.flags & 2) != 0;
-    const bool counting = indicator && meter.overloadHold != 0;
-    const bool overloadShown = counting || (indicator && meter.overloadLatched);
+    // held beyond them is the lamp until it is cleared, and the tip and the
+    // readout show the level again.
+    const bool counting = OverloadOnTip(meter);
+    const bool overloadShown = counting;
+    const bool lampShown = OverloadLampLit(meter);
+    const PictureRect lampChange =
+        lampShown != meter.shownLamp ? OverloadLampRect(slot) : PictureRect{};
     // Most updates leave the hold as the picture shows it: its picture is
     // worked out only for a change.
     const bool holdKept = HoldAsShown(meter);
@@ -363,7 +371,8 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
         readout = NextReadout(slot, meter, overloadShown);
         readoutChange = ReadoutChange(meter, readout);
     }
-    const bool overlaysSame = Empty(markChange) && Empty(textChange) && Empty(readoutChange);
+    const bool overlaysSame =
+        Empty(markChange) && Empty(textChange) && Empty(readoutChange) && Empty(lampChange);
 
     // Nobody can see the picture: the meter's state goes on, its drawing
     // waits. The picture then shows an older state, which the first update
@@ -371,6 +380,7 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
     if (!CanvasShown(number)) {
         meter.pictureShown = false;
         meter.shownOverload = overloadShown;
+        meter.shownLamp = lampShown;
         if (!holdKept) ShowHold(meter, std::move(hold));
         ShowReadout(meter, readoutKept, std::move(readout));
         if (counting) {
@@ -400,7 +410,7 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
     PictureRect changed =
         Union(MarksAround(meter, meter.shownTipX, meter.shownTipY, meter.shownOverload),
               MarksAround(meter, tip.x, tip.y, overloadShown));
-    PictureRect apart[] = {markChange, textChange, readoutChange};
+    PictureRect apart[] = {markChange, textChange, readoutChange, lampChange};
     constexpr int APART = sizeof apart / sizeof apart[0];
     // Joined where they meet: each joining may make the square meet more.
     for (int round = 0; round < APART; ++round) {
@@ -423,6 +433,7 @@ int UpdateMeter(int64_t number, float value, int32_t peak,
     meter.shownTipX = tip.x;
     meter.shownTipY = tip.y;
     meter.shownOverload = overloadShown;
+    meter.shownLamp = lampShown;
     if (!holdKept) ShowHold(meter, std::move(hold));
     ShowReadout(meter, readoutKept, std::move(readout));
 
@@ -463,14 +474,13 @@ bool MeterSettledAt(int64_t number, float value, int32_t peakSample) {
     MeterRecord& meter = MeterAt(slot);
     const float v = PlaceOf(meter, value < 0 || std::isnan(value) ? 0.0f : value,
                             std::clamp<int32_t>(peakSample, 0, 32768));
-    // A picture that still shows the overload disc needs the update that
-    // draws it away, even once the hold has run out; one held until it is
-    // cleared stays as it is.
-    const bool latched = (meter.flags & 2) != 0 && meter.overloadLatched;
-    // A picture nobody sees waits for CANVAS_SHOWN, not for an update.
+    // A picture nobody sees waits for CANVAS_SHOWN, not for an update. One
+    // that still shows the overload disc needs the update that draws it away
+    // (or makes a held one the lamp), even once the hold has run out; the
+    // lamp stays as it is until it is cleared.
     const bool pictureWaits = !meter.pictureShown && CanvasShown(number);
-    if (pictureWaits || meter.overloadHold != 0 || (meter.shownOverload && !latched) ||
-        meter.averageCount != AVERAGED_READINGS) {
+    if (pictureWaits || meter.overloadHold != 0 || meter.shownOverload ||
+        meter.shownLamp != OverloadLampLit(meter) || meter.averageCount != AVERAGED_READINGS) {
         return false;
     }
     // A held peak above the reading falls later; the picture must show the
@@ -500,6 +510,19 @@ int SetMeterValue(int64_t number, float value) {
 int SetMeterReading(int64_t number, float value, int32_t peakSample,
                     std::chrono::steady_clock::time_point now) {
     return UpdateMeter(number, value, peakSample, &now);
+}
+
+void RedrawMeterSquare(int64_t number, const PictureRect& square) {
+    const int64_t slot = MeterSlot(number);
+    if (slot == 0) return;
+    MeterRecord& meter = MeterAt(slot);
+    if (!meter.pictureShown) {
+        RedrawMeter(number);
+        return;
+    }
+    DrawPicture(number, slot, meter, ScalePoint{meter.shownTipX, meter.shownTipY},
+                meter.shownOverload, &square);
+    EndDraw();
 }
 
 int RedrawMeter(int64_t number) {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 
+#include "draw/canvas.h"
 #include "meter/scale_geometry.h"
 
 constexpr uint32_t OVERLOAD_COLOUR = 0x0A0AFF;  // RGB(255, 10, 10)
@@ -22,6 +23,10 @@ int ResetMeterSmoothing(int64_t number, int64_t count);
 // (needle, overload light), without taking a reading. For a meter whose
 // canvas or dial changed.
 int RedrawMeter(int64_t number);
+// Draws and shows only `square` of the picture again, as the record says it
+// is shown: for a change that touches nothing else. The whole picture for a
+// meter whose picture waits to be drawn.
+void RedrawMeterSquare(int64_t number, const PictureRect& square);
 
 // Where the needle tip of the meter in a slot stands for an averaged reading
 // (0..100 over -45..+45 degrees).
