@@ -25,15 +25,17 @@
 //                  reading V with peak sample S (0..32768), as a program
 //                  playing a steady peak S shows it: V = round(S / 32767 x
 //                  101), e.g. --hold 51:16422 shows "-6.0 dB";
-// --hold-overload  a reading of 100 or more lights the overload disc until
-//                  it is cleared ("Hold overload until clicked");
-// --overload-held  that, and after the readings the light is on, as after a
-//                  full-scale peak that nobody cleared;
+// --hold-overload  a reading of 100 or more lights the overload light until
+//                  it is cleared ("Hold overload until clicked"): the disc
+//                  over the tip for 15 updates, then the lamp in the corner;
+// --overload-held  that, and after the readings the lamp is lit, as 15
+//                  updates or more after a full-scale peak that nobody
+//                  cleared;
 // --decibel-scale  the needle, the hold and the marks on the decibel scale
 //                  ("Decibel scale"), placed by each reading's peak sample;
 // --readout        the peak level as a number ("Level readout"), refreshed
 //                  after the readings: the highest of their peak samples,
-//                  or "OVER" while the overload light is lit.
+//                  or "OVER" while the overload disc is over the tip.
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -75,9 +77,9 @@ int Usage(const char* problem) {
                  "32767))\n"
                  "  --hold V:S         peak hold, standing after the readings at reading V with\n"
                  "                     peak sample S (--hold 51:16422 shows -6.0 dB)\n"
-                 "  --hold-overload    a reading of 100 or more lights the overload disc until\n"
-                 "                     it is cleared\n"
-                 "  --overload-held    that, with the light on after the readings\n"
+                 "  --hold-overload    a reading of 100 or more lights the overload light until\n"
+                 "                     it is cleared (the lamp after 15 updates)\n"
+                 "  --overload-held    that, with the lamp lit after the readings\n"
                  "  --decibel-scale    the needle, the hold and the marks on the decibel "
                  "scale\n"
                  "  --readout          the peak level as a number, refreshed after the "
