@@ -16,6 +16,10 @@
 #   hidden    unmapped while the signal changes, then mapped again: the meters
 #             show the new readings at once
 #   nopulse   without a sound server the window opens and the meters rest
+#   strayrelease  with the window menu open, the left button goes down on
+#             the donation button (which only closes the menu) and up there:
+#             a release without its press is no click, and the browser is not
+#             called; a whole click after it calls it once
 #   nobrowser without xdg-open, and with one that finds no handler (exit
 #             3), a click on the button is said beside it for about five
 #             seconds, then the line is the plain background again; a close
@@ -111,6 +115,28 @@ case_nopulse() {
     expect_meters "$ox" "$oy" "$work/expected-rest.png" "$work/expected-rest.png" 10 ||
         { log "nopulse: the meters are not at rest"; ok=1; }
     close_with_delete_window || { log "nopulse: close failed"; ok=1; }
+    return $ok
+}
+
+case_strayrelease() {
+    local id ox oy w h ok=0
+    open_window strayrelease || return 1
+    xdotool mousemove "$((ox + rest_x))" "$((oy + rest_y))"
+    sleep 0.2
+    xdotool key shift+F10
+    wait_for_menu || { log "strayrelease: no menu"; close_with_delete_window; return 1; }
+    xdotool mousemove "$((ox + button_x + 175))" "$((oy + button_y + 15))"
+    sleep 0.2
+    xdotool mousedown 1
+    sleep 0.3
+    xdotool mouseup 1
+    sleep 1.5
+    [ "$(opened_count)" = 0 ] ||
+        { log "strayrelease: a release without its press called the browser"; ok=1; }
+    click_button "$ox" "$oy"
+    [ "$(opened_count)" = 1 ] ||
+        { log "strayrelease: a whole click called the browser $(opened_count) times"; ok=1; }
+    close_with_delete_window || { log "strayrelease: close failed"; ok=1; }
     return $ok
 }
 
@@ -316,6 +342,7 @@ run_case overload
 run_case hidden
 run_case nopulse --no-pulse
 run_case nobrowser
+run_case strayrelease --no-pulse
 # 480 DPI makes the window 5120 x 1100: a screen that holds it.
 run_case dpi --no-pulse --screen 5300x1300
 # 192 DPI makes the window 2048 x 440, placed at (60, 60).
