@@ -4,19 +4,24 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/reading_aids.h"
 #include "app/settings.h"
 #include "app/window_menu.h"
 #include "capture/capture_device.h"
 #include "capture/capture_inputs_null.h"
 #include "capture/capture_null.h"
 #include "capture/capture_state.h"
+#include "meter/meter_table.h"
 #include "tests/support/settings_written.h"
 #include "ui/event_queue.h"
 #include "ui/ui_null.h"
@@ -168,6 +173,16 @@ TEST_F(WindowMenu, ListsChoosesAndRemembers) {
               "DecibelScale=1\nPeakHold=1\nLevelReadout=1\nHoldOverload=1\n");
     Choose("Peak hold");
     EXPECT_EQ(ReadSettingInteger("PeakHold", 1), 0);
+
+    // Clearing the held light, by the menu or a click, waits for the
+    // analysis thread's update: the meter records are its own meanwhile.
+    for (auto clear : {+[] { ClearOverloadLights(); }, +[] { ClickMeter(LEFT_METER); }}) {
+        std::unique_lock<std::mutex> update(MeterUpdateLock());
+        auto cleared = std::async(std::launch::async, clear);
+        EXPECT_EQ(cleared.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+        update.unlock();
+        cleared.wait();
+    }
 }
 
 // A sound server may name a node with anything, line breaks among it: the
