@@ -35,10 +35,12 @@ constexpr Place LEFT_METER_PLACE = {10, 10, METER_WIDTH, 0};
 constexpr Place RIGHT_METER_PLACE = {METER_WIDTH + 20, 10, METER_WIDTH, 0};
 // The free background right of the button, in the button's band: 10 pixels
 // from the button and from the window's edge, below the meters (which end
-// at 151).
-constexpr Place STATUS_PLACE = {
+// at 151); and left of the button likewise, for the words of a longer line.
+constexpr TextRoom STATUS_ROOM = {
     BUTTON_PLACE.x + BUTTON_PLACE.width + 10, BUTTON_PLACE.y,
     WINDOW_PLACE.width - 10 - (BUTTON_PLACE.x + BUTTON_PLACE.width + 10), BUTTON_PLACE.height};
+constexpr TextRoom STATUS_HEAD_ROOM = {10, BUTTON_PLACE.y, BUTTON_PLACE.x - 10 - 10,
+                                       BUTTON_PLACE.height};
 
 // The window layer has scaled the window and made its control font for the
 // new scale; the button and the meters follow, laid out as at creation.
@@ -89,8 +91,7 @@ void RedrawShownMeter(int64_t meter) {
 }
 
 void ShowMainWindowStatus(const char* text) {
-    SetWindowStatusText(MAIN_WINDOW, STATUS_PLACE.x, STATUS_PLACE.y, STATUS_PLACE.width,
-                        STATUS_PLACE.height, text);
+    SetWindowStatusText(MAIN_WINDOW, STATUS_ROOM, STATUS_HEAD_ROOM, text);
 }
 
 int InitMeterSmoothing() {

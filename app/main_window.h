@@ -23,7 +23,9 @@ int CreateMainWindow();
 int InitMeterSmoothing();
 
 // Shows one line of small text in the window's background beside the button,
-// cut to fit; an empty text leaves the background alone there.
+// its first words left of the button when it is too long for the room right
+// of it, cut only where it fits neither; an empty text leaves the background
+// alone there.
 void ShowMainWindowStatus(const char* text);
 
 // A meter nobody could see can be seen again: its picture is drawn whole

@@ -65,14 +65,23 @@ void KeepWindowOnScreen(int64_t window);
 // Colour 0xBBGGRR, -1 for none.
 void SetWindowBackground(int64_t window, int32_t colour);
 
-// One line of text on the window's own background, within the rectangle (96-
-// DPI pixels, scaled as controls are), in the control font and the button
-// text colour: at the rectangle's left, centred from top to bottom, and cut
-// with "..." where it is wider than the rectangle. An empty text leaves the
-// background alone there. The rectangle must lie clear of the controls.
-// Every call repaints it: callers give only a new text. Main thread; nothing
-// for an unknown window.
-void SetWindowStatusText(int64_t window, int x, int y, int width, int height, const char* text);
+// A rectangle of a window's client area, in 96-DPI pixels.
+struct TextRoom {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// One line of text on the window's own background, in the control font and
+// the button text colour, centred from top to bottom in its rooms (scaled as
+// controls are): at the left of `room` when it fits there; otherwise broken
+// at a space (SplitFittedText), the words before it right-aligned in
+// `headRoom` (a room on the same row before `room`, so that the line reads
+// across what lies between) and the rest at the left of `room`, cut with
+// "..." only where it fits neither. An empty text leaves the background
+// alone in both. The rooms must lie clear of the controls. Every call
+// repaints them: callers give only a new text. Main thread; nothing for an
+// unknown window.
+void SetWindowStatusText(int64_t window, const TextRoom& room, const TextRoom& headRoom,
+                         const char* text);
 
 // Keeps the window above the windows that are not kept on top (on: true),
 // or lets it go back among them. On X11 the window manager does it, if it

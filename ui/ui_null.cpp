@@ -64,7 +64,7 @@ void* CreatePushButton(int64_t number, int, int, int, int, const char*, uint32_t
 
 void SetWindowBackground(int64_t, int32_t) {}
 
-void SetWindowStatusText(int64_t, int, int, int, int, const char* text) {
+void SetWindowStatusText(int64_t, const TextRoom&, const TextRoom&, const char* text) {
     std::lock_guard<std::mutex> hold(lock);
     statusTexts.emplace_back(text ? text : "");
 }

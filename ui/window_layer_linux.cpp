@@ -127,8 +127,9 @@ void SetWindowBackground(int64_t window, int32_t colour) {
     CurrentWindowLayer().setWindowBackground(window, colour);
 }
 
-void SetWindowStatusText(int64_t window, int x, int y, int width, int height, const char* text) {
-    CurrentWindowLayer().setWindowStatusText(window, x, y, width, height, text);
+void SetWindowStatusText(int64_t window, const TextRoom& room, const TextRoom& headRoom,
+                         const char* text) {
+    CurrentWindowLayer().setWindowStatusText(window, room, headRoom, text);
 }
 
 void SetWindowOnTop(int64_t window, bool on) {

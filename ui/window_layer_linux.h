@@ -30,7 +30,7 @@ struct WindowLayer {
     void (*setScaleChangeHandler)(int64_t window, ScaleChangeHandler handler);
     void (*keepWindowOnScreen)(int64_t window);
     void (*setWindowBackground)(int64_t window, int32_t colour);
-    void (*setWindowStatusText)(int64_t window, int x, int y, int width, int height,
+    void (*setWindowStatusText)(int64_t window, const TextRoom& room, const TextRoom& headRoom,
                                 const char* text);
     void (*setWindowOnTop)(int64_t window, bool on);
     int (*showMessageBox)(const char* title, const char* text, uint32_t flags);

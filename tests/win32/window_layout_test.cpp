@@ -103,14 +103,14 @@ TEST_F(MainWindowLayout, BackgroundColourFillsTheClientArea) {
     EXPECT_EQ(pixel, static_cast<COLORREF>(BACKGROUND));
 }
 
-// How many pixels of the status line's place, right of the button, are not
-// the background colour.
-int StatusLineInk(HWND window) {
+// How many pixels of a room of the status line, right of the button (690 to
+// 1014) or left of it, are not the background colour.
+int StatusLineInk(HWND window, int left = 690, int right = 1014) {
     UpdateWindow(window);
     HDC dc = GetDC(window);
     int ink = 0;
     for (int y = 170; y < 200; ++y) {
-        for (int x = 690; x < 1014; ++x) {
+        for (int x = left; x < right; ++x) {
             ink += GetPixel(dc, x, y) != static_cast<COLORREF>(BACKGROUND);
         }
     }
@@ -118,13 +118,23 @@ int StatusLineInk(HWND window) {
     return ink;
 }
 
-TEST_F(MainWindowLayout, StatusTextIsDrawnOnTheBackgroundAndTakenAway) {
+TEST_F(MainWindowLayout, StatusTextIsDrawnOnTheBackgroundBrokenAcrossTheButtonAndTakenAway) {
     if (ScaleFactorX() != 1.0 || ScaleFactorY() != 1.0) GTEST_SKIP() << "96 DPI only";
+    const TextRoom room{690, 170, 324, 30}, headRoom{10, 170, 310, 30};
     EXPECT_EQ(StatusLineInk(window_), 0);
-    SetWindowStatusText(MAIN, 690, 170, 324, 30, "Recording: Line In (Rear Panel)");
+    SetWindowStatusText(MAIN, room, headRoom, "Recording: Line In (Rear Panel)");
     EXPECT_GT(StatusLineInk(window_), 50);
-    SetWindowStatusText(MAIN, 690, 170, 324, 30, "");
+    EXPECT_EQ(StatusLineInk(window_, 10, 320), 0);
+    // Too long for the room right of the button: its first words left of it,
+    // right-aligned against it; the rest right of it.
+    SetWindowStatusText(MAIN, room, headRoom,
+                        "Not connected: Line In (Rear Panel) \xE2\x80\x94 recording the default "
+                        "input, and more words than one room holds");
+    EXPECT_GT(StatusLineInk(window_, 250, 320), 50);
+    EXPECT_GT(StatusLineInk(window_), 50);
+    SetWindowStatusText(MAIN, room, headRoom, "");
     EXPECT_EQ(StatusLineInk(window_), 0);
+    EXPECT_EQ(StatusLineInk(window_, 10, 320), 0);
 }
 
 TEST_F(MainWindowLayout, WindowAndControlOfTheSameNumberCoexist) {

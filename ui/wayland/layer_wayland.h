@@ -148,7 +148,8 @@ struct TopWindow {
     bool closed = false;  // a message box's window that has ended
     // The line of status text.
     std::string status;
-    int statusX = 0, statusY = 0, statusWidth = 0, statusHeight = 0;  // 96-DPI pixels
+    TextRoom statusRoom;      // where it goes when it fits (96-DPI pixels)
+    TextRoom statusHeadRoom;  // where its first words go when it does not
     std::shared_ptr<std::atomic<bool>> canvasesChanged = std::make_shared<std::atomic<bool>>(false);
     // The compositor has not used the last picture for a while: nobody sees
     // the window (another workspace, minimised, covered), so its canvases

@@ -26,7 +26,7 @@ void WaylandPlaceControl(int64_t control, int x, int y, int width, int height);
 void WaylandSetScaleChangeHandler(int64_t window, ScaleChangeHandler handler);
 void WaylandKeepWindowOnScreen(int64_t window);
 void WaylandSetWindowBackground(int64_t window, int32_t colour);
-void WaylandSetWindowStatusText(int64_t window, int x, int y, int width, int height,
+void WaylandSetWindowStatusText(int64_t window, const TextRoom& room, const TextRoom& headRoom,
                                 const char* text);
 void WaylandSetWindowOnTop(int64_t window, bool on);
 int WaylandShowMessageBox(const char* title, const char* text, uint32_t flags);

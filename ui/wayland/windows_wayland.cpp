@@ -304,20 +304,42 @@ TextTarget TargetOf(TopWindow& window, int x, int y, int w, int h) {
         window.image.data(), window.width, window.height, window.width, x, y, x + w, y + h};
 }
 
+PictureRect ScaledRoom(const TextRoom& room) {
+    const double scale = Wayland().scale;
+    const int x = ScaleValue(room.x, scale), y = ScaleValue(room.y, scale);
+    return PictureRect{x, y, x + ScaleValue(room.width, scale), y + ScaleValue(room.height, scale)};
+}
+
+// Both rooms of the line filled with the background, to be drawn anew.
+void ClearStatus(TopWindow& window) {
+    if (window.image.empty()) return;
+    const uint32_t background = window.background == -1 ? COLOUR_BUTTON_FACE : window.background;
+    for (const TextRoom& room : {window.statusRoom, window.statusHeadRoom}) {
+        const PictureRect rect = ScaledRoom(room);
+        if (rect.right <= rect.left || rect.bottom <= rect.top) continue;
+        FillRect(window.image.data(), window.width, rect.left, rect.top, rect.right - rect.left,
+                 rect.bottom - rect.top, background);
+        AddDamage(window, rect);
+    }
+}
+
 void PaintStatus(TopWindow& window) {
-    if (window.status.empty()) return;
-    double scale = Wayland().scale;
-    int x = ScaleValue(window.statusX, scale), y = ScaleValue(window.statusY, scale);
-    int w = ScaleValue(window.statusWidth, scale), h = ScaleValue(window.statusHeight, scale);
-    uint32_t background = window.background == -1 ? COLOUR_BUTTON_FACE : window.background;
-    FillRect(window.image.data(), window.width, x, y, w, h, background);
+    if (window.status.empty() || window.image.empty()) return;
+    ClearStatus(window);
+    const PictureRect room = ScaledRoom(window.statusRoom);
+    const PictureRect headRoom = ScaledRoom(window.statusHeadRoom);
     const ControlTextFace& font = Wayland().font;
-    int baseline = y + (h - (font.Ascent() + font.Descent())) / 2 + font.Ascent();
-    font.Draw(
-        TargetOf(window, x, y, w, h), x, baseline,
-        FittedText(window.status, w, [&font](std::string_view text) { return font.Width(text); }),
-        COLOUR_BUTTON_TEXT);
-    AddDamage(window, PictureRect{x, y, x + w, y + h});
+    auto measure = [&font](std::string_view text) { return font.Width(text); };
+    const SplitTextRecord split = SplitFittedText(window.status, headRoom.right - headRoom.left,
+                                                  room.right - room.left, measure);
+    auto draw = [&](const PictureRect& rect, int x, const std::string& text) {
+        const int h = rect.bottom - rect.top;
+        const int baseline = rect.top + (h - (font.Ascent() + font.Descent())) / 2 + font.Ascent();
+        font.Draw(TargetOf(window, rect.left, rect.top, rect.right - rect.left, h), x, baseline,
+                  text, COLOUR_BUTTON_TEXT);
+    };
+    if (!split.head.empty()) draw(headRoom, headRoom.right - measure(split.head), split.head);
+    draw(room, room.left, split.tail);
 }
 
 void PaintButton(TopWindow& window, Control& control) {
@@ -729,25 +751,15 @@ void WaylandSetWindowBackground(int64_t number, int32_t colour) {
     PaintWindow(*found->second);
 }
 
-void WaylandSetWindowStatusText(int64_t number, int x, int y, int width, int height,
+void WaylandSetWindowStatusText(int64_t number, const TextRoom& room, const TextRoom& headRoom,
                                 const char* text) {
     auto found = Windows().find(number);
     if (found == Windows().end()) return;
     TopWindow& window = *found->second;
-    bool hadText = !window.status.empty();
+    if (!window.status.empty()) ClearStatus(window);
     window.status = text != nullptr ? text : "";
-    window.statusX = x;
-    window.statusY = y;
-    window.statusWidth = width;
-    window.statusHeight = height;
-    if (window.status.empty() && hadText) {
-        uint32_t background = window.background == -1 ? COLOUR_BUTTON_FACE : window.background;
-        double scale = Wayland().scale;
-        int sx = ScaleValue(x, scale), sy = ScaleValue(y, scale);
-        int sw = ScaleValue(width, scale), sh = ScaleValue(height, scale);
-        FillRect(window.image.data(), window.width, sx, sy, sw, sh, background);
-        AddDamage(window, PictureRect{sx, sy, sx + sw, sy + sh});
-    }
+    window.statusRoom = room;
+    window.statusHeadRoom = headRoom;
     PaintStatus(window);
 }
 

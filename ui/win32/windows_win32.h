@@ -17,8 +17,9 @@ using EraseCallback = LRESULT (*)(HDC dc, HWND window, int64_t colourIndex);
 
 // The line of text on a window's background (SetWindowStatusText).
 struct StatusTextState {
-    std::wstring text;                        // empty: none
-    int x = 0, y = 0, width = 0, height = 0;  // 96-DPI pixels
+    std::string text;   // UTF-8; empty: none
+    TextRoom room;      // where it goes when it fits (96-DPI pixels)
+    TextRoom headRoom;  // where its first words go when it does not
 };
 
 struct WindowRecord {

@@ -25,7 +25,8 @@ void X11PlaceControl(int64_t control, int x, int y, int width, int height);
 void X11SetScaleChangeHandler(int64_t window, ScaleChangeHandler handler);
 void X11KeepWindowOnScreen(int64_t window);
 void X11SetWindowBackground(int64_t window, int32_t colour);
-void X11SetWindowStatusText(int64_t window, int x, int y, int width, int height, const char* text);
+void X11SetWindowStatusText(int64_t window, const TextRoom& room, const TextRoom& headRoom,
+                            const char* text);
 void X11SetWindowOnTop(int64_t window, bool on);
 int X11ShowMessageBox(const char* title, const char* text, uint32_t flags);
 void X11SetMessageHook(MessageHook hook, int64_t window);

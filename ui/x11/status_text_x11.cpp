@@ -19,16 +19,21 @@ struct PixelRect {
     int x, y, width, height;
 };
 
-PixelRect Scaled(const StatusTextState& status) {
-    return PixelRect{
-        ScaleValue(status.x, X11ScaleFactorX()), ScaleValue(status.y, X11ScaleFactorY()),
-        ScaleValue(status.width, X11ScaleFactorX()), ScaleValue(status.height, X11ScaleFactorY())};
+PixelRect Scaled(const TextRoom& room) {
+    return PixelRect{ScaleValue(room.x, X11ScaleFactorX()), ScaleValue(room.y, X11ScaleFactorY()),
+                     ScaleValue(room.width, X11ScaleFactorX()),
+                     ScaleValue(room.height, X11ScaleFactorY())};
 }
 
 void Clear(Display* display, Window window, const PixelRect& rect) {
     if (rect.width <= 0 || rect.height <= 0) return;
     XClearArea(display, window, rect.x, rect.y, static_cast<unsigned>(rect.width),
                static_cast<unsigned>(rect.height), False);
+}
+
+void ClearRooms(Display* display, Window window, const StatusTextState& status) {
+    Clear(display, window, Scaled(status.room));
+    Clear(display, window, Scaled(status.headRoom));
 }
 
 }  // namespace
@@ -39,31 +44,39 @@ void X11PaintStatusText(WindowRecord& record) {
     if (xs.display == nullptr || record.handle == 0 || record.destroyed || status.text.empty()) {
         return;
     }
-    const PixelRect rect = Scaled(status);
-    Clear(xs.display, record.handle, rect);
+    const PixelRect room = Scaled(status.room), headRoom = Scaled(status.headRoom);
+    ClearRooms(xs.display, record.handle, status);
     if (status.draw == nullptr) {
         status.draw = XftDrawCreate(xs.display, record.handle, xs.visual, xs.colormap);
     }
     if (status.gc == nullptr) status.gc = X11CreateGC(record.handle);
     const ControlTextFont font = ControlTextFontNow();
-    const std::string shown = FittedText(status.text, rect.width, [&font](std::string_view text) {
+    auto measure = [&font](std::string_view text) {
         return ControlTextWidth(font, std::string(text));
-    });
-    const int baseline = rect.y + (rect.height - (font.ascent + font.descent)) / 2 + font.ascent;
-    DrawControlText(font, status.draw, status.gc, record.handle, rect.x, baseline, shown);
+    };
+    const SplitTextRecord split = SplitFittedText(status.text, headRoom.width, room.width, measure);
+    auto baseline = [&font](const PixelRect& rect) {
+        return rect.y + (rect.height - (font.ascent + font.descent)) / 2 + font.ascent;
+    };
+    if (!split.head.empty()) {
+        DrawControlText(font, status.draw, status.gc, record.handle,
+                        headRoom.x + headRoom.width - measure(split.head), baseline(headRoom),
+                        split.head);
+    }
+    DrawControlText(font, status.draw, status.gc, record.handle, room.x, baseline(room),
+                    split.tail);
 }
 
-void X11SetWindowStatusText(int64_t number, int x, int y, int width, int height, const char* text) {
+void X11SetWindowStatusText(int64_t number, const TextRoom& room, const TextRoom& headRoom,
+                            const char* text) {
     Display* display = X11().display;
     WindowRecord* record = WindowTable().Find(number);
     if (display == nullptr || record == nullptr || record->handle == 0 || record->destroyed) return;
     StatusTextState& status = record->status;
-    if (!status.text.empty()) Clear(display, record->handle, Scaled(status));
+    if (!status.text.empty()) ClearRooms(display, record->handle, status);
     status.text = text != nullptr ? text : "";
-    status.x = x;
-    status.y = y;
-    status.width = width;
-    status.height = height;
+    status.room = room;
+    status.headRoom = headRoom;
     X11PaintStatusText(*record);
     XFlush(display);
 }

@@ -16,9 +16,10 @@
 
 // The line of text on a window's background (SetWindowStatusText).
 struct StatusTextState {
-    std::string text;                         // empty: none
-    int x = 0, y = 0, width = 0, height = 0;  // 96-DPI pixels
-    XftDraw* draw = nullptr;                  // made on first use, kept with the window
+    std::string text;         // empty: none
+    TextRoom room;            // where it goes when it fits (96-DPI pixels)
+    TextRoom headRoom;        // where its first words go when it does not
+    XftDraw* draw = nullptr;  // made on first use, kept with the window
     GC gc = nullptr;
 };
 
