@@ -55,7 +55,9 @@ enum class CaptureCondition {
 
 struct CaptureStatusRecord {
     CaptureCondition condition = CaptureCondition::RECORDING;
-    std::string recording;  // the human name of what records now, empty when unknown
+    std::string recording;  // the human name of what records now, empty when unknown; for a
+                            // monitor, the output's name, as the menu shows it
+    bool ofOutput = false;  // what records now is what an output plays (a monitor)
 };
 
 // What `device` (nullptr: none open) records now. Any thread; never waits

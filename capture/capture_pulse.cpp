@@ -77,11 +77,12 @@ ServiceChoiceState& ServiceChoice() {
     return *state;
 }
 
-void NoteStatus(CaptureCondition condition, const std::string& recording) {
+void NoteStatus(CaptureCondition condition, const std::string& recording, bool ofOutput = false) {
     ServiceChoiceState& choice = ServiceChoice();
     std::lock_guard<std::mutex> hold(choice.lock);
     choice.status.condition = condition;
     choice.status.recording = recording;
+    choice.status.ofOutput = ofOutput;
 }
 
 struct PulseCapture {
@@ -437,19 +438,42 @@ void FollowDefaultSource(PulseCapture& device) {
     if (operation != nullptr) pa_operation_unref(operation);
 }
 
+// Whether the stream records what was chosen, from the source it records.
+bool ChosenRecorded(const PulseCapture& device, const char* source, bool monitor) {
+    if (device.target == CaptureTarget::NAMED_INPUT) return device.targetId == source;
+    if (device.target == CaptureTarget::PLAYING) return monitor;
+    return true;
+}
+
+// A monitor records what its output plays: it is told by the output's name,
+// as the menu lists it. An answer is taken only while the stream still
+// records that output's monitor, so an answer that a move overtook is not
+// said over the newer one.
+void OnRecordedSink(pa_context* context, const pa_sink_info* info, int, void* data) {
+    auto& device = *static_cast<PulseCapture*>(data);
+    if (info == nullptr || info->name == nullptr || context != device.context) return;
+    if (!StreamReady(device) || pa_stream_get_device_index(device.stream) != info->monitor_source) {
+        return;
+    }
+    const char* source = info->monitor_source_name != nullptr ? info->monitor_source_name : "";
+    NoteStatus(ChosenRecorded(device, source, true) ? CaptureCondition::RECORDING
+                                                    : CaptureCondition::STANDING_IN,
+               info->description != nullptr ? info->description : info->name, true);
+}
+
 // What the stream records now, for QueryCaptureStatus: asked of the server
 // once the stream is made, after each move and after each new choice.
 void OnRecordedSource(pa_context* context, const pa_source_info* info, int, void* data) {
     auto& device = *static_cast<PulseCapture*>(data);
     if (info == nullptr || info->name == nullptr || context != device.context) return;
-    bool chosenRecorded = true;
-    if (device.target == CaptureTarget::NAMED_INPUT) {
-        chosenRecorded = device.targetId == info->name;
-    } else if (device.target == CaptureTarget::PLAYING) {
-        chosenRecorded = info->monitor_of_sink != PA_INVALID_INDEX;
-    }
-    NoteStatus(chosenRecorded ? CaptureCondition::RECORDING : CaptureCondition::STANDING_IN,
-               info->description != nullptr ? info->description : info->name);
+    const bool monitor = info->monitor_of_sink != PA_INVALID_INDEX;
+    NoteStatus(ChosenRecorded(device, info->name, monitor) ? CaptureCondition::RECORDING
+                                                           : CaptureCondition::STANDING_IN,
+               info->description != nullptr ? info->description : info->name, monitor);
+    if (!monitor) return;
+    pa_operation* operation =
+        pa_context_get_sink_info_by_index(context, info->monitor_of_sink, OnRecordedSink, &device);
+    if (operation != nullptr) pa_operation_unref(operation);
 }
 
 void NoteRecordedSource(PulseCapture& device) {
