@@ -23,6 +23,7 @@ struct WriterState {
     std::vector<ChangeRecord> queued;
     bool writing = false;  // a writer thread is at work
     bool failed = false;   // a change was given up since the last FinishSettingChanges
+    SettingsWriteFailure lastFailure = SettingsWriteFailure::NONE;  // since the start
 };
 
 // Never destroyed: a writer thread still at work when the process ends (a
@@ -37,9 +38,14 @@ void Complain(const std::string& path, const char* why) {
                  why);
 }
 
-// Makes the changes `from` to `to` (all of one path) to the file; the reason
-// when they could not be made, nullptr when they were.
-const char* WriteChanges(const ChangeRecord* from, const ChangeRecord* to) {
+// Why changes were not made, as said on stderr, and its kind.
+struct RefusalRecord {
+    const char* why = nullptr;  // nullptr: they were made
+    SettingsWriteFailure kind = SettingsWriteFailure::OTHER;
+};
+
+// Makes the changes `from` to `to` (all of one path) to the file.
+RefusalRecord WriteChanges(const ChangeRecord* from, const ChangeRecord* to) {
     const std::string& path = from->path;
     // One byte past the limit tells a file that is longer than it.
     std::string bytes;
@@ -48,25 +54,31 @@ const char* WriteChanges(const ChangeRecord* from, const ChangeRecord* to) {
         case SETTINGS_FILE_MISSING:
             break;
         case SETTINGS_FILE_READ:
+            if (bytes.size() > SETTINGS_FILE_MAX_BYTES) {
+                return {"it is larger than 64 KiB", SettingsWriteFailure::TOO_LARGE};
+            }
             file = DecodeSettingsFile(bytes);
-            if (!file.exact) return "it is larger than 64 KiB or not in an encoding it can keep";
+            if (!file.exact) return {"it is not in an encoding it can keep"};
             break;
         case SETTINGS_FILE_UNREADABLE:
-            return "it cannot be read";
+            return {"it cannot be read"};
     }
     for (const ChangeRecord* change = from; change != to; ++change) {
         if (!SetSettingValue(file.text, change->key, change->value, SettingsFileNewline())) {
-            return "a key it cannot hold";
+            return {"a key it cannot hold"};
         }
     }
     std::string written;
     if (!EncodeSettingsFile(file.text, file.encoding, &written)) {
-        return "a value its encoding cannot hold";
+        return {"a value its encoding cannot hold"};
     }
     // Past the limit, the next start would not read the file whole.
-    if (written.size() > SETTINGS_FILE_MAX_BYTES) return "it would grow larger than 64 KiB";
-    if (written == bytes) return nullptr;
-    return WriteSettingsFile(path, written) ? nullptr : "it could not be written";
+    if (written.size() > SETTINGS_FILE_MAX_BYTES) {
+        return {"it would grow larger than 64 KiB", SettingsWriteFailure::TOO_LARGE};
+    }
+    if (written == bytes) return {};
+    if (!WriteSettingsFile(path, written)) return {"it could not be written"};
+    return {};
 }
 
 void WriteQueued() {
@@ -77,16 +89,20 @@ void WriteQueued() {
         changes.swap(writer.queued);
         hold.unlock();
         bool failed = false;
+        SettingsWriteFailure kind = SettingsWriteFailure::NONE;
         // Each run of changes to one path is one write.
         for (size_t from = 0, to = 0; from < changes.size(); from = to) {
             while (to < changes.size() && changes[to].path == changes[from].path) ++to;
-            if (const char* why = WriteChanges(changes.data() + from, changes.data() + to)) {
-                Complain(changes[from].path, why);
+            const RefusalRecord refusal = WriteChanges(changes.data() + from, changes.data() + to);
+            if (refusal.why != nullptr) {
+                Complain(changes[from].path, refusal.why);
                 failed = true;
+                kind = refusal.kind;
             }
         }
         hold.lock();
         writer.failed = writer.failed || failed;
+        if (failed) writer.lastFailure = kind;
     }
     writer.writing = false;
     writer.idle.notify_all();
@@ -107,6 +123,7 @@ void QueueSettingChange(const std::string& path, const std::string& key, const s
     } catch (const std::system_error&) {
         writer.queued.clear();
         writer.failed = true;
+        writer.lastFailure = SettingsWriteFailure::OTHER;
         Complain(path, "no thread could be started to write it");
     }
 }
@@ -118,4 +135,16 @@ bool FinishSettingChanges(std::chrono::steady_clock::time_point deadline) {
     const bool failed = writer.failed;
     writer.failed = false;
     return !failed;
+}
+
+SettingsWriteFailure LastSettingsWriteFailure() {
+    WriterState& writer = Writer();
+    std::lock_guard<std::mutex> hold(writer.lock);
+    return writer.lastFailure;
+}
+
+void ForgetSettingsWriteFailure() {
+    WriterState& writer = Writer();
+    std::lock_guard<std::mutex> hold(writer.lock);
+    writer.lastFailure = SettingsWriteFailure::NONE;
 }

@@ -20,3 +20,18 @@ void QueueSettingChange(const std::string& path, const std::string& key, const s
 // `deadline`. True when none is left and none was given up since the last
 // call.
 bool FinishSettingChanges(std::chrono::steady_clock::time_point deadline);
+
+// Why a change was last given up, for the status line.
+enum class SettingsWriteFailure {
+    NONE,       // none was given up since the program started
+    TOO_LARGE,  // the file is, or with the change would grow, larger than 64 KiB
+    OTHER,      // it could not be read, kept, or written
+};
+
+// The kind of the last change given up since the program started; stays
+// until the program ends. Any thread.
+SettingsWriteFailure LastSettingsWriteFailure();
+
+// Forgets the last failure, as at the start: for tests that need the line
+// without it.
+void ForgetSettingsWriteFailure();

@@ -2,8 +2,10 @@
 // records when that is not the default input recording as usual (an input
 // chosen by name, what is playing, the default input standing in for a
 // chosen one that is missing), that nothing can be recorded, and for a few
-// seconds that the web browser could not be started. With the default input
-// recording, the line is empty and the window is the design's own.
+// seconds that the web browser could not be started; and, until the program
+// ends, that a choice could not be saved in the settings file. With the
+// default input recording and every choice saved, the line is empty and
+// nothing is drawn there.
 #pragma once
 
 #include <chrono>
@@ -15,8 +17,9 @@ constexpr uint64_t STATUS_TIMER = 3;
 // Starts the line's timer. Main thread, once the main window exists.
 void StartStatusLine();
 
-// On each tick of STATUS_TIMER: composes the text from the remembered choice
-// and what the capture service says it records, and once that text has held
+// On each tick of STATUS_TIMER: composes the text from the remembered choice,
+// what the capture service says it records and the settings writer's last
+// failure, and once that text has held
 // for a second, shows it in place of the text shown (only when they differ).
 // Main thread.
 void RefreshStatusLine(

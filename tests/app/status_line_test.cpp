@@ -7,10 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/settings.h"
+#include "app/settings_writer.h"
 #include "capture/capture_inputs_null.h"
 #include "ui/ui_null.h"
 
@@ -30,6 +33,7 @@ TEST(StatusLine, SaysWhatIsRecordedWhenItIsNotTheDefaultInputWorking) {
     const auto start = std::chrono::steady_clock::now() + std::chrono::hours(1);
     const auto past = std::chrono::steady_clock::now() - std::chrono::hours(1);
     // A known text first, whatever an earlier test left shown.
+    ForgetSettingsWriteFailure();  // one that a test of the settings left
     LoadSettingsText("");
     SetNullCaptureStatus({CaptureCondition::NO_SERVER, ""});
     RefreshStatusLine(start);
@@ -46,24 +50,28 @@ TEST(StatusLine, SaysWhatIsRecordedWhenItIsNotTheDefaultInputWorking) {
          "Recording: Line In (Rear Panel)"},
         {"[Vellumtone]\nInput=alsa_input.rear\nInputName=Line In (Rear Panel)\n",
          {CaptureCondition::STANDING_IN, "Built-in Mic"},
-         "Line In (Rear Panel) is not connected: recording the default input"},
+         "Not connected: Line In (Rear Panel) \xE2\x80\x94 recording the default input"},
         // Without the name the menu writes: what records, else the id.
         {"[Vellumtone]\nInput=mic_a\n",
          {CaptureCondition::RECORDING, "Microphone A"},
          "Recording: Microphone A"},
         {"[Vellumtone]\nInput=mic_a\n",
          {CaptureCondition::STANDING_IN, "Built-in Mic"},
-         "mic_a is not connected: recording the default input"},
+         "Not connected: mic_a \xE2\x80\x94 recording the default input"},
+        // What records is a monitor: named by its output, as the menu lists it.
+        {"[Vellumtone]\nInput=sink_b.monitor\n",
+         {CaptureCondition::RECORDING, "Speakers", true},
+         "Recording: Speakers (output)"},
         // A name in another encoding (Latin-1 here) shows readably.
         {"[Vellumtone]\nInput=mic_a\nInputName=Entr\xe9 Mic\n",
          {CaptureCondition::RECORDING, "Entr\xe9 Mic"},
          "Recording: Entr\xef\xbf\xbd Mic"},
         {"[Vellumtone]\nInput=mic_a\nPlaying=1\n",
-         {CaptureCondition::RECORDING, "Monitor of Speakers"},
-         "Recording: what's playing (Monitor of Speakers)"},
+         {CaptureCondition::RECORDING, "Speakers", true},
+         "Recording what's playing: Speakers (output)"},
         {"[Vellumtone]\nPlaying=1\n",
          {CaptureCondition::STANDING_IN, "Built-in Mic"},
-         "What's playing is unavailable: default input instead"},
+         "Not available: what's playing \xE2\x80\x94 recording the default input"},
         {"[Vellumtone]\nPlaying=1\n",
          {CaptureCondition::NO_SERVER, ""},
          "No sound server: waiting"},
@@ -110,6 +118,57 @@ TEST(StatusLine, SaysWhatIsRecordedWhenItIsNotTheDefaultInputWorking) {
     SetNullCaptureStatus({});
     RefreshStatusLine(past + seconds(13));
     RefreshStatusLine(past + seconds(15));
+    ResetNullUi();
+}
+
+TEST(StatusLine, SaysAChoiceTheSettingsFileDidNotTakeUnderATroubleAndTheBrowsersNotice) {
+    const auto start = std::chrono::steady_clock::now() + std::chrono::hours(2);
+    ForgetSettingsWriteFailure();
+    LoadSettingsText("[Vellumtone]\nInput=mic_a\n");
+    SetNullCaptureStatus({CaptureCondition::RECORDING, "Microphone A"});
+    RefreshStatusLine(start);
+    RefreshStatusLine(start + seconds(1));
+    ResetNullUi();
+    // The writer gives up for real: a file over 64 KiB, then a folder where
+    // the file should be.
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / "vellumtone-status-line-test";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "folder.ini");
+    std::ofstream(folder / "large.ini") << "[Vellumtone]\n" << std::string(70000, ';') << "\n";
+    const auto deadline = std::chrono::steady_clock::now() + seconds(20);
+    QueueSettingChange((folder / "large.ini").string(), "OnTop", "1");
+    EXPECT_FALSE(FinishSettingChanges(deadline));
+    auto now = start + seconds(2);
+    auto look = [&now](const CaptureStatusRecord& status) {
+        SetNullCaptureStatus(status);
+        RefreshStatusLine(now);
+        RefreshStatusLine(now + seconds(1));
+        now += seconds(2);
+    };
+    look({CaptureCondition::RECORDING, "Microphone A"});
+    look({CaptureCondition::NO_SERVER, ""});
+    look({CaptureCondition::RECORDING, "Microphone A"});
+    // Another kind of failure while the browser's notice shows: said after it.
+    SayBrowserFailed(now);
+    QueueSettingChange((folder / "folder.ini").string(), "OnTop", "1");
+    EXPECT_FALSE(FinishSettingChanges(deadline));
+    RefreshStatusLine(now + seconds(1));
+    now += seconds(5);
+    look({CaptureCondition::RECORDING, "Microphone A"});
+    EXPECT_EQ(NullStatusTexts(), (std::vector<std::string>{
+                                     "Settings file too large: choice kept until the program ends",
+                                     "No sound server: waiting",
+                                     "Settings file too large: choice kept until the program ends",
+                                     "Could not open the web browser",
+                                     "Settings not saved: choice kept until the program ends"}));
+    std::filesystem::remove_all(folder);
+    // Left with an empty line, for the tests after this one.
+    ForgetSettingsWriteFailure();
+    LoadSettingsText("");
+    SetNullCaptureStatus({});
+    RefreshStatusLine(now);
+    RefreshStatusLine(now + seconds(2));
     ResetNullUi();
 }
 
