@@ -19,10 +19,13 @@
 #   playing   the default source is mic_b: b's readings; "What's playing"
 #             chosen with the Menu key: the meters rest (the default sink,
 #             "meter", plays nothing); pactl set-default-sink a: a's readings
-#   late      Input=mic_a remembered, and the server has no source at all
-#             when the program starts (a login before the sound card is
-#             there); then "meter" comes back as the default source, and
-#             mic_a after it: a's readings, not meter's silence
+#   late      Input=mic_a remembered (its name "Line In (Rear Panel)"), and
+#             the server has no source at all when the program starts (a
+#             login before the sound card is there); then "meter" comes back
+#             as the default source: the status line says mic_a is missing,
+#             whole, with words both left and right of the button and none
+#             near the window's edge (where a cut line would reach); then
+#             mic_a: a's readings, not meter's silence
 #   pipewire  case input under PipeWire (skipped without it)
 # Each picture is compared pixel by pixel with the engine's picture of 20
 # readings of the expected values; the log says how long each took to show.
@@ -59,6 +62,33 @@ click_row() {  # row items separators
     xdotool mousemove "$((mx + mw / 2))" "$((my + 2 + $1 * row_height + row_height / 2))"
     sleep 0.2
     xdotool click 1
+}
+
+# How many colours a part of the last screenshot shows within the window:
+# 1 for the plain background.
+screen_colours() {  # x y width height (client pixels)
+    convert "$work/screen.png" -crop "${3}x${4}+$((ox + $1))+$((oy + $2))" +repage \
+        -format %k info:
+}
+
+# Waits up to five seconds for a line too long for the room right of the
+# button (690 to 1014, at 96 DPI) to show whole: words in the room left of
+# it (10 to 320) and right of it, and none in the 34 pixels up to the
+# window's edge, which a line cut with "..." reaches within a character.
+expect_status_line_whole() {  # case
+    local left="" right="" edge=""
+    for _ in $(seq 25); do
+        import -window root "$work/screen.png" 2>/dev/null || return 1
+        left=$(screen_colours 10 170 310 30)
+        right=$(screen_colours 690 170 300 30)
+        edge=$(screen_colours 990 170 34 30)
+        [ "${left:-0}" -gt 1 ] && [ "${right:-0}" -gt 1 ] && [ "$edge" = 1 ] && return 0
+        sleep 0.2
+    done
+    cp "$work/screen.png" "$work/last-screen.png"
+    log "$1: status line not whole across the button: $left colours left of it," \
+        "$right right of it, $edge at the edge"
+    return 1
 }
 
 # ---------------------------------------------------------------- cases
@@ -137,13 +167,15 @@ case_input() {
 case_late() {
     local id ox oy w h players ok=0
     mkdir -p "$(dirname "$(settings_file)")"
-    printf '[Vellumtone]\nInput=mic_a\n' >"$(settings_file)"
+    printf '[Vellumtone]\nInput=mic_a\nInputName=Line In (Rear Panel)\n' >"$(settings_file)"
     timeout 5 pactl unload-module module-null-sink || { log "late: meter stays"; return 1; }
     open_window late || return 1
     sleep 1
     timeout 5 pactl load-module module-null-sink sink_name=meter rate=44100 channels=2 \
-        >/dev/null && timeout 5 pactl set-default-source meter.monitor &&
-        make_inputs || { log "late: could not make the sources"; ok=1; }
+        >/dev/null && timeout 5 pactl set-default-source meter.monitor ||
+        { log "late: could not make meter"; ok=1; }
+    expect_status_line_whole late || ok=1
+    make_inputs || { log "late: could not make the sources"; ok=1; }
     expect_timed "late: the remembered Mic_A" "$work/expected-51.png" "$work/expected-25.png" 15 ||
         ok=1
     close_with_delete_window || { log "late: close failed"; ok=1; }
