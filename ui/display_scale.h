@@ -32,7 +32,7 @@ struct FrameSize {
 // 96-DPI pixels fits, with the frame that frameAt gives for a DPI, within an
 // area of areaWidth x areaHeight device pixels: `dpi` itself where it fits
 // or is 96 or less; else the largest whole DPI above 96 that fits; else 96,
-// since a smaller scale than the design's would leave its text unreadable.
+// since a smaller scale than the natural 96-DPI one would leave its text unreadable.
 double FitDisplayDpi(double dpi, int clientWidth, int clientHeight, int areaWidth, int areaHeight,
                      const std::function<FrameSize(double dpi)>& frameAt);
 

@@ -42,7 +42,7 @@ TEST(StatusLine, SaysWhatIsRecordedWhenItIsNotTheDefaultInputWorking) {
 
     const CaptureStatusRecord recording{CaptureCondition::RECORDING, "Built-in Mic"};
     const Step steps[] = {
-        {"", recording, ""},  // the design's window
+        {"", recording, ""},  // the plain window
         {"", {CaptureCondition::NO_SERVER, ""}, "No sound server: waiting"},
         {"", {CaptureCondition::NO_DEVICE, ""}, "No input to record from: waiting"},
         {"[Vellumtone]\nInput=alsa_input.rear\nInputName=Line In (Rear Panel)\n",
@@ -113,7 +113,7 @@ TEST(StatusLine, SaysWhatIsRecordedWhenItIsNotTheDefaultInputWorking) {
     EXPECT_EQ(NullStatusTexts(), (std::vector<std::string>{
                                      "Could not open the web browser", "Recording: Microphone A",
                                      "Could not open the web browser", "Recording: Microphone A"}));
-    // Left as the design's window, for the tests after this one.
+    // Left as the plain window, for the tests after this one.
     LoadSettingsText("");
     SetNullCaptureStatus({});
     RefreshStatusLine(past + seconds(13));

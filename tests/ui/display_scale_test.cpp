@@ -37,7 +37,7 @@ TEST(DisplayScaleTest, AWindowTooLargeForItsScreenTakesTheLargestWholeDpiThatFit
     EXPECT_EQ(FitDisplayDpi(144.5, 1024, 220, 2200, 600, titled), 144.5);
     EXPECT_EQ(FitDisplayDpi(480, 1024, 220, 1920, 300, none), 131);    // by the height: 300
     EXPECT_EQ(FitDisplayDpi(480, 1024, 220, 1920, 300, titled), 120);  // 275 + 25 down
-    // Never below the design's own scale, nor above the display's.
+    // Never below the natural 96-DPI scale, nor above the display's.
     EXPECT_EQ(FitDisplayDpi(144, 1024, 220, 800, 600, none), 96);
     EXPECT_EQ(FitDisplayDpi(72, 1024, 220, 640, 480, none), 72);
 }
