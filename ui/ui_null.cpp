@@ -167,8 +167,18 @@ int64_t FetchPlatformMessage(int32_t timeoutMs) {
             QueueEvent(EVENT_CLOSE_WINDOW, message.window, message.window, 0);
             break;
         case MESSAGE_COMMAND:
-            QueueEvent(EVENT_CONTROL, message.lParam, message.window,
-                       static_cast<int64_t>((message.wParam >> 16) & 0xFFFF));
+            // A menu's command names no control, as WM_COMMAND from a menu.
+            if (message.lParam == 0) {
+                QueueEvent(EVENT_MENU, static_cast<int64_t>(message.wParam & 0xFFFF),
+                           message.window, 0);
+            } else {
+                QueueEvent(EVENT_CONTROL, message.lParam, message.window,
+                           static_cast<int64_t>((message.wParam >> 16) & 0xFFFF));
+            }
+            break;
+        case MESSAGE_CONTEXTMENU:
+            // lParam -1: asked from the keyboard, as WM_CONTEXTMENU says it.
+            QueueEvent(EVENT_RIGHT_CLICK, 0, message.window, message.lParam == -1 ? 1 : 0);
             break;
         default:
             break;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -101,6 +102,24 @@ TEST(Program, StartsUpRecordsAnalysesAndAnswersTheButtonAndTheCloseRequest) {
     EXPECT_GT(MeterAt(2).overloadHold, 0);
     EXPECT_EQ(MeterAt(1).overloadHold, 0);
     EXPECT_EQ(AnalysisTimer().rests, 0) << "every tick had a new block to show";
+
+    // The window's menu, asked from the keyboard, and a choice from it:
+    // "Clear overload" puts the light out.
+    PostWhenIdle(MESSAGE_CONTEXTMENU, 0, -1);
+    ASSERT_TRUE(NullWaitUntilIdle(WAIT_MS));
+    const std::vector<NullShownMenu> menus = NullShownMenus();
+    ASSERT_EQ(menus.size(), 1u);
+    EXPECT_FALSE(menus[0].atPointer);
+    int64_t clear = 0;
+    for (const PopupMenuItem& item : menus[0].items) {
+        if (item.text == "Clear overload") clear = item.command;
+    }
+    PostWhenIdle(MESSAGE_COMMAND, static_cast<uint64_t>(clear), 0);
+    ASSERT_TRUE(NullWaitUntilIdle(WAIT_MS));
+    {
+        std::lock_guard<std::mutex> hold(MeterUpdateLock());
+        EXPECT_EQ(MeterAt(2).overloadHold, 0);
+    }
 
     // No block comes: the input turns stale, the needles fall to rest, and
     // a tick that then has nothing to do lets the timer rest.
