@@ -129,6 +129,10 @@ TEST_F(SettingsTest, AChangeKeepsEveryOtherLineAsItWas) {
     std::string empty;
     ASSERT_TRUE(SetSettingValue(empty, "Input", "", "\r\n"));
     EXPECT_EQ(empty, "[Vellumtone]\r\nInput=\r\n");
+    // Of several groups of the program's, a new key joins the first.
+    std::string twice = "[Vellumtone]\n[Other]\nx=1\n[Vellumtone]\nInput=a\n";
+    ASSERT_TRUE(SetSettingValue(twice, "OnTop", "1", "\n"));
+    EXPECT_EQ(twice, "[Vellumtone]\nOnTop=1\n[Other]\nx=1\n[Vellumtone]\nInput=a\n");
     std::string headerOnly = "[Vellumtone]";
     ASSERT_TRUE(SetSettingValue(headerOnly, "OnTop", "0", "\n"));
     EXPECT_EQ(headerOnly, "[Vellumtone]\nOnTop=0");

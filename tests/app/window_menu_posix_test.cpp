@@ -153,6 +153,10 @@ TEST_F(WindowMenu, ListsChoosesAndRemembers) {
     EXPECT_EQ(Texts(NullShownMenus().back())[0], "Default input (Microphone A) [x]");
     ASSERT_TRUE(SettingsWritten());
     EXPECT_EQ(FileText(file), "[Vellumtone]\nPlaying=0\nInput=\nInputName=\nOnTop=1\n");
+    // Remembered at the next start.
+    ResetNullUi();
+    ApplyRememberedChoices();
+    EXPECT_EQ(NullWindowsOnTop(), (std::vector<int64_t>{MAIN_WINDOW}));
 
     // The reading aids, each a check item of its own; clearing the overload
     // light only while it is held.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "draw/drawing_target.h"
 #include "draw/primitives.h"
 #include "tests/support/drawing_world.h"
@@ -49,6 +51,35 @@ TEST(StrokeFont, TheDecimalPointIsTwoPixelsSquareWithClearSpaceOnBothSides) {
     EXPECT_TRUE(columnEmpty(13));
     EXPECT_TRUE(columnEmpty(14));
     EXPECT_FALSE(columnEmpty(15));
+}
+
+// The glyphs as the readout shows them at 96 DPI, every pixel: one pen wide,
+// nine rows from the top row to the baseline.
+TEST(StrokeFont, DrawsTheReadoutsGlyphsPixelForPixel) {
+    ResetDrawingWorld();
+    const int64_t image = NewImage(-1, 26, 11, 32);
+    ASSERT_EQ(BeginDraw(ImageTarget(image)), 1);
+    DrawStrokeText(1, 1, "-1.10", 1, RGB(255, 255, 255));
+    EndDraw();
+    const char* const expected[] = {
+        "..........................",  //
+        ".......#........#...###...",  //
+        "......##.......##..#...#..",  //
+        ".......#........#..#...#..",  //
+        ".......#........#..#...#..",  //
+        ".####..#........#..#...#..",  //
+        ".......#........#..#...#..",  //
+        ".......#........#..#...#..",  //
+        ".......#...##...#..#...#..",  //
+        "......###..##..###..###...",  //
+        "..........................",
+    };
+    const PixelView& picture = *ImageHandle(image);
+    for (int y = 0; y < 11; ++y) {
+        std::string row;
+        for (int x = 0; x < 26; ++x) row += PixelColour(picture, x, y) != 0 ? '#' : '.';
+        EXPECT_EQ(row, expected[y]) << "row " << y;
+    }
 }
 
 }  // namespace

@@ -231,7 +231,7 @@ TEST(NeedleRedraw, OnlyChangedPicturesAreDrawnAndShown) {
 
 // A meter nobody can see draws nothing while its state goes on; seen again,
 // its first update, or a redraw when no update comes, shows the state as it
-// stands, pixel for pixel.
+// stands, pixel for pixel, and the updates after it go on from there.
 TEST(NeedleRedraw, AHiddenMeterWaitsAndThenShowsTheCurrentState) {
     for (bool updateComes : {true, false}) {
         SCOPED_TRACE(updateComes ? "an update comes" : "no update comes");
@@ -240,7 +240,9 @@ TEST(NeedleRedraw, AHiddenMeterWaitsAndThenShowsTheCurrentState) {
         RefMeter model(497, 3);
         SetMemoryCanvasShown(METER, false);
         const int64_t shown = MemoryCanvasPresentCount(METER);
-        for (float reading : {40.0f, 101.0f, 60.0f, 60.0f, 60.0f, 60.0f, 60.0f, 60.0f}) {
+        // The overload light lit and gone out again unseen.
+        for (int update = 0; update < 18; ++update) {
+            const float reading = update == 0 ? 40.0f : update == 1 ? 101.0f : 60.0f;
             SetMeterValue(METER, reading);
             model.Update(reading);
         }
@@ -255,6 +257,11 @@ TEST(NeedleRedraw, AHiddenMeterWaitsAndThenShowsTheCurrentState) {
         std::string difference;
         EXPECT_TRUE(SamePicture(*MemoryCanvasScreen(METER), model.Picture(), &difference))
             << difference;
+        // The next update takes the tip away from where that picture had it.
+        SetMeterValue(METER, 10);
+        model.Update(10);
+        EXPECT_TRUE(SamePicture(*MemoryCanvasScreen(METER), model.Picture(), &difference))
+            << "moving on: " << difference;
     }
 }
 

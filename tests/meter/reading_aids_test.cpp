@@ -196,11 +196,11 @@ TEST_F(ReadingAids, TheHoldFallsAfterTwoSecondsToTheHighestSince) {
     checkWhole(4000);
 }
 
-// The hold mark is a bar 3 pixels wide at 96 DPI and 5 at 144 DPI, 30
-// long, that shows whole over the tip disc and the overload light where
-// both stand at either end of the band.
+// The hold mark is a bar 3 pixels wide at 96 DPI, 5 at 144 DPI and 12 at
+// 384, 30 long, that shows whole over the tip disc and the overload light
+// where both stand at either end of the band.
 TEST_F(ReadingAids, TheHoldMarkShowsWholeAtBothEndsAndGrowsWithTheScale) {
-    for (auto [width, barWidth] : {std::pair{497, 3}, std::pair{745, 5}}) {
+    for (auto [width, barWidth] : {std::pair{497, 3}, std::pair{745, 5}, std::pair{1988, 12}}) {
         for (float reading : {0.0f, 101.0f}) {
             SCOPED_TRACE(testing::Message() << width << " wide, reading " << reading);
             ResetDrawingWorld();

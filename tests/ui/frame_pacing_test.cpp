@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <vector>
 
 using std::chrono::milliseconds;
 
@@ -53,8 +54,17 @@ TEST(FramePacing, AHeldChangeIsDueWithinOneRefresh) {
         EXPECT_FALSE(changes.Overdue(held + milliseconds(1))) << refresh;
         EXPECT_TRUE(changes.Overdue(held + oneRefresh)) << refresh;
         EXPECT_LE(changes.MillisecondsUntilOverdue(held), std::ceil(1000.0 / refresh)) << refresh;
-        changes.TakeWith(PictureRect{});
+        // Changes held meanwhile are shown together; a hold after the take
+        // starts afresh.
+        changes.Hold(PictureRect{10, 2, 12, 3}, held);
+        const PictureRect all = changes.TakeWith(PictureRect{1, 8, 2, 9});
+        EXPECT_EQ((std::vector<int32_t>{all.left, all.top, all.right, all.bottom}),
+                  (std::vector<int32_t>{0, 0, 12, 9}));
         EXPECT_FALSE(HeldChanges::AnyWaiting());
+        changes.Hold(PictureRect{20, 20, 21, 21}, held);
+        const PictureRect next = changes.TakeWith(PictureRect{});
+        EXPECT_EQ((std::vector<int32_t>{next.left, next.top, next.right, next.bottom}),
+                  (std::vector<int32_t>{20, 20, 21, 21}));
     }
     SetDisplayRefresh(DEFAULT_REFRESH_HZ);
 }
