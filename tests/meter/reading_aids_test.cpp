@@ -15,6 +15,7 @@
 
 #include "app/main_window.h"
 #include "app/settings.h"
+#include "meter/decibel_scale.h"
 #include "meter/meter_aids.h"
 #include "meter/meter_table.h"
 #include "meter/needle.h"
@@ -319,6 +320,12 @@ TEST_F(ReadingAids, TogglingTheAidsKeepsTheirState) {
     EXPECT_EQ(Meter().hold.peak, 32767);
     SetMeterReading(METER, 20, 6489, at(3500));
     EXPECT_EQ(Meter().hold.peak, 6489);
+
+    // A new scale places the last reading on it at once, and back again.
+    ASSERT_TRUE(SetMeterAids(METER, MeterAids{false, true, false, true}));
+    EXPECT_EQ(Meter().value, DecibelPosition(6489));
+    ASSERT_TRUE(SetMeterAids(METER, MeterAids{false, true, false, false}));
+    EXPECT_EQ(Meter().value, 20.0f);
 }
 
 // The labels grow with the meter in quarter steps: at 120 %, 150 % and
