@@ -30,6 +30,12 @@ TEST(DamageList, TheTwoMetersTipsStayTwoSquaresAndOverlapsJoin) {
     EXPECT_EQ(damage.Rects()[0].bottom, 80);
     damage.Add(PictureRect{5, 5, 5, 50});  // empty
     EXPECT_EQ(damage.Rects().size(), 1u);
+    // Squares that only touch an edge, above or left, join it too.
+    damage.Add(PictureRect{100, 30, 110, 40});
+    damage.Add(PictureRect{90, 60, 100, 65});
+    ASSERT_EQ(damage.Rects().size(), 1u);
+    EXPECT_EQ(damage.Rects()[0].top, 30);
+    EXPECT_EQ(damage.Rects()[0].left, 90);
 }
 
 TEST(DamageList, PastTheLimitTheClosestAreJoinedAndNothingIsLost) {
