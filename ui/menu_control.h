@@ -1,0 +1,117 @@
+// The popup menu as a control of its own, for window layers that have no
+// toolkit to draw one: its layout, its picture (a raised edge, a check mark
+// before a checked item, greyed text for a disabled one, an etched line for
+// a separator, the highlighted item in the selection colours) and its rules
+// for the mouse and the keys. The layer keeps the window or surface, the
+// grab, presenting the picture and posting the choice; it hands the control
+// positions in the picture's pixels and keys as keysyms, and the control
+// answers with what to do.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "ui/popup_menu.h"
+
+// A 32-bit picture, top row first, 0x00RRGGBB per pixel (wl_shm's XRGB8888
+// and an X image of depth 24 lay it out so).
+struct ControlPicture {
+    uint32_t* pixels = nullptr;
+    int width = 0, height = 0;
+    int stride = 0;  // pixels from one row to the next
+};
+
+// A part of a picture: right and bottom excluded.
+struct ControlRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// The text a control is drawn with, in the font the layer chose at its
+// scale (ui/text_freetype on Linux).
+class ControlText {
+public:
+    virtual ~ControlText() = default;
+    virtual int Ascent() const = 0;
+    virtual int Descent() const = 0;
+    // Width of the UTF-8 text in pixels.
+    virtual int Width(std::string_view text) const = 0;
+    // Draws the text with its baseline's left end at (x, baseline), blended
+    // over what is there in `colour` (0xBBGGRR), touching only `clip`.
+    virtual void Draw(const ControlPicture& picture, const ControlRect& clip, int x, int baseline,
+                      std::string_view text, uint32_t colour) const = 0;
+};
+
+// Keysyms the menu answers (X11's and xkbcommon's numbers).
+constexpr uint32_t KEYSYM_SPACE = 0x0020;
+constexpr uint32_t KEYSYM_RETURN = 0xFF0D;
+constexpr uint32_t KEYSYM_ESCAPE = 0xFF1B;
+constexpr uint32_t KEYSYM_HOME = 0xFF50;
+constexpr uint32_t KEYSYM_UP = 0xFF52;
+constexpr uint32_t KEYSYM_DOWN = 0xFF54;
+constexpr uint32_t KEYSYM_END = 0xFF57;
+constexpr uint32_t KEYSYM_KP_ENTER = 0xFF8D;
+
+// What the layer does after an input: draw rows firstRow..lastRow again
+// (none when firstRow < 0), and end the menu when `close` is set, posting
+// `command` to the owner when it is not 0.
+struct MenuAnswer {
+    int firstRow = -1, lastRow = -1;
+    int64_t command = 0;
+    bool close = false;
+};
+
+class MenuControl {
+public:
+    // Lays the items out at `scale` (1 at 96 DPI) in `text`'s measures; the
+    // text must outlive the control.
+    MenuControl(std::vector<PopupMenuItem> items, const ControlText& text, double scale);
+
+    // The size the menu wants, in picture pixels.
+    int Width() const { return wantedWidth_; }
+    int Height() const { return wantedHeight_; }
+    // The size of the picture the layer could make (a fractional scale
+    // rounds it): the edge is drawn along it and the pointer hits within it.
+    void SetPictureSize(int width, int height);
+
+    int RowCount() const { return static_cast<int>(rows_.size()); }
+    int RowTop(int row) const { return rows_[row].top; }
+    int RowHeight(int row) const { return rows_[row].height; }
+    int Highlighted() const { return highlighted_; }
+
+    // Opened from the keyboard: the first enabled item is lit, so that
+    // Enter chooses it.
+    void HighlightFirst();
+
+    // The pointer at (x, y) in the picture: the enabled item under it is
+    // lit, none when it is over anything else.
+    MenuAnswer PointerMove(int x, int y);
+    // A button let go at (x, y) in the picture: the primary button chooses
+    // the enabled item there; anything else chooses nothing.
+    MenuAnswer PointerRelease(int x, int y, bool primary);
+    // A key pressed (or repeated): Up and Down light the previous or next
+    // enabled item, going round; Home and End the first or last; Enter and
+    // Space choose the lit one; Escape closes.
+    MenuAnswer Key(uint32_t keysym);
+
+    // The whole menu, into a picture of at least the size set.
+    void Draw(const ControlPicture& picture) const;
+
+private:
+    struct Row {
+        PopupMenuItem item;
+        int top = 0, height = 0;
+    };
+    bool Selectable(int row) const;
+    int RowAt(int x, int y) const;
+    MenuAnswer Highlight(int row);
+    MenuAnswer Move(int direction, bool toEnd);
+    MenuAnswer Choose(int row) const;
+
+    const ControlText& text_;
+    double scale_;
+    std::vector<Row> rows_;
+    int highlighted_ = -1;
+    int wantedWidth_ = 0, wantedHeight_ = 0;
+    int width_ = 0, height_ = 0;
+};
