@@ -1,20 +1,22 @@
-// The window menu on Wayland: an xdg_popup drawn by the layer in the look
-// of its button, with a raised edge, a check mark before a checked item,
-// greyed text for a disabled one and an etched line for a separator. It
-// grabs the keyboard and pointer (xdg_popup.grab with the serial of the
-// click or key that opened it): the mouse highlights the item under it and
-// a release on an enabled item chooses it; Up and Down move to the previous
-// or next enabled item, Home and End to the first or last, Enter chooses,
-// Escape closes, and a click elsewhere ends it (popup_done). Nothing waits
-// for the menu: ShowPopupMenu returns at once, and a choice is posted to
-// the owner as WM_COMMAND, which becomes EVENT_MENU as on the other layers.
+// The window menu on Wayland: an xdg_popup showing the picture of the
+// portable menu control (ui/menu_control), which also keeps the menu's
+// rules for the mouse and the keys. This file keeps the protocol's part: the
+// popup grabs the keyboard and pointer (xdg_popup.grab with the serial of
+// the click or key that opened it), its pointer and key events go to the
+// control, its pictures go out through wl_shm buffers, and a click elsewhere
+// ends it (popup_done). Nothing waits for the menu: ShowPopupMenu returns at
+// once, and a choice is posted to the owner as WM_COMMAND, which becomes
+// EVENT_MENU as on the other layers.
 #include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
+#include <utility>
 
+#include "draw/picture_rect.h"
+#include "ui/menu_control.h"
 #include "ui/message_loop.h"
-#include "ui/scaling.h"
 #include "ui/surface_scale.h"
 #include "ui/wayland/decorations_wayland.h"
 #include "ui/wayland/layer_wayland.h"
@@ -26,28 +28,37 @@ namespace wayland_layer {
 
 namespace {
 
-// Layout in 96-DPI pixels, as the X11 layer's menu has it.
-constexpr int EDGE = 2;
-constexpr int ITEM_PADDING = 4;
-constexpr int CHECK_GUTTER = 24;
-constexpr int TEXT_RIGHT = 20;
-constexpr int SEPARATOR_HEIGHT = 8;
+// The layer's FreeType face, as the menu control measures and draws text.
+class FaceText final : public ControlText {
+public:
+    explicit FaceText(const ControlTextFace& face) : face_(face) {}
+    int Ascent() const override { return face_.Ascent(); }
+    int Descent() const override { return face_.Descent(); }
+    int Width(std::string_view text) const override { return face_.Width(text); }
+    void Draw(const ControlPicture& picture, const ControlRect& clip, int x, int baseline,
+              std::string_view text, uint32_t colour) const override {
+        TextTarget target{picture.pixels, picture.width, picture.height, picture.stride,
+                          clip.left,      clip.top,      clip.right,     clip.bottom};
+        face_.Draw(target, x, baseline, text, colour);
+    }
 
-struct Row {
-    PopupMenuItem item;
-    int top = 0, height = 0;  // in the popup's picture
+private:
+    const ControlTextFace& face_;
 };
 
 struct PopupState {
+    PopupState(std::vector<PopupMenuItem> items, double scale)
+        : text(Wayland().font), control(std::move(items), text, scale) {}
     TopWindow* owner = nullptr;
-    std::vector<Row> rows;
-    int highlighted = -1;
+    FaceText text;
+    MenuControl control;
     wl_surface* surface = nullptr;
     xdg_surface* xdgSurface = nullptr;
     xdg_popup* popup = nullptr;
     wp_viewport* viewport = nullptr;
     wl_callback* frame = nullptr;
     bool configured = false;
+    PictureRect stale;  // what the next picture shows anew
     int logicalWidth = 0, logicalHeight = 0;
     int width = 0, height = 0;  // the picture
     std::vector<uint32_t> image;
@@ -55,54 +66,6 @@ struct PopupState {
 };
 
 PopupState* open = nullptr;
-
-bool Selectable(const Row& row) {
-    return row.item.command != 0 && row.item.enabled;
-}
-
-void Draw(PopupState& menu) {
-    double scale = Wayland().scale;
-    uint32_t* pixels = menu.image.data();
-    int stride = menu.width;
-    FillRect(pixels, stride, 0, 0, menu.width, menu.height, COLOUR_BUTTON_FACE);
-    EdgeRing(pixels, stride, 0, 0, menu.width, menu.height, 0, COLOUR_3D_LIGHT,
-             COLOUR_3D_DARK_SHADOW);
-    EdgeRing(pixels, stride, 0, 0, menu.width, menu.height, 1, COLOUR_BUTTON_HIGHLIGHT,
-             COLOUR_BUTTON_SHADOW);
-    const ControlTextFace& font = Wayland().font;
-    int edge = ScaleValue(EDGE, scale), gutter = ScaleValue(CHECK_GUTTER, scale);
-    for (size_t i = 0; i < menu.rows.size(); ++i) {
-        const Row& row = menu.rows[i];
-        int inner = menu.width - 2 * edge;
-        if (row.item.command == 0) {
-            int middle = row.top + row.height / 2;
-            FillRect(pixels, stride, edge + 1, middle - 1, inner - 2, 1, COLOUR_BUTTON_SHADOW);
-            FillRect(pixels, stride, edge + 1, middle, inner - 2, 1, COLOUR_BUTTON_HIGHLIGHT);
-            continue;
-        }
-        bool lit = static_cast<int>(i) == menu.highlighted;
-        if (lit) FillRect(pixels, stride, edge, row.top, inner, row.height, COLOUR_HIGHLIGHT);
-        uint32_t ink = !row.item.enabled ? COLOUR_GREY_TEXT
-                                         : (lit ? COLOUR_BUTTON_HIGHLIGHT : COLOUR_BUTTON_TEXT);
-        int baseline =
-            row.top + (row.height - (font.Ascent() + font.Descent())) / 2 + font.Ascent();
-        TextTarget target{pixels, menu.width, menu.height,       stride,
-                          edge,   row.top,    menu.width - edge, row.top + row.height};
-        font.Draw(target, edge + gutter, baseline, row.item.text, ink);
-        if (row.item.checked) {
-            // A tick: two strokes, as thick as the text's stems.
-            int size = std::max(6, row.height / 3), pen = std::max(1, ScaleValue(2, scale) / 2);
-            int x = edge + (gutter - size) / 2, y = row.top + (row.height - size) / 2;
-            for (int step = 0; step <= size / 3; ++step) {
-                FillRect(pixels, stride, x + step, y + size / 2 + step, pen, pen + 1, ink);
-            }
-            for (int step = 0; step <= size - size / 3; ++step) {
-                FillRect(pixels, stride, x + size / 3 + step, y + size - step - 1, pen, pen + 1,
-                         ink);
-            }
-        }
-    }
-}
 
 void PresentMenu(PopupState& menu);
 
@@ -114,13 +77,16 @@ void MenuFrameDone(void* data, wl_callback* callback, uint32_t) {
 const wl_callback_listener MENU_FRAME_LISTENER = {MenuFrameDone};
 
 void PresentMenu(PopupState& menu) {
-    if (!menu.configured) return;
+    if (!menu.configured || IsEmptyRect(menu.stale)) return;
     ShmBuffer* buffer = menu.buffers.Free(menu.width, menu.height);
     if (buffer == nullptr) return;
-    Draw(menu);
+    menu.control.Draw(ControlPicture{menu.image.data(), menu.width, menu.height, menu.width});
     std::copy(menu.image.begin(), menu.image.end(), buffer->pixels);
+    PictureRect damage = ClampedToPicture(menu.stale, menu.width, menu.height);
+    menu.stale = PictureRect{};
     wl_surface_attach(menu.surface, buffer->buffer, 0, 0);
-    wl_surface_damage_buffer(menu.surface, 0, 0, menu.width, menu.height);
+    wl_surface_damage_buffer(menu.surface, damage.left, damage.top, damage.right - damage.left,
+                             damage.bottom - damage.top);
     if (menu.frame == nullptr) {
         menu.frame = wl_surface_frame(menu.surface);
         wl_callback_add_listener(menu.frame, &MENU_FRAME_LISTENER, &menu);
@@ -145,33 +111,32 @@ void PopupDone(void*, xdg_popup*) {
 void PopupRepositioned(void*, xdg_popup*, uint32_t) {}
 const xdg_popup_listener POPUP_LISTENER = {PopupConfigure, PopupDone, PopupRepositioned};
 
-void Choose(int index) {
+// Carries out what the control answered: the rows it changed are drawn
+// and shown again, a choice goes to the owner as WM_COMMAND.
+void Follow(const MenuAnswer& answer) {
     PopupState* menu = open;
-    if (menu == nullptr || index < 0 || index >= static_cast<int>(menu->rows.size()) ||
-        !Selectable(menu->rows[index])) {
+    if (menu == nullptr) return;
+    if (answer.close) {
+        TopWindow* owner = menu->owner;
+        DismissPopup();
+        if (answer.command != 0) {
+            PostWindowMessage(owner, MESSAGE_COMMAND, static_cast<uint64_t>(answer.command), 0);
+        }
         return;
     }
-    TopWindow* owner = menu->owner;
-    int64_t command = menu->rows[index].item.command;
-    DismissPopup();
-    PostWindowMessage(owner, MESSAGE_COMMAND, static_cast<uint64_t>(command), 0);
+    if (answer.firstRow < 0) return;
+    const MenuControl& control = menu->control;
+    PictureRect rows{0, control.RowTop(answer.firstRow), menu->width,
+                     control.RowTop(answer.lastRow) + control.RowHeight(answer.lastRow)};
+    menu->stale = IsEmptyRect(menu->stale) ? rows : JoinedRects(menu->stale, rows);
+    PresentMenu(*menu);
 }
 
-void Move(int direction, bool toEnd) {
-    PopupState* menu = open;
-    int count = static_cast<int>(menu->rows.size());
-    int at = toEnd ? (direction > 0 ? -1 : count) : menu->highlighted;
-    for (int step = 0; step < count; ++step) {
-        at += direction;
-        if (!toEnd) at = (at + count) % count;
-        if (at < 0 || at >= count) return;
-        if (Selectable(menu->rows[at])) {
-            menu->highlighted = at;
-            PresentMenu(*menu);
-            return;
-        }
-    }
-}
+// Wayland's keysyms are X11's, which the control names.
+static_assert(KEYSYM_UP == XKB_KEY_Up && KEYSYM_DOWN == XKB_KEY_Down &&
+              KEYSYM_HOME == XKB_KEY_Home && KEYSYM_END == XKB_KEY_End &&
+              KEYSYM_RETURN == XKB_KEY_Return && KEYSYM_KP_ENTER == XKB_KEY_KP_Enter &&
+              KEYSYM_SPACE == XKB_KEY_space && KEYSYM_ESCAPE == XKB_KEY_Escape);
 
 }  // namespace
 
@@ -183,58 +148,30 @@ bool PopupOwnsSurface(wl_surface* surface) {
     return open != nullptr && surface != nullptr && open->surface == surface;
 }
 
+// Surface coordinates in the picture's pixels.
 void PopupPointerMotion(double x, double y) {
-    PopupState* menu = open;
-    int py = static_cast<int>(std::floor(y * Wayland().surfaceScale));
-    int px = static_cast<int>(std::floor(x * Wayland().surfaceScale));
-    int lit = -1;
-    for (size_t i = 0; i < menu->rows.size(); ++i) {
-        const Row& row = menu->rows[i];
-        if (px >= 0 && px < menu->width && py >= row.top && py < row.top + row.height &&
-            Selectable(row)) {
-            lit = static_cast<int>(i);
-        }
-    }
-    if (lit != menu->highlighted) {
-        menu->highlighted = lit;
-        PresentMenu(*menu);
-    }
+    if (open == nullptr) return;
+    double scale = Wayland().surfaceScale;
+    Follow(open->control.PointerMove(static_cast<int>(std::floor(x * scale)),
+                                     static_cast<int>(std::floor(y * scale))));
 }
 
 void PopupPointerButton(bool left, bool press) {
     if (open == nullptr || press) return;
-    if (!PopupOwnsSurface(Wayland().pointerSurface)) {
+    WaylandState& w = Wayland();
+    // The grab brings this client's clicks anywhere to the menu: a release
+    // over another of its surfaces ends the menu.
+    if (!PopupOwnsSurface(w.pointerSurface)) {
         DismissPopup();
         return;
     }
-    if (left) Choose(open->highlighted);
+    Follow(open->control.PointerRelease(static_cast<int>(std::floor(w.pointerX * w.surfaceScale)),
+                                        static_cast<int>(std::floor(w.pointerY * w.surfaceScale)),
+                                        left));
 }
 
 void PopupKey(uint32_t symbol) {
-    switch (symbol) {
-        case XKB_KEY_Up:
-            Move(-1, false);
-            break;
-        case XKB_KEY_Down:
-            Move(1, false);
-            break;
-        case XKB_KEY_Home:
-            Move(1, true);
-            break;
-        case XKB_KEY_End:
-            Move(-1, true);
-            break;
-        case XKB_KEY_Return:
-        case XKB_KEY_KP_Enter:
-        case XKB_KEY_space:
-            Choose(open->highlighted);
-            break;
-        case XKB_KEY_Escape:
-            DismissPopup();
-            break;
-        default:
-            break;
-    }
+    if (open != nullptr) Follow(open->control.Key(symbol));
 }
 
 void DismissPopup() {
@@ -257,25 +194,12 @@ bool WaylandShowPopupMenu(int64_t number, const std::vector<PopupMenuItem>& item
     if (found == Windows().end() || items.empty() || w.display == nullptr) return false;
     TopWindow& owner = *found->second;
     DismissPopup();
-    double scale = w.scale;
-    auto* menu = new PopupState();
-    menu->owner = &owner;
-    const ControlTextFace& font = w.font;
-    int itemHeight = font.Ascent() + font.Descent() + 2 * ScaleValue(ITEM_PADDING, scale);
-    int top = ScaleValue(EDGE, scale), widest = 0;
-    for (const PopupMenuItem& item : items) {
-        Row row{item, top, item.command == 0 ? ScaleValue(SEPARATOR_HEIGHT, scale) : itemHeight};
-        top += row.height;
-        widest = std::max(widest, font.Width(item.text));
-        menu->rows.push_back(row);
-    }
-    // The size in logical pixels, and the picture at the window's scale.
-    bool viewport = w.viewporter != nullptr && owner.viewport != nullptr;
-    int pictureWidth = 2 * ScaleValue(EDGE, scale) + ScaleValue(CHECK_GUTTER, scale) + widest +
-                       ScaleValue(TEXT_RIGHT, scale);
-    int pictureHeight = top + ScaleValue(EDGE, scale);
     // Drawn at the layer's scale, shown at the output's (the two differ
     // only for a window shrunk to fit its output).
+    auto* menu = new PopupState(items, w.scale);
+    menu->owner = &owner;
+    bool viewport = w.viewporter != nullptr && owner.viewport != nullptr;
+    int pictureWidth = menu->control.Width(), pictureHeight = menu->control.Height();
     menu->logicalWidth = static_cast<int>(std::ceil(pictureWidth / w.surfaceScale));
     menu->logicalHeight = static_cast<int>(std::ceil(pictureHeight / w.surfaceScale));
     SurfacePicture picture =
@@ -284,6 +208,8 @@ bool WaylandShowPopupMenu(int64_t number, const std::vector<PopupMenuItem>& item
     menu->width = picture.width;
     menu->height = picture.height;
     menu->image.assign(static_cast<size_t>(menu->width) * menu->height, 0);
+    menu->control.SetPictureSize(menu->width, menu->height);
+    menu->stale = PictureRect{0, 0, menu->width, menu->height};
 
     menu->surface = wl_compositor_create_surface(w.compositor);
     if (viewport) {
@@ -318,14 +244,7 @@ bool WaylandShowPopupMenu(int64_t number, const std::vector<PopupMenuItem>& item
     wl_surface_commit(menu->surface);
     open = menu;
     // Opened by the keyboard, the first item is lit so Enter chooses it.
-    if (!atPointer) {
-        for (size_t i = 0; i < menu->rows.size(); ++i) {
-            if (Selectable(menu->rows[i])) {
-                menu->highlighted = static_cast<int>(i);
-                break;
-            }
-        }
-    }
+    if (!atPointer) menu->control.HighlightFirst();
     FlushRequests();
     return true;
 }
