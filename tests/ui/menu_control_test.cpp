@@ -83,9 +83,11 @@ TEST(MenuControl, KeysSkipSeparatorsAndDisabledItemsGoRoundAndChooseOrClose) {
     menu.Key(KEYSYM_UP);
     menu.Key(KEYSYM_UP);
     EXPECT_EQ(menu.Highlighted(), 0);  // over the disabled item and the separator
-    menu.Key(KEYSYM_END);
+    menu.Key(KEYSYM_DOWN);
+    menu.Key(KEYSYM_END);  // from the middle: not where Up goes
     EXPECT_EQ(menu.Highlighted(), 4);
-    menu.Key(KEYSYM_HOME);
+    menu.Key(KEYSYM_UP);
+    menu.Key(KEYSYM_HOME);  // nor Down
     EXPECT_EQ(menu.Highlighted(), 0);
     EXPECT_EQ(menu.Key('a').firstRow, -1);  // other keys do nothing
     EXPECT_EQ(menu.Highlighted(), 0);
@@ -124,6 +126,7 @@ TEST(MenuControl, ThePointerLightsEnabledItemsAndAReleaseChoosesOnlyThem) {
     menu.PointerMove(10, 0);  // the edge
     EXPECT_EQ(menu.Highlighted(), -1);
 
+    menu.Key(KEYSYM_HOME);  // an item lit by the keys is not what a release chooses
     for (int row : {1, 2}) {
         MenuAnswer nothing = menu.PointerRelease(10, Middle(menu, row), true);
         EXPECT_FALSE(nothing.close) << row;
