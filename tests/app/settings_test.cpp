@@ -75,6 +75,7 @@ TEST_F(SettingsTest, BadFilesGiveDefaultsAndGoodEntriesInThemStillCount) {
         {"values the device or the buffers cannot take",
          "[Vellumtone]\nDevice=-1\nChannel=3\nFrequency=7999\nBufferNum=1\nBufferLen=32768\n",
          DEFAULTS},
+        {"just past the highest", "[Vellumtone]\nFrequency=192001\nBufferNum=257\n", DEFAULTS},
         {"the highest values taken",
          "[Vellumtone]\nDevice=7\nChannel=1\nFrequency=192000\nBufferNum=256\nBufferLen=32767\n",
          {7, 1, 192000, 256, 32767}},
