@@ -15,6 +15,8 @@
 #include "app/app_identity.h"
 #include "app/main_window.h"
 #include "app/settings_writer.h"
+#include "app/status_line.h"
+#include "capture/capture_inputs_null.h"
 #include "capture/capture_null.h"
 #include "capture/capture_state.h"
 #include "capture/handoff.h"
@@ -138,20 +140,34 @@ TEST(Program, StartsUpRecordsAnalysesAndAnswersTheButtonAndTheCloseRequest) {
     EXPECT_EQ(MeterAt(1).value, 0.0f);
     EXPECT_EQ(MeterAt(2).overloadHold, 0);
 
+    // The status line's timer: a state that held a second is said, and
+    // the default input recording again clears the line.
+    EXPECT_EQ(NullStatusTexts(), std::vector<std::string>{})
+        << "the default input recording says nothing";
+    for (CaptureCondition condition : {CaptureCondition::NO_DEVICE, CaptureCondition::RECORDING}) {
+        SetNullCaptureStatus({condition, ""});
+        PostWhenIdle(MESSAGE_TIMER, STATUS_TIMER, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1050));
+        PostWhenIdle(MESSAGE_TIMER, STATUS_TIMER, 0);
+        ASSERT_TRUE(NullWaitUntilIdle(WAIT_MS));
+    }
+    const std::vector<std::string> said{"No input to record from: waiting", ""};
+    EXPECT_EQ(NullStatusTexts(), said);
+
     // Timer 1 does nothing; each click opens the page once; one that
     // cannot is said beside the button.
     PostWhenIdle(MESSAGE_TIMER, 1, 0);
     PostWhenIdle(MESSAGE_COMMAND, BUTTON_CLICKED, DONATION_BUTTON);
     PostWhenIdle(MESSAGE_COMMAND, BUTTON_CLICKED, DONATION_BUTTON);
     ASSERT_TRUE(NullWaitUntilIdle(WAIT_MS));
-    EXPECT_TRUE(NullStatusTexts().empty()) << "the default input recording says nothing";
+    EXPECT_EQ(NullStatusTexts(), said) << "the clicks that opened the page say nothing";
     NullFailAddresses(true);
     PostWhenIdle(MESSAGE_COMMAND, BUTTON_CLICKED, DONATION_BUTTON);
     PostWhenIdle(MESSAGE_CLOSE, 0, 0);
     loop.join();
     ASSERT_EQ(NullOpenedAddresses().size(), 2u);
     EXPECT_EQ(NullOpenedAddresses()[0], DONATION_ADDRESS);
-    EXPECT_EQ(NullStatusTexts(), std::vector<std::string>{"Could not open the web browser"});
+    EXPECT_EQ(NullStatusTexts().back(), "Could not open the web browser");
     NullFailAddresses(false);
     EXPECT_EQ(AnalysisTicksServed(), ticks);
 

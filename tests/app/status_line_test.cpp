@@ -163,12 +163,14 @@ TEST(StatusLine, SaysAChoiceTheSettingsFileDidNotTakeUnderATroubleAndTheBrowsers
                                      "Could not open the web browser",
                                      "Settings not saved: choice kept until the program ends"}));
     std::filesystem::remove_all(folder);
-    // Left with an empty line, for the tests after this one.
+    // Left with an empty line and the notice over by the clock's time (this
+    // test's times lie hours ahead), for the tests after this one.
     ForgetSettingsWriteFailure();
     LoadSettingsText("");
     SetNullCaptureStatus({});
-    RefreshStatusLine(now);
-    RefreshStatusLine(now + seconds(2));
+    const auto longAgo = std::chrono::steady_clock::now() - std::chrono::hours(3);
+    SayBrowserFailed(longAgo);
+    RefreshStatusLine(longAgo + seconds(10));
     ResetNullUi();
 }
 

@@ -24,6 +24,7 @@ TEST(StrokeFont, GlyphsAreNinePixelsHighAt96DpiAndGrowWithTheScale) {
     EXPECT_EQ(StrokeTextWidth(".", 1), 4);  // the point, 2 wide, and a clear pixel each side
     EXPECT_EQ(StrokeTextWidth("-60", 1), 4 + 1 + 5 + 1 + 5);
     EXPECT_EQ(StrokeTextWidth("0", 1.5), 8);
+    EXPECT_EQ(StrokeTextWidth("", 1), 0);
 }
 
 // Drawn, "-1.1" shows its point as a 2 x 2 square on the bottom rows, with

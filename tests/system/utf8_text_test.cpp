@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 TEST(Utf8Text, EveryByteThatStartsNoCharacterShowsAsAReplacement) {
@@ -15,6 +17,12 @@ TEST(Utf8Text, EveryByteThatStartsNoCharacterShowsAsAReplacement) {
     char32_t codePoint = 0;
     EXPECT_EQ(ReadUtf8("\xED\xA0\x80", 0, true, &codePoint), 3u);
     EXPECT_EQ(codePoint, 0xD800u);
+
+    // Each length at its ends.
+    std::string text;
+    for (char32_t c : {0x7Fu, 0x80u, 0x7FFu, 0x800u, 0xFFFFu, 0x10000u, 0x10FFFFu})
+        AppendUtf8(text, c);
+    EXPECT_EQ(text, "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF");
 }
 
 }  // namespace
