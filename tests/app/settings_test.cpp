@@ -176,13 +176,13 @@ TEST_F(SettingsTest, AnyValueReadsBackAsSaved) {
 }
 
 TEST_F(SettingsTest, Utf16FilesAreReadAsTheyWillBeWrittenBack) {
-    // "[Vellumtone]\r\nInput=" in UTF-16LE, then an unpaired surrogate half,
-    // which must come back as it was.
+    // "[Vellumtone]\r\nInput=" in UTF-16LE, U+10000 (the first pair), then
+    // an unpaired surrogate half, which must come back as it was.
     std::string bytes = "\xFF\xFE";
     for (char c : std::string_view("[Vellumtone]\r\nInput=x")) bytes += {c, '\0'};
-    bytes += std::string_view("\x00\xD8\r\0\n\0", 6);
+    bytes += std::string_view("\x00\xD8\x00\xDC\x00\xD8\r\0\n\0", 10);
     LoadSettingsText(bytes);
-    EXPECT_EQ(ReadSettingText("Input"), "x\xED\xA0\x80");
+    EXPECT_EQ(ReadSettingText("Input"), "x\xF0\x90\x80\x80\xED\xA0\x80");
     SettingsTextRecord file = DecodeSettingsFile(bytes);
     EXPECT_TRUE(file.exact);
     std::string again;

@@ -139,6 +139,8 @@ TEST_F(CaptureWatchdogTest, WhileNoDeviceOpensTheTriesBackOffThenRecordingResume
     SetNullCaptureAvailable(true);
     ASSERT_TRUE(Eventually([] { return NullCaptureQueuedCount() == 16; }));
     DisarmCaptureWatchdog();
+    // Disarmed, no arming counts: the program's first (1) included.
+    EXPECT_EQ(CaptureStallTimeout(1), -1);
     EXPECT_EQ(Capture().DeviceHandle.Get(), NullCaptureHandle());
     std::vector<uint8_t> sound(8192, 5);
     ASSERT_TRUE(NullFinishNextBlock(sound.data(), 8192));
