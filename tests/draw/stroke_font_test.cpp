@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 #include "draw/drawing_target.h"
 #include "draw/primitives.h"
@@ -12,6 +13,16 @@
 #include "tests/support/reference_meter.h"
 
 namespace {
+
+// A fresh image `width` x 11 with `text` drawn in white at (1, 1), 96 DPI.
+const PixelView& Drawn(std::string_view text, int width) {
+    ResetDrawingWorld();
+    const int64_t image = NewImage(-1, width, 11, 32);
+    EXPECT_EQ(BeginDraw(ImageTarget(image)), 1);
+    DrawStrokeText(1, 1, text, 1, RGB(255, 255, 255));
+    EndDraw();
+    return *ImageHandle(image);
+}
 
 TEST(StrokeFont, GlyphsAreNinePixelsHighAt96DpiAndGrowWithTheScale) {
     EXPECT_EQ(StrokeTextHeight(1), 9);
@@ -30,12 +41,7 @@ TEST(StrokeFont, GlyphsAreNinePixelsHighAt96DpiAndGrowWithTheScale) {
 // Drawn, "-1.1" shows its point as a 2 x 2 square on the bottom rows, with
 // two empty columns between it and each digit.
 TEST(StrokeFont, TheDecimalPointIsTwoPixelsSquareWithClearSpaceOnBothSides) {
-    ResetDrawingWorld();
-    const int64_t image = NewImage(-1, 20, 11, 32);
-    ASSERT_EQ(BeginDraw(ImageTarget(image)), 1);
-    DrawStrokeText(1, 1, "-1.1", 1, RGB(255, 255, 255));
-    EndDraw();
-    const PixelView& picture = *ImageHandle(image);
+    const PixelView& picture = Drawn("-1.1", 20);
     auto lit = [&](int x, int y) { return PixelColour(picture, x, y) != 0; };
     auto columnEmpty = [&](int x) {
         for (int y = 0; y < picture.height; ++y)
@@ -57,11 +63,7 @@ TEST(StrokeFont, TheDecimalPointIsTwoPixelsSquareWithClearSpaceOnBothSides) {
 // The glyphs as the readout shows them at 96 DPI, every pixel: one pen wide,
 // nine rows from the top row to the baseline.
 TEST(StrokeFont, DrawsTheReadoutsGlyphsPixelForPixel) {
-    ResetDrawingWorld();
-    const int64_t image = NewImage(-1, 26, 11, 32);
-    ASSERT_EQ(BeginDraw(ImageTarget(image)), 1);
-    DrawStrokeText(1, 1, "-1.10", 1, RGB(255, 255, 255));
-    EndDraw();
+    const PixelView& picture = Drawn("-1.10", 26);
     const char* const expected[] = {
         "..........................",  //
         ".......#........#...###...",  //
@@ -75,7 +77,6 @@ TEST(StrokeFont, DrawsTheReadoutsGlyphsPixelForPixel) {
         "......###..##..###..###...",  //
         "..........................",
     };
-    const PixelView& picture = *ImageHandle(image);
     for (int y = 0; y < 11; ++y) {
         std::string row;
         for (int x = 0; x < 26; ++x) row += PixelColour(picture, x, y) != 0 ? '#' : '.';
