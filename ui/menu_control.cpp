@@ -15,41 +15,7 @@ constexpr int ITEM_PADDING = 4;
 constexpr int CHECK_GUTTER = 24;
 constexpr int TEXT_RIGHT = 20;
 constexpr int SEPARATOR_HEIGHT = 8;
-
-// Windows' classic 3D look (0xBBGGRR), as the layers' buttons have it.
-constexpr uint32_t COLOUR_FACE = 0xF0F0F0;
-constexpr uint32_t COLOUR_SHADOW = 0xA0A0A0;
-constexpr uint32_t COLOUR_HIGHLIGHT_EDGE = 0xFFFFFF;
-constexpr uint32_t COLOUR_DARK_SHADOW = 0x696969;
-constexpr uint32_t COLOUR_LIGHT = 0xE3E3E3;
-constexpr uint32_t COLOUR_TEXT = 0x000000;
-constexpr uint32_t COLOUR_GREY_TEXT = 0x6D6D6D;
-constexpr uint32_t COLOUR_SELECTION = 0xD77800;       // the lit item's ground
-constexpr uint32_t COLOUR_SELECTION_TEXT = 0xFFFFFF;  // and its text
-
-// Fills the part of the rectangle that lies in the picture.
-void Fill(const ControlPicture& picture, int x, int y, int w, int h, uint32_t colour) {
-    int left = std::max(x, 0), top = std::max(y, 0);
-    int right = std::min(x + w, picture.width), bottom = std::min(y + h, picture.height);
-    if (right <= left || bottom <= top) return;
-    uint32_t value = ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
-    for (int row = top; row < bottom; ++row) {
-        std::fill_n(picture.pixels + static_cast<size_t>(row) * picture.stride + left, right - left,
-                    value);
-    }
-}
-
-// One ring of a raised border `inset` pixels in from the rectangle's
-// outside: top and left in one colour, bottom and right in the other.
-void EdgeRing(const ControlPicture& picture, int w, int h, int inset, uint32_t topLeft,
-              uint32_t bottomRight) {
-    int left = inset, top = inset, right = w - 1 - inset, bottom = h - 1 - inset;
-    if (right < left || bottom < top) return;
-    Fill(picture, left, top, right - left, 1, topLeft);
-    Fill(picture, left, top, 1, bottom - top, topLeft);
-    Fill(picture, left, bottom, right - left + 1, 1, bottomRight);
-    Fill(picture, right, top, 1, bottom - top + 1, bottomRight);
-}
+constexpr int MIN_WIDTH = 120;  // a short menu is no narrower than this
 
 }  // namespace
 
@@ -63,8 +29,9 @@ MenuControl::MenuControl(std::vector<PopupMenuItem> items, const ControlText& te
         rows_.push_back(Row{std::move(item), top, height});
         top += height;
     }
-    wantedWidth_ = 2 * ScaleValue(EDGE, scale) + ScaleValue(CHECK_GUTTER, scale) + widest +
-                   ScaleValue(TEXT_RIGHT, scale);
+    wantedWidth_ = std::max(ScaleValue(MIN_WIDTH, scale),
+                            2 * ScaleValue(EDGE, scale) + ScaleValue(CHECK_GUTTER, scale) + widest +
+                                ScaleValue(TEXT_RIGHT, scale));
     wantedHeight_ = top + ScaleValue(EDGE, scale);
     width_ = wantedWidth_;
     height_ = wantedHeight_;
@@ -106,8 +73,12 @@ MenuAnswer MenuControl::PointerMove(int x, int y) {
     return Highlight(Selectable(row) ? row : -1);
 }
 
-MenuAnswer MenuControl::PointerRelease(int x, int y, bool primary) {
-    if (!primary) return MenuAnswer{};
+MenuAnswer MenuControl::PointerLeave() {
+    return Highlight(-1);
+}
+
+MenuAnswer MenuControl::PointerRelease(int x, int y, bool leftOrRight) {
+    if (!leftOrRight) return MenuAnswer{};
     return Choose(RowAt(x, y));
 }
 
@@ -164,23 +135,23 @@ void MenuControl::Draw(const ControlPicture& given) const {
     picture.height = std::min(picture.height, height_);
     if (picture.pixels == nullptr || picture.width <= 0 || picture.height <= 0) return;
     int width = picture.width, height = picture.height;
-    Fill(picture, 0, 0, width, height, COLOUR_FACE);
-    EdgeRing(picture, width, height, 0, COLOUR_LIGHT, COLOUR_DARK_SHADOW);
-    EdgeRing(picture, width, height, 1, COLOUR_HIGHLIGHT_EDGE, COLOUR_SHADOW);
+    FillControlRect(picture, 0, 0, width, height, COLOUR_BUTTON_FACE);
+    DrawEdgeRing(picture, 0, 0, width, height, 0, COLOUR_3D_LIGHT, COLOUR_3D_DARK_SHADOW);
+    DrawEdgeRing(picture, 0, 0, width, height, 1, COLOUR_BUTTON_HIGHLIGHT, COLOUR_BUTTON_SHADOW);
     int edge = ScaleValue(EDGE, scale_), gutter = ScaleValue(CHECK_GUTTER, scale_);
     int inner = width - 2 * edge;
     for (int i = 0; i < RowCount(); ++i) {
         const Row& row = rows_[i];
         if (row.item.command == 0) {
             int middle = row.top + row.height / 2;
-            Fill(picture, edge + 1, middle - 1, inner - 2, 1, COLOUR_SHADOW);
-            Fill(picture, edge + 1, middle, inner - 2, 1, COLOUR_HIGHLIGHT_EDGE);
+            FillControlRect(picture, edge + 1, middle - 1, inner - 2, 1, COLOUR_BUTTON_SHADOW);
+            FillControlRect(picture, edge + 1, middle, inner - 2, 1, COLOUR_BUTTON_HIGHLIGHT);
             continue;
         }
         bool lit = i == highlighted_;
-        if (lit) Fill(picture, edge, row.top, inner, row.height, COLOUR_SELECTION);
-        uint32_t ink =
-            !row.item.enabled ? COLOUR_GREY_TEXT : (lit ? COLOUR_SELECTION_TEXT : COLOUR_TEXT);
+        if (lit) FillControlRect(picture, edge, row.top, inner, row.height, COLOUR_HIGHLIGHT);
+        uint32_t ink = !row.item.enabled ? COLOUR_GREY_TEXT
+                                         : (lit ? COLOUR_HIGHLIGHT_TEXT : COLOUR_BUTTON_TEXT);
         int ascent = text_.Ascent();
         int baseline = row.top + (row.height - (ascent + text_.Descent())) / 2 + ascent;
         ControlRect clip{edge, std::max(row.top, 0), width - edge,
@@ -191,10 +162,11 @@ void MenuControl::Draw(const ControlPicture& given) const {
             int size = std::max(6, row.height / 3), pen = std::max(1, ScaleValue(2, scale_) / 2);
             int x = edge + (gutter - size) / 2, y = row.top + (row.height - size) / 2;
             for (int step = 0; step <= size / 3; ++step) {
-                Fill(picture, x + step, y + size / 2 + step, pen, pen + 1, ink);
+                FillControlRect(picture, x + step, y + size / 2 + step, pen, pen + 1, ink);
             }
             for (int step = 0; step <= size - size / 3; ++step) {
-                Fill(picture, x + size / 3 + step, y + size - step - 1, pen, pen + 1, ink);
+                FillControlRect(picture, x + size / 3 + step, y + size - step - 1, pen, pen + 1,
+                                ink);
             }
         }
     }

@@ -12,35 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/control_picture.h"
 #include "ui/popup_menu.h"
-
-// A 32-bit picture, top row first, 0x00RRGGBB per pixel (wl_shm's XRGB8888
-// and an X image of depth 24 lay it out so).
-struct ControlPicture {
-    uint32_t* pixels = nullptr;
-    int width = 0, height = 0;
-    int stride = 0;  // pixels from one row to the next
-};
-
-// A part of a picture: right and bottom excluded.
-struct ControlRect {
-    int left = 0, top = 0, right = 0, bottom = 0;
-};
-
-// The text a control is drawn with, in the font the layer chose at its
-// scale (ui/text_freetype on Linux).
-class ControlText {
-public:
-    virtual ~ControlText() = default;
-    virtual int Ascent() const = 0;
-    virtual int Descent() const = 0;
-    // Width of the UTF-8 text in pixels.
-    virtual int Width(std::string_view text) const = 0;
-    // Draws the text with its baseline's left end at (x, baseline), blended
-    // over what is there in `colour` (0xBBGGRR), touching only `clip`.
-    virtual void Draw(const ControlPicture& picture, const ControlRect& clip, int x, int baseline,
-                      std::string_view text, uint32_t colour) const = 0;
-};
 
 // Keysyms the menu answers (X11's and xkbcommon's numbers).
 constexpr uint32_t KEYSYM_SPACE = 0x0020;
@@ -86,9 +59,12 @@ public:
     // The pointer at (x, y) in the picture: the enabled item under it is
     // lit, none when it is over anything else.
     MenuAnswer PointerMove(int x, int y);
-    // A button let go at (x, y) in the picture: the primary button chooses
-    // the enabled item there; anything else chooses nothing.
-    MenuAnswer PointerRelease(int x, int y, bool primary);
+    // The pointer left the menu: nothing is lit.
+    MenuAnswer PointerLeave();
+    // A button let go at (x, y) in the picture: the left or the right one
+    // chooses the enabled item there, as a menu tracked with the right
+    // button does on Windows; the middle one chooses nothing.
+    MenuAnswer PointerRelease(int x, int y, bool leftOrRight);
     // A key pressed (or repeated): Up and Down light the previous or next
     // enabled item, going round; Home and End the first or last; Enter and
     // Space choose the lit one; Escape closes.

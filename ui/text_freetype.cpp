@@ -117,14 +117,13 @@ int ControlTextFace::Width(std::string_view text) const {
     return static_cast<int>((advance + 32) >> 6);
 }
 
-void ControlTextFace::Draw(const TextTarget& target, int x, int baseline, std::string_view text,
-                           uint32_t colour) const {
+void ControlTextFace::Draw(const ControlPicture& target, const ControlRect& clip, int x,
+                           int baseline, std::string_view text, uint32_t colour) const {
     if (!face_ || target.pixels == nullptr) return;
-    // 0xBBGGRR to the picture's 0x00RRGGBB.
-    uint32_t ink = ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
-    int left = std::max(target.clipLeft, 0), top = std::max(target.clipTop, 0);
-    int right = std::min(target.clipRight, target.width);
-    int bottom = std::min(target.clipBottom, target.height);
+    uint32_t ink = PictureColour(colour);
+    int left = std::max(clip.left, 0), top = std::max(clip.top, 0);
+    int right = std::min(clip.right, target.width);
+    int bottom = std::min(clip.bottom, target.height);
     long penX = static_cast<long>(x) << 6;
     ForEachCodePoint(text, [&](char32_t codePoint) {
         if (FT_Load_Char(face_->face, codePoint, FT_LOAD_RENDER) != 0) return;

@@ -9,18 +9,12 @@
 #include <memory>
 #include <string_view>
 
-// Where text may be drawn: a picture of width x height pixels, `stride`
-// pixels from one row to the next, and the part of it the text may touch.
-struct TextTarget {
-    uint32_t* pixels = nullptr;
-    int width = 0, height = 0, stride = 0;
-    int clipLeft = 0, clipTop = 0, clipRight = 0, clipBottom = 0;  // right, bottom excluded
-};
+#include "ui/control_picture.h"
 
-class ControlTextFace {
+class ControlTextFace final : public ControlText {
 public:
     ControlTextFace();
-    ~ControlTextFace();
+    ~ControlTextFace() override;
     ControlTextFace(const ControlTextFace&) = delete;
     ControlTextFace& operator=(const ControlTextFace&) = delete;
 
@@ -28,14 +22,14 @@ public:
     // found, and the measures below are then those of an empty font.
     bool Open(double pixels);
     bool IsOpen() const;
-    int Ascent() const;
-    int Descent() const;
+    int Ascent() const override;
+    int Descent() const override;
     // Width of the UTF-8 text in pixels (invalid bytes count as '?').
-    int Width(std::string_view text) const;
+    int Width(std::string_view text) const override;
     // Draws the text with its baseline's left end at (x, baseline), blended
-    // over what is there in `colour` (0xBBGGRR, as the layer's colours are).
-    void Draw(const TextTarget& target, int x, int baseline, std::string_view text,
-              uint32_t colour) const;
+    // over what is there in `colour` (0xBBGGRR), touching only `clip`.
+    void Draw(const ControlPicture& picture, const ControlRect& clip, int x, int baseline,
+              std::string_view text, uint32_t colour) const override;
 
 private:
     struct Face;

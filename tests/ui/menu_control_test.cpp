@@ -125,6 +125,10 @@ TEST(MenuControl, ThePointerLightsEnabledItemsAndAReleaseChoosesOnlyThem) {
     EXPECT_EQ(menu.Highlighted(), -1);
     menu.PointerMove(10, 0);  // the edge
     EXPECT_EQ(menu.Highlighted(), -1);
+    menu.PointerMove(10, Middle(menu, 4));
+    MenuAnswer left = menu.PointerLeave();
+    EXPECT_EQ(menu.Highlighted(), -1);
+    EXPECT_EQ(left.firstRow, 4);
 
     menu.Key(KEYSYM_HOME);  // an item lit by the keys is not what a release chooses
     for (int row : {1, 2}) {
@@ -132,7 +136,7 @@ TEST(MenuControl, ThePointerLightsEnabledItemsAndAReleaseChoosesOnlyThem) {
         EXPECT_FALSE(nothing.close) << row;
         EXPECT_EQ(nothing.command, 0) << row;
     }
-    EXPECT_EQ(menu.PointerRelease(10, Middle(menu, 3), false).command, 0);  // not the primary
+    EXPECT_EQ(menu.PointerRelease(10, Middle(menu, 3), false).command, 0);  // the middle button
     MenuAnswer chosen = menu.PointerRelease(10, Middle(menu, 3), true);
     EXPECT_TRUE(chosen.close);
     EXPECT_EQ(chosen.command, 3);
@@ -142,8 +146,8 @@ TEST(MenuControl, RowsAndSizeAtScaleOneAndTwo) {
     // An item is the text's height and 4 pixels above and below; a separator
     // 8; a 2-pixel edge round it all; the width is the edge, a 24-pixel
     // gutter, the widest text ("Alpha", "Gamma", "Delta": 5 characters) and
-    // 20 pixels after it. All in 96-DPI pixels, scaled.
-    BoxText one(10, 3, 6);
+    // 20 pixels after it, but never below 120. All in 96-DPI pixels, scaled.
+    BoxText one(10, 3, 16);
     MenuControl small(KnownMenu(), one, 1.0);
     EXPECT_EQ(small.RowCount(), 5);
     const int smallTops[] = {2, 23, 31, 52, 73};
@@ -152,7 +156,7 @@ TEST(MenuControl, RowsAndSizeAtScaleOneAndTwo) {
         EXPECT_EQ(small.RowTop(row), smallTops[row]) << row;
         EXPECT_EQ(small.RowHeight(row), smallHeights[row]) << row;
     }
-    EXPECT_EQ(small.Width(), 2 + 24 + 30 + 20 + 2);
+    EXPECT_EQ(small.Width(), 2 + 24 + 80 + 20 + 2);
     EXPECT_EQ(small.Height(), 96);
 
     BoxText two(20, 6, 12);
@@ -163,7 +167,7 @@ TEST(MenuControl, RowsAndSizeAtScaleOneAndTwo) {
         EXPECT_EQ(large.RowTop(row), largeTops[row]) << row;
         EXPECT_EQ(large.RowHeight(row), largeHeights[row]) << row;
     }
-    EXPECT_EQ(large.Width(), 4 + 48 + 60 + 40 + 4);
+    EXPECT_EQ(large.Width(), 240);  // 4 + 48 + 60 + 40 + 4 is less
     EXPECT_EQ(large.Height(), 192);
 }
 

@@ -128,8 +128,9 @@ void PointerEnter(void*, wl_pointer*, uint32_t serial, wl_surface* surface, wl_f
     if (PopupOwnsSurface(surface)) PopupPointerMotion(w.pointerX, w.pointerY);
 }
 
-void PointerLeave(void*, wl_pointer*, uint32_t, wl_surface*) {
+void PointerLeave(void*, wl_pointer*, uint32_t, wl_surface* surface) {
     Wayland().pointerSurface = nullptr;
+    if (PopupOwnsSurface(surface)) PopupPointerLeave();
 }
 
 void PointerMotion(void*, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
@@ -148,7 +149,7 @@ void PointerButton(void*, wl_pointer*, uint32_t serial, uint32_t, uint32_t butto
     if (press) w.pressSerial = serial;
     if (PopupOpen()) {
         // The popup's grab brings every click to it, or ends it.
-        PopupPointerButton(button == BTN_LEFT, press);
+        PopupPointerButton(button == BTN_LEFT || button == BTN_RIGHT, press);
         return;
     }
     TopWindow* window = WindowOfSurface(w.pointerSurface);

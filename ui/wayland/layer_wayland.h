@@ -282,7 +282,8 @@ void ClickButton(Control& control);
 // input, and its handlers.
 bool PopupOwnsSurface(wl_surface* surface);
 void PopupPointerMotion(double x, double y);
-void PopupPointerButton(bool left, bool press);
+void PopupPointerLeave();
+void PopupPointerButton(bool leftOrRight, bool press);
 void PopupKey(uint32_t keysym);
 bool PopupOpen();
 void DismissPopup();
@@ -290,24 +291,7 @@ void DismissPopup();
 // The message box's window, for its own input.
 bool MessageBoxKey(TopWindow& window, uint32_t keysym);
 
-// The layer's colours, Windows' classic 3D look (0xBBGGRR).
-constexpr uint32_t COLOUR_BUTTON_FACE = 0xF0F0F0;
-constexpr uint32_t COLOUR_BUTTON_SHADOW = 0xA0A0A0;
-constexpr uint32_t COLOUR_BUTTON_HIGHLIGHT = 0xFFFFFF;
-constexpr uint32_t COLOUR_3D_DARK_SHADOW = 0x696969;
-constexpr uint32_t COLOUR_3D_LIGHT = 0xE3E3E3;
-constexpr uint32_t COLOUR_BUTTON_TEXT = 0x000000;
-constexpr uint32_t COLOUR_GREY_TEXT = 0x6D6D6D;
-constexpr uint32_t COLOUR_HIGHLIGHT = 0xD77800;  // selected menu item, 0xBBGGRR
-inline uint32_t ToXrgb(uint32_t colour) {
-    return ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
-}
-
-// Drawing on a 32-bit picture (windows_wayland.cpp).
-void FillRect(uint32_t* pixels, int stride, int x, int y, int w, int h, uint32_t colour);
-// One ring of a DrawEdge border `inset` pixels in from the rectangle's
-// outside: top and left in one colour, bottom and right in the other.
-void EdgeRing(uint32_t* pixels, int stride, int x, int y, int w, int h, int inset, uint32_t topLeft,
-              uint32_t bottomRight);
+// The window's picture, to draw controls into.
+ControlPicture PictureOf(TopWindow& window);
 
 }  // namespace wayland_layer

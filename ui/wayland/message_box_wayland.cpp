@@ -58,9 +58,8 @@ bool MessageBoxPaint(TopWindow& window) {
     int x = ScaleValue(MARGIN, scale), y = ScaleValue(MARGIN, scale);
     int line = ScaleValue(LINE_HEIGHT, scale);
     for (const std::string& text : box->lines) {
-        TextTarget target{window.image.data(), window.width, window.height, window.width, 0, 0,
-                          window.width,        window.height};
-        font.Draw(target, x, y + font.Ascent(), text, COLOUR_BUTTON_TEXT);
+        font.Draw(PictureOf(window), ControlRect{0, 0, window.width, window.height}, x,
+                  y + font.Ascent(), text, COLOUR_BUTTON_TEXT);
         y += std::max(line, font.Ascent() + font.Descent());
     }
     return true;

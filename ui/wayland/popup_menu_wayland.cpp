@@ -28,29 +28,10 @@ namespace wayland_layer {
 
 namespace {
 
-// The layer's FreeType face, as the menu control measures and draws text.
-class FaceText final : public ControlText {
-public:
-    explicit FaceText(const ControlTextFace& face) : face_(face) {}
-    int Ascent() const override { return face_.Ascent(); }
-    int Descent() const override { return face_.Descent(); }
-    int Width(std::string_view text) const override { return face_.Width(text); }
-    void Draw(const ControlPicture& picture, const ControlRect& clip, int x, int baseline,
-              std::string_view text, uint32_t colour) const override {
-        TextTarget target{picture.pixels, picture.width, picture.height, picture.stride,
-                          clip.left,      clip.top,      clip.right,     clip.bottom};
-        face_.Draw(target, x, baseline, text, colour);
-    }
-
-private:
-    const ControlTextFace& face_;
-};
-
 struct PopupState {
     PopupState(std::vector<PopupMenuItem> items, double scale)
-        : text(Wayland().font), control(std::move(items), text, scale) {}
+        : control(std::move(items), Wayland().font, scale) {}
     TopWindow* owner = nullptr;
-    FaceText text;
     MenuControl control;
     wl_surface* surface = nullptr;
     xdg_surface* xdgSurface = nullptr;
@@ -156,7 +137,11 @@ void PopupPointerMotion(double x, double y) {
                                      static_cast<int>(std::floor(y * scale))));
 }
 
-void PopupPointerButton(bool left, bool press) {
+void PopupPointerLeave() {
+    if (open != nullptr) Follow(open->control.PointerLeave());
+}
+
+void PopupPointerButton(bool leftOrRight, bool press) {
     if (open == nullptr || press) return;
     WaylandState& w = Wayland();
     // The grab brings this client's clicks anywhere to the menu: a release
@@ -167,7 +152,7 @@ void PopupPointerButton(bool left, bool press) {
     }
     Follow(open->control.PointerRelease(static_cast<int>(std::floor(w.pointerX * w.surfaceScale)),
                                         static_cast<int>(std::floor(w.pointerY * w.surfaceScale)),
-                                        left));
+                                        leftOrRight));
 }
 
 void PopupKey(uint32_t symbol) {

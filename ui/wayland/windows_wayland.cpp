@@ -30,6 +30,10 @@
 
 namespace wayland_layer {
 
+ControlPicture PictureOf(TopWindow& window) {
+    return ControlPicture{window.image.data(), window.width, window.height, window.width};
+}
+
 namespace {
 
 constexpr int CANVAS_EDGE = 2;  // the sunken client edge around a canvas's picture
@@ -299,11 +303,6 @@ void CopyCanvas(TopWindow& window, Control& control, const PictureRect& area) {
               PictureRect{left + part.left, top + part.top, left + part.right, top + part.bottom});
 }
 
-TextTarget TargetOf(TopWindow& window, int x, int y, int w, int h) {
-    return TextTarget{
-        window.image.data(), window.width, window.height, window.width, x, y, x + w, y + h};
-}
-
 PictureRect ScaledRoom(const TextRoom& room) {
     const double scale = Wayland().scale;
     const int x = ScaleValue(room.x, scale), y = ScaleValue(room.y, scale);
@@ -317,8 +316,8 @@ void ClearStatus(TopWindow& window) {
     for (const TextRoom& room : {window.statusRoom, window.statusHeadRoom}) {
         const PictureRect rect = ScaledRoom(room);
         if (rect.right <= rect.left || rect.bottom <= rect.top) continue;
-        FillRect(window.image.data(), window.width, rect.left, rect.top, rect.right - rect.left,
-                 rect.bottom - rect.top, background);
+        FillControlRect(PictureOf(window), rect.left, rect.top, rect.right - rect.left,
+                        rect.bottom - rect.top, background);
         AddDamage(window, rect);
     }
 }
@@ -335,52 +334,43 @@ void PaintStatus(TopWindow& window) {
     auto draw = [&](const PictureRect& rect, int x, const std::string& text) {
         const int h = rect.bottom - rect.top;
         const int baseline = rect.top + (h - (font.Ascent() + font.Descent())) / 2 + font.Ascent();
-        font.Draw(TargetOf(window, rect.left, rect.top, rect.right - rect.left, h), x, baseline,
-                  text, COLOUR_BUTTON_TEXT);
+        font.Draw(PictureOf(window), ControlRect{rect.left, rect.top, rect.right, rect.bottom}, x,
+                  baseline, text, COLOUR_BUTTON_TEXT);
     };
     if (!split.head.empty()) draw(headRoom, headRoom.right - measure(split.head), split.head);
     draw(room, room.left, split.tail);
 }
 
 void PaintButton(TopWindow& window, Control& control) {
-    uint32_t* pixels = window.image.data();
-    int stride = window.width;
+    const ControlPicture picture = PictureOf(window);
     int x = control.x, y = control.y, w = control.width, h = control.height;
     bool sunken = control.pushed || control.checked;
-    FillRect(pixels, stride, x, y, w, h, COLOUR_BUTTON_FACE);
+    FillControlRect(picture, x, y, w, h, COLOUR_BUTTON_FACE);
     if (control.checked && !control.pushed) {
         // The latched face: every other pixel in the highlight colour.
         for (int row = 2; row < h - 2; ++row) {
             for (int column = 2 + (row & 1); column < w - 2; column += 2) {
-                FillRect(pixels, stride, x + column, y + row, 1, 1, COLOUR_BUTTON_HIGHLIGHT);
+                FillControlRect(picture, x + column, y + row, 1, 1, COLOUR_BUTTON_HIGHLIGHT);
             }
         }
     }
     if (sunken) {
-        EdgeRing(pixels, stride, x, y, w, h, 0, COLOUR_3D_DARK_SHADOW, COLOUR_BUTTON_HIGHLIGHT);
-        EdgeRing(pixels, stride, x, y, w, h, 1, COLOUR_BUTTON_SHADOW, COLOUR_3D_LIGHT);
+        DrawEdgeRing(picture, x, y, w, h, 0, COLOUR_3D_DARK_SHADOW, COLOUR_BUTTON_HIGHLIGHT);
+        DrawEdgeRing(picture, x, y, w, h, 1, COLOUR_BUTTON_SHADOW, COLOUR_3D_LIGHT);
     } else {
-        EdgeRing(pixels, stride, x, y, w, h, 0, COLOUR_BUTTON_HIGHLIGHT, COLOUR_3D_DARK_SHADOW);
-        EdgeRing(pixels, stride, x, y, w, h, 1, COLOUR_3D_LIGHT, COLOUR_BUTTON_SHADOW);
+        DrawEdgeRing(picture, x, y, w, h, 0, COLOUR_BUTTON_HIGHLIGHT, COLOUR_3D_DARK_SHADOW);
+        DrawEdgeRing(picture, x, y, w, h, 1, COLOUR_3D_LIGHT, COLOUR_BUTTON_SHADOW);
     }
     const ControlTextFace& font = Wayland().font;
     if (!control.text.empty()) {
         int shift = sunken ? 1 : 0;
         int tx = x + (w - font.Width(control.text)) / 2 + shift;
         int baseline = y + (h - (font.Ascent() + font.Descent())) / 2 + font.Ascent() + shift;
-        font.Draw(TargetOf(window, x + 2, y + 2, w - 4, h - 4), tx, baseline, control.text,
-                  COLOUR_BUTTON_TEXT);
+        font.Draw(picture, ControlRectIn(picture, x + 2, y + 2, w - 4, h - 4), tx, baseline,
+                  control.text, COLOUR_BUTTON_TEXT);
     }
     if (window.focus == control.number && window.keyboardCues && window.active && w > 8 && h > 8) {
-        // DrawFocusRect: a dotted rectangle inside the edge.
-        for (int i = 0; i < w - 6; i += 2) {
-            FillRect(pixels, stride, x + 3 + i, y + 3, 1, 1, COLOUR_BUTTON_TEXT);
-            FillRect(pixels, stride, x + 3 + i, y + h - 4, 1, 1, COLOUR_BUTTON_TEXT);
-        }
-        for (int i = 0; i < h - 6; i += 2) {
-            FillRect(pixels, stride, x + 3, y + 3 + i, 1, 1, COLOUR_BUTTON_TEXT);
-            FillRect(pixels, stride, x + w - 4, y + 3 + i, 1, 1, COLOUR_BUTTON_TEXT);
-        }
+        DrawFocusDots(picture, x, y, w, h);
     }
     AddDamage(window, PictureRect{x, y, x + w, y + h});
 }
@@ -389,11 +379,11 @@ void PaintCanvas(TopWindow& window, Control& control) {
     if (control.flags & CANVAS_BORDER) {
         // EDGE_SUNKEN: the outer ring shadow over highlight, the inner ring
         // dark shadow over light.
-        uint32_t* pixels = window.image.data();
-        EdgeRing(pixels, window.width, control.x, control.y, control.width, control.height, 0,
-                 COLOUR_BUTTON_SHADOW, COLOUR_BUTTON_HIGHLIGHT);
-        EdgeRing(pixels, window.width, control.x, control.y, control.width, control.height, 1,
-                 COLOUR_3D_DARK_SHADOW, COLOUR_3D_LIGHT);
+        const ControlPicture picture = PictureOf(window);
+        DrawEdgeRing(picture, control.x, control.y, control.width, control.height, 0,
+                     COLOUR_BUTTON_SHADOW, COLOUR_BUTTON_HIGHLIGHT);
+        DrawEdgeRing(picture, control.x, control.y, control.width, control.height, 1,
+                     COLOUR_3D_DARK_SHADOW, COLOUR_3D_LIGHT);
     }
     CanvasPicture& canvas = *control.canvas;
     // A drawing thread that holds the picture marks what it drew; the whole
@@ -516,25 +506,6 @@ ShmBuffer* BufferSet::Free(int width, int height) {
 
 // --- Drawing -------------------------------------------------------------
 
-void FillRect(uint32_t* pixels, int stride, int x, int y, int w, int h, uint32_t colour) {
-    // Callers keep inside their window; this only guards the picture's start.
-    if (x < 0 || y < 0 || w <= 0 || h <= 0) return;
-    uint32_t value = ToXrgb(colour);
-    for (int row = y; row < y + h; ++row) {
-        std::fill_n(pixels + static_cast<size_t>(row) * stride + x, w, value);
-    }
-}
-
-void EdgeRing(uint32_t* pixels, int stride, int x, int y, int w, int h, int inset, uint32_t topLeft,
-              uint32_t bottomRight) {
-    int left = x + inset, top = y + inset, right = x + w - 1 - inset, bottom = y + h - 1 - inset;
-    if (right < left || bottom < top) return;
-    FillRect(pixels, stride, left, top, right - left, 1, topLeft);
-    FillRect(pixels, stride, left, top, 1, bottom - top, topLeft);
-    FillRect(pixels, stride, left, bottom, right - left + 1, 1, bottomRight);
-    FillRect(pixels, stride, right, top, 1, bottom - top + 1, bottomRight);
-}
-
 void AddDamage(TopWindow& window, const PictureRect& area) {
     window.damage.Add(ClampedToPicture(area, window.width, window.height));
 }
@@ -551,7 +522,7 @@ void PaintControl(Control& control) {
 void PaintWindow(TopWindow& window) {
     if (window.image.empty()) return;
     uint32_t background = window.background == -1 ? COLOUR_BUTTON_FACE : window.background;
-    FillRect(window.image.data(), window.width, 0, 0, window.width, window.height, background);
+    FillControlRect(PictureOf(window), 0, 0, window.width, window.height, background);
     AddDamage(window, PictureRect{0, 0, window.width, window.height});
     std::lock_guard<std::mutex> hold(ControlTableLock());
     for (auto& [number, control] : Controls()) {

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <shared_mutex>
 
+#include "ui/control_picture.h"
+
 struct X11Atoms {
     Atom wmProtocols;
     Atom wmDeleteWindow;
@@ -93,12 +95,3 @@ GC X11CreateGC(Drawable drawable, Display* display = nullptr);
 
 // Opens a sans font at points * DPI / 72 pixels (0 on failure).
 XftFont* X11OpenSansFont(double points);
-
-// Windows system colours of the classic 3D look, 0xBBGGRR.
-constexpr uint32_t COLOUR_BUTTON_FACE = 0xF0F0F0;       // 240, 240, 240
-constexpr uint32_t COLOUR_BUTTON_SHADOW = 0xA0A0A0;     // 160, 160, 160
-constexpr uint32_t COLOUR_BUTTON_HIGHLIGHT = 0xFFFFFF;  // 255, 255, 255
-constexpr uint32_t COLOUR_3D_DARK_SHADOW = 0x696969;    // 105, 105, 105
-constexpr uint32_t COLOUR_3D_LIGHT = 0xE3E3E3;          // 227, 227, 227
-constexpr uint32_t COLOUR_BUTTON_TEXT = 0x000000;
-constexpr uint32_t COLOUR_WINDOW = 0xFFFFFF;
