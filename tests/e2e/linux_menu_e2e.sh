@@ -9,7 +9,7 @@
 #             rest on the default source, the status line's place beside
 #             the button is the plain background, and after the program
 #             ends (exit 0) there is no settings file
-#   input     Shift+F10, Down to Mic_B, Enter: both canvases show b's
+#   input     Shift+F10 (the first item lit), Down to Mic_B, Enter: both canvases show b's
 #             readings, and the status line shows text; a right click on a
 #             meter, then a left click on
 #             Mic_A's item: a's readings; the program ends (exit 0), the
@@ -128,7 +128,7 @@ case_input() {
     make_inputs || return 1
     if open_window input; then
         if menu_by_key shift+F10; then
-            keys Down Down Down Return
+            keys Down Down Return
             expect_timed "input: Mic_B by keyboard" "$work/expected-76.png" \
                 "$work/expected-38.png" 15 || ok=1
             expect_status_line input "$ox" "$oy" shown || ok=1
@@ -197,7 +197,7 @@ case_playing() {
         expect_timed "playing: the default input, mic_b" "$work/expected-76.png" \
             "$work/expected-38.png" 15 || ok=1
         if menu_by_key Menu; then
-            keys Down Down Down Down Return
+            keys Down Down Down Return
             expect_timed "playing: what's playing on meter (silent)" "$work/expected-rest.png" \
                 "$work/expected-rest.png" 15 || ok=1
             timeout 5 pactl set-default-sink a ||

@@ -14,6 +14,7 @@
 #include "ui/display_scale.h"
 #include "ui/platform_ui.h"
 #include "ui/scaling.h"
+#include "ui/x11/control_face_x11.h"
 #include "ui/x11/controls_x11.h"
 #include "ui/x11/dispatch_x11.h"
 #include "ui/x11/display_x11.h"
@@ -133,6 +134,7 @@ int64_t X11OnDpiChanged(WindowRecord& record, int64_t number, const X11ScaleChan
     if (change == nullptr || x.display == nullptr) return 0;
     x.dpiX = BoundDisplayDpi(change->dpiX);
     x.dpiY = BoundDisplayDpi(change->dpiY);
+    X11OpenControlFace();
     XftFont* previous = x.controlFont;
     if (XftFont* font = X11OpenSansFont(9.0)) {
         x.controlFont = font;

@@ -19,6 +19,7 @@
 
 #include "ui/display_scale.h"
 #include "ui/platform_ui.h"
+#include "ui/x11/control_face_x11.h"
 #include "ui/x11/display_refresh_x11.h"
 #include "ui/x11/display_scale_x11.h"
 #include "ui/x11/layer_x11.h"
@@ -143,6 +144,7 @@ bool X11UiLayerInit() {
     x.display = display;
     // DEFAULT_GUI_FONT's place: the desktop's sans at 9 points.
     x.controlFont = X11OpenSansFont(9.0);
+    X11OpenControlFace();
     closed = false;
     return true;
 }
@@ -226,6 +228,16 @@ GC X11CreateGC(Drawable drawable, Display* display) {
     values.graphics_exposures = False;
     return XCreateGC(display != nullptr ? display : X11().display, drawable, GCGraphicsExposures,
                      &values);
+}
+
+void X11OpenControlFace() {
+    X11State& x = X11();
+    // DEFAULT_GUI_FONT's size: 9 points at the scale in use.
+    x.controlFace.Open(9.0 * x.dpiY / 72.0);
+}
+
+const ControlTextFace& X11ControlFace() {
+    return X11().controlFace;
 }
 
 XftFont* X11OpenSansFont(double points) {

@@ -12,6 +12,7 @@
 #include <shared_mutex>
 
 #include "ui/control_picture.h"
+#include "ui/text_freetype.h"
 
 struct X11Atoms {
     Atom wmProtocols;
@@ -44,6 +45,8 @@ struct X11State {
     double dpiX = 96.0;              // the scale in use: displayDpi, or less for a window kept on
     double dpiY = 96.0;              // its screen (KeepWindowOnScreen)
     XftFont* controlFont = nullptr;  // the font new controls receive
+    // The controls' text (control_face_x11.h), at the scale in use.
+    ControlTextFace controlFace;
     // The server's core font, loaded when Xft found no control font
     // (control_text_x11.h).
     XFontStruct* coreFont = nullptr;

@@ -1,0 +1,63 @@
+// A control's 0x00RRGGBB picture onto an X drawable. Where the server's
+// default visual lays pixels out as the picture does (32 bits per pixel,
+// least significant byte first, red in bits 16-23: every 24-bit TrueColor
+// server on a little-endian machine), the image borrows the picture's rows
+// as they are; otherwise each pixel goes through the colour map.
+#include "ui/x11/picture_x11.h"
+
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "ui/x11/display_x11.h"
+
+namespace {
+
+bool SameLayout(const XImage* image) {
+    return image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
+           image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 && image->blue_mask == 0xFF;
+}
+
+}  // namespace
+
+void X11ShowPicture(Drawable target, const ControlPicture& picture, const ControlRect& part) {
+    X11State& x = X11();
+    ControlRect area =
+        ControlRectIn(picture, part.left, part.top, part.right - part.left, part.bottom - part.top);
+    if (x.display == nullptr || target == 0 || picture.pixels == nullptr ||
+        area.right <= area.left || area.bottom <= area.top) {
+        return;
+    }
+    const auto width = static_cast<unsigned>(area.right - area.left);
+    const auto height = static_cast<unsigned>(area.bottom - area.top);
+    XImage* image = XCreateImage(x.display, x.visual, static_cast<unsigned>(x.depth), ZPixmap, 0,
+                                 nullptr, width, height, 32, 0);
+    if (image == nullptr) return;
+    GC gc = X11CreateGC(target);
+    if (SameLayout(image) && image->bytes_per_line == static_cast<int>(width) * 4) {
+        // The rows of the part, borrowed: the image's own stride is the
+        // picture's, so it starts at the part's corner.
+        image->bytes_per_line = picture.stride * 4;
+        image->data = reinterpret_cast<char*>(
+            picture.pixels + static_cast<ptrdiff_t>(area.top) * picture.stride + area.left);
+        XPutImage(x.display, target, gc, image, 0, 0, area.left, area.top, width, height);
+        image->data = nullptr;
+    } else {
+        image->data = static_cast<char*>(
+            std::calloc(static_cast<size_t>(image->bytes_per_line), static_cast<size_t>(height)));
+        if (image->data != nullptr) {
+            for (int y = area.top; y < area.bottom; ++y) {
+                const uint32_t* row = picture.pixels + static_cast<ptrdiff_t>(y) * picture.stride;
+                for (int px = area.left; px < area.right; ++px) {
+                    // Back to 0xBBGGRR, the colour the map knows.
+                    XPutPixel(image, px - area.left, y - area.top,
+                              X11PixelForColour(PictureColour(row[px])));
+                }
+            }
+            XPutImage(x.display, target, gc, image, 0, 0, area.left, area.top, width, height);
+        }
+    }
+    XDestroyImage(image);
+    XFreeGC(x.display, gc);
+}
