@@ -12,18 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/control_keys.h"
 #include "ui/control_picture.h"
 #include "ui/popup_menu.h"
-
-// Keysyms the menu answers (X11's and xkbcommon's numbers).
-constexpr uint32_t KEYSYM_SPACE = 0x0020;
-constexpr uint32_t KEYSYM_RETURN = 0xFF0D;
-constexpr uint32_t KEYSYM_ESCAPE = 0xFF1B;
-constexpr uint32_t KEYSYM_HOME = 0xFF50;
-constexpr uint32_t KEYSYM_UP = 0xFF52;
-constexpr uint32_t KEYSYM_DOWN = 0xFF54;
-constexpr uint32_t KEYSYM_END = 0xFF57;
-constexpr uint32_t KEYSYM_KP_ENTER = 0xFF8D;
 
 // What the layer does after an input: draw rows firstRow..lastRow again
 // (none when firstRow < 0), and end the menu when `close` is set, posting
