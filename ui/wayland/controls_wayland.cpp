@@ -17,9 +17,6 @@ namespace wayland_layer {
 
 namespace {
 
-constexpr uint32_t BS_TYPE_MASK = 0xF;
-constexpr uint32_t BS_AUTOCHECKBOX = 3;
-
 uint64_t madeSoFar = 0;
 
 using HeldCanvases = HeldPictures<CanvasPicture>;
@@ -57,7 +54,7 @@ void* WaylandCreatePushButton(int64_t number, int x, int y, int width, int heigh
                               uint32_t flags) {
     Control* control = MakeControl(number, ControlKind::BUTTON, x, y, width, height);
     if (control == nullptr) return nullptr;
-    control->text = text != nullptr ? text : "";
+    control->button = ButtonControl(text != nullptr ? text : "", flags);
     control->style = flags;
     control->tabStop = true;
     WaylandPlaceControl(number, x, y, width, height);
@@ -112,9 +109,9 @@ bool WaylandCanvasShown(int64_t control) {
     return canvas == nullptr || !canvas->windowHidden->load();
 }
 
-void ClickButton(Control& control) {
-    if ((control.style & BS_TYPE_MASK) == BS_AUTOCHECKBOX) control.checked = !control.checked;
-    PaintControl(control);
+void AnswerButton(Control& control, const ButtonAnswer& answer) {
+    if (answer.redraw) PaintControl(control);
+    if (!answer.clicked) return;
     uint64_t wParam = (static_cast<uint64_t>(BUTTON_CLICKED) << 16) |
                       static_cast<uint64_t>(control.number & 0xFFFF);
     WindowProcedure(control.window, MESSAGE_COMMAND, wParam,

@@ -1,7 +1,7 @@
 // Pointer and keyboard on Wayland. The compositor gives the pointer's
 // position in the surface's logical pixels; the layer finds the control
 // under it in the window's picture. A button clicks as on Windows (press
-// and release inside it, or Space or Enter while it has the focus); a left
+// and release inside it, or Space while it has the focus); a left
 // click on a canvas is a press on it and a release inside it; a right click
 // anywhere asks for the window menu, as do Shift+F10 and the Menu key. Keys
 // come through xkbcommon with the keymap the compositor sends.
@@ -52,6 +52,7 @@ void PicturePoint(int* x, int* y) {
 void LeftButton(TopWindow& window, bool press) {
     int x = 0, y = 0;
     PicturePoint(&x, &y);
+    if (MessageBoxPointer(window, press ? BoxPointer::PRESS : BoxPointer::RELEASE, x, y)) return;
     Control* control = ControlAt(window, x, y);
     if (press) {
         WaylandState& w = Wayland();
@@ -65,8 +66,7 @@ void LeftButton(TopWindow& window, bool press) {
         if (control == nullptr) return;
         if (control->kind == ControlKind::BUTTON) {
             FocusControl(window, control->number);
-            control->tracking = control->pushed = true;
-            PaintControl(*control);
+            AnswerButton(*control, control->button.PointerPress(x - control->x, y - control->y));
         } else {
             control->leftPressed = true;
             QueueEvent(EVENT_CONTROL, control->number, window.number,
@@ -80,25 +80,39 @@ void LeftButton(TopWindow& window, bool press) {
         std::lock_guard<std::mutex> hold(ControlTableLock());
         for (auto& [number, each] : Controls()) {
             (void)number;
-            if (each->window == &window && (each->tracking || each->leftPressed))
+            if (each->window == &window && (each->button.Tracking() || each->leftPressed))
                 pressed.push_back(each.get());
         }
     }
     for (Control* each : pressed) {
-        bool inside = each == control;
         if (each->kind == ControlKind::BUTTON) {
-            each->tracking = each->pushed = false;
-            if (inside) {
-                ClickButton(*each);
-            } else {
-                PaintControl(*each);
-            }
+            AnswerButton(*each, each->button.PointerRelease(x - each->x, y - each->y));
         } else {
             each->leftPressed = false;
-            if (inside) QueueEvent(EVENT_CONTROL, each->number, window.number, CANVAS_LEFT_UP);
+            if (each == control)
+                QueueEvent(EVENT_CONTROL, each->number, window.number, CANVAS_LEFT_UP);
         }
     }
     WindowProcedure(&window, MESSAGE_LBUTTONUP, 0, 0);
+}
+
+// The pointer moved over the window: a button pressed with the left button
+// is drawn pushed while the pointer is over it.
+void PointerMoved(TopWindow& window) {
+    int x = 0, y = 0;
+    PicturePoint(&x, &y);
+    if (MessageBoxPointer(window, BoxPointer::MOVE, x, y)) return;
+    std::vector<Control*> tracking;
+    {
+        std::lock_guard<std::mutex> hold(ControlTableLock());
+        for (auto& [number, each] : Controls()) {
+            (void)number;
+            if (each->window == &window && each->button.Tracking()) tracking.push_back(each.get());
+        }
+    }
+    for (Control* each : tracking) {
+        AnswerButton(*each, each->button.PointerMove(x - each->x, y - each->y));
+    }
 }
 
 void RightButton(TopWindow& window, bool press) {
@@ -137,7 +151,12 @@ void PointerMotion(void*, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
     WaylandState& w = Wayland();
     w.pointerX = wl_fixed_to_double(x);
     w.pointerY = wl_fixed_to_double(y);
-    if (PopupOwnsSurface(w.pointerSurface)) PopupPointerMotion(w.pointerX, w.pointerY);
+    if (PopupOwnsSurface(w.pointerSurface)) {
+        PopupPointerMotion(w.pointerX, w.pointerY);
+    } else if (TopWindow* window = WindowOfSurface(w.pointerSurface);
+               window != nullptr && !window->disabled) {
+        PointerMoved(*window);
+    }
 }
 
 void PointerButton(void*, wl_pointer*, uint32_t serial, uint32_t, uint32_t button, uint32_t state) {
@@ -264,18 +283,7 @@ void Key(TopWindow& window, xkb_keysym_t symbol, bool press) {
         }
         return;
     }
-    // The button: Space pushes it and clicks at its release; Enter clicks.
-    if (symbol == XKB_KEY_space) {
-        if (press && !focused->spaceDown) {
-            focused->spaceDown = focused->pushed = true;
-            PaintControl(*focused);
-        } else if (!press && focused->spaceDown) {
-            focused->spaceDown = focused->pushed = false;
-            ClickButton(*focused);
-        }
-    } else if (press && (symbol == XKB_KEY_Return || symbol == XKB_KEY_KP_Enter)) {
-        ClickButton(*focused);
-    }
+    AnswerButton(*focused, focused->button.Key(symbol, press));
 }
 
 // A key pressed or released, or repeated while held (press, no serial).
@@ -426,7 +434,7 @@ void FocusControl(TopWindow& window, int64_t number) {
     Control* old = window.focus != 0 ? FindControl(window.focus) : nullptr;
     window.focus = number;
     if (old != nullptr) {
-        old->spaceDown = old->pushed = false;
+        old->button.FocusLost();
         PaintControl(*old);
     }
     if (Control* now = FindControl(number)) PaintControl(*now);

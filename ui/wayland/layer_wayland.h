@@ -20,6 +20,7 @@
 
 #include "draw/canvas.h"
 #include "draw/picture_rect.h"
+#include "ui/button_control.h"
 #include "ui/damage_list.h"
 #include "ui/frame_pacing.h"
 #include "ui/messages.h"
@@ -99,10 +100,8 @@ struct Control {
     int x = 0, y = 0, width = 0, height = 0;  // in the window's picture, pixels
     int unscaledX = 0, unscaledY = 0, unscaledWidth = 0, unscaledHeight = 0;  // 96-DPI
     bool tabStop = false;
-    uint64_t order = 0;  // the order of making: the tab order
-    // Button.
-    std::string text;
-    bool checked = false, pushed = false, tracking = false, spaceDown = false;
+    uint64_t order = 0;    // the order of making: the tab order
+    ButtonControl button;  // a button's picture and state
     // Canvas.
     int flags = 0;
     std::shared_ptr<CanvasPicture> canvas;
@@ -275,8 +274,8 @@ bool TakeDueKeyRepeat();
 void ShowArrowCursor(uint32_t serial);
 void ReleaseCursor();
 void FocusControl(TopWindow& window, int64_t control);
-// A click on a button: toggles a push-like check box and tells its window.
-void ClickButton(Control& control);
+// A button's answer to an input: drawn again, and a click told its window.
+void AnswerButton(Control& control, const ButtonAnswer& answer);
 
 // The popup menu (popup_menu_wayland.cpp): whether it takes this surface's
 // input, and its handlers.
@@ -288,8 +287,12 @@ void PopupKey(uint32_t keysym);
 bool PopupOpen();
 void DismissPopup();
 
-// The message box's window, for its own input.
+// The message box's window, for its own input: a key pressed; the left
+// button pressed, the pointer moved, the left button let go, at (x, y) in
+// its picture. False for other windows.
+enum class BoxPointer { PRESS, MOVE, RELEASE };
 bool MessageBoxKey(TopWindow& window, uint32_t keysym);
+bool MessageBoxPointer(TopWindow& window, BoxPointer what, int x, int y);
 
 // The window's picture, to draw controls into.
 ControlPicture PictureOf(TopWindow& window);

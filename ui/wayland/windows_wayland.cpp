@@ -261,6 +261,7 @@ void PlaceScaled(Control& control) {
     control.y = ScaleValue(control.unscaledY, scale);
     control.width = std::clamp(ScaleValue(control.unscaledWidth, scale), 1, 32767);
     control.height = std::clamp(ScaleValue(control.unscaledHeight, scale), 1, 32767);
+    control.button.SetSize(control.width, control.height);
 }
 
 // A canvas given a new size: a new picture, white, with the old one at its
@@ -342,37 +343,10 @@ void PaintStatus(TopWindow& window) {
 }
 
 void PaintButton(TopWindow& window, Control& control) {
-    const ControlPicture picture = PictureOf(window);
-    int x = control.x, y = control.y, w = control.width, h = control.height;
-    bool sunken = control.pushed || control.checked;
-    FillControlRect(picture, x, y, w, h, COLOUR_BUTTON_FACE);
-    if (control.checked && !control.pushed) {
-        // The latched face: every other pixel in the highlight colour.
-        for (int row = 2; row < h - 2; ++row) {
-            for (int column = 2 + (row & 1); column < w - 2; column += 2) {
-                FillControlRect(picture, x + column, y + row, 1, 1, COLOUR_BUTTON_HIGHLIGHT);
-            }
-        }
-    }
-    if (sunken) {
-        DrawEdgeRing(picture, x, y, w, h, 0, COLOUR_3D_DARK_SHADOW, COLOUR_BUTTON_HIGHLIGHT);
-        DrawEdgeRing(picture, x, y, w, h, 1, COLOUR_BUTTON_SHADOW, COLOUR_3D_LIGHT);
-    } else {
-        DrawEdgeRing(picture, x, y, w, h, 0, COLOUR_BUTTON_HIGHLIGHT, COLOUR_3D_DARK_SHADOW);
-        DrawEdgeRing(picture, x, y, w, h, 1, COLOUR_3D_LIGHT, COLOUR_BUTTON_SHADOW);
-    }
-    const ControlTextFace& font = Wayland().font;
-    if (!control.text.empty()) {
-        int shift = sunken ? 1 : 0;
-        int tx = x + (w - font.Width(control.text)) / 2 + shift;
-        int baseline = y + (h - (font.Ascent() + font.Descent())) / 2 + font.Ascent() + shift;
-        font.Draw(picture, ControlRectIn(picture, x + 2, y + 2, w - 4, h - 4), tx, baseline,
-                  control.text, COLOUR_BUTTON_TEXT);
-    }
-    if (window.focus == control.number && window.keyboardCues && window.active && w > 8 && h > 8) {
-        DrawFocusDots(picture, x, y, w, h);
-    }
-    AddDamage(window, PictureRect{x, y, x + w, y + h});
+    const bool focusShown = window.focus == control.number && window.keyboardCues && window.active;
+    control.button.Draw(PictureOf(window), control.x, control.y, Wayland().font, focusShown);
+    AddDamage(window, PictureRect{control.x, control.y, control.x + control.width,
+                                  control.y + control.height});
 }
 
 void PaintCanvas(TopWindow& window, Control& control) {
