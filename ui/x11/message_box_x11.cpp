@@ -1,136 +1,60 @@
-// The modal message box on X11: a small fixed-size dialog with the text over
-// a white area and an OK button on a button-face strip, as MessageBoxW
-// shows it. While it is up, the other windows of the layer take no input and
-// no close request, and messages keep flowing (posted capture blocks,
-// timers, repaints) through the layer's own dispatch, like the modal loop of
-// MessageBoxW. The text also goes to stderr, which is all that is shown when
-// there is no display.
+// The modal message box on X11: a small fixed-size dialog showing the
+// portable message box control's picture (ui/message_box_control.h): the
+// text over a white area and an OK button on a button-face strip, as
+// MessageBoxW shows it. While it is up, the other windows of the layer take
+// no input and no close request, and messages keep flowing (posted capture
+// blocks, timers, repaints) through the layer's own dispatch, like the
+// modal loop of MessageBoxW. The text also goes to stderr, which is all
+// that is shown when there is no display.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "ui/control_keys.h"
+#include "ui/message_box_control.h"
 #include "ui/platform_ui.h"
-#include "ui/scaling.h"
-#include "ui/x11/control_text_x11.h"
+#include "ui/x11/control_face_x11.h"
 #include "ui/x11/dispatch_x11.h"
 #include "ui/x11/display_x11.h"
-#include "ui/x11/focus_x11.h"
 #include "ui/x11/layer_x11.h"
+#include "ui/x11/picture_x11.h"
 #include "ui/x11/popup_menu_x11.h"
 #include "ui/x11/windows_x11.h"
 
 namespace {
 
-constexpr int IDOK = 1;
-
-// Layout in 96-DPI pixels.
-constexpr int MARGIN = 24;
-constexpr int MIN_TEXT_WIDTH = 160;
-constexpr int BUTTON_WIDTH = 88;
-constexpr int BUTTON_HEIGHT = 26;
-constexpr int STRIP_HEIGHT = 44;
+static_assert(KEYSYM_RETURN == XK_Return && KEYSYM_KP_ENTER == XK_KP_Enter &&
+              KEYSYM_ESCAPE == XK_Escape && KEYSYM_SPACE == XK_space);
 
 struct MessageBoxState {
+    explicit MessageBoxState(const std::string& text)
+        : control(text, X11ControlFace(), X11ScaleFactorX()),
+          width(control.Width()),
+          height(control.Height()),
+          pixels(static_cast<size_t>(width) * static_cast<size_t>(height), 0) {}
+    MessageBoxControl control;
+    int width, height;
+    std::vector<uint32_t> pixels;  // the box's picture, the window's size
     Window window = 0;
-    std::vector<std::string> lines;
     std::string title;
-    int width = 0, height = 0;
-    int buttonX = 0, buttonY = 0, buttonW = 0, buttonH = 0;
-    int lineHeight = 0, textX = 0, textY = 0;
-    bool pressed = false;   // drawn pressed
-    bool tracking = false;  // left button went down on OK
     bool done = false;
 };
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (;;) {
-        size_t end = text.find('\n', start);
-        std::string line = text.substr(start, end == std::string::npos ? end : end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return lines;
-}
-
-void Rect(Display* display, Drawable d, GC gc, uint32_t colour, int x, int y, int w, int h) {
-    XSetForeground(display, gc, X11PixelForColour(colour));
-    XDrawRectangle(display, d, gc, x, y, static_cast<unsigned>(w - 1),
-                   static_cast<unsigned>(h - 1));
-}
-
 void Paint(MessageBoxState& box) {
-    X11State& xs = X11();
-    Display* display = xs.display;
-    Pixmap buffer =
-        XCreatePixmap(display, box.window, static_cast<unsigned>(box.width),
-                      static_cast<unsigned>(box.height), static_cast<unsigned>(xs.depth));
-    GC gc = X11CreateGC(buffer);
-    XftDraw* draw = XftDrawCreate(display, buffer, xs.visual, xs.colormap);
-    ControlTextFont font = ControlTextFontNow();
-    int strip = ScaleValue(STRIP_HEIGHT, X11ScaleFactorY());
-
-    XSetForeground(display, gc, X11PixelForColour(COLOUR_WINDOW));
-    XFillRectangle(display, buffer, gc, 0, 0, static_cast<unsigned>(box.width),
-                   static_cast<unsigned>(box.height - strip));
-    XSetForeground(display, gc, X11PixelForColour(COLOUR_BUTTON_FACE));
-    XFillRectangle(display, buffer, gc, 0, box.height - strip, static_cast<unsigned>(box.width),
-                   static_cast<unsigned>(strip));
-    for (size_t i = 0; i < box.lines.size(); ++i) {
-        DrawControlText(font, draw, gc, buffer, box.textX,
-                        box.textY + static_cast<int>(i) * box.lineHeight + font.ascent,
-                        box.lines[i]);
-    }
-
-    // The OK button: the default button's black frame, then the 3D edge.
-    int x = box.buttonX, y = box.buttonY, w = box.buttonW, h = box.buttonH;
-    Rect(display, buffer, gc, COLOUR_BUTTON_TEXT, x, y, w, h);
-    if (box.pressed) {
-        Rect(display, buffer, gc, COLOUR_BUTTON_SHADOW, x + 1, y + 1, w - 2, h - 2);
-    } else {
-        XSetForeground(display, gc, X11PixelForColour(COLOUR_BUTTON_HIGHLIGHT));
-        XDrawLine(display, buffer, gc, x + 1, y + 1, x + w - 3, y + 1);
-        XDrawLine(display, buffer, gc, x + 1, y + 1, x + 1, y + h - 3);
-        XSetForeground(display, gc, X11PixelForColour(COLOUR_3D_DARK_SHADOW));
-        XDrawLine(display, buffer, gc, x + 1, y + h - 2, x + w - 2, y + h - 2);
-        XDrawLine(display, buffer, gc, x + w - 2, y + 1, x + w - 2, y + h - 2);
-        XSetForeground(display, gc, X11PixelForColour(COLOUR_BUTTON_SHADOW));
-        XDrawLine(display, buffer, gc, x + 2, y + h - 3, x + w - 3, y + h - 3);
-        XDrawLine(display, buffer, gc, x + w - 3, y + 2, x + w - 3, y + h - 3);
-    }
-    int shift = box.pressed ? 1 : 0;
-    int labelWidth = ControlTextWidth(font, "OK");
-    int fontHeight = font.ascent + font.descent;
-    DrawControlText(font, draw, gc, buffer, x + (w - labelWidth) / 2 + shift,
-                    y + (h - fontHeight) / 2 + font.ascent + shift, "OK");
-    // The focus is on OK.
-    char dots[] = {1, 1};
-    XSetForeground(display, gc, X11PixelForColour(COLOUR_BUTTON_TEXT));
-    XSetLineAttributes(display, gc, 1, LineOnOffDash, CapButt, JoinMiter);
-    XSetDashes(display, gc, 0, dots, 2);
-    XDrawRectangle(display, buffer, gc, x + 4, y + 4, static_cast<unsigned>(w - 9),
-                   static_cast<unsigned>(h - 9));
-
-    XCopyArea(display, buffer, box.window, gc, 0, 0, static_cast<unsigned>(box.width),
-              static_cast<unsigned>(box.height), 0, 0);
-    XftDrawDestroy(draw);
-    XFreeGC(display, gc);
-    XFreePixmap(display, buffer);
-    XFlush(display);
+    const ControlPicture picture{box.pixels.data(), box.width, box.height, box.width};
+    box.control.Draw(picture);
+    X11ShowPicture(box.window, picture, ControlRect{0, 0, box.width, box.height});
+    XFlush(X11().display);
 }
 
-bool OnButton(const MessageBoxState& box, int x, int y) {
-    return x >= box.buttonX && y >= box.buttonY && x < box.buttonX + box.buttonW &&
-           y < box.buttonY + box.buttonH;
+void Answer(MessageBoxState& box, const MessageBoxAnswer& answer) {
+    if (answer.close) box.done = true;
+    if (answer.redraw && !box.done) Paint(box);
 }
 
 int64_t HandleBoxEvent(XEvent& event, void* context) {
@@ -147,54 +71,24 @@ int64_t HandleBoxEvent(XEvent& event, void* context) {
             }
             return MESSAGE_X11_OTHER;
         case ButtonPress:
-            if (event.xbutton.button == Button1 &&
-                OnButton(box, event.xbutton.x, event.xbutton.y)) {
-                box.tracking = box.pressed = true;
-                Paint(box);
+            if (event.xbutton.button == Button1) {
+                Answer(box, box.control.PointerPress(event.xbutton.x, event.xbutton.y));
             }
             return MESSAGE_LBUTTONDOWN;
         case MotionNotify:
-            if (box.tracking && box.pressed != OnButton(box, event.xmotion.x, event.xmotion.y)) {
-                box.pressed = !box.pressed;
-                Paint(box);
-            }
+            Answer(box, box.control.PointerMove(event.xmotion.x, event.xmotion.y));
             return MESSAGE_MOUSEMOVE;
         case ButtonRelease:
-            if (event.xbutton.button == Button1 && box.tracking) {
-                box.tracking = box.pressed = false;
-                if (OnButton(box, event.xbutton.x, event.xbutton.y)) box.done = true;
-                Paint(box);
+            if (event.xbutton.button == Button1) {
+                Answer(box, box.control.PointerRelease(event.xbutton.x, event.xbutton.y));
             }
             return MESSAGE_LBUTTONUP;
-        case KeyPress: {
-            // Enter, Space and Escape all answer a box with OK alone.
-            uint32_t key = VirtualKeyOf(event.xkey);
-            if (key == 0x0D || key == 0x20 || key == 0x1B) box.done = true;
+        case KeyPress:
+            Answer(box, box.control.Key(static_cast<uint32_t>(XLookupKeysym(&event.xkey, 0))));
             return MESSAGE_KEYDOWN;
-        }
         default:
             return MESSAGE_X11_OTHER;
     }
-}
-
-void Layout(MessageBoxState& box) {
-    ControlTextFont font = ControlTextFontNow();
-    double fx = X11ScaleFactorX(), fy = X11ScaleFactorY();
-    int textWidth = ScaleValue(MIN_TEXT_WIDTH, fx);
-    for (const std::string& line : box.lines)
-        textWidth = std::max(textWidth, ControlTextWidth(font, line));
-    box.lineHeight = font.ascent + font.descent > 0 ? font.ascent + font.descent : 12;
-    int margin = ScaleValue(MARGIN, fx);
-    box.textX = margin;
-    box.textY = ScaleValue(MARGIN, fy);
-    int textHeight = box.lineHeight * static_cast<int>(box.lines.size());
-    box.buttonW = ScaleValue(BUTTON_WIDTH, fx);
-    box.buttonH = ScaleValue(BUTTON_HEIGHT, fy);
-    box.width = std::max(textWidth + 2 * margin, box.buttonW + 2 * margin);
-    int strip = ScaleValue(STRIP_HEIGHT, fy);
-    box.height = box.textY * 2 + textHeight + strip;
-    box.buttonX = box.width - margin / 2 - box.buttonW;
-    box.buttonY = box.height - strip + (strip - box.buttonH) / 2;
 }
 
 Window CreateBoxWindow(MessageBoxState& box, Window owner) {
@@ -234,7 +128,7 @@ int X11ShowMessageBox(const char* title, const char* text, uint32_t /*flags*/) {
     std::fprintf(stderr, "%s: %s\n", titleText.c_str(), bodyText.c_str());
     std::fflush(stderr);
     Display* display = X11().display;
-    if (display == nullptr) return IDOK;
+    if (display == nullptr) return MESSAGE_BOX_OK;
     // The menu's grabs would keep every click and key from the box.
     X11DismissPopupMenu(0);
 
@@ -251,10 +145,8 @@ int X11ShowMessageBox(const char* title, const char* text, uint32_t /*flags*/) {
         }
     });
 
-    MessageBoxState box;
+    MessageBoxState box(bodyText);
     box.title = titleText;
-    box.lines = SplitLines(bodyText);
-    Layout(box);
     box.window = CreateBoxWindow(box, owner);
     RegisterPrivateWindow(box.window, HandleBoxEvent, &box);
     XMapRaised(display, box.window);
@@ -264,5 +156,5 @@ int X11ShowMessageBox(const char* title, const char* text, uint32_t /*flags*/) {
     XDestroyWindow(display, box.window);
     XFlush(display);
     for (WindowRecord* record : disabled) record->disabled = false;
-    return IDOK;
+    return MESSAGE_BOX_OK;
 }
