@@ -9,32 +9,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "tests/ui/box_text.h"
+
 namespace {
-
-class BoxText final : public ControlText {
-public:
-    BoxText(int ascent, int descent, int advance)
-        : ascent_(ascent), descent_(descent), advance_(advance) {}
-    int Ascent() const override { return ascent_; }
-    int Descent() const override { return descent_; }
-    int Width(std::string_view text) const override {
-        return advance_ * static_cast<int>(text.size());
-    }
-    void Draw(const ControlPicture& picture, const ControlRect& clip, int x, int baseline,
-              std::string_view text, uint32_t colour) const override {
-        uint32_t ink = ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
-        for (int y = std::max(baseline - ascent_, clip.top); y < std::min(baseline, clip.bottom);
-             ++y) {
-            for (int px = std::max(x, clip.left); px < std::min(x + Width(text), clip.right);
-                 ++px) {
-                picture.pixels[y * picture.stride + px] = ink;
-            }
-        }
-    }
-
-private:
-    int ascent_, descent_, advance_;
-};
 
 // Five rows: an item, a separator, a disabled item, a checked item, an item.
 std::vector<PopupMenuItem> KnownMenu() {
