@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "ui/menu_control.h"
+#include "ui/control_picture.h"
 
 constexpr int FALLBACK_FONT_MAX_SIZE = 128;
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "system/utf8_text.h"
+#include "ui/fallback_font.h"
 
 struct ControlTextFace::Face {
     FT_Library library = nullptr;
@@ -77,6 +78,7 @@ ControlTextFace::~ControlTextFace() = default;
 
 bool ControlTextFace::Open(double pixels) {
     face_.reset();
+    fallbackSize_ = FallbackFontSizeFor(pixels);
     auto face = std::make_unique<Face>();
     if (FT_Init_FreeType(&face->library) != 0) return false;
     for (const char* family : {"DejaVu Sans", "sans-serif"}) {
@@ -95,19 +97,21 @@ bool ControlTextFace::Open(double pixels) {
 }
 
 bool ControlTextFace::IsOpen() const {
-    return face_ != nullptr;
+    return face_ != nullptr || fallbackSize_ > 0;
 }
 
 int ControlTextFace::Ascent() const {
-    return face_ ? face_->ascent : 0;
+    if (!face_) return fallbackSize_ > 0 ? FallbackFontAscent(fallbackSize_) : 0;
+    return face_->ascent;
 }
 
 int ControlTextFace::Descent() const {
-    return face_ ? face_->descent : 0;
+    if (!face_) return fallbackSize_ > 0 ? FallbackFontDescent(fallbackSize_) : 0;
+    return face_->descent;
 }
 
 int ControlTextFace::Width(std::string_view text) const {
-    if (!face_) return 0;
+    if (!face_) return fallbackSize_ > 0 ? FallbackFontWidth(text, fallbackSize_) : 0;
     long advance = 0;
     ForEachCodePoint(text, [&](char32_t codePoint) {
         if (FT_Load_Char(face_->face, codePoint, FT_LOAD_DEFAULT) == 0) {
@@ -119,7 +123,13 @@ int ControlTextFace::Width(std::string_view text) const {
 
 void ControlTextFace::Draw(const ControlPicture& target, const ControlRect& clip, int x,
                            int baseline, std::string_view text, uint32_t colour) const {
-    if (!face_ || target.pixels == nullptr) return;
+    if (target.pixels == nullptr) return;
+    if (!face_) {
+        if (fallbackSize_ > 0) {
+            DrawFallbackText(target, clip, x, baseline, text, fallbackSize_, colour);
+        }
+        return;
+    }
     uint32_t ink = PictureColour(colour);
     int left = std::max(clip.left, 0), top = std::max(clip.top, 0);
     int right = std::min(clip.right, target.width);
