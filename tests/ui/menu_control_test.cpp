@@ -146,6 +146,10 @@ TEST(MenuControl, RowsAndSizeAtScaleOneAndTwo) {
     }
     EXPECT_EQ(large.Width(), 240);  // 4 + 48 + 60 + 40 + 4 is less
     EXPECT_EQ(large.Height(), 192);
+    // A size is a whole number of 96-DPI pixels, as a surface's is: 4 + 48 +
+    // 205 + 40 + 4 = 301 pixels grow to 302.
+    BoxText wide(20, 6, 41);
+    EXPECT_EQ(MenuControl(KnownMenu(), wide, 2.0).Width(), 302);
 }
 
 TEST(MenuControl, PictureEdgeHighlightCheckMarkGreyTextAndSeparator) {
