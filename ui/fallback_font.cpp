@@ -184,17 +184,9 @@ int Clamped(int size) {
 // sequence, as the FreeType text shows such a byte.
 template <typename Glyph>
 void ForEachGlyph(std::string_view text, Glyph glyph) {
-    for (size_t at = 0; at < text.size();) {
-        char32_t codePoint = 0;
-        size_t length = ReadUtf8(text, at, false, &codePoint);
-        if (length == 0) {
-            codePoint = U'?';
-            length = 1;
-        }
-        if (codePoint < FIRST || codePoint > LAST) codePoint = U'?';
-        if (!glyph(codePoint)) return;
-        at += length;
-    }
+    ForEachShownCharacter(text, [&glyph](char32_t codePoint) {
+        return glyph(codePoint < FIRST || codePoint > LAST ? U'?' : codePoint);
+    });
 }
 
 }  // namespace

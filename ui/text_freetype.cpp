@@ -45,22 +45,6 @@ std::string MatchFontFile(const char* family) {
     return file;
 }
 
-// Calls glyph(codePoint) for each character; bytes that start no UTF-8
-// sequence are '?', as the X11 layer's control text shows them.
-template <typename Glyph>
-void ForEachCodePoint(std::string_view text, Glyph glyph) {
-    for (size_t at = 0; at < text.size();) {
-        char32_t codePoint = 0;
-        size_t length = ReadUtf8(text, at, false, &codePoint);
-        if (length == 0) {
-            codePoint = U'?';
-            length = 1;
-        }
-        glyph(codePoint);
-        at += length;
-    }
-}
-
 uint32_t Blend(uint32_t under, uint32_t over, unsigned coverage) {
     uint32_t result = 0;
     for (int shift = 0; shift <= 16; shift += 8) {
@@ -113,10 +97,11 @@ int ControlTextFace::Descent() const {
 int ControlTextFace::Width(std::string_view text) const {
     if (!face_) return fallbackSize_ > 0 ? FallbackFontWidth(text, fallbackSize_) : 0;
     long advance = 0;
-    ForEachCodePoint(text, [&](char32_t codePoint) {
+    ForEachShownCharacter(text, [&](char32_t codePoint) {
         if (FT_Load_Char(face_->face, codePoint, FT_LOAD_DEFAULT) == 0) {
             advance += face_->face->glyph->advance.x;
         }
+        return true;
     });
     return static_cast<int>((advance + 32) >> 6);
 }
@@ -135,8 +120,12 @@ void ControlTextFace::Draw(const ControlPicture& target, const ControlRect& clip
     int right = std::min(clip.right, target.width);
     int bottom = std::min(clip.bottom, target.height);
     long penX = static_cast<long>(x) << 6;
-    ForEachCodePoint(text, [&](char32_t codePoint) {
-        if (FT_Load_Char(face_->face, codePoint, FT_LOAD_RENDER) != 0) return;
+    // Past the clip's right by more than a glyph's overhang can reach back,
+    // nothing more shows.
+    const long lastPen = (static_cast<long>(right) + face_->ascent + face_->descent) << 6;
+    ForEachShownCharacter(text, [&](char32_t codePoint) {
+        if (penX > lastPen) return false;
+        if (FT_Load_Char(face_->face, codePoint, FT_LOAD_RENDER) != 0) return true;
         FT_GlyphSlot glyph = face_->face->glyph;
         const FT_Bitmap& bitmap = glyph->bitmap;
         int originX = static_cast<int>((penX + 32) >> 6) + glyph->bitmap_left;
@@ -156,5 +145,6 @@ void ControlTextFace::Draw(const ControlPicture& target, const ControlRect& clip
             }
         }
         penX += glyph->advance.x;
+        return true;
     });
 }
