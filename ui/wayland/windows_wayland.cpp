@@ -19,7 +19,7 @@
 #include "ui/display_scale.h"
 #include "ui/event_queue.h"
 #include "ui/scaling.h"
-#include "ui/status_line.h"
+#include "ui/status_line_picture.h"
 #include "ui/surface_scale.h"
 #include "ui/wayland/decorations_wayland.h"
 #include "ui/wayland/layer_wayland.h"

@@ -11,7 +11,7 @@
 
 #include "ui/platform_ui.h"
 #include "ui/scaling.h"
-#include "ui/status_line.h"
+#include "ui/status_line_picture.h"
 #include "ui/x11/control_face_x11.h"
 #include "ui/x11/display_x11.h"
 #include "ui/x11/layer_x11.h"

@@ -2,7 +2,7 @@
 // background, a line too long for the room after the button broken at a
 // space with its head right-aligned before the button, nothing drawn between
 // the rooms, and an empty text leaving only the background.
-#include "ui/status_line.h"
+#include "ui/status_line_picture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-// The status line's picture: see status_line.h.
-#include "ui/status_line.h"
+// The status line's picture: see status_line_picture.h.
+#include "ui/status_line_picture.h"
 
 #include <string_view>
 
