@@ -20,3 +20,20 @@ void AppendUtf8(std::string& text, char32_t codePoint);
 // `text` with every byte that starts no well-formed sequence replaced by
 // U+FFFD, so that a name in another encoding still shows as readable text.
 std::string ReadableText(std::string_view text);
+
+// Calls shown(codePoint) for each character of the text as a font shows it:
+// a byte that starts no well-formed sequence is a '?' of its own. Stops
+// when shown returns false.
+template <typename Shown>
+void ForEachShownCharacter(std::string_view text, Shown shown) {
+    for (size_t at = 0; at < text.size();) {
+        char32_t codePoint = 0;
+        size_t length = ReadUtf8(text, at, false, &codePoint);
+        if (length == 0) {
+            codePoint = U'?';
+            length = 1;
+        }
+        if (!shown(codePoint)) return;
+        at += length;
+    }
+}

@@ -3,6 +3,7 @@
 #include "ui/menu_control.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "ui/scaling.h"
@@ -16,6 +17,14 @@ constexpr int CHECK_GUTTER = 24;
 constexpr int TEXT_RIGHT = 20;
 constexpr int SEPARATOR_HEIGHT = 8;
 constexpr int MIN_WIDTH = 120;  // a short menu is no narrower than this
+
+// A size in picture pixels grown to a whole number of 96-DPI pixels, as a
+// Wayland surface's size is given in logical pixels; with it the menu is the
+// same size on a layer that sizes windows in pixels.
+int WholeLogicalPixels(int pixels, double scale) {
+    if (scale <= 0) return pixels;
+    return static_cast<int>(std::lround(std::ceil(pixels / scale - 1e-9) * scale));
+}
 
 }  // namespace
 
@@ -32,7 +41,8 @@ MenuControl::MenuControl(std::vector<PopupMenuItem> items, const ControlText& te
     wantedWidth_ = std::max(ScaleValue(MIN_WIDTH, scale),
                             2 * ScaleValue(EDGE, scale) + ScaleValue(CHECK_GUTTER, scale) + widest +
                                 ScaleValue(TEXT_RIGHT, scale));
-    wantedHeight_ = top + ScaleValue(EDGE, scale);
+    wantedWidth_ = WholeLogicalPixels(wantedWidth_, scale);
+    wantedHeight_ = WholeLogicalPixels(top + ScaleValue(EDGE, scale), scale);
     width_ = wantedWidth_;
     height_ = wantedHeight_;
 }

@@ -23,6 +23,6 @@ struct SurfacePicture {
 // The picture for a window of `logicalWidth` x `logicalHeight` at `scale`:
 // with a viewport, the logical size times the scale rounded half away from
 // zero, as the fractional-scale protocol has it (the controls inside are
-// placed with the scale rounded down, scaling.h, and so stay inside); without one, the whole multiple of the
-// integer part of the scale, at least 1, which the compositor requires.
+// placed with the scale rounded down, scaling.h, and so stay inside); without one, the whole
+// multiple of the integer part of the scale, at least 1, which the compositor requires.
 SurfacePicture SurfacePictureFor(int logicalWidth, int logicalHeight, double scale, bool viewport);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "system/utf8_text.h"
+#include "ui/fallback_font.h"
 
 struct ControlTextFace::Face {
     FT_Library library = nullptr;
@@ -44,22 +45,6 @@ std::string MatchFontFile(const char* family) {
     return file;
 }
 
-// Calls glyph(codePoint) for each character; bytes that start no UTF-8
-// sequence are '?', as the X11 layer's control text shows them.
-template <typename Glyph>
-void ForEachCodePoint(std::string_view text, Glyph glyph) {
-    for (size_t at = 0; at < text.size();) {
-        char32_t codePoint = 0;
-        size_t length = ReadUtf8(text, at, false, &codePoint);
-        if (length == 0) {
-            codePoint = U'?';
-            length = 1;
-        }
-        glyph(codePoint);
-        at += length;
-    }
-}
-
 uint32_t Blend(uint32_t under, uint32_t over, unsigned coverage) {
     uint32_t result = 0;
     for (int shift = 0; shift <= 16; shift += 8) {
@@ -77,6 +62,7 @@ ControlTextFace::~ControlTextFace() = default;
 
 bool ControlTextFace::Open(double pixels) {
     face_.reset();
+    fallbackSize_ = FallbackFontSizeFor(pixels);
     auto face = std::make_unique<Face>();
     if (FT_Init_FreeType(&face->library) != 0) return false;
     for (const char* family : {"DejaVu Sans", "sans-serif"}) {
@@ -95,38 +81,51 @@ bool ControlTextFace::Open(double pixels) {
 }
 
 bool ControlTextFace::IsOpen() const {
-    return face_ != nullptr;
+    return face_ != nullptr || fallbackSize_ > 0;
 }
 
 int ControlTextFace::Ascent() const {
-    return face_ ? face_->ascent : 0;
+    if (!face_) return fallbackSize_ > 0 ? FallbackFontAscent(fallbackSize_) : 0;
+    return face_->ascent;
 }
 
 int ControlTextFace::Descent() const {
-    return face_ ? face_->descent : 0;
+    if (!face_) return fallbackSize_ > 0 ? FallbackFontDescent(fallbackSize_) : 0;
+    return face_->descent;
 }
 
 int ControlTextFace::Width(std::string_view text) const {
-    if (!face_) return 0;
+    if (!face_) return fallbackSize_ > 0 ? FallbackFontWidth(text, fallbackSize_) : 0;
     long advance = 0;
-    ForEachCodePoint(text, [&](char32_t codePoint) {
+    ForEachShownCharacter(text, [&](char32_t codePoint) {
         if (FT_Load_Char(face_->face, codePoint, FT_LOAD_DEFAULT) == 0) {
             advance += face_->face->glyph->advance.x;
         }
+        return true;
     });
     return static_cast<int>((advance + 32) >> 6);
 }
 
 void ControlTextFace::Draw(const ControlPicture& target, const ControlRect& clip, int x,
                            int baseline, std::string_view text, uint32_t colour) const {
-    if (!face_ || target.pixels == nullptr) return;
+    if (target.pixels == nullptr) return;
+    if (!face_) {
+        if (fallbackSize_ > 0) {
+            DrawFallbackText(target, clip, x, baseline, text, fallbackSize_, colour);
+        }
+        return;
+    }
     uint32_t ink = PictureColour(colour);
     int left = std::max(clip.left, 0), top = std::max(clip.top, 0);
     int right = std::min(clip.right, target.width);
     int bottom = std::min(clip.bottom, target.height);
     long penX = static_cast<long>(x) << 6;
-    ForEachCodePoint(text, [&](char32_t codePoint) {
-        if (FT_Load_Char(face_->face, codePoint, FT_LOAD_RENDER) != 0) return;
+    // Past the clip's right by more than a glyph's overhang can reach back,
+    // nothing more shows.
+    const long lastPen = (static_cast<long>(right) + face_->ascent + face_->descent) << 6;
+    ForEachShownCharacter(text, [&](char32_t codePoint) {
+        if (penX > lastPen) return false;
+        if (FT_Load_Char(face_->face, codePoint, FT_LOAD_RENDER) != 0) return true;
         FT_GlyphSlot glyph = face_->face->glyph;
         const FT_Bitmap& bitmap = glyph->bitmap;
         int originX = static_cast<int>((penX + 32) >> 6) + glyph->bitmap_left;
@@ -146,5 +145,6 @@ void ControlTextFace::Draw(const ControlPicture& target, const ControlRect& clip
             }
         }
         penX += glyph->advance.x;
+        return true;
     });
 }

@@ -22,6 +22,11 @@
 #             move, a frame pending
 #   fit       native; on an output of 960 x 540 logical pixels the window,
 #             border included, lies within the output
+#   menulook  the window menu drawn by the X11 layer (under XWayland, with
+#             Xft.dpi 96 and then 192, on an output of scale 1) and by the
+#             Wayland layer (natively, on outputs of scale 1 and 2): opened
+#             by a right click on the left meter, the pointer then moved off
+#             it, the two menus at each scale are the same, pixel for pixel
 # replug, repeat and scale3 run the program with WAYLAND_DEBUG=1, and
 # tests/tools/wayland_log_check.py finds no fault in its protocol log (at
 # scale 3: no buffer scale committed over a buffer of the old size).
@@ -449,6 +454,84 @@ case_fit() {
     return $ok
 }
 
+# The menu opened by a right click at the left meter's point, with the
+# cursor then moved off it (nothing lit), cut from the screenshot along its
+# edge: its corner is where the click was, and its outer ring's light top
+# and left run to one pixel short of its width and height. Buffer pixels:
+# `factor` is the layout's scale times the output's.
+menu_picture() {  # name layout_factor output_scale output
+    local x y row column width height
+    x=$(((vx + meter_point_x * $2) * $3))
+    y=$(((vy + meter_point_y * $2) * $3))
+    click $(((vx + meter_point_x * $2))) $(((vy + meter_point_y * $2))) button3
+    for _ in $(seq 50); do
+        sleep 0.1
+        cursor_to 5 5
+        grim -t ppm - >"$work/look.ppm" 2>/dev/null || continue
+        row=$(convert "$work/look.ppm" -crop "1000x1+$x+$y" +repage -depth 8 txt:- |
+            awk 'NR > 1 { if ($3 != "#E3E3E3") exit; n++ } END { print n + 0 }')
+        [ "$row" -gt 50 ] && break
+    done
+    column=$(convert "$work/look.ppm" -crop "1x1000+$x+$y" +repage -depth 8 txt:- |
+        awk 'NR > 1 { if ($3 != "#E3E3E3") exit; n++ } END { print n + 0 }')
+    width=$((row + 1))
+    height=$((column + 1))
+    if [ "$row" -le 50 ] || [ "$column" -le 50 ]; then
+        log "$1: no menu's edge at ($x, $y) of the screenshot"
+        convert "$work/look.ppm" "$work/$1-screen.png"
+        return 1
+    fi
+    convert "$work/look.ppm" -crop "${width}x${height}+$x+$y" +repage "$4"
+    [ -z "${VELLUMTONE_E2E_KEEP:-}" ] || cp "$4" "$VELLUMTONE_E2E_KEEP/wayland-$1.png"
+}
+
+case_menulook() {
+    local shell vx vy w h app ok=0 difference scale players layer s menu_height item top
+    app=$(session_program "$build/vellumtone")
+    make_inputs || return 1
+    for dpi in 96 192; do
+        echo "Xft.dpi: $dpi" | as_session xrdb -nocpp -merge ||
+            { log "menulook: xrdb failed"; return 1; }
+        program=(env VELLUMTONE_BACKEND=x11 "${session_exec[@]}" "$app")
+        open_view "menulook x11 $dpi" || return 1
+        menu_picture "menulook-x11-$dpi" $((dpi / 96)) 1 "$work/menu-x11-$dpi.png" || ok=1
+        close_view || ok=1
+    done
+    for scale in 1 2; do
+        swaymsg output HEADLESS-1 scale "$scale" >/dev/null
+        program=(env -u VELLUMTONE_BACKEND "${session_exec[@]}" "$app")
+        open_view "menulook wayland $scale" || return 1
+        menu_picture "menulook-wayland-$scale" 1 "$scale" "$work/menu-wayland-$((96 * scale)).png" ||
+            ok=1
+        close_view || ok=1
+    done
+    # The menus' one difference by design: Wayland has no way to keep a
+    # window above others, so "Always on top" is greyed there. Its row (the
+    # eighth item, after two separators, within the edge; 14 items of equal
+    # height and 3 separators of 8 pixels at 96 DPI) is left out of both.
+    for dpi in 96 192; do
+        [ -f "$work/menu-x11-$dpi.png" ] && [ -f "$work/menu-wayland-$dpi.png" ] || continue
+        s=$((dpi / 96))
+        menu_height=$(identify -format '%h' "$work/menu-x11-$dpi.png")
+        item=$(((menu_height - 4 * s - 24 * s) / 14))
+        top=$((2 * s + 7 * item + 16 * s))
+        for layer in x11 wayland; do
+            mogrify -fill black -draw "rectangle 0,$top 9999,$((top + item - 1))" \
+                "$work/menu-$layer-$dpi.png"
+        done
+        difference=$(compare -metric AE "$work/menu-x11-$dpi.png" "$work/menu-wayland-$dpi.png" \
+            null: 2>&1)
+        if [ "$difference" != 0 ]; then
+            log "menulook: at $dpi DPI the X11 and Wayland menus differ ($difference pixels;" \
+                "sizes $(identify -format '%wx%h' "$work/menu-x11-$dpi.png")," \
+                "$(identify -format '%wx%h' "$work/menu-wayland-$dpi.png"))"
+            ok=1
+        fi
+    done
+    stop_players
+    return $ok
+}
+
 case_xwayland() { check_on_sway xwayland xwayland x11 1; }
 case_native1() { check_on_sway native1 xdg_shell - 1; }
 case_native2() { check_on_sway native2 xdg_shell - 2; }
@@ -460,13 +543,14 @@ case_native2() { check_on_sway native2 xdg_shell - 2; }
 [ -z "${VELLUMTONE_E2E_CASE:-}" ] ||
     trap 'keep_protocol_apart "$work/app.err" "$work/$VELLUMTONE_E2E_CASE-protocol.log"' EXIT
 run_named_case
-prepare_run "$build/vellumtone" "$native/wayland_pointer" sway swaymsg grim wtype Xwayland setpriv
+prepare_run "$build/vellumtone" "$native/wayland_pointer" sway swaymsg grim wtype Xwayland setpriv xrdb
 session=(--xwayland --pointer "$native/wayland_pointer")
 run_case xwayland "${session[@]}"
 run_case native1 "${session[@]}"
 run_case native2 "${session[@]}" --scale 2 --size 2400x1200
 run_case rescale "${session[@]}" --size 2400x1200
 run_case hidden "${session[@]}"
+run_case menulook "${session[@]}" --size 2400x1600
 # These need no XWayland.
 run_case replug --pointer "$native/wayland_pointer"
 run_case repeat --pointer "$native/wayland_pointer"

@@ -1,13 +1,13 @@
 // The push button control without a display: its rules for the mouse and
 // Space, and its picture in each state at known pixels, in the box font of
-// tests/support.
+// box_text.h.
 #include "ui/button_control.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "tests/support/box_text.h"
+#include "tests/ui/box_text.h"
 #include "ui/control_keys.h"
 
 namespace {

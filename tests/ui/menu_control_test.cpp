@@ -1,13 +1,15 @@
 // The popup menu control without a display: its rules for the keys and the
-// mouse, its layout at scale 1 and 2, and a few pixels of its picture, in
-// the box font of tests/support.
+// mouse, its layout at scale 1 and 2, and a few pixels of its picture. The
+// text is a stand-in font whose every character is a solid box of the ink,
+// so the picture's text is known without a font file.
 #include "ui/menu_control.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
-#include "tests/support/box_text.h"
+#include "tests/ui/box_text.h"
 
 namespace {
 
@@ -144,6 +146,10 @@ TEST(MenuControl, RowsAndSizeAtScaleOneAndTwo) {
     }
     EXPECT_EQ(large.Width(), 240);  // 4 + 48 + 60 + 40 + 4 is less
     EXPECT_EQ(large.Height(), 192);
+    // A size is a whole number of 96-DPI pixels, as a surface's is: 4 + 48 +
+    // 205 + 40 + 4 = 301 pixels grow to 302.
+    BoxText wide(20, 6, 41);
+    EXPECT_EQ(MenuControl(KnownMenu(), wide, 2.0).Width(), 302);
 }
 
 TEST(MenuControl, PictureEdgeHighlightCheckMarkGreyTextAndSeparator) {

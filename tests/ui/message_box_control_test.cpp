@@ -1,6 +1,6 @@
 // The message box control without a display: its layout at scale 1 and 2,
 // a few pixels of its picture, and what answers it, in the box font of
-// tests/support.
+// box_text.h.
 #include "ui/message_box_control.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/box_text.h"
+#include "tests/ui/box_text.h"
 #include "ui/control_keys.h"
 
 namespace {

@@ -18,8 +18,8 @@
 #include "ui/desktop_identity.h"
 #include "ui/display_scale.h"
 #include "ui/event_queue.h"
-#include "ui/fitted_text.h"
 #include "ui/scaling.h"
+#include "ui/status_line_picture.h"
 #include "ui/surface_scale.h"
 #include "ui/wayland/decorations_wayland.h"
 #include "ui/wayland/layer_wayland.h"
@@ -304,42 +304,31 @@ void CopyCanvas(TopWindow& window, Control& control, const PictureRect& area) {
               PictureRect{left + part.left, top + part.top, left + part.right, top + part.bottom});
 }
 
-PictureRect ScaledRoom(const TextRoom& room) {
+ControlRect ScaledRoom(const TextRoom& room) {
     const double scale = Wayland().scale;
     const int x = ScaleValue(room.x, scale), y = ScaleValue(room.y, scale);
-    return PictureRect{x, y, x + ScaleValue(room.width, scale), y + ScaleValue(room.height, scale)};
+    return ControlRect{x, y, x + ScaleValue(room.width, scale), y + ScaleValue(room.height, scale)};
 }
 
-// Both rooms of the line filled with the background, to be drawn anew.
-void ClearStatus(TopWindow& window) {
+// Both rooms of the line filled with the background and lettered with
+// `text`, to be shown anew.
+void DrawStatus(TopWindow& window, const std::string& text) {
     if (window.image.empty()) return;
     const uint32_t background = window.background == -1 ? COLOUR_BUTTON_FACE : window.background;
-    for (const TextRoom& room : {window.statusRoom, window.statusHeadRoom}) {
-        const PictureRect rect = ScaledRoom(room);
-        if (rect.right <= rect.left || rect.bottom <= rect.top) continue;
-        FillControlRect(PictureOf(window), rect.left, rect.top, rect.right - rect.left,
-                        rect.bottom - rect.top, background);
-        AddDamage(window, rect);
+    const ControlRect room = ScaledRoom(window.statusRoom);
+    const ControlRect headRoom = ScaledRoom(window.statusHeadRoom);
+    DrawStatusLine(PictureOf(window), 0, 0, room, headRoom, text, Wayland().font, background);
+    for (const ControlRect& rect : {room, headRoom}) {
+        AddDamage(window, PictureRect{rect.left, rect.top, rect.right, rect.bottom});
     }
 }
 
+void ClearStatus(TopWindow& window) {
+    DrawStatus(window, std::string());
+}
+
 void PaintStatus(TopWindow& window) {
-    if (window.status.empty() || window.image.empty()) return;
-    ClearStatus(window);
-    const PictureRect room = ScaledRoom(window.statusRoom);
-    const PictureRect headRoom = ScaledRoom(window.statusHeadRoom);
-    const ControlTextFace& font = Wayland().font;
-    auto measure = [&font](std::string_view text) { return font.Width(text); };
-    const SplitTextRecord split = SplitFittedText(window.status, headRoom.right - headRoom.left,
-                                                  room.right - room.left, measure);
-    auto draw = [&](const PictureRect& rect, int x, const std::string& text) {
-        const int h = rect.bottom - rect.top;
-        const int baseline = rect.top + (h - (font.Ascent() + font.Descent())) / 2 + font.Ascent();
-        font.Draw(PictureOf(window), ControlRect{rect.left, rect.top, rect.right, rect.bottom}, x,
-                  baseline, text, COLOUR_BUTTON_TEXT);
-    };
-    if (!split.head.empty()) draw(headRoom, headRoom.right - measure(split.head), split.head);
-    draw(room, room.left, split.tail);
+    if (!window.status.empty()) DrawStatus(window, window.status);
 }
 
 void PaintButton(TopWindow& window, Control& control) {

@@ -22,16 +22,21 @@ bool SameLayout(const XImage* image) {
 }  // namespace
 
 void X11ShowPicture(Drawable target, const ControlPicture& picture, const ControlRect& part) {
-    X11State& x = X11();
+    X11ShowPictureAt(target, picture, part, part.left, part.top);
+}
+
+void X11ShowPictureAt(Drawable target, const ControlPicture& picture, const ControlRect& part,
+                      int x, int y) {
+    X11State& xs = X11();
     ControlRect area =
         ControlRectIn(picture, part.left, part.top, part.right - part.left, part.bottom - part.top);
-    if (x.display == nullptr || target == 0 || picture.pixels == nullptr ||
+    if (xs.display == nullptr || target == 0 || picture.pixels == nullptr ||
         area.right <= area.left || area.bottom <= area.top) {
         return;
     }
     const auto width = static_cast<unsigned>(area.right - area.left);
     const auto height = static_cast<unsigned>(area.bottom - area.top);
-    XImage* image = XCreateImage(x.display, x.visual, static_cast<unsigned>(x.depth), ZPixmap, 0,
+    XImage* image = XCreateImage(xs.display, xs.visual, static_cast<unsigned>(xs.depth), ZPixmap, 0,
                                  nullptr, width, height, 32, 0);
     if (image == nullptr) return;
     GC gc = X11CreateGC(target);
@@ -41,7 +46,8 @@ void X11ShowPicture(Drawable target, const ControlPicture& picture, const Contro
         image->bytes_per_line = picture.stride * 4;
         image->data = reinterpret_cast<char*>(
             picture.pixels + static_cast<ptrdiff_t>(area.top) * picture.stride + area.left);
-        XPutImage(x.display, target, gc, image, 0, 0, area.left, area.top, width, height);
+        XPutImage(xs.display, target, gc, image, 0, 0, x + area.left - part.left,
+                  y + area.top - part.top, width, height);
         image->data = nullptr;
     } else {
         image->data = static_cast<char*>(
@@ -55,9 +61,10 @@ void X11ShowPicture(Drawable target, const ControlPicture& picture, const Contro
                               X11PixelForColour(PictureColour(row[px])));
                 }
             }
-            XPutImage(x.display, target, gc, image, 0, 0, area.left, area.top, width, height);
+            XPutImage(xs.display, target, gc, image, 0, 0, x + area.left - part.left,
+                      y + area.top - part.top, width, height);
         }
     }
     XDestroyImage(image);
-    XFreeGC(x.display, gc);
+    XFreeGC(xs.display, gc);
 }

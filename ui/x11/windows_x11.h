@@ -16,11 +16,9 @@
 
 // The line of text on a window's background (SetWindowStatusText).
 struct StatusTextState {
-    std::string text;         // empty: none
-    TextRoom room;            // where it goes when it fits (96-DPI pixels)
-    TextRoom headRoom;        // where its first words go when it does not
-    XftDraw* draw = nullptr;  // made on first use, kept with the window
-    GC gc = nullptr;
+    std::string text;   // empty: none
+    TextRoom room;      // where it goes when it fits (96-DPI pixels)
+    TextRoom headRoom;  // where its first words go when it does not
 };
 
 struct WindowRecord {

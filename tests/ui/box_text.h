@@ -1,10 +1,9 @@
-// A stand-in font for the controls' tests: every character is a solid box
-// of the ink, `advance` pixels wide, from `ascent` above the baseline down
-// to it, so a picture's text is known without a font file.
+// A stand-in font for control tests: every character is a solid box of the
+// ink, `advance` pixels wide and as high as the ascent, so that a picture's
+// text is known without a font file.
 #pragma once
 
 #include <algorithm>
-#include <cstdint>
 #include <string_view>
 
 #include "ui/control_picture.h"
@@ -20,11 +19,13 @@ public:
     }
     void Draw(const ControlPicture& picture, const ControlRect& clip, int x, int baseline,
               std::string_view text, uint32_t colour) const override {
-        uint32_t ink = ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
-        for (int y = std::max(baseline - ascent_, clip.top); y < std::min(baseline, clip.bottom);
-             ++y) {
-            for (int px = std::max(x, clip.left); px < std::min(x + Width(text), clip.right);
-                 ++px) {
+        const uint32_t ink = PictureColour(colour);
+        const int top = std::max({baseline - ascent_, clip.top, 0});
+        const int bottom = std::min({baseline, clip.bottom, picture.height});
+        const int left = std::max({x, clip.left, 0});
+        const int right = std::min({x + Width(text), clip.right, picture.width});
+        for (int y = top; y < bottom; ++y) {
+            for (int px = left; px < right; ++px) {
                 picture.pixels[y * picture.stride + px] = ink;
             }
         }
