@@ -8,7 +8,7 @@ set -e
 # To build and run the Linux program (and show it without a display).
 packages=(
   build-essential cmake pkg-config
-  libx11-dev libxft-dev libxext-dev libxrandr-dev libxdamage-dev libfontconfig-dev libpulse-dev
+  libx11-dev libxext-dev libxrandr-dev libxdamage-dev libfontconfig-dev libpulse-dev
   libwayland-dev wayland-protocols libxkbcommon-dev libdecor-0-dev libfreetype-dev
   # libdecor only recommends the plugin that draws its frame: without it a
   # window on GNOME has no title bar and no close button.

@@ -8,6 +8,7 @@
 // clang-format on
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <chrono>
 #include <cstdint>

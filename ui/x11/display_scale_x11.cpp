@@ -135,12 +135,6 @@ int64_t X11OnDpiChanged(WindowRecord& record, int64_t number, const X11ScaleChan
     x.dpiX = BoundDisplayDpi(change->dpiX);
     x.dpiY = BoundDisplayDpi(change->dpiY);
     X11OpenControlFace();
-    XftFont* previous = x.controlFont;
-    if (XftFont* font = X11OpenSansFont(9.0)) {
-        x.controlFont = font;
-    } else {
-        previous = nullptr;  // no font for the new scale: the old one serves
-    }
     Window window = record.handle;
     if (window != 0) {
         SetFixedSize(x.display, window, change->width, change->height);
@@ -158,7 +152,6 @@ int64_t X11OnDpiChanged(WindowRecord& record, int64_t number, const X11ScaleChan
         // The handler may destroy the window, and the record with it.
         if (ScaleChangeHandler handler = record.scaleChanged) handler(number);
     }
-    if (previous != nullptr) XftFontClose(x.display, previous);
     XFlush(x.display);
     return 0;
 }

@@ -142,8 +142,6 @@ bool X11UiLayerInit() {
         XShmQueryExtension(display) &&
         XQueryExtension(display, "MIT-SHM", &x.shmMajorOpcode, &firstEvent, &firstError);
     x.display = display;
-    // DEFAULT_GUI_FONT's place: the desktop's sans at 9 points.
-    x.controlFont = X11OpenSansFont(9.0);
     X11OpenControlFace();
     closed = false;
     return true;
@@ -154,10 +152,6 @@ void X11UiLayerClose() {
     if (x.display == nullptr) return;
     X11DismissPopupMenu(0);
     std::unique_lock<std::shared_mutex> hold(X11ConnectionLock());
-    if (x.controlFont != nullptr) XftFontClose(x.display, x.controlFont);
-    x.controlFont = nullptr;
-    if (x.coreFont != nullptr) XFreeFont(x.display, x.coreFont);
-    x.coreFont = nullptr;
     if (x.pictureDisplay != nullptr) XCloseDisplay(x.pictureDisplay);
     x.pictureDisplay = nullptr;
     x.pictureVisual = nullptr;
@@ -204,17 +198,6 @@ unsigned long X11PixelForColour(uint32_t colour) {
                                           : BlackPixel(x.display, x.screen);
 }
 
-XftColor X11XftColour(uint32_t colour) {
-    X11State& x = X11();
-    XRenderColor render;
-    render.red = static_cast<unsigned short>((colour & 0xFF) * 257);
-    render.green = static_cast<unsigned short>(((colour >> 8) & 0xFF) * 257);
-    render.blue = static_cast<unsigned short>(((colour >> 16) & 0xFF) * 257);
-    render.alpha = 0xFFFF;
-    XftColor result = {};
-    if (x.display != nullptr) XftColorAllocValue(x.display, x.visual, x.colormap, &render, &result);
-    return result;
-}
 
 void X11TrapErrors() {
     trappedErrors.store(0);
@@ -238,17 +221,4 @@ void X11OpenControlFace() {
 
 const ControlTextFace& X11ControlFace() {
     return X11().controlFace;
-}
-
-XftFont* X11OpenSansFont(double points) {
-    X11State& x = X11();
-    if (x.display == nullptr) return nullptr;
-    double pixels = points * x.dpiY / 72.0;
-    XftFont* font = XftFontOpen(x.display, x.screen, XFT_FAMILY, XftTypeString, "DejaVu Sans",
-                                XFT_PIXEL_SIZE, XftTypeDouble, pixels, nullptr);
-    if (font == nullptr) {
-        font = XftFontOpen(x.display, x.screen, XFT_FAMILY, XftTypeString, "sans-serif",
-                           XFT_PIXEL_SIZE, XftTypeDouble, pixels, nullptr);
-    }
-    return font;
 }

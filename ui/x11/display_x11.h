@@ -5,7 +5,6 @@
 // their own (X11PictureDisplay).
 #pragma once
 
-#include <X11/Xft/Xft.h>
 #include <X11/Xlib.h>
 
 #include <cstdint>
@@ -42,14 +41,10 @@ struct X11State {
     int shmMajorOpcode = 0;
     // Xft.dpi bounded to 48..480, or 96 when the resource is unset
     double displayDpi = 96.0;
-    double dpiX = 96.0;              // the scale in use: displayDpi, or less for a window kept on
-    double dpiY = 96.0;              // its screen (KeepWindowOnScreen)
-    XftFont* controlFont = nullptr;  // the font new controls receive
+    double dpiX = 96.0;  // the scale in use: displayDpi, or less for a window kept on
+    double dpiY = 96.0;  // its screen (KeepWindowOnScreen)
     // The controls' text (control_face_x11.h), at the scale in use.
     ControlTextFace controlFace;
-    // The server's core font, loaded when Xft found no control font
-    // (control_text_x11.h).
-    XFontStruct* coreFont = nullptr;
     // The connection for canvas pictures, opened with the first canvas;
     // nullptr before that, or when it could not be opened.
     Display* pictureDisplay = nullptr;
@@ -77,9 +72,6 @@ bool X11ConnectionClosed();
 
 // The X pixel value of a 0xBBGGRR colour on the default visual.
 unsigned long X11PixelForColour(uint32_t colour);
-// The same colour for Xft drawing (allocated once per call; free with
-// XftColorFree when not kept).
-XftColor X11XftColour(uint32_t colour);
 
 // Xlib's I/O error handler for every connection of the process, installed
 // by UiLayerInit: reports the lost display and ends the process through the
@@ -95,6 +87,3 @@ int X11ErrorsSinceTrap();
 // events: the layer's copies never come from obscured areas. On the main
 // connection unless another is given.
 GC X11CreateGC(Drawable drawable, Display* display = nullptr);
-
-// Opens a sans font at points * DPI / 72 pixels (0 on failure).
-XftFont* X11OpenSansFont(double points);

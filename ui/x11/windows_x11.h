@@ -3,7 +3,6 @@
 // (what the window-number property and the parent chain give on Windows).
 #pragma once
 
-#include <X11/Xft/Xft.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
