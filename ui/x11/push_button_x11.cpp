@@ -219,6 +219,13 @@ const ControlType BUTTON_TYPE = {1, HandleButtonEvent, HandleButtonKey, Paint, R
 
 }  // namespace
 
+bool X11ClickButton(Window holder, int64_t control) {
+    ControlRecord* record = ControlTable().Find(control);
+    if (record == nullptr || record->type != &BUTTON_TYPE || record->holder != holder) return false;
+    Click(*record);
+    return true;
+}
+
 void* X11CreatePushButton(int64_t number, int x, int y, int width, int height, const char* text,
                           uint32_t flags) {
     X11State& xs = X11();
