@@ -7,7 +7,9 @@ its tree as a reader's object navigation does.
   atspi_client.py tree TITLE BUTTON
       The application "vellumtone" holds a frame named TITLE; in it are two
       level bars, "Left channel" and "Right channel", whose range is -60 to
-      0, and a push button named BUTTON with the action "click".
+      0, and a push button named BUTTON with the action "click". Prints the
+      frame's and their extents on the screen, a line each: "x y width
+      height name".
   atspi_client.py levels LEFT RIGHT SECONDS
       Within SECONDS both meters' values come within 0.5 dB of LEFT and
       RIGHT, each with the text the level readout writes for it ("-6.0 dB").
@@ -79,21 +81,33 @@ def children(node):
 
 
 def parts(title=None):
-    """The frame and its level bars and push buttons, by name."""
-    frames = [c for c in children(application()) if c.getRole() == pyatspi.ROLE_FRAME]
-    if title is not None:
-        frames = [f for f in frames if f.name == title]
-    if len(frames) != 1:
+    """The frame and its level bars and push buttons, by name; the program
+    may register before its window shows."""
+    app = application()
+
+    def find():
+        frames = [c for c in children(app) if c.getRole() == pyatspi.ROLE_FRAME]
+        if title is not None:
+            frames = [f for f in frames if f.name == title]
+        return frames[0] if len(frames) == 1 else None
+
+    frame = wait_until(FIND_SECONDS, find)
+    if frame is None:
         fail("expected one frame%s, found %r" % (
-            "" if title is None else " named %r" % title, [f.name for f in frames]))
+            "" if title is None else " named %r" % title, [c.name for c in children(app)]))
     found = {}
-    for child in children(frames[0]):
+    for child in children(frame):
         found[(child.getRoleName(), child.name)] = child
     return found
 
 
 def level(node):
     return node.queryValue().currentValue, Atspi.Value.get_text(node)
+
+
+def extents(node):
+    box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return "%d %d %d %d %s" % (box.x, box.y, box.width, box.height, node.name)
 
 
 def check_tree(title, button):
@@ -112,6 +126,10 @@ def check_tree(title, button):
     names = [action.getName(index) for index in range(action.nActions)]
     if names != ["click"]:
         fail("the button's actions are %r" % names)
+    print(extents(push.parent))
+    for name in METERS:
+        print(extents(found[("level bar", name)]))
+    print(extents(push))
 
 
 def readout_text(value):
