@@ -4,7 +4,8 @@
 // context and every ATK object, so that neither the program's loop nor the
 // meters ever wait for a reader (a reader's questions are synchronous D-Bus
 // calls). The other threads only leave news in an inbox and wake the
-// service's loop through an eventfd: a new window, a level's new value.
+// service's loop through an eventfd: a new window, a level's new value
+// (this only while a reader listens for events).
 // Nothing of this runs, and the bridge is never started, when no
 // accessibility bus does (accessibility_bus_dbus.h).
 #include <atk-bridge.h>
@@ -13,6 +14,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -20,6 +22,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -56,14 +59,28 @@ Inbox& TheInbox() {
     return *inbox;
 }
 
+// Set before any other thread starts; -1 while readers are not served.
 int wakeDescriptor = -1;
 std::thread service;
 GMainLoop* loop = nullptr;  // the service's thread's
+// Whether a level's change is to be told at once: only while a reader
+// listens for events. Otherwise it waits in the inbox, costing no wake-up,
+// until a reader asks for the value or starts listening.
+std::atomic<bool> valuesHeard{false};
 
 void Wake() {
     const uint64_t one = 1;
     // The counter only grows; a full one (never, in practice) is awake anyway.
     [[maybe_unused]] ssize_t written = write(wakeDescriptor, &one, sizeof one);
+}
+
+// The news of the levels, on the service's thread.
+void TakeLevels(std::map<int64_t, LevelNews>& levels) {
+    for (const auto& [control, news] : levels) {
+        if (AccessiblePartNode* part = FindAccessiblePart(control)) {
+            ChangeAccessibleLevel(*part, news.value, news.text);
+        }
+    }
 }
 
 // Runs on the service's thread each time it is woken.
@@ -82,11 +99,7 @@ gboolean TakeNews(gint descriptor, GIOCondition, gpointer) {
         inbox.woken = false;
     }
     for (auto& window : windows) ShowAccessibleWindow(std::move(window));
-    for (const auto& [control, news] : levels) {
-        if (AccessiblePartNode* part = FindAccessiblePart(control)) {
-            ChangeAccessibleLevel(*part, news.value, news.text);
-        }
-    }
+    TakeLevels(levels);
     if (stopping) g_main_loop_quit(loop);
     return G_SOURCE_CONTINUE;
 }
@@ -113,11 +126,33 @@ void Serve() {
 
 }  // namespace
 
+void AccessibleValuesHeard(bool heard) {
+    valuesHeard.store(heard);
+    if (heard) TakeLevelNews();
+}
+
+void TakeLevelNews() {
+    std::map<int64_t, LevelNews> levels;
+    {
+        Inbox& inbox = TheInbox();
+        std::lock_guard<std::mutex> hold(inbox.lock);
+        levels.swap(inbox.levels);
+    }
+    TakeLevels(levels);
+}
+
 bool AccessibilityInit() {
     if (wakeDescriptor != -1 || !AccessibilityBusRunning()) return false;
     wakeDescriptor = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wakeDescriptor == -1) return false;
-    service = std::thread(Serve);
+    try {
+        service = std::thread(Serve);
+    } catch (const std::system_error&) {
+        // No thread to spare: the program goes on without serving readers.
+        close(wakeDescriptor);
+        wakeDescriptor = -1;
+        return false;
+    }
     return true;
 }
 
@@ -167,7 +202,7 @@ void SetAccessibleLevel(int64_t control, double value, const char* text) {
     Inbox& inbox = TheInbox();
     std::lock_guard<std::mutex> hold(inbox.lock);
     inbox.levels[control] = LevelNews{value, text != nullptr ? text : ""};
-    if (!inbox.woken) {
+    if (valuesHeard.load() && !inbox.woken) {
         inbox.woken = true;
         Wake();
     }

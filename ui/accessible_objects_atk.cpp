@@ -130,6 +130,7 @@ void InitComponent(gpointer interface, gpointer) {
 // ---------------------------------------------------------------- levels
 
 void GetCurrentValue(AtkValue* value, GValue* out) {
+    TakeLevelNews();
     g_value_init(out, G_TYPE_DOUBLE);
     g_value_set_double(out, Of(value)->part->value);
 }
@@ -152,6 +153,7 @@ void GetMinimumIncrement(AtkValue*, GValue* out) {
 }
 
 void GetValueAndText(AtkValue* value, gdouble* current, gchar** text) {
+    TakeLevelNews();
     const AccessiblePartNode& part = *Of(value)->part;
     if (current != nullptr) *current = part.value;
     if (text != nullptr) *text = g_strdup(part.text.c_str());
@@ -265,6 +267,10 @@ struct Listener {
     guint signal;
     gulong hook;
 };
+// The bridge hooks the objects' property changes only while a reader
+// listens for events; until then a level's changes need not wake anyone.
+guint propertyChange = 0;  // the signal
+int propertyListeners = 0;
 std::map<guint, Listener>& Listeners() {
     static auto* listeners = new std::map<guint, Listener>();
     return *listeners;
@@ -275,6 +281,9 @@ std::map<guint, Listener>& Listeners() {
 // emitted here.
 guint AddGlobalListener(GSignalEmissionHook listener, const gchar* eventType) {
     static guint nextKey = 1;
+    // Known once ATK's object class is, as it is by the time the bridge
+    // asks (it has the root object).
+    if (propertyChange == 0) propertyChange = g_signal_lookup("property-change", ATK_TYPE_OBJECT);
     gchar** parts = g_strsplit(eventType, ":", 3);
     guint key = 0;
     if (g_strv_length(parts) == 3) {
@@ -288,6 +297,9 @@ guint AddGlobalListener(GSignalEmissionHook listener, const gchar* eventType) {
             const gulong hook =
                 g_signal_add_emission_hook(signal, 0, listener, g_strdup(eventType), g_free);
             Listeners()[key] = Listener{signal, hook};
+            if (signal == propertyChange && ++propertyListeners == 1) {
+                AccessibleValuesHeard(true);
+            }
         }
         if (interface != nullptr) g_type_default_interface_unref(interface);
     }
@@ -299,7 +311,9 @@ void RemoveGlobalListener(guint key) {
     auto found = Listeners().find(key);
     if (found == Listeners().end()) return;
     g_signal_remove_emission_hook(found->second.signal, found->second.hook);
+    const bool property = found->second.signal == propertyChange;
     Listeners().erase(found);
+    if (property && --propertyListeners == 0) AccessibleValuesHeard(false);
 }
 
 AtkObject* Root() {

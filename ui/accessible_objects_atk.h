@@ -49,3 +49,11 @@ AccessiblePartNode* FindAccessiblePart(int64_t control);
 
 // A level's new value and text, told to the listeners when they differ.
 void ChangeAccessibleLevel(AccessiblePartNode& part, double value, const std::string& text);
+
+// The service's side (accessibility_atk.cpp), for the objects:
+// Whether the bridge listens for the objects' property changes (a reader
+// listens for events), told whenever that changes.
+void AccessibleValuesHeard(bool heard);
+// Brings the levels up to the news the other threads left, for a reader
+// that asks for a value while changes are not told.
+void TakeLevelNews();
