@@ -136,6 +136,8 @@ void TakeLevelNews() {
     {
         Inbox& inbox = TheInbox();
         std::lock_guard<std::mutex> hold(inbox.lock);
+        // Levels of a window not shown yet go with it: it is woken for.
+        if (!inbox.windows.empty()) return;
         levels.swap(inbox.levels);
     }
     TakeLevels(levels);
