@@ -4,6 +4,7 @@
 #include "analysis/peak_analysis.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
@@ -39,12 +40,18 @@ struct LastTick {
 };
 LastTick lastTick;
 
+std::atomic<LevelListener> levelListener{nullptr};
+// What the listener answered at the last update. Under MeterUpdateLock.
+bool listenerSettled = true;
+
 void UpdateMeters(float left, float right, const ChannelPeaks& peaks,
                   std::chrono::steady_clock::time_point now) {
     // The readings move the needles; the peak samples only give a held
     // peak its level.
     SetMeterReading(LEFT_METER, left, peaks.PeakLeft, now);
     SetMeterReading(RIGHT_METER, right, peaks.PeakRight, now);
+    const LevelListener listener = levelListener.load();
+    listenerSettled = listener == nullptr || listener(peaks, now);
 }
 
 // The ticks skipped since the last one, up to `now`, with its readings.
@@ -106,6 +113,10 @@ std::chrono::nanoseconds StaleInputLimit() {
     return std::chrono::nanoseconds(int64_t{4} * capture.BufferLen * 1000000000 / bytesPerSecond);
 }
 
+void SetLevelListener(LevelListener listener) {
+    levelListener.store(listener);
+}
+
 void AnalyseNewestBlock(std::chrono::steady_clock::time_point now) {
     const CapturedBlock& block = CaptureWorkBuffer().Latest();
     // After start-up's rescale the channel count field holds twice the
@@ -126,9 +137,11 @@ void AnalyseNewestBlock(std::chrono::steady_clock::time_point now) {
         std::lock_guard<std::mutex> meters(MeterUpdateLock());
         CatchUpSkippedTicks(now);
         UpdateMeters(left, right, peaks, now);
-        settled = MeterSettledAt(LEFT_METER, left, peaks.PeakLeft) &&
+        settled = listenerSettled && MeterSettledAt(LEFT_METER, left, peaks.PeakLeft) &&
                   MeterSettledAt(RIGHT_METER, right, peaks.PeakRight);
-        unseen = !MeterSeen(LEFT_METER) && !MeterSeen(RIGHT_METER);
+        // A listener still waiting hears the ticks whether or not anyone
+        // sees the meters.
+        unseen = listenerSettled && !MeterSeen(LEFT_METER) && !MeterSeen(RIGHT_METER);
         lastTick = LastTick{now, left, right, peaks, unseen && !settled};
     }
 

@@ -29,6 +29,16 @@ int32_t PeakToReading(int32_t peak);
 // the format records nothing.
 std::chrono::nanoseconds StaleInputLimit();
 
+// Told of every update's peaks, after the meters took them (the updates of
+// caught-up ticks too), on the thread of the update with MeterUpdateLock
+// held: for whatever else follows the levels, as a screen reader's does. It
+// answers whether more updates with these peaks would leave what it follows
+// as it is: while it answers false, the ticks do not rest.
+using LevelListener = bool (*)(const ChannelPeaks& peaks,
+                               std::chrono::steady_clock::time_point now);
+// One listener; nullptr removes it. Any thread.
+void SetLevelListener(LevelListener listener);
+
 // One tick at time `now`: readings from the newest block, then meter 3
 // (left) and meter 4 (right). A block older than StaleInputLimit reads as
 // silence, so the needles fall to rest when capture stops delivering.

@@ -12,8 +12,10 @@
 #include "app/startup.h"
 #include "capture/handoff.h"
 #include "meter/create_meter.h"
+#include "meter/level_report.h"
 #include "meter/meter_table.h"
 #include "meter/needle.h"
+#include "ui/accessibility.h"
 #include "ui/message_loop.h"
 #include "ui/platform_ui.h"
 
@@ -52,6 +54,25 @@ void RescaleMainWindow(int64_t) {
     RescaleMeter(RIGHT_METER, RIGHT_METER_PLACE.x, RIGHT_METER_PLACE.y, RIGHT_METER_PLACE.width);
 }
 
+// What each meter last told screen readers. Under MeterUpdateLock.
+LevelReportState leftReport, rightReport;
+
+// One meter's update as readers hear it; true when more of the same would
+// tell them nothing new.
+bool TellLevel(int64_t meter, LevelReportState& report, int32_t peak,
+               std::chrono::steady_clock::time_point now) {
+    if (TakeLevelReport(report, peak, MeterOverloadLit(meter), now)) {
+        SetAccessibleLevel(meter, report.told.value, report.told.text.c_str());
+    }
+    return LevelReportSettled(report, peak);
+}
+
+bool TellLevels(const ChannelPeaks& peaks, std::chrono::steady_clock::time_point now) {
+    const bool left = TellLevel(LEFT_METER, leftReport, peaks.PeakLeft, now);
+    const bool right = TellLevel(RIGHT_METER, rightReport, peaks.PeakRight, now);
+    return left && right;
+}
+
 }  // namespace
 
 void* MainWindowHandle() {
@@ -78,6 +99,37 @@ int CreateMainWindow() {
     // window rebuilt at the largest scale that fits.
     KeepWindowOnScreen(MAIN_WINDOW);
     return 0;
+}
+
+void ExposeMainWindow() {
+    const LevelReport silence = ReportLevel(0, false);
+    auto level = [&](int64_t meter, const char* name, const Place& place) {
+        return AccessiblePart{.control = meter,
+                              .role = AccessibleRole::LEVEL_INDICATOR,
+                              .name = name,
+                              .x = place.x,
+                              .y = place.y,
+                              .width = place.width,
+                              .height = MeterHeight(place.width),
+                              .minimum = REPORTED_LEVEL_MINIMUM,
+                              .maximum = REPORTED_LEVEL_MAXIMUM,
+                              .value = silence.value,
+                              .text = silence.text.c_str()};
+    };
+    const AccessiblePart parts[] = {
+        level(LEFT_METER, "Left channel", LEFT_METER_PLACE),
+        level(RIGHT_METER, "Right channel", RIGHT_METER_PLACE),
+        AccessiblePart{.control = DONATION_BUTTON,
+                       .role = AccessibleRole::PUSH_BUTTON,
+                       .name = DONATION_BUTTON_TEXT,
+                       .x = BUTTON_PLACE.x,
+                       .y = BUTTON_PLACE.y,
+                       .width = BUTTON_PLACE.width,
+                       .height = BUTTON_PLACE.height},
+    };
+    ExposeWindow(MAIN_WINDOW, mainWindowHandle, WINDOW_TITLE, WINDOW_PLACE.width,
+                 WINDOW_PLACE.height, parts, 3);
+    SetLevelListener(TellLevels);
 }
 
 void RedrawShownMeter(int64_t meter) {

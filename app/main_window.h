@@ -19,6 +19,14 @@ void* MainWindowHandle();
 // failed window or meter ends the program through the fatal path. Returns 0.
 int CreateMainWindow();
 
+// Shows the window to screen readers, with each meter as a level indicator
+// whose value is its level by the level readout's rules (fed from every
+// update's peaks, whether or not the readout shows on screen), and the
+// button with its click. Only where AccessibilityInit found readers could
+// listen: elsewhere the updates do no work for them. Main thread, after
+// CreateMainWindow and before the worker threads start.
+void ExposeMainWindow();
+
 // Resets both meters' smoothing with 16 values. Returns 0.
 int InitMeterSmoothing();
 

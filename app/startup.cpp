@@ -23,6 +23,7 @@
 #include "draw/canvas.h"
 #include "meter/meter_table.h"
 #include "system/threads.h"
+#include "ui/accessibility.h"
 #include "ui/event_queue.h"
 #include "ui/launch.h"
 #include "ui/platform_ui.h"
@@ -96,11 +97,13 @@ void StartUp() {
     // A missing display is reported by the window creation below.
     SetDisplayLostHandler(EndWithoutDisplay);
     UiLayerInit();
+    const bool readers = AccessibilityInit();
     ThreadLayerInit();
     CreateMeterTable();
     SetDefaultMeterColours(0, 0x999999, 0x00FF00, 0);
     PresetCaptureState();
     CreateMainWindow();
+    if (readers) ExposeMainWindow();
     LoadSettingsFile();
     ReadCaptureSettings();
     // The device opens on the capture thread: the window paints and answers
@@ -174,6 +177,7 @@ void ShutDown() {
                           capture.HeaderRing.size());
     }
     FinishSettingsWrites(settingsDeadline);
+    AccessibilityClose();
     ThreadLayerClose();
     UiLayerClose();
     std::_Exit(EXIT_CODE);

@@ -27,16 +27,10 @@ int64_t ScaledControlWidth(int64_t control, int width) {
     return int64_t{pictureWidth} + 4;
 }
 
-// The meter's height as asked of the window layer: the control shows only
-// the upper part of the dial; the pivot lies below its visible area.
-int ControlHeight(int width) {
-    return static_cast<int>(Round(width / 1.5) - 190);
-}
-
 // The canvas picture's height as the window layer made it.
 int32_t PictureHeight(int64_t control, int width) {
     int32_t pictureWidth = 0, pictureHeight = 0;
-    if (!CanvasPictureSize(control, &pictureWidth, &pictureHeight)) return ControlHeight(width) - 4;
+    if (!CanvasPictureSize(control, &pictureWidth, &pictureHeight)) return MeterHeight(width) - 4;
     return pictureHeight;
 }
 
@@ -73,11 +67,17 @@ bool SizeMeter(MeterRecord& meter, int64_t meterWidth) {
 
 }  // namespace
 
+int MeterHeight(int width) {
+    // The control shows only the upper part of the dial; the pivot lies
+    // below its visible area.
+    return static_cast<int>(Round(width / 1.5) - 190);
+}
+
 int64_t CreateMeter(int64_t number, int x, int y, int width, const std::string& caption,
                     int64_t flags) {
     if (flags < 0 || flags > 15) return 0;
     if (width < 150) width = 150;
-    const int64_t control = CanvasControl(number, x, y, width, ControlHeight(width), CANVAS_BORDER);
+    const int64_t control = CanvasControl(number, x, y, width, MeterHeight(width), CANVAS_BORDER);
     if (control == 0) return 0;
     if (number == -1) number = control;
 
@@ -108,7 +108,7 @@ bool RescaleMeter(int64_t number, int x, int y, int width) {
     const int64_t slot = MeterSlot(number);
     if (slot == 0) return false;
     if (width < 150) width = 150;
-    PlaceControl(number, x, y, width, ControlHeight(width));
+    PlaceControl(number, x, y, width, MeterHeight(width));
     MeterRecord& meter = MeterAt(slot);
     const int64_t oldImages[] = {meter.dialImage, meter.spareImage, meter.backdropImage};
     const bool resized = SizeMeter(meter, ScaledControlWidth(number, width));

@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <string>
 
+// The height of a meter `width` wide, as CreateMeter asks the window layer
+// for it (96-DPI pixels).
+int MeterHeight(int width);
+
 // Builds a meter as a canvas control; 0 on failure. See the meter docs.
 int64_t CreateMeter(int64_t number, int x, int y, int width, const std::string& caption,
                     int64_t flags);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -18,7 +19,12 @@ float DecibelScaleValue(double dbfs) {
     return static_cast<float>(std::min(value, SCALE_END));
 }
 
+double PeakLevel(int32_t peak) {
+    if (peak <= 0) return -std::numeric_limits<double>::infinity();
+    return 20.0 * std::log10(static_cast<double>(peak) / FULL_SCALE);
+}
+
 float DecibelPosition(int32_t peak) {
     if (peak <= 0) return 0.0f;
-    return DecibelScaleValue(20.0 * std::log10(static_cast<double>(peak) / FULL_SCALE));
+    return DecibelScaleValue(PeakLevel(peak));
 }

@@ -9,6 +9,10 @@
 // from -60 dBFS to 0 dBFS, 0 below -60 dBFS, 100 above 0 dBFS.
 float DecibelScaleValue(double dbfs);
 
-// The place of a peak sample magnitude (0..32768), whose level is
-// 20 x log10(peak / 32767) dBFS; 0 for silence.
+// The level of a peak sample magnitude (0..32768) in dBFS:
+// 20 x log10(peak / 32767), minus infinity for silence.
+double PeakLevel(int32_t peak);
+
+// The place of a peak sample magnitude on the scale (of its PeakLevel); 0
+// for silence.
 float DecibelPosition(int32_t peak);

@@ -464,6 +464,11 @@ bool MeterSeen(int64_t number) {
     return CanvasShown(number);
 }
 
+bool MeterOverloadLit(int64_t number) {
+    const int64_t slot = MeterSlot(number);
+    return slot != 0 && MeterAt(slot).shownOverload;
+}
+
 bool MeterSettledAt(int64_t number, float value) {
     return MeterSettledAt(number, value, PeakOfReading(value));
 }

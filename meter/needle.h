@@ -43,6 +43,11 @@ bool MeterSettledAt(int64_t number, float value, int32_t peakSample);
 // Whether anyone can see the meter's picture now (its canvas is shown).
 bool MeterSeen(int64_t number);
 
+// Whether the meter's last update left its overload light lit over the tip
+// (the readout then says "OVER"), seen or not. False for a number without a
+// meter. Same lock as the updates.
+bool MeterOverloadLit(int64_t number);
+
 // Works the smoothing ring of the meter in a slot out again for the scale
 // the meter now has, from the readings and peaks of the updates it holds,
 // as if the scale had been chosen before them; its averaged place with it.

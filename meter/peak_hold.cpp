@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "meter/decibel_scale.h"
+
 namespace {
 
 constexpr double FULL_SCALE = 32767.0;
@@ -36,12 +38,15 @@ int32_t PeakOfReading(float reading) {
     return static_cast<int32_t>(std::min(peak, FULL_SCALE));
 }
 
+long PeakLevelTenths(int32_t peak) {
+    // The one peak above full scale (32768) is 0.0003 dB over, which rounds
+    // to 0.
+    return std::lround(PeakLevel(peak) * 10.0);
+}
+
 std::string PeakHoldText(int32_t peak) {
     if (peak <= 0) return "-inf dB";
-    const double dbfs = 20.0 * std::log10(static_cast<double>(peak) / FULL_SCALE);
-    // Tenths, halves away from zero; the one peak above full scale (32768)
-    // is 0.0003 dB over, which reads as 0.0.
-    const long tenths = std::lround(dbfs * 10.0);
+    const long tenths = PeakLevelTenths(peak);
     const long magnitude = std::labs(tenths);
     std::string text = tenths < 0 ? "-" : "";
     text += std::to_string(magnitude / 10) + "." + std::to_string(magnitude % 10) + " dB";

@@ -38,6 +38,10 @@ void TakePeak(PeakHoldState& hold, float reading, int32_t peak,
 // inverse of reading = peak / 32767 x 101.
 int32_t PeakOfReading(float reading);
 
+// The level of a peak sample above 0 in tenths of a dB, halves away from
+// zero, as PeakHoldText writes it: -60 for 16422, 0 for 32767 and 32768.
+long PeakLevelTenths(int32_t peak);
+
 // The level of a peak sample in dBFS with one decimal and the unit:
 // "-6.0 dB" for 16422, "0.0 dB" for 32767 and 32768, "-inf dB" for 0.
 std::string PeakHoldText(int32_t peak);

@@ -10,6 +10,9 @@ packages=(
   build-essential cmake pkg-config
   libx11-dev libxext-dev libxrandr-dev libxdamage-dev libfontconfig-dev libpulse-dev
   libwayland-dev wayland-protocols libxkbcommon-dev libdecor-0-dev libfreetype-dev
+  # Screen readers: ATK, its AT-SPI bridge, and libdbus for the look for an
+  # accessibility bus.
+  libatk1.0-dev libatk-bridge2.0-dev libdbus-1-dev
   # libdecor only recommends the plugin that draws its frame: without it a
   # window on GNOME has no title bar and no close button.
   libdecor-0-plugin-1-cairo
@@ -33,6 +36,8 @@ for option in "$@"; do
       # KDE's compositor with its fake input and its frame, and the tool that
       # changes its scale.
       packages+=(mutter python3-dbus)
+      # The accessibility bus and a screen reader's client for its tests.
+      packages+=(at-spi2-core python3-pyatspi)
       packages+=(kwin-wayland kwin-style-breeze libkf5screen-bin qtwayland5 plasma-wayland-protocols)
       ;;
     --fuzz) packages+=(clang) ;;

@@ -1,8 +1,8 @@
 #!/bin/bash
 # Builds the Linux program and its tests with a sanitizer and runs the unit
 # tests and the Linux end-to-end tests (the sound server's faults among
-# them, the display's and the window menu's, and the Wayland layer's on a
-# headless compositor) under it:
+# them, the display's, the window menu's and the screen readers', and the
+# Wayland layer's on a headless compositor) under it:
 #   tools/sanitize.sh address,undefined build/asan
 #   tools/sanitize.sh thread build/tsan
 # Any report fails the run: the sanitizers stop the process at the first one.
@@ -30,4 +30,4 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$suppressions/tsan.supp"
 cd "$build"
 ctest --output-on-failure -E '_e2e|wine|x11_'
-ctest --output-on-failure -R '^(linux_(faults_|display_|menu_)?|wayland_|gnome_|kwin_)e2e$'
+ctest --output-on-failure -R '^(linux_(faults_|display_|menu_|a11y_)?|wayland_|gnome_|kwin_)e2e$'

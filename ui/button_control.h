@@ -60,6 +60,9 @@ public:
     // The focus went elsewhere: a press of Space or of the mouse in progress
     // is forgotten, and clicks nothing.
     ButtonAnswer FocusLost();
+    // A click given by another means (a screen reader's action, as BM_CLICK
+    // gives one on Windows): as a whole click of the mouse.
+    ButtonAnswer Click();
 
     // The button at (x, y) in the picture, lettered with `text`; with the
     // focus rectangle when `focusShown` (focused, and keyboard cues on).
@@ -68,7 +71,6 @@ public:
 
 private:
     bool Inside(int x, int y) const;
-    ButtonAnswer Click();
 
     std::string text_;
     uint32_t style_ = 0;

@@ -35,6 +35,11 @@ constexpr uint32_t MESSAGE_MBUTTONDOWN = 0x0207;  // WM_MBUTTONDOWN
 constexpr uint32_t MESSAGE_MBUTTONUP = 0x0208;    // WM_MBUTTONUP
 constexpr uint32_t MESSAGE_MOUSEWHEEL = 0x020A;   // WM_MOUSEWHEEL
 
+// The Linux window layers' own: a click on the window's control numbered
+// wParam, asked for by a screen reader. The control clicks itself as it does
+// under the mouse, and its window then reports the click as for the mouse.
+constexpr uint32_t MESSAGE_CLICK_CONTROL = 0x7F10;
+
 // A message hook's result that lets the layer go on with its own processing.
 constexpr int64_t HOOK_PASS_THROUGH = -522133279;  // low 32 bits 0xE0E0E0E1
 // Inside the layer: the message goes on to the system's default processing.

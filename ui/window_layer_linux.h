@@ -64,6 +64,11 @@ struct WindowLayer {
     bool (*windowOnTopOffered)();
     // draw/canvas.h's CanvasShown.
     bool (*canvasShown)(int64_t control);
+    // Optional (nullptr: not known, as on Wayland, where only the compositor
+    // knows where a window is). Where a top-level window's client area lies
+    // on the screen and its size in pixels, for a screen reader's thread:
+    // any thread. False for a window that is gone.
+    bool (*windowScreenRect)(void* window, int* x, int* y, int* width, int* height);
 };
 
 // The layers' tables (ui/x11/layer_x11.cpp, ui/wayland/layer_wayland.cpp).

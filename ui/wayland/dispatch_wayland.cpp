@@ -7,6 +7,7 @@
 // layers do.
 #include <algorithm>
 #include <chrono>
+#include <mutex>
 
 #include "ui/event_queue.h"
 #include "ui/frame_pacing.h"
@@ -38,6 +39,22 @@ int64_t MapCommand(TopWindow* window, uint64_t wParam, int64_t lParam) {
     return 0;
 }
 
+// A screen reader's click on a button of the window: as under the mouse.
+int64_t ClickNumberedButton(TopWindow* window, uint64_t number) {
+    Control* button = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(ControlTableLock());
+        auto found = Controls().find(static_cast<int64_t>(number));
+        if (found != Controls().end() && found->second->window == window &&
+            found->second->kind == ControlKind::BUTTON) {
+            button = found->second.get();
+        }
+    }
+    if (button == nullptr) return NOT_HANDLED;
+    AnswerButton(*button, button->button.Click());
+    return 0;
+}
+
 }  // namespace
 
 int64_t WindowProcedure(TopWindow* window, uint32_t message, uint64_t wParam, int64_t lParam) {
@@ -55,6 +72,9 @@ int64_t WindowProcedure(TopWindow* window, uint32_t message, uint64_t wParam, in
             return 0;
         case MESSAGE_COMMAND:
             return MapCommand(window, wParam, lParam);
+        case MESSAGE_CLICK_CONTROL:
+            // Under a modal message box the window takes no clicks.
+            return window->disabled ? 0 : ClickNumberedButton(window, wParam);
         case MESSAGE_TIMER:
             QueueEvent(EVENT_TIMER, static_cast<int64_t>(wParam), number, 0);
             return 0;

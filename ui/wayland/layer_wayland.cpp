@@ -41,6 +41,8 @@ const WindowLayer& WaylandWindowLayer() {
         WaylandActivationToken,
         [] { return false; },
         WaylandCanvasShown,
+        // Where a window lies only the compositor knows.
+        nullptr,
     };
     return layer;
 }

@@ -62,3 +62,8 @@ ControlRecord* FindControlByWindow(Window window);
 // The control identifier of a window (GWLP_ID): its number, 0 when it is not
 // a control.
 int64_t ControlIdentifierOf(Window window);
+
+// A click asked for by a screen reader on the push button numbered `control`
+// in the top-level window `holder`: it clicks itself as under the mouse
+// (push_button_x11.cpp). False if the window has no such button.
+bool X11ClickButton(Window holder, int64_t control);

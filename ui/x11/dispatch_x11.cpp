@@ -205,6 +205,10 @@ int64_t LayerHandler(Window window, uint32_t message, uint64_t wParam, int64_t l
             return (record != nullptr && record->backgroundColour != -1) ? 1 : NOT_HANDLED;
         case MESSAGE_COMMAND:
             return MapCommand(record, number, wParam, lParam);
+        case MESSAGE_CLICK_CONTROL:
+            // Under a modal message box the window takes no clicks.
+            if (!own || record->disabled) return 0;
+            return X11ClickButton(window, static_cast<int64_t>(wParam)) ? 0 : NOT_HANDLED;
         case MESSAGE_TIMER:
             if (record == nullptr) return NOT_HANDLED;
             // A destroyed window asks again on every tick: a close request

@@ -43,6 +43,7 @@ const WindowLayer& X11WindowLayer() {
         .activationToken = nullptr,
         .windowOnTopOffered = nullptr,
         .canvasShown = X11CanvasShown,
+        .windowScreenRect = X11WindowScreenRect,
     };
     return layer;
 }

@@ -43,3 +43,4 @@ int64_t X11CanvasControl(int64_t number, int x, int y, int width, int height, in
 bool X11AcquireCanvasPicture(int64_t control, PixelView* picture);
 void X11ReleaseCanvasPicture(int64_t control, bool show, const PictureRect* changed);
 void X11ShowDeferredCanvasChanges(int64_t control);
+bool X11WindowScreenRect(void* window, int* x, int* y, int* width, int* height);

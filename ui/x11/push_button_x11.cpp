@@ -123,6 +123,13 @@ const ControlType BUTTON_TYPE = {1, HandleButtonEvent, HandleButtonKey, FocusCha
 
 }  // namespace
 
+bool X11ClickButton(Window holder, int64_t control) {
+    ControlRecord* record = ControlTable().Find(control);
+    if (record == nullptr || record->type != &BUTTON_TYPE || record->holder != holder) return false;
+    if (ButtonState* state = StateOf(*record)) Answer(*record, state->button.Click());
+    return true;
+}
+
 void* X11CreatePushButton(int64_t number, int x, int y, int width, int height, const char* text,
                           uint32_t flags) {
     X11State& xs = X11();
