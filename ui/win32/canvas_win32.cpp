@@ -26,6 +26,7 @@
 #include "ui/event_queue.h"
 #include "ui/message_loop.h"
 #include "ui/paced_canvas.h"
+#include "ui/win32/accessible_meter_win32.h"
 #include "ui/win32/controls_win32.h"
 #include "ui/win32/layer_win32.h"
 #include "ui/win32/windows_win32.h"
@@ -290,6 +291,9 @@ void QueueCanvasEvent(HWND window, const CanvasState& state, int64_t type) {
 }
 
 LRESULT CALLBACK CanvasWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // A screen reader's request to a canvas that shows a meter.
+    LRESULT answer = 0;
+    if (Win32AnswerMeterAccessibility(window, message, wParam, lParam, &answer)) return answer;
     CanvasState* state = StateOf(window);
     if (state == nullptr) return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
