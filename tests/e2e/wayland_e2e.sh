@@ -454,31 +454,44 @@ case_fit() {
     return $ok
 }
 
-# The menu opened by a right click at the left meter's point, with the
-# cursor then moved off it (nothing lit), cut from the screenshot along its
-# edge: its corner is where the click was, and its outer ring's light top
-# and left run to one pixel short of its width and height. Buffer pixels:
-# `factor` is the layout's scale times the output's.
+# The menu opened by a right click at the left meter's point, cut from the
+# screenshot along its edge: its corner is where the click was, and its
+# outer ring's light top and left run to one pixel short of its width and
+# height. The cursor, drawn over the corner, stays until the menu shows
+# (the menu opens where the pointer is when the program gets to it), then
+# moves off it (nothing lit) for the picture. Buffer pixels: the layout's
+# scale times the output's.
+light_run() {  # screenshot WxH+X+Y: the light pixels from the start of the strip
+    convert "$1" -crop "$2" +repage -depth 8 txt:- |
+        awk 'NR > 1 { if ($3 != "#E3E3E3") exit; n++ } END { print n + 0 }'
+}
+
 menu_picture() {  # name layout_factor output_scale output
-    local x y row column width height
+    local x y row=0 column width height attempt
     x=$(((vx + meter_point_x * $2) * $3))
     y=$(((vy + meter_point_y * $2) * $3))
-    click $(((vx + meter_point_x * $2))) $(((vy + meter_point_y * $2))) button3
-    for _ in $(seq 50); do
+    # A program still starting (a sanitizer's build) may miss a click:
+    # until the menu shows, the click is made again every two seconds.
+    for attempt in $(seq 100); do
+        if [ $((attempt % 20)) = 1 ]; then
+            click $(((vx + meter_point_x * $2))) $(((vy + meter_point_y * $2))) button3
+        fi
         sleep 0.1
-        cursor_to 5 5
         grim -t ppm - >"$work/look.ppm" 2>/dev/null || continue
-        row=$(convert "$work/look.ppm" -crop "1000x1+$x+$y" +repage -depth 8 txt:- |
-            awk 'NR > 1 { if ($3 != "#E3E3E3") exit; n++ } END { print n + 0 }')
-        [ "$row" -gt 50 ] && break
+        # The top ring, past where the cursor may be drawn.
+        [ "$(light_run "$work/look.ppm" "200x1+$((x + 64 * $3))+$y")" -gt 20 ] && break
     done
-    column=$(convert "$work/look.ppm" -crop "1x1000+$x+$y" +repage -depth 8 txt:- |
-        awk 'NR > 1 { if ($3 != "#E3E3E3") exit; n++ } END { print n + 0 }')
+    cursor_to 5 5
+    sleep 0.5
+    grim -t ppm - >"$work/look.ppm" 2>/dev/null
+    row=$(light_run "$work/look.ppm" "1000x1+$x+$y")
+    column=$(light_run "$work/look.ppm" "1x1000+$x+$y")
     width=$((row + 1))
     height=$((column + 1))
     if [ "$row" -le 50 ] || [ "$column" -le 50 ]; then
         log "$1: no menu's edge at ($x, $y) of the screenshot"
         convert "$work/look.ppm" "$work/$1-screen.png"
+        [ -z "${VELLUMTONE_E2E_KEEP:-}" ] || cp "$work/$1-screen.png" "$VELLUMTONE_E2E_KEEP/"
         return 1
     fi
     convert "$work/look.ppm" -crop "${width}x${height}+$x+$y" +repage "$4"
