@@ -5,8 +5,9 @@
 // and then on a thread of its own, so that a reader never holds up the
 // meters; elsewhere nothing is started and every call does nothing.
 // accessibility_atk.cpp serves AT-SPI through ATK and atk-bridge under
-// both Linux window layers; win32/accessibility_win32.cpp and
-// accessibility_null.cpp serve nothing.
+// both Linux window layers; win32/accessibility_win32.cpp serves the level
+// indicators through UI Automation and MSAA (the native button and menu
+// serve themselves); accessibility_null.cpp serves nothing.
 #pragma once
 
 #include <cstdint>

@@ -14,6 +14,12 @@
 #             25; a window manager's close request (WM_DELETE_WINDOW) ends the
 #             program with code 0
 #   nopulse   without a sound server the window opens and both meters rest
+#   readers   with the signal of case signal playing, a screen reader's
+#             client in another process (tests/tools/win32/meter_reader.cpp)
+#             reads the left canvas as "Left channel" at "-6.0 dB" and the
+#             right as "Right channel" at "-12.0 dB" through MSAA, and finds
+#             both through UI Automation by name and type (Wine 8.0 gives
+#             no values there); silence then reads "-inf dB"
 #   scaled    with the desktop's LogPixels (the system DPI) at 120, 144 and
 #             192 each canvas shows, pixel for pixel, the engine's picture for
 #             its scaled control (the dial fills it) with the readings of the
@@ -84,6 +90,44 @@ set_logpixels() {
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
 }
 
+# What the client reads of each canvas now: "name value" lines, MSAA's.
+read_meters() {
+    wine "${e2e_args[1]}/meter_reader.exe" 2>/dev/null | tr -d '\r' >"$work/readers.txt"
+    sed -n 's/^canvas [0-9]* msaa: name="\([^"]*\)" value="\([^"]*\)".*/\1 \2/p' \
+        "$work/readers.txt"
+}
+
+expect_readings() {  # expected lines, as read_meters gives them
+    local got=""
+    for _ in $(seq 40); do
+        got=$(read_meters)
+        [ "$got" = "$1" ] && return 0
+        sleep 0.25
+    done
+    log "readers: read $(echo "$got" | tr '\n' ';') expected $(echo "$1" | tr '\n' ';')"
+    return 1
+}
+
+case_readers() {
+    local id ox oy w h ok=0
+    open_window readers || return 1
+    play_signal 16384 8192 60
+    expect_meters "$ox" "$oy" "$work/expected-51.png" "$work/expected-25.png" 20 ||
+        { log "readers: meters do not show readings 51 and 25"; ok=1; }
+    expect_readings "Left channel -6.0 dB
+Right channel -12.0 dB" || ok=1
+    if [ "$(grep -c '^canvas [12] uia: name="\(Left\|Right\) channel" type=50012' \
+        "$work/readers.txt")" != 2 ]; then
+        log "readers: UI Automation did not find both meters: $(cat "$work/readers.txt")"
+        ok=1
+    fi
+    stop_player
+    expect_readings "Left channel -inf dB
+Right channel -inf dB" || ok=1
+    close_with_alt_f4 "$id" || { log "readers: Alt+F4 did not end the program"; ok=1; }
+    return $ok
+}
+
 case_scaled() {
     local ok=0
     play_signal 16384 8192 120
@@ -100,6 +144,7 @@ prepare_run wine wineserver
 run_case signal --wine
 run_case overload --wine
 run_case nopulse --wine --no-pulse
+run_case readers --wine
 # 192 DPI makes the window 2048 x 440, placed at (60, 60).
 run_case scaled --wine --screen 2200x600
 report_and_exit
