@@ -198,7 +198,6 @@ unsigned long X11PixelForColour(uint32_t colour) {
                                           : BlackPixel(x.display, x.screen);
 }
 
-
 void X11TrapErrors() {
     trappedErrors.store(0);
 }
