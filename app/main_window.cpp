@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <string>
 
 #include "analysis/peak_analysis.h"
 #include "app/app_identity.h"
@@ -130,6 +131,15 @@ void ExposeMainWindow() {
     ExposeWindow(MAIN_WINDOW, mainWindowHandle, WINDOW_TITLE, WINDOW_PLACE.width,
                  WINDOW_PLACE.height, parts, 3);
     SetLevelListener(TellLevels);
+}
+
+void SayMainWindowLevels() {
+    std::string said;
+    {
+        std::lock_guard<std::mutex> hold(MeterUpdateLock());
+        said = SayLevels(leftReport, rightReport);
+    }
+    AnnounceText(MAIN_WINDOW, said.c_str());
 }
 
 void RedrawShownMeter(int64_t meter) {

@@ -27,6 +27,10 @@ int CreateMainWindow();
 // CreateMainWindow and before the worker threads start.
 void ExposeMainWindow();
 
+// Has screen readers say both channels' current and held levels (the key L,
+// the menu's "Read levels (L)"). Main thread.
+void SayMainWindowLevels();
+
 // Resets both meters' smoothing with 16 values. Returns 0.
 int InitMeterSmoothing();
 

@@ -143,6 +143,8 @@ bool HandleEvent(int64_t code) {
         RefreshStatusLine();
     } else if (code == EVENT_RIGHT_CLICK && EventWindow() == MAIN_WINDOW) {
         OpenWindowMenu(EventData() == 1);
+    } else if (code == EVENT_LETTER_KEY && EventWindow() == MAIN_WINDOW && EventData() == 'L') {
+        SayMainWindowLevels();
     } else if (code == EVENT_MENU && EventWindow() == MAIN_WINDOW) {
         TakeWindowMenuChoice(EventControl());
     }

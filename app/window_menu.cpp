@@ -29,6 +29,7 @@ constexpr int64_t HOLD_OVERLOAD_COMMAND = 6;
 constexpr int64_t CLEAR_OVERLOAD_COMMAND = 7;
 constexpr int64_t DECIBEL_SCALE_COMMAND = 8;
 constexpr int64_t LEVEL_READOUT_COMMAND = 9;
+constexpr int64_t READ_LEVELS_COMMAND = 10;
 constexpr int64_t FIRST_INPUT_COMMAND = 16;  // one command per input listed
 // The menu opens on the main thread: a sound system that does not answer
 // within this time gives a menu without inputs.
@@ -159,6 +160,8 @@ void OpenWindowMenu(bool byKeyboard) {
     // Only a held light waits to be cleared.
     items.push_back(
         PopupMenuItem{CLEAR_OVERLOAD_COMMAND, "Clear overload", false, aids.holdOverload});
+    // For screen readers, as the key L in the window.
+    items.push_back(PopupMenuItem{READ_LEVELS_COMMAND, "Read levels (L)", false, true});
     ShowPopupMenu(MAIN_WINDOW, items, !byKeyboard);
 }
 
@@ -180,6 +183,10 @@ void TakeWindowMenuChoice(int64_t command) {
                                                            : aids.holdOverload;
         flipped = !flipped;
         ChooseReadingAids(aids);
+        return;
+    }
+    if (command == READ_LEVELS_COMMAND) {
+        SayMainWindowLevels();
         return;
     }
     if (command == CLEAR_OVERLOAD_COMMAND) {

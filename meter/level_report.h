@@ -26,6 +26,7 @@ struct LevelReportState {
     LevelReadoutState readout;  // the peaks, by the readout's rules
     bool overSince = false;     // the light was lit at an update since the last report
     LevelReport told;           // the last report
+    int32_t heldPeak = 0;       // the highest peak reported since the levels were last said
 };
 
 // The report for a peak sample magnitude (0..32768), with the light lit or out.
@@ -40,3 +41,10 @@ bool TakeLevelReport(LevelReportState& state, int32_t peak, bool over,
 // Whether updates with this peak and the light out would leave the report
 // as it is: else the updates must go on until it has changed.
 bool LevelReportSettled(const LevelReportState& state, int32_t peak);
+
+// What the reader says when asked for the levels: each channel's last
+// reported level and its held one, in dBFS with one decimal ("-inf" in
+// silence): "Left -12.3, peak -3.1; Right -6.0, peak -1.0". The held levels
+// start again from the current ones, so that the next time says the
+// highest since this one.
+std::string SayLevels(LevelReportState& left, LevelReportState& right);

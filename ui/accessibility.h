@@ -47,3 +47,8 @@ void ExposeWindow(int64_t window, void* handle, const char* title, int width, in
 // A level indicator's new value and text ("-12.3 dB"). Any thread: it only
 // leaves the news for the readers' thread and never waits for a reader.
 void SetAccessibleLevel(int64_t control, double value, const char* text);
+
+// Has readers say a short text now, as from the window (AT-SPI's
+// announcement on Linux, a UI Automation notification on Windows where the
+// system has it). Main thread; it never waits for a reader.
+void AnnounceText(int64_t window, const char* text);

@@ -5,7 +5,7 @@
 // meters ever wait for a reader (a reader's questions are synchronous D-Bus
 // calls). The other threads only leave news in an inbox and wake the
 // service's loop through an eventfd: a new window, a level's new value
-// (this only while a reader listens for events).
+// (this only while a reader listens for events), a text to announce.
 // Nothing of this runs, and the bridge is never started, when no
 // accessibility bus does (accessibility_bus_dbus.h).
 #include <atk-bridge.h>
@@ -45,7 +45,8 @@ struct LevelNews {
 struct Inbox {
     std::mutex lock;
     std::vector<std::unique_ptr<AccessibleWindowNode>> windows;
-    std::map<int64_t, LevelNews> levels;  // the newest of each control
+    std::map<int64_t, LevelNews> levels;                         // the newest of each control
+    std::vector<std::pair<int64_t, std::string>> announcements;  // by window, in order
     bool stopping = false;
     bool woken = false;  // a wake-up is on its way: no other is needed
     bool ended = false;  // the service's thread has finished
@@ -89,17 +90,20 @@ gboolean TakeNews(gint descriptor, GIOCondition, gpointer) {
     [[maybe_unused]] ssize_t taken = ::read(descriptor, &count, sizeof count);
     std::vector<std::unique_ptr<AccessibleWindowNode>> windows;
     std::map<int64_t, LevelNews> levels;
+    std::vector<std::pair<int64_t, std::string>> announcements;
     bool stopping = false;
     {
         Inbox& inbox = TheInbox();
         std::lock_guard<std::mutex> hold(inbox.lock);
         windows.swap(inbox.windows);
         levels.swap(inbox.levels);
+        announcements.swap(inbox.announcements);
         stopping = inbox.stopping;
         inbox.woken = false;
     }
     for (auto& window : windows) ShowAccessibleWindow(std::move(window));
     TakeLevels(levels);
+    for (const auto& [window, text] : announcements) AnnounceFromWindow(window, text);
     if (stopping) g_main_loop_quit(loop);
     return G_SOURCE_CONTINUE;
 }
@@ -205,6 +209,17 @@ void SetAccessibleLevel(int64_t control, double value, const char* text) {
     std::lock_guard<std::mutex> hold(inbox.lock);
     inbox.levels[control] = LevelNews{value, text != nullptr ? text : ""};
     if (valuesHeard.load() && !inbox.woken) {
+        inbox.woken = true;
+        Wake();
+    }
+}
+
+void AnnounceText(int64_t window, const char* text) {
+    if (wakeDescriptor == -1 || text == nullptr) return;
+    Inbox& inbox = TheInbox();
+    std::lock_guard<std::mutex> hold(inbox.lock);
+    inbox.announcements.emplace_back(window, text);
+    if (!inbox.woken) {
         inbox.woken = true;
         Wake();
     }

@@ -10,3 +10,5 @@ void AccessibilityClose() {}
 void ExposeWindow(int64_t, void*, const char*, int, int, const AccessiblePart*, int) {}
 
 void SetAccessibleLevel(int64_t, double, const char*) {}
+
+void AnnounceText(int64_t, const char*) {}

@@ -380,3 +380,12 @@ void ChangeAccessibleLevel(AccessiblePartNode& part, double value, const std::st
     // bridge sends as AT-SPI's object:property-change:accessible-value.
     g_object_notify(G_OBJECT(part.object), "accessible-value");
 }
+
+void AnnounceFromWindow(int64_t window, const std::string& text) {
+    for (const auto& shown : Windows()) {
+        if (shown->number == window) {
+            g_signal_emit_by_name(shown->object, "announcement", text.c_str());
+            return;
+        }
+    }
+}

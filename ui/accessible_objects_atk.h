@@ -50,6 +50,11 @@ AccessiblePartNode* FindAccessiblePart(int64_t control);
 // A level's new value and text, told to the listeners when they differ.
 void ChangeAccessibleLevel(AccessiblePartNode& part, double value, const std::string& text);
 
+// Has the window's object say the text (ATK's announcement signal, which
+// the bridge sends as AT-SPI's object:announcement); nothing if the window
+// is not shown.
+void AnnounceFromWindow(int64_t window, const std::string& text);
+
 // The service's side (accessibility_atk.cpp), for the objects:
 // Whether the bridge listens for the objects' property changes (a reader
 // listens for events), told whenever that changes.

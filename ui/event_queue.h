@@ -21,6 +21,10 @@ constexpr int32_t EVENT_REPAINT = 13115;
 constexpr int32_t EVENT_CLOSE_WINDOW = 13116;
 constexpr int32_t EVENT_MOVE_WINDOW = 13117;
 constexpr int32_t EVENT_SIZE_WINDOW = 13118;
+// A letter key pressed without Shift, Ctrl or Alt while the window has the
+// keyboard, whichever of its controls has the focus; the data is the key's
+// virtual-key code, 'A' to 'Z'.
+constexpr int32_t EVENT_LETTER_KEY = 13119;
 
 constexpr uint32_t EVENT_FLAG_WHILE_SUPPRESSED = 1;  // deliver even while events are suppressed
 constexpr uint32_t EVENT_FLAG_NO_COALESCE = 2;       // never merge; callbacks only when taken

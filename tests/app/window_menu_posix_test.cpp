@@ -111,7 +111,8 @@ TEST_F(WindowMenu, ListsChoosesAndRemembers) {
                                            "Peak hold",
                                            "Level readout",
                                            "Hold overload until clicked",
-                                           "Clear overload (grey)"};
+                                           "Clear overload (grey)",
+                                           "Read levels (L)"};
     auto shown = [&aids](std::vector<std::string> inputs) {
         inputs.insert(inputs.end(), aids.begin(), aids.end());
         return inputs;
@@ -146,7 +147,7 @@ TEST_F(WindowMenu, ListsChoosesAndRemembers) {
     Choose("Always on top");
     EXPECT_EQ(NullWindowsOnTop(), (std::vector<int64_t>{MAIN_WINDOW}));
     OpenWindowMenu(true);
-    EXPECT_EQ(Texts(NullShownMenus().back()).end()[-8], "Always on top [x]");
+    EXPECT_EQ(Texts(NullShownMenus().back()).end()[-9], "Always on top [x]");
     Choose("Default input (Microphone A)");
     EXPECT_EQ(NullCaptureTarget(), CaptureTarget::DEFAULT_INPUT);
     OpenWindowMenu(true);
@@ -167,10 +168,10 @@ TEST_F(WindowMenu, ListsChoosesAndRemembers) {
     }
     OpenWindowMenu(true);
     const std::vector<std::string> texts = Texts(NullShownMenus().back());
-    EXPECT_EQ(std::vector<std::string>(texts.end() - 6, texts.end()),
+    EXPECT_EQ(std::vector<std::string>(texts.end() - 7, texts.end()),
               (std::vector<std::string>{"Scale marks [x]", "Decibel scale [x]", "Peak hold [x]",
                                         "Level readout [x]", "Hold overload until clicked [x]",
-                                        "Clear overload"}));
+                                        "Clear overload", "Read levels (L)"}));
     ASSERT_TRUE(SettingsWritten());
     EXPECT_EQ(FileText(file),
               "[Vellumtone]\nPlaying=0\nInput=\nInputName=\nOnTop=1\nScaleMarks=1\n"

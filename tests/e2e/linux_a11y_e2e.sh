@@ -13,12 +13,14 @@
 #             when it changes to 4096 / 24576 (-18.1 dB, -2.5 dB), each
 #             telling its changes as AT-SPI events; the click action hands the
 #             donation address to the browser once and leaves the button
-#             drawn pressed, as a mouse click does; a close request still
-#             ends the program with exit code 0
-#   wayland   the same tree, levels and click in the program's own window on
-#             a headless sway (tests/wayland_session.sh, without XWayland),
-#             where only the compositor knows where the window lies: the
-#             places are the client area's own
+#             drawn pressed, as a mouse click does; with 16384 / 8192
+#             playing again, the key L has the program announce the levels
+#             ("Left -6.0, peak ..."); a close request still ends the program
+#             with exit code 0
+#   wayland   the same tree, levels, click and key L in the program's own
+#             window on a headless sway (tests/wayland_session.sh, without
+#             XWayland), where only the compositor knows where the window
+#             lies: the places are the client area's own
 #   nobus     with a session bus but no accessibility bus, nothing serves
 #             readers: the program has no "readers" thread, and its meters
 #             show the signal as always
@@ -119,6 +121,22 @@ check_reader() {  # case client_x client_y
     return $ok
 }
 
+# With 16384 / 8192 playing, the key L (pressed by the command given) has
+# the program announce the levels, the left first.
+check_level_key() {  # case command...
+    local announcer ok=0 name=$1
+    shift
+    play_signal 16384 8192 60
+    "${client[@]}" levels -6.0 -12.0 15 || { log "$name: the meters do not read the signal"; ok=1; }
+    "${client[@]}" announce "Left -6.0" 10 >"$work/announced.txt" &
+    announcer=$!
+    sleep 1
+    "$@"
+    wait "$announcer" || { log "$name: the key L announced no levels"; ok=1; }
+    stop_player
+    return $ok
+}
+
 case_x11() {
     local id ox oy w h ok=0
     start_session_bus && start_accessibility_bus || { stop_buses; return 1; }
@@ -136,6 +154,7 @@ case_x11() {
         log "x11: the click action did not leave the button drawn pressed"
         ok=1
     fi
+    check_level_key x11 xdotool mousemove "$((ox + rest_x))" "$((oy + rest_y))" key l || ok=1
     close_with_delete_window || { log "x11: close failed"; ok=1; }
     stop_buses
     return $ok
@@ -161,6 +180,7 @@ case_wayland() {
     # Only the compositor knows where the window lies: the places are the
     # client area's, in its logical pixels.
     check_reader wayland 0 0 || ok=1
+    check_level_key wayland wtype -s 300 -k l -s 300 -k l || ok=1
     swaymsg "[pid=$app_pid] kill" >/dev/null || log "wayland: sway found no window of pid $app_pid"
     expect_exit_zero || { log "wayland: close failed"; ok=1; }
     stop_buses

@@ -51,4 +51,21 @@ TEST(LevelReport, ToldAtMostEveryPeriodWithTheHighestSinceTheLast) {
     EXPECT_FALSE(LevelReportSettled(state, 0)) << "silence is yet to be told";
 }
 
+// Asked for the levels: the last reported and the highest reported since
+// the last time asked, the held one starting again from the current.
+TEST(LevelReport, SaidWithTheHeldLevelSinceLastSaid) {
+    LevelReportState left, right;
+    EXPECT_EQ(SayLevels(left, right), "Left -inf, peak -inf; Right -inf, peak -inf");
+    const Clock::time_point t0 = Clock::now();
+    auto update = [&](int ms, int32_t leftPeak, int32_t rightPeak) {
+        const auto now = t0 + std::chrono::milliseconds(ms);
+        TakeLevelReport(left, leftPeak, false, now);
+        TakeLevelReport(right, rightPeak, false, now);
+    };
+    update(0, 23197, 16422);   // -3.0, -6.0
+    update(300, 7954, 16422);  // -12.3
+    EXPECT_EQ(SayLevels(left, right), "Left -12.3, peak -3.0; Right -6.0, peak -6.0");
+    EXPECT_EQ(SayLevels(left, right), "Left -12.3, peak -12.3; Right -6.0, peak -6.0");
+}
+
 }  // namespace

@@ -18,6 +18,9 @@ its tree as a reader's object navigation does.
       change event on the way (start it before the change).
   atspi_client.py click BUTTON
       Does the button's "click" action.
+  atspi_client.py announce PREFIX SECONDS
+      Within SECONDS the application announces a text that starts with
+      PREFIX (start it before the announcement); prints the text.
 
 Exits 0 when what it checks holds, 1 (saying why on stderr) when not."""
 import sys
@@ -175,6 +178,22 @@ def click(button):
         fail("the click action was refused")
 
 
+def check_announcement(prefix, seconds):
+    parts()
+    heard = []
+
+    def announced(event):
+        if event.host_application is not None and event.host_application.name == APPLICATION:
+            heard.append(str(event.any_data))
+
+    pyatspi.Registry.registerEventListener(announced, "object:announcement")
+    text = wait_until(seconds, lambda: next((t for t in heard if t.startswith(prefix)), None))
+    pyatspi.Registry.deregisterEventListener(announced, "object:announcement")
+    if text is None:
+        fail("no announcement starting %r in %s s; heard %r" % (prefix, seconds, heard))
+    print(text)
+
+
 def main(arguments):
     if len(arguments) == 3 and arguments[0] == "tree":
         check_tree(arguments[1], arguments[2])
@@ -183,6 +202,8 @@ def main(arguments):
                      arguments[0] == "follow")
     elif len(arguments) == 2 and arguments[0] == "click":
         click(arguments[1])
+    elif len(arguments) == 3 and arguments[0] == "announce":
+        check_announcement(arguments[1], float(arguments[2]))
     else:
         print(__doc__, file=sys.stderr)
         sys.exit(2)

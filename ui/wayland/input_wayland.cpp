@@ -273,6 +273,12 @@ void Key(TopWindow& window, xkb_keysym_t symbol, bool press) {
         WindowProcedure(&window, MESSAGE_CLOSE, 0, 0);
         return;
     }
+    if (press && !shift && !alt && !control) {
+        const xkb_keysym_t lower = xkb_keysym_to_lower(symbol);
+        if (lower >= XKB_KEY_a && lower <= XKB_KEY_z) {
+            QueueEvent(EVENT_LETTER_KEY, 0, window.number, 'A' + (lower - XKB_KEY_a));
+        }
+    }
     if (press && (shift || alt || control) && !window.keyboardCues) {
         window.keyboardCues = true;
         if (focused != nullptr) PaintControl(*focused);

@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 
+#include "system/text_win32.h"
 #include "ui/accessibility.h"
 #include "ui/win32/accessible_meter_win32.h"
 #include "ui/win32/controls_win32.h"
@@ -56,4 +57,31 @@ void SetAccessibleLevel(int64_t control, double value, const char* text) {
     std::lock_guard<std::mutex> hold(meterLock);
     auto found = Meters().find(control);
     if (found != Meters().end()) Win32SetMeterAccessibleLevel(found->second, value, text);
+}
+
+// Said as a notification from the first level indicator (a window without
+// a provider of its own has none to raise it from), and only once a reader
+// has asked for one: before that, nobody would hear it.
+void AnnounceText(int64_t, const char* text) {
+    const UiaCoreFunctions* core = Win32LoadedUiaCore();
+    if (text == nullptr || core == nullptr || core->raiseNotificationEvent == nullptr ||
+        !core->clientsAreListening()) {
+        return;
+    }
+    HWND canvas = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(meterLock);
+        if (Meters().empty()) return;
+        canvas = Meters().begin()->second;
+    }
+    ComRef<IRawElementProviderSimple> provider = Win32MeterUiaProvider(canvas);
+    if (!provider) return;
+    BSTR said = SysAllocString(WidenText(text).c_str());
+    BSTR activity = SysAllocString(L"Vellumtone levels");
+    if (said != nullptr && activity != nullptr) {
+        core->raiseNotificationEvent(provider.get(), NOTIFICATION_KIND_OTHER,
+                                     NOTIFICATION_IMPORTANT_MOST_RECENT, said, activity);
+    }
+    SysFreeString(said);
+    SysFreeString(activity);
 }

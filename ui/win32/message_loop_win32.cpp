@@ -113,11 +113,24 @@ bool TakenByAccelerators(MSG& message) {
     return true;
 }
 
+// The letter, for the window that has the keyboard; the focused control
+// (the button) still gets the key as it would anyway.
+void QueueLetterKey(const MSG& message) {
+    HWND top = GetAncestor(message.hwnd, GA_ROOT);
+    HWND carrier = nullptr;
+    const int64_t number = top != nullptr ? FindWindowNumber(top, &carrier) : -1;
+    if (number != -1) QueueEvent(EVENT_LETTER_KEY, 0, number, static_cast<int64_t>(message.wParam));
+}
+
 void Dispatch(MSG& message) {
     // Finding the accelerators asks for the active window, the focus and the
     // Tab key, each a round trip to the server under Wine: only keys need
     // them, not the hundred timer ticks a second.
     if (MayBeAccelerator(message.message) && TakenByAccelerators(message)) return;
+    if (message.message == WM_KEYDOWN && message.wParam >= 'A' && message.wParam <= 'Z' &&
+        !KeyDown(VK_CONTROL) && !KeyDown(VK_SHIFT) && !KeyDown(VK_MENU)) {
+        QueueLetterKey(message);
+    }
     TranslateMessage(&message);
     DispatchMessageW(&message);
 }

@@ -36,6 +36,7 @@ const UiaCoreFunctions* Load() {
         return nullptr;
     }
     Find(library, "UiaDisconnectProvider", &functions.disconnectProvider);
+    Find(library, "UiaRaiseNotificationEvent", &functions.raiseNotificationEvent);
     // Kept loaded for good: providers handed out may be called until exit.
     return &functions;
 }

@@ -65,7 +65,15 @@ struct UiaCoreFunctions {
     // Drops every reference UI Automation holds on a provider. Windows 8 and
     // later; null before.
     HRESULT(WINAPI* disconnectProvider)(IRawElementProviderSimple*);
+    // Has readers say a text (NotificationKind, NotificationProcessing, the
+    // text, an activity id). Windows 10 1709 and later; null before, and
+    // under Wine 8.
+    HRESULT(WINAPI* raiseNotificationEvent)(IRawElementProviderSimple*, int, int, BSTR, BSTR);
 };
+
+// NotificationKind_Other and NotificationProcessing_ImportantMostRecent.
+constexpr int NOTIFICATION_KIND_OTHER = 4;
+constexpr int NOTIFICATION_IMPORTANT_MOST_RECENT = 1;
 
 // Loads uiautomationcore.dll from the system folder the first time (any
 // thread); null where it or one of the functions it must have is missing.

@@ -317,6 +317,11 @@ int64_t HandleKey(WindowRecord* record, XKeyEvent& event, bool press) {
         TopWindowProcedure(record->handle, MESSAGE_COMMAND, (uint64_t{1} << 16) | command, 0);
         return message;
     }
+    if (press && key >= 'A' && key <= 'Z' &&
+        (event.state & (ShiftMask | ControlMask | Mod1Mask)) == 0) {
+        Window holder = 0;
+        QueueEvent(EVENT_LETTER_KEY, 0, FindWindowNumber(record->handle, &holder), key);
+    }
     ControlRecord* control =
         record->focusControl != 0 ? FindControlByWindow(record->focusControl) : nullptr;
     if (control != nullptr && control->type != nullptr && control->type->handleKey != nullptr) {
