@@ -4,6 +4,7 @@
 // creation and again whenever the window's display scale changes.
 #include "app/main_window.h"
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <string>
@@ -12,6 +13,7 @@
 #include "app/app_identity.h"
 #include "app/startup.h"
 #include "capture/handoff.h"
+#include "meter/clip_news.h"
 #include "meter/create_meter.h"
 #include "meter/level_report.h"
 #include "meter/meter_table.h"
@@ -57,20 +59,32 @@ void RescaleMainWindow(int64_t) {
 
 // What each meter last told screen readers. Under MeterUpdateLock.
 LevelReportState leftReport, rightReport;
+ClipNewsState leftClip, rightClip;
+std::atomic<bool> clipsTold{false};
 
 // One meter's update as readers hear it; true when more of the same would
 // tell them nothing new.
-bool TellLevel(int64_t meter, LevelReportState& report, int32_t peak,
-               std::chrono::steady_clock::time_point now) {
-    if (TakeLevelReport(report, peak, MeterOverloadLit(meter), now)) {
+bool TellLevel(int64_t meter, LevelReportState& report, ClipNewsState& clip, const char* clipped,
+               int32_t peak, std::chrono::steady_clock::time_point now) {
+    const bool lit = MeterOverloadLit(meter);
+    if (TakeLevelReport(report, peak, lit, now)) {
         SetAccessibleLevel(meter, report.told.value, report.told.text.c_str());
+    }
+    // The light is followed while clips are not told too, so that one lit
+    // already when they are chosen is not told as new.
+    if (!clipsTold.load()) {
+        clip.lit = lit;
+    } else if (TakeClipLight(clip, lit, now)) {
+        AnnounceText(MAIN_WINDOW, clipped);
     }
     return LevelReportSettled(report, peak);
 }
 
 bool TellLevels(const ChannelPeaks& peaks, std::chrono::steady_clock::time_point now) {
-    const bool left = TellLevel(LEFT_METER, leftReport, peaks.PeakLeft, now);
-    const bool right = TellLevel(RIGHT_METER, rightReport, peaks.PeakRight, now);
+    const bool left =
+        TellLevel(LEFT_METER, leftReport, leftClip, "Left clipped", peaks.PeakLeft, now);
+    const bool right =
+        TellLevel(RIGHT_METER, rightReport, rightClip, "Right clipped", peaks.PeakRight, now);
     return left && right;
 }
 
@@ -140,6 +154,10 @@ void SayMainWindowLevels() {
         said = SayLevels(leftReport, rightReport);
     }
     AnnounceText(MAIN_WINDOW, said.c_str());
+}
+
+void SetClipAnnouncements(bool on) {
+    clipsTold.store(on);
 }
 
 void RedrawShownMeter(int64_t meter) {

@@ -31,6 +31,10 @@ void ExposeMainWindow();
 // the menu's "Read levels (L)"). Main thread.
 void SayMainWindowLevels();
 
+// Whether screen readers are told "Left clipped" / "Right clipped" as an
+// overload light comes on (at most every 2 s per channel). Any thread.
+void SetClipAnnouncements(bool on);
+
 // Resets both meters' smoothing with 16 values. Returns 0.
 int InitMeterSmoothing();
 

@@ -17,6 +17,7 @@ constexpr const char* PEAK_HOLD_KEY = "PeakHold";
 constexpr const char* HOLD_OVERLOAD_KEY = "HoldOverload";
 constexpr const char* DECIBEL_SCALE_KEY = "DecibelScale";
 constexpr const char* LEVEL_READOUT_KEY = "LevelReadout";
+constexpr const char* ANNOUNCE_CLIPPING_KEY = "AnnounceClipping";
 
 bool Remembered(const char* key) {
     return ReadSettingInteger(key, 0) == 1;
@@ -29,6 +30,7 @@ void Save(const char* key, bool on) {
 void GiveToMeters(const ReadingAidsChoice& choice) {
     const MeterAids aids{choice.scaleMarks, choice.peakHold, choice.holdOverload,
                          choice.decibelScale, choice.levelReadout};
+    SetClipAnnouncements(choice.announceClipping);
     std::lock_guard<std::mutex> hold(MeterUpdateLock());
     SetMeterAids(LEFT_METER, aids);
     SetMeterAids(RIGHT_METER, aids);
@@ -37,9 +39,9 @@ void GiveToMeters(const ReadingAidsChoice& choice) {
 }  // namespace
 
 ReadingAidsChoice RememberedReadingAids() {
-    return ReadingAidsChoice{Remembered(SCALE_MARKS_KEY), Remembered(PEAK_HOLD_KEY),
+    return ReadingAidsChoice{Remembered(SCALE_MARKS_KEY),   Remembered(PEAK_HOLD_KEY),
                              Remembered(HOLD_OVERLOAD_KEY), Remembered(DECIBEL_SCALE_KEY),
-                             Remembered(LEVEL_READOUT_KEY)};
+                             Remembered(LEVEL_READOUT_KEY), Remembered(ANNOUNCE_CLIPPING_KEY)};
 }
 
 void ApplyReadingAids() {
@@ -53,6 +55,9 @@ void ChooseReadingAids(const ReadingAidsChoice& choice) {
     if (choice.holdOverload != before.holdOverload) Save(HOLD_OVERLOAD_KEY, choice.holdOverload);
     if (choice.decibelScale != before.decibelScale) Save(DECIBEL_SCALE_KEY, choice.decibelScale);
     if (choice.levelReadout != before.levelReadout) Save(LEVEL_READOUT_KEY, choice.levelReadout);
+    if (choice.announceClipping != before.announceClipping) {
+        Save(ANNOUNCE_CLIPPING_KEY, choice.announceClipping);
+    }
     GiveToMeters(choice);
 }
 

@@ -1,8 +1,9 @@
 // The meters' reading aids as the user chose them in the window's menu: scale
 // marks, peak hold, an overload light held until it is clicked away, the
-// decibel scale and the level readout. Each is remembered in the settings
-// file (ScaleMarks, PeakHold, HoldOverload, DecibelScale, LevelReadout, 0 or
-// 1) and off unless it says 1.
+// decibel scale, the level readout, and clipping said to screen readers.
+// Each is remembered in the settings file (ScaleMarks, PeakHold,
+// HoldOverload, DecibelScale, LevelReadout, AnnounceClipping, 0 or 1) and
+// off unless it says 1.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,7 @@ struct ReadingAidsChoice {
     bool holdOverload = false;
     bool decibelScale = false;
     bool levelReadout = false;
+    bool announceClipping = false;
 };
 
 // The choices remembered in the loaded settings.

@@ -30,6 +30,7 @@ constexpr int64_t CLEAR_OVERLOAD_COMMAND = 7;
 constexpr int64_t DECIBEL_SCALE_COMMAND = 8;
 constexpr int64_t LEVEL_READOUT_COMMAND = 9;
 constexpr int64_t READ_LEVELS_COMMAND = 10;
+constexpr int64_t ANNOUNCE_CLIPPING_COMMAND = 11;
 constexpr int64_t FIRST_INPUT_COMMAND = 16;  // one command per input listed
 // The menu opens on the main thread: a sound system that does not answer
 // within this time gives a menu without inputs.
@@ -162,6 +163,8 @@ void OpenWindowMenu(bool byKeyboard) {
         PopupMenuItem{CLEAR_OVERLOAD_COMMAND, "Clear overload", false, aids.holdOverload});
     // For screen readers, as the key L in the window.
     items.push_back(PopupMenuItem{READ_LEVELS_COMMAND, "Read levels (L)", false, true});
+    items.push_back(
+        PopupMenuItem{ANNOUNCE_CLIPPING_COMMAND, "Announce clipping", aids.announceClipping, true});
     ShowPopupMenu(MAIN_WINDOW, items, !byKeyboard);
 }
 
@@ -174,13 +177,15 @@ void TakeWindowMenuChoice(int64_t command) {
         return;
     }
     if ((command >= SCALE_MARKS_COMMAND && command <= HOLD_OVERLOAD_COMMAND) ||
-        command == DECIBEL_SCALE_COMMAND || command == LEVEL_READOUT_COMMAND) {
+        command == DECIBEL_SCALE_COMMAND || command == LEVEL_READOUT_COMMAND ||
+        command == ANNOUNCE_CLIPPING_COMMAND) {
         ReadingAidsChoice aids = RememberedReadingAids();
-        bool& flipped = command == SCALE_MARKS_COMMAND     ? aids.scaleMarks
-                        : command == PEAK_HOLD_COMMAND     ? aids.peakHold
-                        : command == DECIBEL_SCALE_COMMAND ? aids.decibelScale
-                        : command == LEVEL_READOUT_COMMAND ? aids.levelReadout
-                                                           : aids.holdOverload;
+        bool& flipped = command == SCALE_MARKS_COMMAND         ? aids.scaleMarks
+                        : command == PEAK_HOLD_COMMAND         ? aids.peakHold
+                        : command == DECIBEL_SCALE_COMMAND     ? aids.decibelScale
+                        : command == LEVEL_READOUT_COMMAND     ? aids.levelReadout
+                        : command == ANNOUNCE_CLIPPING_COMMAND ? aids.announceClipping
+                                                               : aids.holdOverload;
         flipped = !flipped;
         ChooseReadingAids(aids);
         return;

@@ -1,8 +1,8 @@
 // The main window's menu: what to meter (the default input, any input by
 // name, what is playing), whether the window stays on top, and the meters'
 // reading aids with the item that clears held overload lights; last, the
-// item that has screen readers say the levels. Each choice is remembered in
-// the settings file, which nothing writes until the user makes one.
+// items that have screen readers say the levels and, if chosen, clipping. Each choice is remembered
+// in the settings file, which nothing writes until the user makes one.
 #pragma once
 
 #include <cstdint>

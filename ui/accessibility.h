@@ -50,5 +50,5 @@ void SetAccessibleLevel(int64_t control, double value, const char* text);
 
 // Has readers say a short text now, as from the window (AT-SPI's
 // announcement on Linux, a UI Automation notification on Windows where the
-// system has it). Main thread; it never waits for a reader.
+// system has it). Any thread; it never waits for a reader.
 void AnnounceText(int64_t window, const char* text);

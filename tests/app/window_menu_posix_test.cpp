@@ -112,7 +112,8 @@ TEST_F(WindowMenu, ListsChoosesAndRemembers) {
                                            "Level readout",
                                            "Hold overload until clicked",
                                            "Clear overload (grey)",
-                                           "Read levels (L)"};
+                                           "Read levels (L)",
+                                           "Announce clipping"};
     auto shown = [&aids](std::vector<std::string> inputs) {
         inputs.insert(inputs.end(), aids.begin(), aids.end());
         return inputs;
@@ -147,7 +148,7 @@ TEST_F(WindowMenu, ListsChoosesAndRemembers) {
     Choose("Always on top");
     EXPECT_EQ(NullWindowsOnTop(), (std::vector<int64_t>{MAIN_WINDOW}));
     OpenWindowMenu(true);
-    EXPECT_EQ(Texts(NullShownMenus().back()).end()[-9], "Always on top [x]");
+    EXPECT_EQ(Texts(NullShownMenus().back()).end()[-10], "Always on top [x]");
     Choose("Default input (Microphone A)");
     EXPECT_EQ(NullCaptureTarget(), CaptureTarget::DEFAULT_INPUT);
     OpenWindowMenu(true);
@@ -162,20 +163,21 @@ TEST_F(WindowMenu, ListsChoosesAndRemembers) {
     // The reading aids, each a check item of its own; clearing the overload
     // light only while it is held.
     for (const char* aid : {"Scale marks", "Decibel scale", "Peak hold", "Level readout",
-                            "Hold overload until clicked"}) {
+                            "Hold overload until clicked", "Announce clipping"}) {
         OpenWindowMenu(true);
         Choose(aid);
     }
     OpenWindowMenu(true);
     const std::vector<std::string> texts = Texts(NullShownMenus().back());
-    EXPECT_EQ(std::vector<std::string>(texts.end() - 7, texts.end()),
-              (std::vector<std::string>{"Scale marks [x]", "Decibel scale [x]", "Peak hold [x]",
-                                        "Level readout [x]", "Hold overload until clicked [x]",
-                                        "Clear overload", "Read levels (L)"}));
+    EXPECT_EQ(
+        std::vector<std::string>(texts.end() - 8, texts.end()),
+        (std::vector<std::string>{"Scale marks [x]", "Decibel scale [x]", "Peak hold [x]",
+                                  "Level readout [x]", "Hold overload until clicked [x]",
+                                  "Clear overload", "Read levels (L)", "Announce clipping [x]"}));
     ASSERT_TRUE(SettingsWritten());
     EXPECT_EQ(FileText(file),
               "[Vellumtone]\nPlaying=0\nInput=\nInputName=\nOnTop=1\nScaleMarks=1\n"
-              "DecibelScale=1\nPeakHold=1\nLevelReadout=1\nHoldOverload=1\n");
+              "DecibelScale=1\nPeakHold=1\nLevelReadout=1\nHoldOverload=1\nAnnounceClipping=1\n");
     Choose("Peak hold");
     EXPECT_EQ(ReadSettingInteger("PeakHold", 1), 0);
 

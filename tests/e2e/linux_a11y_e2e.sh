@@ -15,8 +15,9 @@
 #             donation address to the browser once and leaves the button
 #             drawn pressed, as a mouse click does; with 16384 / 8192
 #             playing again, the key L has the program announce the levels
-#             ("Left -6.0, peak ..."); a close request still ends the program
-#             with exit code 0
+#             ("Left -6.0, peak ..."); with "Announce clipping" chosen, a
+#             full-scale burst on the left is announced ("Left clipped"); a
+#             close request still ends the program with exit code 0
 #   wayland   the same tree, levels, click and key L in the program's own
 #             window on a headless sway (tests/wayland_session.sh, without
 #             XWayland), where only the compositor knows where the window
@@ -121,24 +122,34 @@ check_reader() {  # case client_x client_y
     return $ok
 }
 
-# With 16384 / 8192 playing, the key L (pressed by the command given) has
-# the program announce the levels, the left first.
-check_level_key() {  # case command...
-    local announcer ok=0 name=$1
+# The program announces a text that starts with the given words after the
+# command, run once the client listens.
+hear() {  # words command...
+    local announcer words=$1
     shift
-    play_signal 16384 8192 60
-    "${client[@]}" levels -6.0 -12.0 15 || { log "$name: the meters do not read the signal"; ok=1; }
-    "${client[@]}" announce "Left -6.0" 10 >"$work/announced.txt" &
+    "${client[@]}" announce "$words" 10 >"$work/announced.txt" &
     announcer=$!
     sleep 1
     "$@"
-    wait "$announcer" || { log "$name: the key L announced no levels"; ok=1; }
+    wait "$announcer"
+}
+
+# With 16384 / 8192 playing, the key L (pressed by the command given) has
+# the program announce the levels, the left first.
+check_level_key() {  # case command...
+    local ok=0 name=$1
+    shift
+    play_signal 16384 8192 60
+    "${client[@]}" levels -6.0 -12.0 15 || { log "$name: the meters do not read the signal"; ok=1; }
+    hear "Left -6.0" "$@" || { log "$name: the key L announced no levels"; ok=1; }
     stop_player
     return $ok
 }
 
 case_x11() {
     local id ox oy w h ok=0
+    mkdir -p "$XDG_CONFIG_HOME/vellumtone"
+    printf '[Vellumtone]\nAnnounceClipping=1\n' >"$XDG_CONFIG_HOME/vellumtone/vellumtone.ini"
     start_session_bus && start_accessibility_bus || { stop_buses; return 1; }
     if ! open_window x11; then
         stop_buses
@@ -155,6 +166,8 @@ case_x11() {
         ok=1
     fi
     check_level_key x11 xdotool mousemove "$((ox + rest_x))" "$((oy + rest_y))" key l || ok=1
+    hear "Left clipped" play_signal --dc 32767 0 1 || { log "x11: no clip was announced"; ok=1; }
+    wait "$player_pid"
     close_with_delete_window || { log "x11: close failed"; ok=1; }
     stop_buses
     return $ok

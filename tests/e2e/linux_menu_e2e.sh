@@ -137,7 +137,7 @@ case_input() {
         fi
         xdotool mousemove "$((ox + left_picture_x + 100))" "$((oy + picture_y + 60))" click 3
         if wait_for_menu; then
-            click_row 1 15 3
+            click_row 1 16 3
             expect_timed "input: Mic_A by mouse" "$work/expected-51.png" \
                 "$work/expected-25.png" 15 || ok=1
         else

@@ -520,13 +520,13 @@ case_menulook() {
     done
     # The menus' one difference by design: Wayland has no way to keep a
     # window above others, so "Always on top" is greyed there. Its row (the
-    # eighth item, after two separators, within the edge; 15 items of equal
+    # eighth item, after two separators, within the edge; 16 items of equal
     # height and 3 separators of 8 pixels at 96 DPI) is left out of both.
     for dpi in 96 192; do
         [ -f "$work/menu-x11-$dpi.png" ] && [ -f "$work/menu-wayland-$dpi.png" ] || continue
         s=$((dpi / 96))
         menu_height=$(identify -format '%h' "$work/menu-x11-$dpi.png")
-        item=$(((menu_height - 4 * s - 24 * s) / 15))
+        item=$(((menu_height - 4 * s - 24 * s) / 16))
         top=$((2 * s + 7 * item + 16 * s))
         for layer in x11 wayland; do
             mogrify -fill black -draw "rectangle 0,$top 9999,$((top + item - 1))" \
